@@ -1,0 +1,80 @@
+#pragma once
+
+// Status codes of the object interface: the instrument-driver codes, the AC
+// power class codes and this driver's own codes.
+
+#include "hvzelta/com/types.h"
+
+namespace hvzelta {
+
+// Instrument-driver errors and warnings.
+constexpr HRESULT E_IVI_CANNOT_RECOVER = MakeHresult(0x80047000u);
+constexpr HRESULT E_IVI_INSTRUMENT_STATUS = MakeHresult(0x80047001u);
+constexpr HRESULT E_IVI_CANNOT_OPEN_FILE = MakeHresult(0x80047002u);
+constexpr HRESULT E_IVI_READING_FILE = MakeHresult(0x80047003u);
+constexpr HRESULT E_IVI_WRITING_FILE = MakeHresult(0x80047004u);
+constexpr HRESULT E_IVI_INVALID_PATHNAME = MakeHresult(0x8004700Bu);
+constexpr HRESULT E_IVI_INVALID_VALUE = MakeHresult(0x80047010u);
+constexpr HRESULT E_IVI_METHOD_NOT_SUPPORTED = MakeHresult(0x80047011u);
+constexpr HRESULT E_IVI_PROPERTY_NOT_SUPPORTED = MakeHresult(0x80047012u);
+constexpr HRESULT E_IVI_VALUE_NOT_SUPPORTED = MakeHresult(0x80047013u);
+constexpr HRESULT E_IVI_NOT_INITIALIZED = MakeHresult(0x8004701Du);
+constexpr HRESULT E_IVI_UNKNOWN_CHANNEL_NAME = MakeHresult(0x80047020u);
+constexpr HRESULT E_IVI_TOO_MANY_OPEN_FILES = MakeHresult(0x80047023u);
+constexpr HRESULT E_IVI_CHANNEL_NAME_REQUIRED = MakeHresult(0x80047044u);
+constexpr HRESULT E_IVI_MISSING_OPTION_NAME = MakeHresult(0x80047049u);
+constexpr HRESULT E_IVI_MISSING_OPTION_VALUE = MakeHresult(0x8004704Au);
+constexpr HRESULT E_IVI_BAD_OPTION_NAME = MakeHresult(0x8004704Bu);
+constexpr HRESULT E_IVI_BAD_OPTION_VALUE = MakeHresult(0x8004704Cu);
+constexpr HRESULT E_IVI_OUT_OF_MEMORY = MakeHresult(0x80047056u);
+constexpr HRESULT E_IVI_OPERATION_PENDING = MakeHresult(0x80047057u);
+constexpr HRESULT E_IVI_NULL_POINTER = MakeHresult(0x80047058u);
+constexpr HRESULT E_IVI_UNEXPECTED_RESPONSE = MakeHresult(0x80047059u);
+constexpr HRESULT E_IVI_FILE_NOT_FOUND = MakeHresult(0x8004705Bu);
+constexpr HRESULT E_IVI_INVALID_FILE_FORMAT = MakeHresult(0x8004705Cu);
+constexpr HRESULT E_IVI_STATUS_NOT_AVAILABLE = MakeHresult(0x8004705Du);
+constexpr HRESULT E_IVI_ID_QUERY_FAILED = MakeHresult(0x8004705Eu);
+constexpr HRESULT E_IVI_RESET_FAILED = MakeHresult(0x8004705Fu);
+constexpr HRESULT E_IVI_RESOURCE_UNKNOWN = MakeHresult(0x80047060u);
+constexpr HRESULT E_IVI_ALREADY_INITIALIZED = MakeHresult(0x80047061u);
+constexpr HRESULT E_IVI_CANNOT_CHANGE_SIMULATION_STATE = MakeHresult(0x80047062u);
+constexpr HRESULT E_IVI_INVALID_NUMBER_OF_LEVELS_IN_SELECTOR = MakeHresult(0x80047063u);
+constexpr HRESULT E_IVI_INVALID_RANGE_IN_SELECTOR = MakeHresult(0x80047064u);
+constexpr HRESULT E_IVI_UNKNOWN_NAME_IN_SELECTOR = MakeHresult(0x80047065u);
+constexpr HRESULT E_IVI_BADLY_FORMED_SELECTOR = MakeHresult(0x80047066u);
+constexpr HRESULT E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER = MakeHresult(0x80047067u);
+constexpr HRESULT S_IVI_NSUP_ID_QUERY = MakeHresult(0x00047065u);
+constexpr HRESULT S_IVI_NSUP_RESET = MakeHresult(0x00047066u);
+constexpr HRESULT S_IVI_NSUP_SELF_TEST = MakeHresult(0x00047067u);
+constexpr HRESULT S_IVI_NSUP_ERROR_QUERY = MakeHresult(0x00047068u);
+constexpr HRESULT S_IVI_NSUP_REV_QUERY = MakeHresult(0x00047069u);
+
+// AC power class errors.
+constexpr HRESULT E_IVIACPWR_ALL_PHASES_NOT_SUPPORTED = MakeHresult(0x80042001u);
+constexpr HRESULT E_IVIACPWR_ALL_PHASES_REQUIRED = MakeHresult(0x80042002u);
+constexpr HRESULT E_IVIACPWR_CURRENT_PROTECTION = MakeHresult(0x80042003u);
+constexpr HRESULT E_IVIACPWR_DUPLICATE_WAVEFORM_NAME = MakeHresult(0x80042004u);
+constexpr HRESULT E_IVIACPWR_INVALID_WAVEFORM_NAME = MakeHresult(0x80042005u);
+constexpr HRESULT E_IVIACPWR_MEASUREMENT_NOT_INITIATED = MakeHresult(0x80042006u);
+constexpr HRESULT E_IVIACPWR_MEASUREMENT_NOT_SUPPORTED = MakeHresult(0x80042007u);
+constexpr HRESULT E_IVIACPWR_NO_WAVEFORMS_AVAILABLE = MakeHresult(0x80042008u);
+constexpr HRESULT E_IVIACPWR_OUTPUT_ENABLED = MakeHresult(0x80042009u);
+constexpr HRESULT E_IVIACPWR_PHASE_VALUES_DIFFERENT = MakeHresult(0x8004200Au);
+constexpr HRESULT E_IVIACPWR_UNSUPPORTED_MEASUREMENT_GROUP = MakeHresult(0x8004200Bu);
+constexpr HRESULT E_IVIACPWR_VOLTAGE_PROTECTION = MakeHresult(0x8004200Cu);
+constexpr HRESULT E_IVIACPWR_WAVEFORM_DC_OFFSET = MakeHresult(0x8004200Du);
+constexpr HRESULT E_IVIACPWR_WAVEFORM_IN_USE = MakeHresult(0x8004200Eu);
+constexpr HRESULT E_IVIACPWR_WAVEFORM_NOT_FOUND = MakeHresult(0x8004200Fu);
+constexpr HRESULT E_IVIACPWR_WAVEFORM_RESERVED = MakeHresult(0x80042010u);
+
+// This driver's own errors (HalvornZeltaErrorCodesEnum).
+enum HalvornZeltaErrorCodesEnum : HRESULT {
+  E_HALVORNZELTA_IO_GENERAL = MakeHresult(0x80044214u),
+  E_HALVORNZELTA_IO_TIMEOUT = MakeHresult(0x80044215u),
+  E_HALVORNZELTA_MODEL_NOT_SUPPORTED = MakeHresult(0x80044216u),
+};
+
+// A successful read that stopped before the instrument ended its message.
+constexpr HRESULT S_MORE_DATA_AVAILABLE = MakeHresult(0x00040102u);
+
+}  // namespace hvzelta

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include "core/call_context.h"
+#include "core/halvorn_zelta_error_reporter.h"
+#include "hvzelta/com/error_info.h"
+#include "hvzelta/status.h"
+
+namespace hvzelta {
+namespace {
+
+constexpr IID kRunningInterface{0x11111111, 0x2222, 0x3333, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+class FixedContext : public ICallContextProvider {
+ public:
+  IID GetCallContext() const override { return kRunningInterface; }
+  const MemberDescriptor* CurrentMember() const override { return nullptr; }
+};
+
+class ErrorReporterTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ClearErrorInfo(); }
+  std::wstring Description() const {
+    const ErrorInfo* info = PeekErrorInfo();
+    return info ? info->description : L"<none>";
+  }
+  FixedContext context_;
+  CHalvornZeltaErrorReporter reporter_{context_};
+};
+
+TEST_F(ErrorReporterTest, PlacesInsertsAndSetsTheThreadsErrorInformation) {
+  EXPECT_EQ(reporter_.Report(Message::InvalidValue, {}, {"5", "put_Foo", "Val"}), E_IVI_INVALID_VALUE);
+  EXPECT_EQ(Description(), L"HalvornZelta: Invalid value '5' for method 'put_Foo', parameter 'Val'.");
+  const ErrorInfo* info = PeekErrorInfo();
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(info->source, L"HalvornZelta.HalvornZelta.1");
+  EXPECT_EQ(info->interfaceId, kRunningInterface);
+  EXPECT_TRUE(info->helpFile.empty());
+  EXPECT_EQ(info->helpContext, 0u);
+}
+
+TEST_F(ErrorReporterTest, AddedTextFollowsOnItsOwnLine) {
+  EXPECT_EQ(reporter_.Report(Message::IdQueryFailed, "Unrecognized model: XYZ."), E_IVI_ID_QUERY_FAILED);
+  EXPECT_EQ(Description(), L"HalvornZelta: Instrument ID query failed.\r\nUnrecognized model: XYZ.");
+}
+
+TEST_F(ErrorReporterTest, InsertsAreNotReinterpreted) {
+  reporter_.ReportNullPointer("%2", "x");
+  EXPECT_EQ(Description(), L"HalvornZelta: Null pointer passed for method '%2', parameter 'x'.");
+}
+
+TEST_F(ErrorReporterTest, IoMessagesCarryHelpFileAndContext) {
+  EXPECT_EQ(reporter_.Report(Message::IoTimeout, {}, {"no answer"}), E_HALVORNZELTA_IO_TIMEOUT);
+  const ErrorInfo* info = PeekErrorInfo();
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(info->description, L"HalvornZelta: I/O timeout error: no answer.");
+  EXPECT_EQ(info->helpFile, L"HalvornZelta.chm");
+  EXPECT_EQ(info->helpContext, 3u);
+}
+
+TEST_F(ErrorReporterTest, WarningsArePositiveAndSuccessBecomesAnException) {
+  for (Message warning : {Message::IdQueryNotSupported, Message::ResetNotSupported, Message::SelfTestNotSupported,
+                          Message::ErrorQueryNotSupported, Message::RevisionQueryNotSupported}) {
+    EXPECT_GT(reporter_.Report(warning), 0);
+  }
+  EXPECT_EQ(reporter_.Report(Message::Success), DISP_E_EXCEPTION);
+}
+
+TEST_F(ErrorReporterTest, UnknownNumbersGiveTheInternalErrorText) {
+  EXPECT_EQ(reporter_.Report(61, {}, {}), E_UNEXPECTED);
+  EXPECT_EQ(reporter_.Report(0, {}, {}), E_UNEXPECTED);
+  const std::wstring text = Description();
+  EXPECT_EQ(text.rfind(L"Internal Error: Unable to retrieve and format error message from message table.\n"
+                       L"Resource ID = 0\nLanguage ID = 0\nReason = '",
+                       0),
+            0u)
+      << std::string(text.begin(), text.end());
+}
+
+TEST_F(ErrorReporterTest, TypedInvalidValueReportsWriteTheValue) {
+  reporter_.ReportInvalidInteger("Name", "Index", -3);
+  EXPECT_EQ(Description(), L"HalvornZelta: Invalid value '-3' for method 'Name', parameter 'Index'.");
+  reporter_.ReportInvalidReal("put_VoltageLevel", "val", 0.1);
+  EXPECT_EQ(Description(), L"HalvornZelta: Invalid value '0.1' for method 'put_VoltageLevel', parameter 'val'.");
+  reporter_.ReportInvalidBoolean("m", "p", true);
+  EXPECT_EQ(Description(), L"HalvornZelta: Invalid value 'True' for method 'm', parameter 'p'.");
+  reporter_.ReportInvalidWideText("m", "p", L"V\u00e9");
+  EXPECT_EQ(Description(), L"HalvornZelta: Invalid value 'V\u00e9' for method 'm', parameter 'p'.");
+}
+
+TEST_F(ErrorReporterTest, EveryMessageHasItsFixedStatus) {
+  // Spot checks across the three code groups; the whole table is data.
+  EXPECT_EQ(reporter_.StatusOf(12), E_IVI_NOT_INITIALIZED);
+  EXPECT_EQ(reporter_.StatusOf(36), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
+  EXPECT_EQ(reporter_.StatusOf(44), E_HALVORNZELTA_MODEL_NOT_SUPPORTED);
+  EXPECT_EQ(reporter_.StatusOf(45), E_IVIACPWR_MEASUREMENT_NOT_INITIATED);
+  EXPECT_EQ(reporter_.StatusOf(60), E_IVIACPWR_ALL_PHASES_NOT_SUPPORTED);
+  for (int number = 1; number <= 60; ++number) {
+    EXPECT_EQ(reporter_.MessageText(number).rfind("HalvornZelta: ", 0), 0u) << number;
+  }
+  EXPECT_EQ(reporter_.MessageText(3), "HalvornZelta: Instrument error detected.  Use ErrorQuery() to determine error(s).");
+}
+
+}  // namespace
+}  // namespace hvzelta
