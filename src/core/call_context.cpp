@@ -1,17 +1,10 @@
 #include "core/call_context.h"
 
-#include <vector>
-
 namespace hvzelta {
 
 namespace {
 
-struct Frame {
-  const void* driver;
-  const MemberDescriptor* member;
-};
-
-thread_local std::vector<Frame> t_frames;
+thread_local CallContextScope* t_innermost = nullptr;
 
 std::string_view PrefixOf(MemberKind kind) {
   switch (kind) {
@@ -35,15 +28,16 @@ MemberDescriptor::MemberDescriptor(const IID& interfaceId, std::string_view inte
       contextName_(std::string(interfaceName) + "." + std::string(name)),
       initCheck_(initCheck) {}
 
-CallContextScope::CallContextScope(const void* driver, const MemberDescriptor& member) {
-  t_frames.push_back({driver, &member});
+CallContextScope::CallContextScope(const void* driver, const MemberDescriptor& member) noexcept
+    : driver_(driver), member_(&member), outer_(t_innermost) {
+  t_innermost = this;
 }
 
-CallContextScope::~CallContextScope() { t_frames.pop_back(); }
+CallContextScope::~CallContextScope() { t_innermost = outer_; }
 
-const MemberDescriptor* CallContextScope::Innermost(const void* driver) {
-  for (auto it = t_frames.rbegin(); it != t_frames.rend(); ++it) {
-    if (it->driver == driver) return it->member;
+const MemberDescriptor* CallContextScope::Innermost(const void* driver) noexcept {
+  for (const CallContextScope* scope = t_innermost; scope; scope = scope->outer_) {
+    if (scope->driver_ == driver) return scope->member_;
   }
   return nullptr;
 }

@@ -54,17 +54,23 @@ class ICallContextProvider {
 };
 
 // Pushes a member on the calling thread's call-context stack for one driver and
-// pops it on scope exit. The stack is per thread so that calls made at the same
-// time on different objects of one driver each see their own member.
+// pops it on scope exit. The stack is per thread, so that calls made at the
+// same time on different objects of one driver each see their own member, and
+// it is a chain of these scope objects, so that pushing never allocates.
 class CallContextScope {
  public:
-  CallContextScope(const void* driver, const MemberDescriptor& member);
+  CallContextScope(const void* driver, const MemberDescriptor& member) noexcept;
   ~CallContextScope();
   CallContextScope(const CallContextScope&) = delete;
   CallContextScope& operator=(const CallContextScope&) = delete;
 
   // The innermost member the calling thread runs for `driver`, or null.
-  static const MemberDescriptor* Innermost(const void* driver);
+  static const MemberDescriptor* Innermost(const void* driver) noexcept;
+
+ private:
+  const void* driver_;
+  const MemberDescriptor* member_;
+  CallContextScope* outer_;
 };
 
 }  // namespace hvzelta

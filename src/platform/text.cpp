@@ -55,8 +55,6 @@ void EncodeOne(char32_t value, std::string& out) {
   }
 }
 
-bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -76,9 +74,13 @@ std::string WideToUtf8(std::wstring_view text) {
   return out;
 }
 
+bool IsWhiteSpaceChar(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
 std::string_view TrimWhiteSpace(std::string_view text) {
-  while (!text.empty() && IsWhiteSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsWhiteSpace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsWhiteSpaceChar(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsWhiteSpaceChar(text.back())) text.remove_suffix(1);
   return text;
 }
 

@@ -15,6 +15,7 @@ std::wstring Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::wstring_view text);
 
 // The text with white space (space, tab, CR, LF, VT, FF) removed from both ends.
+bool IsWhiteSpaceChar(char c);
 std::string_view TrimWhiteSpace(std::string_view text);
 std::string AsciiLower(std::string_view text);
 std::string AsciiUpper(std::string_view text);

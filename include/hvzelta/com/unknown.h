@@ -15,6 +15,7 @@ constexpr IID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 
 
 class IUnknown {
  public:
+  static constexpr IID kIid = IID_IUnknown;
   virtual HRESULT QueryInterface(const IID& iid, void** object) = 0;
   virtual std::uint32_t AddRef() = 0;
   virtual std::uint32_t Release() = 0;

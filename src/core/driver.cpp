@@ -1,0 +1,295 @@
+#include "core/driver.h"
+
+#include <array>
+#include <charconv>
+
+#include "core/option_string.h"
+#include "hvzelta/com/bstr.h"
+#include "hvzelta/status.h"
+#include "platform/text.h"
+
+namespace hvzelta {
+
+namespace {
+
+// Event status bits that mean the instrument saw an error: query (0x04),
+// device-dependent (0x08), execution (0x10) and command (0x20).
+constexpr long long kEventStatusErrorBits = 0x04 | 0x08 | 0x10 | 0x20;
+
+// Operation settings the option string may set.
+struct SettingOption {
+  std::string_view name;  // lower case
+  bool OperationSettings::*setting;
+};
+
+constexpr std::array kSettingOptions{
+    SettingOption{"cache", &OperationSettings::cache},
+    SettingOption{"interchangecheck", &OperationSettings::interchangeCheck},
+    SettingOption{"queryinstrstatus", &OperationSettings::queryInstrumentStatus},
+    SettingOption{"rangecheck", &OperationSettings::rangeCheck},
+    SettingOption{"recordcoercions", &OperationSettings::recordCoercions},
+    SettingOption{"simulate", &OperationSettings::simulate},
+};
+
+std::optional<double> ParseReal(std::string_view text) {
+  text = TrimWhiteSpace(text);
+  if (text.empty()) return std::nullopt;
+  if (text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<long long> ParseInteger(std::string_view text) {
+  text = TrimWhiteSpace(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+CDriver::CDriver(const DriverConstants& constants, ReporterFactory makeReporter)
+    : CNode(*this), constants_(constants), reporter_(makeReporter(*this)) {}
+
+CDriver::~CDriver() { CloseIo(); }
+
+bool CDriver::IsModelSupported() const {
+  if (!initialized_) return false;
+  std::string_view models = constants_.supportedInstrumentModels;
+  while (!models.empty()) {
+    const std::size_t comma = models.find(',');
+    if (models.substr(0, comma) == instrumentModel_) return true;
+    models = comma == std::string_view::npos ? std::string_view() : models.substr(comma + 1);
+  }
+  return false;
+}
+
+HRESULT CDriver::InitializeSession(const wchar_t* resourceName, bool idQuery, bool reset,
+                                   std::wstring_view optionString) {
+  if (!resourceName) return Reporter().Report(Message::InvalidValue, {}, {"0", "Initialize", "ResourceName"});
+  if (initialized_) return Reporter().Report(Message::AlreadyInitialized);
+  idQueryRequested_ = idQuery;
+  resetRequested_ = reset;
+
+  optionString_ = WideToUtf8(optionString);
+  if (HRESULT hr = ResolveResourceAndOptions(WideToUtf8(BstrView(resourceName))); Failed(hr)) return hr;
+  if (settings_.interchangeCheck && !constants_.interchangeCheckSupported) {
+    return Reporter().Report(Message::BadOptionValue, "Interchange checking is not supported by the driver.",
+                             {"True"});
+  }
+  if (HRESULT hr = OpenIo(); Failed(hr)) return hr;
+  initialized_ = true;
+  const HRESULT hr = FinishInitialize();
+  if (Failed(hr)) {
+    CloseIo();
+    initialized_ = false;
+  }
+  return hr;
+}
+
+// Steps that need the session open and the driver marked initialized; a
+// failure here is undone by the caller.
+HRESULT CDriver::FinishInitialize() {
+  if (settings_.queryInstrumentStatus) {
+    if (HRESULT hr = ClearInstrumentStatus(); Failed(hr)) return hr;
+  }
+  if (HRESULT hr = QueryInstrumentIdentity(); Failed(hr)) return hr;
+  if (idQueryRequested_ && !IsModelSupported()) {
+    return Reporter().Report(Message::IdQueryFailed, "Unrecognized model: " + instrumentModel_ + ".");
+  }
+  if (resetRequested_ && Failed(ResetThroughInterface())) return Reporter().Report(Message::ResetFailed);
+  return S_OK;
+}
+
+HRESULT CDriver::ResolveResourceAndOptions(std::string_view resourceName) {
+  resourceDescriptor_.clear();
+  logicalName_.clear();
+  driverSetup_.clear();
+  optionMap_.clear();
+  driverSetupMap_.clear();
+  instrumentManufacturer_.clear();
+  instrumentModel_.clear();
+  serialNumber_.clear();
+  firmwareRevision_.clear();
+  identificationResponse_.clear();
+  trace_ = TraceSettings{};
+  settings_ = OperationSettings{};
+
+  // Without a configuration store the resource name is the resource descriptor.
+  resourceDescriptor_ = std::string(resourceName);
+  const HRESULT hr = ProcessOptionString(optionString_);
+
+  if (settings_.simulate && instrumentModel_.empty()) instrumentModel_ = std::string(constants_.defaultSimulationModel);
+  initialSettings_ = settings_;
+  return hr;
+}
+
+HRESULT CDriver::ProcessOptionString(std::string_view optionString) {
+  if (optionString.empty()) return S_OK;
+  const DriverSetupSplit split = SplitDriverSetup(optionString);
+  if (split.driverSetup) {
+    if (HRESULT hr = ProcessDriverSetup(*split.driverSetup); Failed(hr)) return hr;
+  }
+  for (const OptionPair& pair : ParseOptionPairs(split.options)) {
+    if (HRESULT hr = ProcessInitOption(pair.name, pair.value); Failed(hr)) return hr;
+  }
+  return S_OK;
+}
+
+HRESULT CDriver::ProcessDriverSetup(std::string_view driverSetup) {
+  driverSetup_ = std::string(driverSetup);
+  for (const OptionPair& pair : ParseOptionPairs(NormalizeDriverSetup(driverSetup))) {
+    if (HRESULT hr = ProcessDriverSetupOption(pair.name, pair.value); Failed(hr)) return hr;
+  }
+  return S_OK;
+}
+
+HRESULT CDriver::ReportBadOptionValue(std::string_view value) {
+  return Reporter().Report(Message::BadOptionValue, {}, {value});
+}
+
+HRESULT CDriver::ProcessInitOption(std::string_view name, std::string_view value) {
+  if (name.empty()) return Reporter().Report(Message::InvalidValue, {}, {"0", "ProcessInitOption", "strNameIn"});
+  if (value.empty()) return Reporter().Report(Message::InvalidValue, {}, {"0", "ProcessInitOption", "strValueIn"});
+  const std::string key = AsciiLower(TrimWhiteSpace(name));
+  for (const SettingOption& option : kSettingOptions) {
+    if (key != option.name) continue;
+    const std::optional<bool> flag = ParseOptionBoolean(value);
+    if (!flag) return ReportBadOptionValue(value);
+    settings_.*option.setting = *flag;
+  }
+  optionMap_[key] = std::string(value);
+  return S_OK;
+}
+
+HRESULT CDriver::ProcessDriverSetupOption(std::string_view name, std::string_view value) {
+  const std::string key = AsciiLower(TrimWhiteSpace(name));
+  const auto flag = [&](bool& target) {
+    const std::optional<bool> parsed = ParseOptionBoolean(value);
+    if (!parsed) return ReportBadOptionValue(value);
+    target = *parsed;
+    return S_OK;
+  };
+  HRESULT hr = S_OK;
+  if (key == "model") {
+    instrumentModel_ = std::string(value);
+  } else if (key == "trace") {
+    hr = flag(trace_.enabled);
+  } else if (key == "tracename") {
+    trace_.fileName = std::string(value);
+  } else if (key == "tracesizemax") {
+    trace_.sizeMax = LeadingInteger(value);
+  } else if (key == "tracearray") {
+    hr = flag(trace_.traceArrays);
+  } else if (key == "tracearraysizemax") {
+    trace_.arraySizeMax = LeadingInteger(value);
+  } else if (key == "tracesaveinterval") {
+    trace_.saveInterval = LeadingInteger(value);
+  } else if (key == "tracetransform") {
+    trace_.transform = std::string(value);
+  }
+  if (Failed(hr)) return hr;
+  driverSetupMap_[key] = std::string(value);
+  return S_OK;
+}
+
+std::string CDriver::GetOptionValue(std::string_view name) const {
+  const auto it = optionMap_.find(AsciiLower(TrimWhiteSpace(name)));
+  return it == optionMap_.end() ? std::string() : it->second;
+}
+
+std::string CDriver::GetDriverSetupValue(std::string_view name) const {
+  const auto it = driverSetupMap_.find(AsciiLower(TrimWhiteSpace(name)));
+  return it == driverSetupMap_.end() ? std::string() : it->second;
+}
+
+std::optional<bool> CDriver::GetOptionBoolean(std::string_view name) const {
+  return ParseOptionBoolean(GetOptionValue(name));
+}
+std::optional<long long> CDriver::GetOptionInteger(std::string_view name) const {
+  return ParseInteger(GetOptionValue(name));
+}
+std::optional<double> CDriver::GetOptionReal(std::string_view name) const { return ParseReal(GetOptionValue(name)); }
+std::optional<bool> CDriver::GetDriverSetupBoolean(std::string_view name) const {
+  return ParseOptionBoolean(GetDriverSetupValue(name));
+}
+std::optional<long long> CDriver::GetDriverSetupInteger(std::string_view name) const {
+  return ParseInteger(GetDriverSetupValue(name));
+}
+std::optional<double> CDriver::GetDriverSetupReal(std::string_view name) const {
+  return ParseReal(GetDriverSetupValue(name));
+}
+
+HRESULT CDriver::OpenIo() {
+  if (settings_.simulate) return S_OK;
+  const std::string unknownResource = "Resource descriptor = " + resourceDescriptor_ + ".";
+  io_ = ioSessionFactory_ ? ioSessionFactory_() : nullptr;
+  if (!io_) return Reporter().Report(Message::ResourceUnknown, unknownResource);
+  const HRESULT hr = io_->Open(resourceDescriptor_, this, &Reporter(), nullptr);
+  if (Failed(hr)) {
+    io_.reset();
+    if (hr == E_IVI_RESOURCE_UNKNOWN) return Reporter().Report(Message::ResourceUnknown, unknownResource);
+  }
+  return hr;
+}
+
+void CDriver::CloseIo() {
+  if (!io_) return;
+  io_->Close();
+  io_.reset();
+}
+
+HRESULT CDriver::ClearInstrumentStatus() {
+  if (settings_.simulate || !io_) return S_OK;
+  return io_->WriteString("*CLS", true, kKeepTimeout);
+}
+
+HRESULT CDriver::QueryInstrumentIdentity() {
+  if (settings_.simulate || !io_) return S_OK;
+  std::string response;
+  if (HRESULT hr = io_->WriteStringNoPoll("*IDN?", true, kKeepTimeout); Failed(hr)) return hr;
+  if (HRESULT hr = io_->ReadString(response, kKeepTimeout); Failed(hr)) return hr;
+  identificationResponse_ = response;
+  std::array<std::string*, 4> fields{&instrumentManufacturer_, &instrumentModel_, &serialNumber_, &firmwareRevision_};
+  std::string_view rest = response;
+  for (std::string* field : fields) {
+    const std::size_t comma = rest.find(',');
+    *field = std::string(TrimWhiteSpace(rest.substr(0, comma)));
+    rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+  }
+  return S_OK;
+}
+
+HRESULT CDriver::CloseSession() {
+  if (!initialized_) return Reporter().Report(Message::NotInitialized);
+  CloseIo();
+  initialized_ = false;
+  return S_OK;
+}
+
+HRESULT CDriver::PollInstrumentErrors() {
+  if (!settings_.queryInstrumentStatus) return S_OK;
+  if (!io_) return Reporter().Report(Message::NotInitialized);
+  std::string answer;
+  HRESULT hr = io_->WriteStringNoPoll("*ESR?", true, kKeepTimeout);
+  if (Succeeded(hr)) hr = io_->ReadStringNoPoll(answer, kKeepTimeout);
+  if (Failed(hr)) {
+    io_->DeviceClear();
+    return Reporter().Report(Message::InstrumentStatus);
+  }
+  if (LeadingInteger(answer) & kEventStatusErrorBits) return Reporter().Report(Message::InstrumentStatus);
+  return S_OK;
+}
+
+IID CDriver::GetCallContext() const {
+  const MemberDescriptor* member = CurrentMember();
+  return member ? member->InterfaceId() : GUID_NULL;
+}
+
+const MemberDescriptor* CDriver::CurrentMember() const { return CallContextScope::Innermost(this); }
+
+}  // namespace hvzelta

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/driver_constants.h"
+#include "core/error_reporter.h"
+#include "core/node.h"
+#include "core/operation_settings.h"
+#include "core/trace_settings.h"
+#include "io/instr_error_poller.h"
+#include "io/io_session.h"
+
+namespace hvzelta {
+
+// The root of a driver's object tree: one per session with an instrument. It
+// holds the session's state, runs Initialize and Close, processes the option
+// string and DriverSetup, decides the instrument model and polls the
+// instrument's error status. The concrete driver adds its interfaces on top.
+class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvider {
+ public:
+  using ReporterFactory = std::unique_ptr<CErrorReporter> (*)(const ICallContextProvider&);
+  using IoSessionFactory = std::function<std::unique_ptr<IIoSession>()>;
+
+  CDriver(const DriverConstants& constants, ReporterFactory makeReporter);
+  ~CDriver() override;
+
+  const DriverConstants& Constants() const { return constants_; }
+  CErrorReporter& Reporter() const { return *reporter_; }
+  IIoSession* Io() const { return io_.get(); }
+  bool IsInitialized() const { return initialized_; }
+  const OperationSettings& Settings() const { return settings_; }
+  OperationSettings& MutableSettings() { return settings_; }
+  // The settings as they stood at the end of option processing in Initialize.
+  const OperationSettings& InitialSettings() const { return initialSettings_; }
+  const TraceSettings& Trace() const { return trace_; }
+  bool IdQueryRequested() const { return idQueryRequested_; }
+  bool ResetRequested() const { return resetRequested_; }
+
+  const std::string& OptionString() const { return optionString_; }
+  const std::string& LogicalName() const { return logicalName_; }
+  const std::string& ResourceDescriptor() const { return resourceDescriptor_; }
+  const std::string& DriverSetup() const { return driverSetup_; }
+  const std::string& InstrumentManufacturer() const { return instrumentManufacturer_; }
+  const std::string& InstrumentModel() const { return instrumentModel_; }
+  const std::string& SerialNumber() const { return serialNumber_; }
+  const std::string& FirmwareRevision() const { return firmwareRevision_; }
+  const std::string& IdentificationResponse() const { return identificationResponse_; }
+  // True while initialized with a model of the supported list.
+  bool IsModelSupported() const;
+
+  // The lifetime operations; each runs inside its caller's method frame.
+  HRESULT InitializeSession(const wchar_t* resourceName, bool idQuery, bool reset, std::wstring_view optionString);
+  HRESULT CloseSession();
+
+  // One option of the option string, and one key of DriverSetup.
+  HRESULT ProcessInitOption(std::string_view name, std::string_view value);
+  HRESULT ProcessDriverSetupOption(std::string_view name, std::string_view value);
+
+  // Values of the last Initialize's option string and DriverSetup, by name
+  // without regard to case; empty text when absent. The typed forms give
+  // nothing when the name is absent or its value does not convert.
+  std::string GetOptionValue(std::string_view name) const;
+  std::string GetDriverSetupValue(std::string_view name) const;
+  std::optional<bool> GetOptionBoolean(std::string_view name) const;
+  std::optional<long long> GetOptionInteger(std::string_view name) const;
+  std::optional<double> GetOptionReal(std::string_view name) const;
+  std::optional<bool> GetDriverSetupBoolean(std::string_view name) const;
+  std::optional<long long> GetDriverSetupInteger(std::string_view name) const;
+  std::optional<double> GetDriverSetupReal(std::string_view name) const;
+
+  HRESULT PollInstrumentErrors() override;
+  IID GetCallContext() const override;
+  const MemberDescriptor* CurrentMember() const override;
+
+  // The I/O session Initialize opens for an instrument; tests give a scripted one.
+  void SetIoSessionFactory(IoSessionFactory factory) { ioSessionFactory_ = std::move(factory); }
+
+ protected:
+  // Runs the utility Reset in its own method frame (Initialize with Reset).
+  virtual HRESULT ResetThroughInterface() = 0;
+
+ private:
+  using TextMap = std::map<std::string, std::string, std::less<>>;
+
+  HRESULT ResolveResourceAndOptions(std::string_view resourceName);
+  HRESULT ProcessOptionString(std::string_view optionString);
+  HRESULT ProcessDriverSetup(std::string_view driverSetup);
+  HRESULT OpenIo();
+  void CloseIo();
+  HRESULT ClearInstrumentStatus();
+  HRESULT QueryInstrumentIdentity();
+  HRESULT FinishInitialize();
+  HRESULT ReportBadOptionValue(std::string_view value);
+
+  const DriverConstants& constants_;
+  std::unique_ptr<CErrorReporter> reporter_;
+  IoSessionFactory ioSessionFactory_;
+  std::unique_ptr<IIoSession> io_;
+
+  bool initialized_ = false;
+  bool idQueryRequested_ = false;
+  bool resetRequested_ = false;
+  OperationSettings settings_;
+  OperationSettings initialSettings_;
+  TraceSettings trace_;
+
+  std::string optionString_;
+  std::string logicalName_;
+  std::string resourceDescriptor_;
+  std::string driverSetup_;
+  std::string instrumentManufacturer_;
+  std::string instrumentModel_;
+  std::string serialNumber_;
+  std::string firmwareRevision_;
+  std::string identificationResponse_;
+  TextMap optionMap_;
+  TextMap driverSetupMap_;
+};
+
+}  // namespace hvzelta

@@ -1,0 +1,475 @@
+#include "core/halvorn_zelta.h"
+
+#include <charconv>
+#include <memory>
+#include <new>
+
+#include "core/halvorn_zelta_error_reporter.h"
+#include "platform/text.h"
+
+namespace hvzelta {
+
+const DriverConstants HalvornZelta::kConstants{
+    .cFunctionPrefix = "hvzelta",
+    .identifier = "HalvornZelta",
+    .vendor = "Halvorn",
+    .description = "IVI Driver for HalvornZelta",
+    .revision = "1.1.2.0",
+    .groupCapabilities = "IviACPwrBase",
+    .supportedInstrumentModels = "ZTA100,ZTA200,ZTA300,ZTA400",
+    .defaultSimulationModel = "ZTA100",
+    .classSpecificationMajorVersion = 1,
+    .classSpecificationMinorVersion = 2,
+    .interchangeCheckSupported = false,
+    .selfTestTimeoutMs = 2000,
+    .disableTimeoutMs = 2000,
+    .resetTimeoutMs = 2000,
+    .coercionRecordBound = 1000,
+};
+
+namespace {
+
+using K = MemberKind;
+constexpr InitCheck kExempt = InitCheck::Exempt;
+
+// The member descriptors of the root's inherent interfaces.
+namespace members {
+#define HVZ_MEMBER(var, iface, kind, name, ...) \
+  const MemberDescriptor var{iface::kIid, #iface, kind, name __VA_OPT__(, ) __VA_ARGS__};
+HVZ_MEMBER(kGetDriverOperation, IIviDriver, K::Getter, "DriverOperation", kExempt)
+HVZ_MEMBER(kGetIdentity, IIviDriver, K::Getter, "Identity", kExempt)
+HVZ_MEMBER(kGetUtility, IIviDriver, K::Getter, "Utility", kExempt)
+HVZ_MEMBER(kInitialize, IIviDriver, K::Method, "Initialize", kExempt)
+HVZ_MEMBER(kGetInitialized, IIviDriver, K::Getter, "Initialized", kExempt)
+HVZ_MEMBER(kClose, IIviDriver, K::Method, "Close")
+HVZ_MEMBER(kGetDescription, IIviComponentIdentity, K::Getter, "Description", kExempt)
+HVZ_MEMBER(kGetRevision, IIviComponentIdentity, K::Getter, "Revision", kExempt)
+HVZ_MEMBER(kGetVendor, IIviComponentIdentity, K::Getter, "Vendor", kExempt)
+HVZ_MEMBER(kGetInstrumentManufacturer, IIviDriverIdentity, K::Getter, "InstrumentManufacturer")
+HVZ_MEMBER(kGetInstrumentModel, IIviDriverIdentity, K::Getter, "InstrumentModel")
+HVZ_MEMBER(kGetInstrumentFirmwareRevision, IIviDriverIdentity, K::Getter, "InstrumentFirmwareRevision")
+HVZ_MEMBER(kGetIdentifier, IIviDriverIdentity, K::Getter, "Identifier", kExempt)
+HVZ_MEMBER(kGetSupportedInstrumentModels, IIviDriverIdentity, K::Getter, "SupportedInstrumentModels", kExempt)
+HVZ_MEMBER(kGetSpecificationMajorVersion, IIviDriverIdentity, K::Getter, "SpecificationMajorVersion", kExempt)
+HVZ_MEMBER(kGetSpecificationMinorVersion, IIviDriverIdentity, K::Getter, "SpecificationMinorVersion", kExempt)
+HVZ_MEMBER(kGetGroupCapabilities, IIviDriverIdentity, K::Getter, "GroupCapabilities")
+HVZ_MEMBER(kGetLogicalName, IIviDriverOperation, K::Getter, "LogicalName")
+HVZ_MEMBER(kGetIoResourceDescriptor, IIviDriverOperation, K::Getter, "IoResourceDescriptor")
+HVZ_MEMBER(kGetCache, IIviDriverOperation, K::Getter, "Cache")
+HVZ_MEMBER(kPutCache, IIviDriverOperation, K::Putter, "Cache")
+HVZ_MEMBER(kGetInterchangeCheck, IIviDriverOperation, K::Getter, "InterchangeCheck")
+HVZ_MEMBER(kPutInterchangeCheck, IIviDriverOperation, K::Putter, "InterchangeCheck")
+HVZ_MEMBER(kGetQueryInstrumentStatus, IIviDriverOperation, K::Getter, "QueryInstrumentStatus")
+HVZ_MEMBER(kPutQueryInstrumentStatus, IIviDriverOperation, K::Putter, "QueryInstrumentStatus")
+HVZ_MEMBER(kGetRangeCheck, IIviDriverOperation, K::Getter, "RangeCheck")
+HVZ_MEMBER(kPutRangeCheck, IIviDriverOperation, K::Putter, "RangeCheck")
+HVZ_MEMBER(kGetRecordCoercions, IIviDriverOperation, K::Getter, "RecordCoercions")
+HVZ_MEMBER(kPutRecordCoercions, IIviDriverOperation, K::Putter, "RecordCoercions")
+HVZ_MEMBER(kGetSimulate, IIviDriverOperation, K::Getter, "Simulate")
+HVZ_MEMBER(kPutSimulate, IIviDriverOperation, K::Putter, "Simulate")
+HVZ_MEMBER(kGetDriverSetup, IIviDriverOperation, K::Getter, "DriverSetup")
+HVZ_MEMBER(kInvalidateAllAttributes, IIviDriverOperation, K::Method, "InvalidateAllAttributes")
+HVZ_MEMBER(kClearInterchangeWarnings, IIviDriverOperation, K::Method, "ClearInterchangeWarnings")
+HVZ_MEMBER(kGetNextInterchangeWarning, IIviDriverOperation, K::Method, "GetNextInterchangeWarning")
+HVZ_MEMBER(kResetInterchangeCheck, IIviDriverOperation, K::Method, "ResetInterchangeCheck")
+HVZ_MEMBER(kGetNextCoercionRecord, IIviDriverOperation, K::Method, "GetNextCoercionRecord")
+HVZ_MEMBER(kReset, IIviDriverUtility, K::Method, "Reset")
+HVZ_MEMBER(kResetWithDefaults, IIviDriverUtility, K::Method, "ResetWithDefaults")
+HVZ_MEMBER(kDisable, IIviDriverUtility, K::Method, "Disable")
+HVZ_MEMBER(kSelfTest, IIviDriverUtility, K::Method, "SelfTest")
+HVZ_MEMBER(kErrorQuery, IIviDriverUtility, K::Method, "ErrorQuery")
+HVZ_MEMBER(kLockObject, IIviDriverUtility, K::Method, "LockObject")
+HVZ_MEMBER(kUnlockObject, IIviDriverUtility, K::Method, "UnlockObject")
+HVZ_MEMBER(kAttachToExistingCSession, IHalvornZelta, K::Method, "AttachToExistingCSession")
+HVZ_MEMBER(kGetNativeCHandle, IHalvornZelta, K::Getter, "NativeCHandle")
+#undef HVZ_MEMBER
+}  // namespace members
+
+std::unique_ptr<CErrorReporter> MakeReporter(const ICallContextProvider& callContext) {
+  return std::make_unique<CHalvornZeltaErrorReporter>(callContext);
+}
+
+// Hands out `object` as `Interface` with a new reference.
+template <class Interface, class Object>
+HRESULT HandOut(Object* object, Interface** val) {
+  *val = object;
+  object->AddRef();
+  return S_OK;
+}
+
+// Instruments quote their error texts; callers want the words alone.
+std::string_view StripErrorText(std::string_view text) {
+  text = TrimWhiteSpace(text);
+  while (!text.empty() && text.back() == '"') text.remove_suffix(1);
+  while (!text.empty() && text.front() == '"') text.remove_prefix(1);
+  return TrimWhiteSpace(text);
+}
+
+std::optional<std::int32_t> ParseInt32(std::string_view text) {
+  text = TrimWhiteSpace(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+HalvornZelta::HalvornZelta() : CDriver(kConstants, &MakeReporter) {}
+
+HRESULT HalvornZelta::QueryInterface(const IID& iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (iid == IID_IUnknown || iid == IHalvornZelta::kIid || iid == IIviDriver::kIid) {
+    *object = static_cast<IHalvornZelta*>(this);
+  } else if (iid == IIviDriverOperation::kIid) {
+    *object = static_cast<IIviDriverOperation*>(this);
+  } else if (iid == IIviDriverIdentity::kIid || iid == IIviComponentIdentity::kIid) {
+    *object = static_cast<IIviDriverIdentity*>(this);
+  } else if (iid == IIviDriverUtility::kIid) {
+    *object = static_cast<IIviDriverUtility*>(this);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+std::uint32_t HalvornZelta::AddRef() { return references_.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+std::uint32_t HalvornZelta::Release() {
+  const std::uint32_t left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT HalvornZelta::CopyOut(std::string_view text, BSTR* val) {
+  const std::wstring wide = Utf8ToWide(text);
+  *val = SysAllocStringLen(wide.data(), static_cast<std::uint32_t>(wide.size()));
+  return *val ? S_OK : Reporter().Report(Message::OutOfMemory);
+}
+
+HRESULT HalvornZelta::GetText(const MemberDescriptor& member, BSTR* val, FunctionRef<std::string()> value) {
+  return RunFrame(member, {OutParam("val", val)}, [&] { return CopyOut(value(), val); });
+}
+
+HRESULT HalvornZelta::GetSetting(const MemberDescriptor& member, VARIANT_BOOL* val,
+                                 bool OperationSettings::*setting) {
+  return RunFrame(member, {OutParam("val", val)}, [&] {
+    *val = ToVariantBool(Settings().*setting);
+    return S_OK;
+  });
+}
+
+HRESULT HalvornZelta::PutSetting(const MemberDescriptor& member, VARIANT_BOOL val,
+                                 bool OperationSettings::*setting) {
+  return RunFrame(member, {}, [&] {
+    MutableSettings().*setting = val != VARIANT_FALSE;
+    return S_OK;
+  });
+}
+
+// IIviDriver
+
+HRESULT HalvornZelta::get_DriverOperation(IIviDriverOperation** val) {
+  return RunFrame(members::kGetDriverOperation, {OutParam("val", val)},
+                  [&] { return HandOut<IIviDriverOperation>(this, val); });
+}
+
+HRESULT HalvornZelta::get_Identity(IIviDriverIdentity** val) {
+  return RunFrame(members::kGetIdentity, {OutParam("val", val)},
+                  [&] { return HandOut<IIviDriverIdentity>(this, val); });
+}
+
+HRESULT HalvornZelta::get_Utility(IIviDriverUtility** val) {
+  return RunFrame(members::kGetUtility, {OutParam("val", val)},
+                  [&] { return HandOut<IIviDriverUtility>(this, val); });
+}
+
+HRESULT HalvornZelta::Initialize(BSTR ResourceName, VARIANT_BOOL IdQuery, VARIANT_BOOL Reset, BSTR OptionString) {
+  return RunFrame(members::kInitialize, {}, [&] {
+    return InitializeSession(ResourceName, IdQuery != VARIANT_FALSE, Reset != VARIANT_FALSE, BstrView(OptionString));
+  });
+}
+
+HRESULT HalvornZelta::get_Initialized(VARIANT_BOOL* val) {
+  return RunFrame(members::kGetInitialized, {OutParam("val", val)}, [&] {
+    *val = ToVariantBool(IsInitialized());
+    return S_OK;
+  });
+}
+
+HRESULT HalvornZelta::Close() { return RunFrame(members::kClose, {}, [&] { return CloseSession(); }); }
+
+// Identity
+
+HRESULT HalvornZelta::get_Description(BSTR* val) {
+  return GetText(members::kGetDescription, val, [] { return std::string(kConstants.description); });
+}
+
+HRESULT HalvornZelta::get_Revision(BSTR* val) {
+  return GetText(members::kGetRevision, val, [] { return std::string(kConstants.revision); });
+}
+
+HRESULT HalvornZelta::get_Vendor(BSTR* val) {
+  return GetText(members::kGetVendor, val, [] { return std::string(kConstants.vendor); });
+}
+
+HRESULT HalvornZelta::get_InstrumentManufacturer(BSTR* val) {
+  return GetText(members::kGetInstrumentManufacturer, val, [&] {
+    return Settings().simulate ? std::string(kConstants.vendor) : CDriver::InstrumentManufacturer();
+  });
+}
+
+HRESULT HalvornZelta::get_InstrumentModel(BSTR* val) {
+  return GetText(members::kGetInstrumentModel, val, [&] { return CDriver::InstrumentModel(); });
+}
+
+HRESULT HalvornZelta::get_InstrumentFirmwareRevision(BSTR* val) {
+  return GetText(members::kGetInstrumentFirmwareRevision, val, [&] {
+    return Settings().simulate ? "Sim" + std::string(kConstants.revision) : CDriver::FirmwareRevision();
+  });
+}
+
+HRESULT HalvornZelta::get_Identifier(BSTR* val) {
+  return GetText(members::kGetIdentifier, val, [] { return std::string(kConstants.identifier); });
+}
+
+HRESULT HalvornZelta::get_SupportedInstrumentModels(BSTR* val) {
+  return GetText(members::kGetSupportedInstrumentModels, val,
+                 [] { return std::string(kConstants.supportedInstrumentModels); });
+}
+
+HRESULT HalvornZelta::get_SpecificationMajorVersion(std::int32_t* val) {
+  return RunFrame(members::kGetSpecificationMajorVersion, {OutParam("val", val)}, [&] {
+    *val = kConstants.classSpecificationMajorVersion;
+    return S_OK;
+  });
+}
+
+HRESULT HalvornZelta::get_SpecificationMinorVersion(std::int32_t* val) {
+  return RunFrame(members::kGetSpecificationMinorVersion, {OutParam("val", val)}, [&] {
+    *val = kConstants.classSpecificationMinorVersion;
+    return S_OK;
+  });
+}
+
+HRESULT HalvornZelta::get_GroupCapabilities(BSTR* val) {
+  return GetText(members::kGetGroupCapabilities, val, [] { return std::string(kConstants.groupCapabilities); });
+}
+
+// Operation settings
+
+HRESULT HalvornZelta::get_LogicalName(BSTR* val) {
+  return GetText(members::kGetLogicalName, val, [&] { return CDriver::LogicalName(); });
+}
+
+HRESULT HalvornZelta::get_IoResourceDescriptor(BSTR* val) {
+  return GetText(members::kGetIoResourceDescriptor, val, [&] { return CDriver::ResourceDescriptor(); });
+}
+
+HRESULT HalvornZelta::get_DriverSetup(BSTR* val) {
+  return GetText(members::kGetDriverSetup, val, [&] { return CDriver::DriverSetup(); });
+}
+
+HRESULT HalvornZelta::get_Cache(VARIANT_BOOL* val) {
+  return GetSetting(members::kGetCache, val, &OperationSettings::cache);
+}
+
+HRESULT HalvornZelta::put_Cache(VARIANT_BOOL val) {
+  return PutSetting(members::kPutCache, val, &OperationSettings::cache);
+}
+
+HRESULT HalvornZelta::get_InterchangeCheck(VARIANT_BOOL* val) {
+  return GetSetting(members::kGetInterchangeCheck, val, &OperationSettings::interchangeCheck);
+}
+
+HRESULT HalvornZelta::put_InterchangeCheck(VARIANT_BOOL val) {
+  return RunFrame(members::kPutInterchangeCheck, {}, [&] {
+    if (val != VARIANT_FALSE) {
+      return Reporter().Report(Message::ValueNotSupported, {}, {"VARIANT_TRUE", "val", "put_InterchangeCheck"});
+    }
+    MutableSettings().interchangeCheck = false;
+    return S_OK;
+  });
+}
+
+HRESULT HalvornZelta::get_QueryInstrumentStatus(VARIANT_BOOL* val) {
+  return GetSetting(members::kGetQueryInstrumentStatus, val, &OperationSettings::queryInstrumentStatus);
+}
+
+HRESULT HalvornZelta::put_QueryInstrumentStatus(VARIANT_BOOL val) {
+  return RunFrame(members::kPutQueryInstrumentStatus, {}, [&] {
+    MutableSettings().queryInstrumentStatus = val != VARIANT_FALSE;
+    if (val == VARIANT_FALSE || Settings().simulate) return S_OK;
+    // Start the polls from a clean instrument status.
+    if (!Io()) return Reporter().Report(Message::NotInitialized);
+    return Io()->WriteString("*CLS", true, kKeepTimeout);
+  });
+}
+
+HRESULT HalvornZelta::get_RangeCheck(VARIANT_BOOL* val) {
+  return GetSetting(members::kGetRangeCheck, val, &OperationSettings::rangeCheck);
+}
+
+HRESULT HalvornZelta::put_RangeCheck(VARIANT_BOOL val) {
+  return PutSetting(members::kPutRangeCheck, val, &OperationSettings::rangeCheck);
+}
+
+HRESULT HalvornZelta::get_RecordCoercions(VARIANT_BOOL* val) {
+  return GetSetting(members::kGetRecordCoercions, val, &OperationSettings::recordCoercions);
+}
+
+HRESULT HalvornZelta::put_RecordCoercions(VARIANT_BOOL val) {
+  return PutSetting(members::kPutRecordCoercions, val, &OperationSettings::recordCoercions);
+}
+
+HRESULT HalvornZelta::get_Simulate(VARIANT_BOOL* val) {
+  return GetSetting(members::kGetSimulate, val, &OperationSettings::simulate);
+}
+
+HRESULT HalvornZelta::put_Simulate(VARIANT_BOOL val) {
+  return RunFrame(members::kPutSimulate, {}, [&] {
+    // A session that never opened an instrument has nothing to fall back to.
+    if (val == VARIANT_FALSE && InitialSettings().simulate) {
+      return Reporter().Report(Message::CannotChangeSimulationState);
+    }
+    MutableSettings().simulate = val != VARIANT_FALSE;
+    return S_OK;
+  });
+}
+
+HRESULT HalvornZelta::InvalidateAllAttributes() {
+  return RunFrame(members::kInvalidateAllAttributes, {}, [] { return S_OK; });
+}
+
+HRESULT HalvornZelta::ClearInterchangeWarnings() {
+  return RunFrame(members::kClearInterchangeWarnings, {},
+                  [&] { return Reporter().ReportMethodNotSupported("ClearInterchangeWarnings"); });
+}
+
+HRESULT HalvornZelta::GetNextInterchangeWarning(BSTR* pbstrWarning) {
+  return RunFrame(members::kGetNextInterchangeWarning, {OutParam("pbstrWarning", pbstrWarning)},
+                  [&] { return Reporter().ReportMethodNotSupported("GetNextInterchangeWarning"); });
+}
+
+HRESULT HalvornZelta::ResetInterchangeCheck() {
+  return RunFrame(members::kResetInterchangeCheck, {},
+                  [&] { return Reporter().ReportMethodNotSupported("ResetInterchangeCheck"); });
+}
+
+HRESULT HalvornZelta::GetNextCoercionRecord(BSTR* val) {
+  // No operation of this driver coerces a value, so there is never a record.
+  return RunFrame(members::kGetNextCoercionRecord, {OutParam("val", val)}, [] { return S_OK; });
+}
+
+// Utility
+
+HRESULT HalvornZelta::QueryInteger(std::string_view command, std::int32_t timeout, std::int32_t& value) {
+  if (!Io()) return Reporter().Report(Message::NotInitialized);
+  std::string reply;
+  if (HRESULT hr = Io()->WriteStringNoPoll(command, true, timeout); Failed(hr)) return hr;
+  if (HRESULT hr = Io()->ReadString(reply, timeout); Failed(hr)) return hr;
+  const std::optional<std::int32_t> parsed = ParseInt32(reply);
+  if (!parsed) {
+    return Reporter().Report(Message::UnexpectedResponse,
+                             "'" + std::string(command) + "' answered '" + reply + "', not an integer.");
+  }
+  value = *parsed;
+  return S_OK;
+}
+
+HRESULT HalvornZelta::ResetInstrument(std::int32_t timeout) {
+  if (Settings().simulate) return S_OK;
+  std::int32_t operationComplete = 0;
+  return QueryInteger("*RST;*OPC?", timeout, operationComplete);
+}
+
+HRESULT HalvornZelta::Reset() {
+  return RunFrame(members::kReset, {}, [&] { return ResetInstrument(kConstants.resetTimeoutMs); });
+}
+
+HRESULT HalvornZelta::ResetWithDefaults() {
+  return RunFrame(members::kResetWithDefaults, {}, [&] {
+    if (HRESULT hr = ResetInstrument(kConstants.resetTimeoutMs); Failed(hr)) return hr;
+    const OperationSettings initial = InitialSettings();
+    HRESULT hr = put_Cache(ToVariantBool(initial.cache));
+    if (Succeeded(hr)) hr = put_InterchangeCheck(ToVariantBool(initial.interchangeCheck));
+    if (Succeeded(hr)) hr = put_QueryInstrumentStatus(ToVariantBool(initial.queryInstrumentStatus));
+    if (Succeeded(hr)) hr = put_RangeCheck(ToVariantBool(initial.rangeCheck));
+    if (Succeeded(hr)) hr = put_RecordCoercions(ToVariantBool(initial.recordCoercions));
+    if (Succeeded(hr)) hr = put_Simulate(ToVariantBool(initial.simulate));
+    return hr;
+  });
+}
+
+HRESULT HalvornZelta::Disable() {
+  return RunFrame(members::kDisable, {}, [&] { return ResetInstrument(kConstants.disableTimeoutMs); });
+}
+
+HRESULT HalvornZelta::SelfTest(std::int32_t* TestResult, BSTR* TestMessage) {
+  return RunFrame(members::kSelfTest, {OutParam("TestResult", TestResult), OutParam("TestMessage", TestMessage)},
+                  [&] {
+                    if (!Settings().simulate) {
+                      if (HRESULT hr = QueryInteger("*TST?", kConstants.selfTestTimeoutMs, *TestResult); Failed(hr)) {
+                        return hr;
+                      }
+                    }
+                    return CopyOut(*TestResult == 0 ? "Selftest passed" : "Selftest failed", TestMessage);
+                  });
+}
+
+HRESULT HalvornZelta::ErrorQuery(std::int32_t* ErrorCode, BSTR* ErrorMessage) {
+  return RunFrame(members::kErrorQuery, {OutParam("ErrorCode", ErrorCode), OutParam("ErrorMessage", ErrorMessage)},
+                  [&] {
+                    if (Settings().simulate) return CopyOut("No error.", ErrorMessage);
+                    if (!Io()) return Reporter().Report(Message::NotInitialized);
+                    // A status poll inside the error query would consume the very error it reports.
+                    struct PollingOff {
+                      bool& setting;
+                      bool saved = setting;
+                      ~PollingOff() { setting = saved; }
+                    } pollingOff{MutableSettings().queryInstrumentStatus};
+                    pollingOff.setting = false;
+                    std::string reply;
+                    HRESULT hr = Io()->WriteStringNoPoll(":SYST:ERR?", true, kKeepTimeout);
+                    if (Succeeded(hr)) hr = Io()->ReadString(reply, kKeepTimeout);
+                    const std::size_t comma = reply.find(',');
+                    const std::optional<std::int32_t> code =
+                        comma == std::string::npos ? std::nullopt : ParseInt32(std::string_view(reply).substr(0, comma));
+                    if (Failed(hr) || !code) return Reporter().Report(Message::UnexpectedResponse);
+                    *ErrorCode = *code;
+                    return CopyOut(StripErrorText(std::string_view(reply).substr(comma + 1)), ErrorMessage);
+                  });
+}
+
+HRESULT HalvornZelta::LockObject() {
+  return RunFrame(members::kLockObject, {}, [&] { return Reporter().ReportMethodNotSupported("LockObject"); });
+}
+
+HRESULT HalvornZelta::UnlockObject() {
+  return RunFrame(members::kUnlockObject, {}, [&] { return Reporter().ReportMethodNotSupported("UnlockObject"); });
+}
+
+HRESULT HalvornZelta::AttachToExistingCSession() {
+  return RunFrame(members::kAttachToExistingCSession, {},
+                  [&] { return Reporter().ReportMethodNotSupported("AttachToExistingCSession"); });
+}
+
+HRESULT HalvornZelta::get_NativeCHandle(std::int32_t* val) {
+  return RunFrame(members::kGetNativeCHandle, {OutParam("val", val)},
+                  [&] { return Reporter().ReportPropertyNotSupported("get_NativeCHandle"); });
+}
+
+HRESULT CreateHalvornZelta(const IID& iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  HalvornZelta* driver = new (std::nothrow) HalvornZelta();
+  if (!driver) return E_OUTOFMEMORY;
+  const HRESULT hr = driver->QueryInterface(iid, object);
+  driver->Release();
+  return hr;
+}
+
+}  // namespace hvzelta

@@ -1,0 +1,42 @@
+#include "core/node.h"
+
+#include <new>
+
+#include "core/driver.h"
+#include "hvzelta/com/error_info.h"
+
+namespace hvzelta {
+
+IErrorReporter& CNode::Reporter() const { return root_.Reporter(); }
+IIoSession* CNode::Io() const { return root_.Io(); }
+const OperationSettings& CNode::Settings() const { return root_.Settings(); }
+bool CNode::IsInitialized() const { return root_.IsInitialized(); }
+const std::string& CNode::InstrumentModel() const { return root_.InstrumentModel(); }
+bool CNode::IsModelSupported() const { return root_.IsModelSupported(); }
+
+HRESULT CNode::RunFrame(const MemberDescriptor& member, std::initializer_list<OutParam> outs,
+                        FunctionRef<HRESULT()> work) noexcept {
+  std::unique_lock lock(lock_, std::defer_lock);
+  try {
+    lock.lock();
+  } catch (...) {
+    // The lock itself failed (the system refused the mutex): nothing ran yet.
+    return E_UNEXPECTED;
+  }
+  CallContextScope context(&root_, member);
+  try {
+    if (member.RequiresInitialized() && !root_.IsInitialized()) return Reporter().Report(Message::NotInitialized);
+    ClearErrorInfo();
+    for (const OutParam& out : outs) {
+      if (out.IsNull()) return Reporter().ReportNullPointer(member.MemberName(), out.Name());
+    }
+    for (const OutParam& out : outs) out.Zero();
+    return work();
+  } catch (const std::bad_alloc&) {
+    return Reporter().Report(Message::OutOfMemory);
+  } catch (...) {
+    return Reporter().Report(Message::CannotRecover, "An unexpected internal failure ended the operation.");
+  }
+}
+
+}  // namespace hvzelta

@@ -1,0 +1,396 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "core/halvorn_zelta.h"
+#include "hvzelta/com/error_info.h"
+
+namespace hvzelta {
+namespace {
+
+// What a scripted instrument answers, and what the driver sent it.
+struct Script {
+  HRESULT openStatus = S_OK;
+  std::map<std::string, std::string, std::less<>> replies;
+  std::vector<std::string> written;
+  std::string pendingReply;
+  bool replyPending = false;
+  int deviceClears = 0;
+  bool closed = false;
+};
+
+class ScriptedSession final : public IIoSession {
+ public:
+  explicit ScriptedSession(std::shared_ptr<Script> script) : script_(std::move(script)) {}
+
+  HRESULT Open(std::string_view, IInstrErrorPoller* poller, IErrorReporter*, IEnumFormatter*) override {
+    poller_ = poller;
+    return script_->openStatus;
+  }
+  HRESULT Close() override {
+    script_->closed = true;
+    return S_OK;
+  }
+  HRESULT DeviceClear() override {
+    ++script_->deviceClears;
+    return S_OK;
+  }
+  HRESULT WriteString(std::string_view text, bool flushWithEnd, std::int32_t timeout) override {
+    const HRESULT hr = WriteStringNoPoll(text, flushWithEnd, timeout);
+    return Failed(hr) ? hr : poller_->PollInstrumentErrors();
+  }
+  HRESULT WriteStringNoPoll(std::string_view text, bool, std::int32_t) override {
+    script_->written.emplace_back(text);
+    const auto reply = script_->replies.find(text);
+    script_->replyPending = reply != script_->replies.end();
+    if (script_->replyPending) script_->pendingReply = reply->second;
+    return S_OK;
+  }
+  HRESULT ReadString(std::string& text, std::int32_t timeout) override {
+    const HRESULT hr = ReadStringNoPoll(text, timeout);
+    return Failed(hr) ? hr : poller_->PollInstrumentErrors();
+  }
+  HRESULT ReadStringNoPoll(std::string& text, std::int32_t) override {
+    if (!script_->replyPending) return E_HALVORNZELTA_IO_TIMEOUT;
+    script_->replyPending = false;
+    text = script_->pendingReply;
+    return S_OK;
+  }
+
+ private:
+  std::shared_ptr<Script> script_;
+  IInstrErrorPoller* poller_ = nullptr;
+};
+
+std::wstring LastError() {
+  const ErrorInfo* info = PeekErrorInfo();
+  return info ? info->description : L"";
+}
+
+std::string Text(const Bstr& text) { return std::string(text.View().begin(), text.View().end()); }
+
+class DriverTest : public ::testing::Test {
+ protected:
+  DriverTest() : driver_(ComPtr<HalvornZelta>::Adopt(new HalvornZelta())) {
+    driver_->SetIoSessionFactory([script = script_] { return std::make_unique<ScriptedSession>(script); });
+    script_->replies["*IDN?"] = "Halvorn,ZTA200,SN123,1.05";
+    script_->replies["*ESR?"] = "0";
+  }
+
+  HRESULT Init(std::wstring_view options, bool idQuery = false, bool reset = false,
+               std::wstring_view resource = L"TCPIP::127.0.0.1::5025::SOCKET") {
+    Bstr name(resource);
+    Bstr optionText(options);
+    return driver_->Initialize(name.Get(), ToVariantBool(idQuery), ToVariantBool(reset), optionText.Get());
+  }
+
+  std::string Model() {
+    Bstr model;
+    EXPECT_EQ(driver_->get_InstrumentModel(model.Out()), S_OK);
+    return Text(model);
+  }
+
+  bool Setting(HRESULT (HalvornZelta::*getter)(VARIANT_BOOL*)) {
+    VARIANT_BOOL value = 7;
+    EXPECT_EQ((driver_.Get()->*getter)(&value), S_OK);
+    return value == VARIANT_TRUE;
+  }
+
+  std::shared_ptr<Script> script_ = std::make_shared<Script>();
+  ComPtr<HalvornZelta> driver_;
+};
+
+TEST_F(DriverTest, OptionStringSetsTheOperationSettings) {
+  ASSERT_EQ(Init(L"Simulate=true, RangeCheck=false, Cache=VI_FALSE, QueryInstrStatus=1, RecordCoercions=True"), S_OK);
+  EXPECT_TRUE(Setting(&HalvornZelta::get_Simulate));
+  EXPECT_FALSE(Setting(&HalvornZelta::get_RangeCheck));
+  EXPECT_FALSE(Setting(&HalvornZelta::get_Cache));
+  EXPECT_TRUE(Setting(&HalvornZelta::get_QueryInstrumentStatus));
+  EXPECT_TRUE(Setting(&HalvornZelta::get_RecordCoercions));
+  EXPECT_FALSE(Setting(&HalvornZelta::get_InterchangeCheck));
+  EXPECT_TRUE(script_->written.empty()) << "simulation sends nothing";
+}
+
+TEST_F(DriverTest, UnknownBooleanValueFailsAndLeavesTheDriverReusable) {
+  EXPECT_EQ(Init(L"Simulate=yes"), E_IVI_BAD_OPTION_VALUE);
+  EXPECT_EQ(LastError(), L"HalvornZelta: The 'yes' value in the option string is unknown.");
+  EXPECT_FALSE(driver_->IsInitialized());
+  EXPECT_EQ(Init(L"Simulate=1"), S_OK);
+}
+
+TEST_F(DriverTest, UnknownOptionsAreKeptAndMalformedTextIgnored) {
+  ASSERT_EQ(Init(L"Simulate=1, Foo=bar, no equals here, =, x="), S_OK);
+  EXPECT_EQ(driver_->GetOptionValue("FOO"), "bar");
+  EXPECT_EQ(driver_->GetOptionValue("missing"), "");
+  EXPECT_EQ(driver_->GetOptionBoolean("simulate"), true);
+  EXPECT_FALSE(driver_->GetOptionInteger("foo"));
+}
+
+TEST_F(DriverTest, BlankOptionNameIsAnInvalidValue) {
+  EXPECT_EQ(Init(L"Simulate=1, =x"), E_IVI_INVALID_VALUE);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Invalid value '0' for method 'ProcessInitOption', parameter 'strNameIn'.");
+  EXPECT_EQ(Init(L"Simulate=1, x= ,"), E_IVI_INVALID_VALUE);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Invalid value '0' for method 'ProcessInitOption', parameter 'strValueIn'.");
+}
+
+TEST_F(DriverTest, DriverSetupIsTheLastOptionAndSetsTheModel) {
+  ASSERT_EQ(Init(L"Simulate=true, DriverSetup=Model:ZTA300, Trace=false"), S_OK);
+  // "Model:ZTA300" is not a pair, so the simulation default stands.
+  EXPECT_EQ(Model(), "ZTA100");
+  Bstr setup;
+  ASSERT_EQ(driver_->get_DriverSetup(setup.Out()), S_OK);
+  EXPECT_EQ(Text(setup), "Model:ZTA300, Trace=false");
+  EXPECT_EQ(driver_->GetDriverSetupBoolean("TRACE"), false);
+  ASSERT_EQ(driver_->Close(), S_OK);
+
+  ASSERT_EQ(Init(L"Simulate=true, DriverSetup = Model=ZTA200, NumPhases:3, TraceSizeMax=12k"), S_OK);
+  EXPECT_EQ(Model(), "ZTA200");
+  EXPECT_EQ(driver_->GetDriverSetupValue("numphases"), "3");
+  EXPECT_EQ(driver_->Trace().sizeMax, 12);
+}
+
+TEST_F(DriverTest, BadTraceBooleanInDriverSetupFails) {
+  EXPECT_EQ(Init(L"Simulate=true, DriverSetup=Trace=maybe"), E_IVI_BAD_OPTION_VALUE);
+  EXPECT_EQ(LastError(), L"HalvornZelta: The 'maybe' value in the option string is unknown.");
+}
+
+TEST_F(DriverTest, SimulatedModelNeedsAnIdQueryOnlyToBeChecked) {
+  EXPECT_EQ(Init(L"Simulate=true, DriverSetup=Model=XYZ", /*idQuery=*/true), E_IVI_ID_QUERY_FAILED);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Instrument ID query failed.\r\nUnrecognized model: XYZ.");
+  EXPECT_FALSE(driver_->IsInitialized());
+  ASSERT_EQ(Init(L"Simulate=true, DriverSetup=Model=XYZ", /*idQuery=*/false), S_OK);
+  EXPECT_EQ(Model(), "XYZ");
+  EXPECT_FALSE(driver_->IsModelSupported());
+}
+
+TEST_F(DriverTest, InterchangeCheckCannotBeTurnedOn) {
+  EXPECT_EQ(Init(L"Simulate=true, InterchangeCheck=true"), E_IVI_BAD_OPTION_VALUE);
+  EXPECT_EQ(LastError(),
+            L"HalvornZelta: The 'True' value in the option string is unknown.\r\n"
+            L"Interchange checking is not supported by the driver.");
+}
+
+TEST_F(DriverTest, SecondInitializeFailsAndTheSessionStillWorks) {
+  ASSERT_EQ(Init(L"Simulate=true"), S_OK);
+  EXPECT_EQ(Init(L"Simulate=true, DriverSetup=Model=ZTA400"), E_IVI_ALREADY_INITIALIZED);
+  EXPECT_EQ(LastError(), L"HalvornZelta: The driver is already initialized.");
+  EXPECT_EQ(Model(), "ZTA100");
+}
+
+TEST_F(DriverTest, NullResourceNameIsAnInvalidValue) {
+  EXPECT_EQ(driver_->Initialize(nullptr, VARIANT_FALSE, VARIANT_FALSE, nullptr), E_IVI_INVALID_VALUE);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Invalid value '0' for method 'Initialize', parameter 'ResourceName'.");
+}
+
+TEST_F(DriverTest, FrameRefusesEverythingButTheExemptMembersBeforeInitialize) {
+  Bstr text;
+  EXPECT_EQ(driver_->get_Description(text.Out()), S_OK);
+  EXPECT_EQ(Text(text), "IVI Driver for HalvornZelta");
+  std::int32_t major = 0;
+  EXPECT_EQ(driver_->get_SpecificationMajorVersion(&major), S_OK);
+  EXPECT_EQ(major, 1);
+  ComPtr<IIviDriverUtility> utility;
+  EXPECT_EQ(driver_->get_Utility(utility.Out()), S_OK);
+
+  EXPECT_EQ(driver_->get_GroupCapabilities(text.Out()), E_IVI_NOT_INITIALIZED);
+  EXPECT_EQ(LastError(), L"HalvornZelta: A connection to the instrument has not been established.");
+  EXPECT_EQ(PeekErrorInfo()->interfaceId, IIviDriverIdentity::kIid);
+  EXPECT_EQ(driver_->Close(), E_IVI_NOT_INITIALIZED);
+  // The check comes before the out-pointer checks.
+  EXPECT_EQ(driver_->get_Cache(nullptr), E_IVI_NOT_INITIALIZED);
+}
+
+TEST_F(DriverTest, NullOutPointersNameTheParameter) {
+  ASSERT_EQ(Init(L"Simulate=true"), S_OK);
+  EXPECT_EQ(driver_->get_Initialized(nullptr), E_IVI_NULL_POINTER);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Null pointer passed for method 'get_Initialized', parameter 'val'.");
+  Bstr message;
+  EXPECT_EQ(driver_->SelfTest(nullptr, message.Out()), E_IVI_NULL_POINTER);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Null pointer passed for method 'SelfTest', parameter 'TestResult'.");
+  std::int32_t code = 5;
+  EXPECT_EQ(driver_->ErrorQuery(&code, nullptr), E_IVI_NULL_POINTER);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Null pointer passed for method 'ErrorQuery', parameter 'ErrorMessage'.");
+  EXPECT_EQ(code, 5) << "nothing is zeroed before every pointer passed its check";
+}
+
+TEST_F(DriverTest, SuccessClearsTheLastError) {
+  EXPECT_EQ(driver_->Close(), E_IVI_NOT_INITIALIZED);
+  ASSERT_EQ(Init(L"Simulate=true"), S_OK);
+  EXPECT_EQ(PeekErrorInfo(), nullptr);
+}
+
+TEST_F(DriverTest, SimulatedIdentityAndUtility) {
+  ASSERT_EQ(Init(L"Simulate=true"), S_OK);
+  Bstr text;
+  ASSERT_EQ(driver_->get_InstrumentManufacturer(text.Out()), S_OK);
+  EXPECT_EQ(Text(text), "Halvorn");
+  ASSERT_EQ(driver_->get_InstrumentFirmwareRevision(text.Out()), S_OK);
+  EXPECT_EQ(Text(text), "Sim1.1.2.0");
+  std::int32_t number = -1;
+  ASSERT_EQ(driver_->SelfTest(&number, text.Out()), S_OK);
+  EXPECT_EQ(number, 0);
+  EXPECT_EQ(Text(text), "Selftest passed");
+  ASSERT_EQ(driver_->ErrorQuery(&number, text.Out()), S_OK);
+  EXPECT_EQ(Text(text), "No error.");
+  EXPECT_EQ(driver_->Reset(), S_OK);
+  EXPECT_EQ(driver_->Disable(), S_OK);
+  EXPECT_EQ(driver_->LockObject(), E_IVI_METHOD_NOT_SUPPORTED);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Does not support this class-compliant feature: method 'LockObject'.");
+}
+
+TEST_F(DriverTest, UnsupportedLifetimeOperations) {
+  ASSERT_EQ(Init(L"Simulate=true"), S_OK);
+  EXPECT_EQ(driver_->AttachToExistingCSession(), E_IVI_METHOD_NOT_SUPPORTED);
+  std::int32_t handle = 9;
+  EXPECT_EQ(driver_->get_NativeCHandle(&handle), E_IVI_PROPERTY_NOT_SUPPORTED);
+  EXPECT_EQ(handle, 0);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Does not support this class-compliant feature: property 'get_NativeCHandle'.");
+}
+
+TEST_F(DriverTest, OperationSettingRules) {
+  ASSERT_EQ(Init(L"Simulate=true"), S_OK);
+  EXPECT_EQ(driver_->put_InterchangeCheck(VARIANT_FALSE), S_OK);
+  EXPECT_EQ(driver_->put_InterchangeCheck(VARIANT_TRUE), E_IVI_VALUE_NOT_SUPPORTED);
+  EXPECT_FALSE(Setting(&HalvornZelta::get_InterchangeCheck));
+  EXPECT_EQ(driver_->put_Simulate(VARIANT_TRUE), S_OK);
+  EXPECT_EQ(driver_->put_Simulate(VARIANT_FALSE), E_IVI_CANNOT_CHANGE_SIMULATION_STATE);
+  EXPECT_TRUE(Setting(&HalvornZelta::get_Simulate));
+  Bstr text;
+  EXPECT_EQ(driver_->GetNextInterchangeWarning(text.Out()), E_IVI_METHOD_NOT_SUPPORTED);
+  EXPECT_EQ(LastError(),
+            L"HalvornZelta: Does not support this class-compliant feature: method 'GetNextInterchangeWarning'.");
+  EXPECT_EQ(driver_->GetNextCoercionRecord(text.Out()), S_OK);
+  EXPECT_EQ(Text(text), "");
+}
+
+TEST_F(DriverTest, ResetWithDefaultsRestoresTheSettingsOfInitialize) {
+  ASSERT_EQ(Init(L"Simulate=true, RangeCheck=false"), S_OK);
+  ASSERT_EQ(driver_->put_RangeCheck(VARIANT_TRUE), S_OK);
+  ASSERT_EQ(driver_->put_Cache(VARIANT_FALSE), S_OK);
+  ASSERT_EQ(driver_->ResetWithDefaults(), S_OK);
+  EXPECT_FALSE(Setting(&HalvornZelta::get_RangeCheck));
+  EXPECT_TRUE(Setting(&HalvornZelta::get_Cache));
+}
+
+TEST_F(DriverTest, InstrumentIdentityFillsTheFourFields) {
+  ASSERT_EQ(Init(L"", /*idQuery=*/true), S_OK);
+  EXPECT_EQ(script_->written, std::vector<std::string>{"*IDN?"});
+  EXPECT_EQ(driver_->InstrumentManufacturer(), "Halvorn");
+  EXPECT_EQ(Model(), "ZTA200");
+  EXPECT_EQ(driver_->SerialNumber(), "SN123");
+  EXPECT_EQ(driver_->FirmwareRevision(), "1.05");
+  ASSERT_EQ(driver_->Close(), S_OK);
+  EXPECT_TRUE(script_->closed);
+
+  script_->replies["*IDN?"] = " Maker ";
+  ASSERT_EQ(Init(L""), S_OK);
+  EXPECT_EQ(driver_->InstrumentManufacturer(), "Maker");
+  EXPECT_EQ(Model(), "");
+  EXPECT_EQ(driver_->FirmwareRevision(), "");
+}
+
+TEST_F(DriverTest, FailureAfterOpeningClosesTheSession) {
+  script_->replies["*IDN?"] = "Maker,ABC123,1,2";
+  EXPECT_EQ(Init(L"DriverSetup=Model=ZTA100", /*idQuery=*/true), E_IVI_ID_QUERY_FAILED);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Instrument ID query failed.\r\nUnrecognized model: ABC123.");
+  EXPECT_TRUE(script_->closed);
+  EXPECT_FALSE(driver_->IsInitialized());
+  EXPECT_EQ(driver_->Io(), nullptr);
+}
+
+TEST_F(DriverTest, ResetAtInitializeFailsAsResetFailed) {
+  EXPECT_EQ(Init(L"", false, /*reset=*/true), E_IVI_RESET_FAILED) << "no reply to *RST;*OPC?";
+  EXPECT_EQ(LastError(), L"HalvornZelta: Instrument reset failed.");
+  script_->replies["*RST;*OPC?"] = "1";
+  EXPECT_EQ(Init(L"", false, /*reset=*/true), S_OK);
+  EXPECT_EQ(script_->written.back(), "*RST;*OPC?");
+}
+
+TEST_F(DriverTest, UnknownResourceNamesTheDescriptor) {
+  script_->openStatus = E_IVI_RESOURCE_UNKNOWN;
+  EXPECT_EQ(Init(L"", false, false, L"TCPIP::nowhere::INSTR"), E_IVI_RESOURCE_UNKNOWN);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Unknown resource.\r\nResource descriptor = TCPIP::nowhere::INSTR.");
+  script_->openStatus = E_HALVORNZELTA_IO_GENERAL;
+  EXPECT_EQ(Init(L""), E_HALVORNZELTA_IO_GENERAL) << "other open failures pass unchanged";
+}
+
+TEST_F(DriverTest, StatusPollFailsOnTheErrorBitsOnly) {
+  ASSERT_EQ(Init(L"QueryInstrStatus=true"), S_OK);
+  EXPECT_EQ(script_->written.front(), "*CLS");
+  for (const char* passing : {"0", "1", "2", "64", "128", "+0\n"}) {
+    script_->replies["*ESR?"] = passing;
+    EXPECT_EQ(driver_->PollInstrumentErrors(), S_OK) << passing;
+  }
+  for (const char* failing : {"4", "8", "16", "32", "255"}) {
+    script_->replies["*ESR?"] = failing;
+    EXPECT_EQ(driver_->PollInstrumentErrors(), E_IVI_INSTRUMENT_STATUS) << failing;
+  }
+  EXPECT_EQ(LastError(), L"HalvornZelta: Instrument error detected.  Use ErrorQuery() to determine error(s).");
+  script_->replies.erase("*ESR?");
+  EXPECT_EQ(driver_->PollInstrumentErrors(), E_IVI_INSTRUMENT_STATUS);
+  EXPECT_EQ(script_->deviceClears, 1) << "a failed poll clears the device";
+  ASSERT_EQ(driver_->put_QueryInstrumentStatus(VARIANT_FALSE), S_OK);
+  EXPECT_EQ(driver_->PollInstrumentErrors(), S_OK);
+}
+
+TEST_F(DriverTest, InstrumentSelfTestAndErrorQuery) {
+  ASSERT_EQ(Init(L"QueryInstrStatus=true"), S_OK);
+  script_->replies["*TST?"] = "3";
+  script_->replies[":SYST:ERR?"] = "-100,\"Command error\"";
+  std::int32_t number = 0;
+  Bstr text;
+  ASSERT_EQ(driver_->SelfTest(&number, text.Out()), S_OK);
+  EXPECT_EQ(number, 3);
+  EXPECT_EQ(Text(text), "Selftest failed");
+
+  const std::size_t sent = script_->written.size();
+  ASSERT_EQ(driver_->ErrorQuery(&number, text.Out()), S_OK);
+  EXPECT_EQ(number, -100);
+  EXPECT_EQ(Text(text), "Command error");
+  EXPECT_EQ(script_->written.size(), sent + 1) << "no status poll inside the error query";
+  EXPECT_TRUE(Setting(&HalvornZelta::get_QueryInstrumentStatus)) << "polling restored";
+
+  script_->replies[":SYST:ERR?"] = "garbage";
+  EXPECT_EQ(driver_->ErrorQuery(&number, text.Out()), E_IVI_UNEXPECTED_RESPONSE);
+}
+
+TEST(ErrorInformation, IsKeptPerThread) {
+  ComPtr<IHalvornZelta> driver;
+  ASSERT_EQ(CreateHalvornZelta(IHalvornZelta::kIid, reinterpret_cast<void**>(driver.Out())), S_OK);
+  EXPECT_EQ(driver->Close(), E_IVI_NOT_INITIALIZED);
+  std::wstring otherThreadSaw = L"unset";
+  std::thread([&] {
+    otherThreadSaw = PeekErrorInfo() ? PeekErrorInfo()->description : L"";
+    Bstr bad(L"x");
+    Bstr options(L"Simulate=maybe");
+    driver->Initialize(bad.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get());
+  }).join();
+  EXPECT_EQ(otherThreadSaw, L"");
+  EXPECT_EQ(LastError(), L"HalvornZelta: A connection to the instrument has not been established.");
+  ErrorInfo taken;
+  EXPECT_TRUE(GetErrorInfo(taken));
+  EXPECT_FALSE(GetErrorInfo(taken)) << "getting the record clears it";
+}
+
+TEST(DriverObject, HandsOutItsInterfacesWithOneIdentity) {
+  ComPtr<IIviDriver> driver;
+  ASSERT_EQ(CreateHalvornZelta(IIviDriver::kIid, reinterpret_cast<void**>(driver.Out())), S_OK);
+  ComPtr<IIviDriverIdentity> identity;
+  ASSERT_EQ(driver.As(identity), S_OK);
+  ComPtr<IUnknown> unknownA;
+  ComPtr<IUnknown> unknownB;
+  ASSERT_EQ(driver.As(unknownA), S_OK);
+  ASSERT_EQ(identity.As(unknownB), S_OK);
+  EXPECT_EQ(unknownA.Get(), unknownB.Get());
+  ComPtr<IIviDriverOperation> operation;
+  ASSERT_EQ(driver->get_DriverOperation(operation.Out()), S_OK);
+  void* nothing = &driver;
+  EXPECT_EQ(driver->QueryInterface(GUID{1, 2, 3, {}}, &nothing), E_NOINTERFACE);
+  EXPECT_EQ(nothing, nullptr);
+  EXPECT_EQ(CreateHalvornZelta(IIviDriver::kIid, nullptr), E_POINTER);
+}
+
+}  // namespace
+}  // namespace hvzelta
