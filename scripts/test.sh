@@ -16,9 +16,22 @@ status=0
 
 stage() { printf '\n== %s (%s)\n' "$1" "$(date +%H:%M:%S)"; }
 
+# Configures and builds a preset; prints the build's output only when it fails.
+build() {
+  local log
+  log=$(mktemp)
+  if cmake --preset "$1" >"$log" 2>&1 && cmake --build --preset "$1" -j "$jobs" >>"$log" 2>&1; then
+    rm -f "$log"
+    return 0
+  fi
+  tail -n 80 "$log"
+  rm -f "$log"
+  return 1
+}
+
 for preset in $presets; do
   stage "build $preset"
-  if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs"; }; then
+  if ! build "$preset"; then
     echo "stage $preset: build FAILED"; status=1; failed=$((failed + 1)); continue
   fi
   stage "test $preset"
@@ -40,7 +53,7 @@ done
 
 if [ "$fuzz_seconds" -gt 0 ]; then
   stage "build fuzz"
-  if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j "$jobs"; then
+  if build fuzz; then
     for fuzzer in build/fuzz/fuzzers/fuzz_*; do
       [ -x "$fuzzer" ] || continue
       name=$(basename "$fuzzer")
