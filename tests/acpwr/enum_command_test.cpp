@@ -1,0 +1,106 @@
+#include "acpwr/enum_command.h"
+
+#include <gtest/gtest.h>
+
+#include "core/call_context.h"
+#include "core/halvorn_zelta_error_reporter.h"
+#include "hvzelta/com/error_info.h"
+#include "hvzelta/enums.h"
+#include "hvzelta/status.h"
+
+namespace hvzelta {
+namespace {
+
+class NoContext : public ICallContextProvider {
+ public:
+  IID GetCallContext() const override { return GUID_NULL; }
+  const MemberDescriptor* CurrentMember() const override { return nullptr; }
+};
+
+class EnumConverterTest : public ::testing::Test {
+ protected:
+  std::string Word(std::string_view name, std::string_view context, std::int32_t value) {
+    const CEnumCommandConverter* converter = FindEnumConverter(name, context);
+    if (!converter) return "<no converter>";
+    std::string word;
+    const HRESULT hr = converter->FormatEnum(reporter_, &member_, "ZTA100", value, IsSixteenBitEnum(name), word);
+    return Succeeded(hr) ? word : "<failed>";
+  }
+  std::int32_t Value(std::string_view name, std::string_view context, std::string_view word) {
+    std::int32_t value = 12345;
+    const CEnumCommandConverter* converter = FindEnumConverter(name, context);
+    if (!converter || Failed(converter->ParseEnum(reporter_, name, "ZTA300", word, value))) return 12345;
+    return value;
+  }
+  std::wstring LastError() const { return PeekErrorInfo() ? PeekErrorInfo()->description : L""; }
+
+  NoContext context_;
+  CHalvornZeltaErrorReporter reporter_{context_};
+  MemberDescriptor member_{GUID_NULL, "IHalvornZeltaOutput", MemberKind::Putter, "Enabled"};
+};
+
+TEST_F(EnumConverterTest, BooleansWriteOneAndZeroAndReadOneAsTrue) {
+  EXPECT_EQ(Word("VARIANT_BOOL", "IHalvornZeltaOutput.Enabled", VARIANT_TRUE), "1");
+  EXPECT_EQ(Word("VARIANT_BOOL", "IHalvornZeltaOutput.Enabled", 1), "1");
+  EXPECT_EQ(Word("VARIANT_BOOL", "", 0), "0");
+  EXPECT_EQ(Value("VARIANT_BOOL", "IIviACPwrOutputPhase.Enabled", "1\n"), VARIANT_TRUE);
+  EXPECT_EQ(Value("VARIANT_BOOL", "anything", "0"), 0);
+  // The 16-bit value wraps before the lookup: 65535 is -1.
+  EXPECT_EQ(Word("VARIANT_BOOL", "", 65535), "1");
+  EXPECT_EQ(Word("VARIANT_BOOL", "", 2), "<failed>");
+  EXPECT_EQ(LastError(), L"HalvornZelta: Invalid value '2' for method 'put_Enabled', parameter 'nVal'.");
+}
+
+TEST_F(EnumConverterTest, SyncEnabledUsesPhaseAndImmediate) {
+  EXPECT_EQ(Word("VARIANT_BOOL", "IHalvornZeltaOutput.SyncEnabled", VARIANT_TRUE), "PHAS");
+  EXPECT_EQ(Value("VARIANT_BOOL", "IHalvornZeltaOutput.SyncEnabled", "  IMM "), 0);
+  EXPECT_EQ(Value("VARIANT_BOOL", "IHalvornZeltaOutput.SyncEnabled", "PHAS"), VARIANT_TRUE);
+}
+
+TEST_F(EnumConverterTest, CouplingModeInEverySpellingAndCaseMatters) {
+  for (const char* name : {"CouplingMode", "HalvornZeltaCouplingModeEnum", "HalvornZeltaCouplingMode",
+                           "CouplingModeEnum"}) {
+    EXPECT_EQ(Word(name, "IHalvornZeltaOutput.CouplingMode", HalvornZeltaCouplingModeExternalDC), "EXTDC") << name;
+  }
+  EXPECT_EQ(Value("HalvornZeltaCouplingModeEnum", "", "EXTAC"), HalvornZeltaCouplingModeExternalAC);
+  EXPECT_EQ(Value("HalvornZeltaCouplingModeEnum", "", "ac"), 12345);
+  EXPECT_EQ(LastError(),
+            L"HalvornZelta: Unexpected response from the instrument.\r\n"
+            L"Unexpected value 'ac' for enum 'HalvornZeltaCouplingModeEnum'.");
+  EXPECT_EQ(Word("HalvornZeltaCouplingModeEnum", "", 4), "<failed>");
+  EXPECT_EQ(Word("CouplingMode", "IHalvornZeltaOutput.Frequency", 1), "<no converter>");
+}
+
+TEST_F(EnumConverterTest, TriggerSourcesAndLimitBehaviour) {
+  for (const char* context : {"", "IHalvornZeltaOutput.TriggerSource", "IHalvornZeltaOutput.TriggerAcquireSource",
+                              "IHalvornZeltaOutput.TriggerTransientSource"}) {
+    EXPECT_EQ(Word("TriggerSource", context, HalvornZeltaTriggerSourceSwTrigFunc), "BUS") << context;
+  }
+  EXPECT_EQ(Value("HalvornZeltaTriggerSourceEnum", "", "IMM"), HalvornZeltaTriggerSourceImmediate);
+  EXPECT_EQ(Word("CurrentLimitBehavior", "", HalvornZeltaCurrentLimitBehaviorTrip), "1");
+  EXPECT_EQ(FindEnumConverter("CurrentLimitBehavior", "")->MaxWordLength(), 1u);
+  EXPECT_EQ(FindEnumConverter("CouplingMode", "")->MaxWordLength(), 5u);
+}
+
+TEST_F(EnumConverterTest, KnownNamesWithoutConverter) {
+  for (const char* name : {"AmmeterItem", "HalvornZeltaHoldTimeEnum", "OutputStateEnum", "HalvornZeltaAverage",
+                           "IviACPwrMeasurementTypeEnum", "DCGeneration", "IOProtocol", "Nonsense"}) {
+    EXPECT_EQ(FindEnumConverter(name, ""), nullptr) << name;
+  }
+  const CEnumCommandConverter* visa = FindEnumConverter("VisaStatusCode", "IHalvornZeltaTrigger.Abort");
+  ASSERT_NE(visa, nullptr);
+  EXPECT_EQ(visa->MaxWordLength(), 0u);
+}
+
+TEST(EnumCommandTable, ModelTableOverridesTheCommonOne) {
+  CModelBasedMap tables;
+  tables.Add(std::make_unique<CEnumCommand>("", std::vector<CEnumCommand::Entry>{{1, {"ON", "1"}}}));
+  tables.Add(std::make_unique<CEnumCommand>("ZTA400", std::vector<CEnumCommand::Entry>{{1, {"ENABLED"}}}));
+  EXPECT_EQ(*tables.TableFor("ZTA400")->WordOf(1), "ENABLED");
+  EXPECT_EQ(*tables.TableFor("ZTA100")->WordOf(1), "ON");
+  EXPECT_EQ(*tables.TableFor("ZTA100")->ValueOf("1"), 1);
+  EXPECT_EQ(tables.MaxWordLength(), 7u);
+}
+
+}  // namespace
+}  // namespace hvzelta
