@@ -1,0 +1,121 @@
+#include "fmtio/number_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+namespace hvzelta {
+
+namespace {
+
+// Sign, then (zero padding,) then digits, justified in the field as C does.
+void AppendField(std::string& out, std::string_view sign, std::string_view digits, const NumberLayout& layout,
+                 bool zeroPadAllowed) {
+  const std::size_t length = sign.size() + digits.size();
+  const std::size_t width = layout.width > 0 ? static_cast<std::size_t>(layout.width) : 0;
+  const std::size_t pad = width > length ? width - length : 0;
+  if (layout.minus) {
+    out.append(sign).append(digits).append(pad, ' ');
+  } else if (layout.zero && zeroPadAllowed) {
+    out.append(sign).append(pad, '0').append(digits);
+  } else {
+    out.append(pad, ' ').append(sign).append(digits);
+  }
+}
+
+std::string_view SignOf(bool negative, const NumberLayout& layout) {
+  if (negative) return "-";
+  if (layout.plus) return "+";
+  if (layout.space) return " ";
+  return {};
+}
+
+// Digits of a precision beyond the standard conversions' buffer, from the C
+// library; the caller adds sign and field.
+std::string LongDigits(char conversion, double value, int precision) {
+  const double magnitude = std::fabs(value);
+  auto print = [&](char* out, std::size_t size) {
+    switch (conversion) {
+      case 'f': return std::snprintf(out, size, "%.*f", precision, magnitude);
+      case 'e': return std::snprintf(out, size, "%.*e", precision, magnitude);
+      case 'E': return std::snprintf(out, size, "%.*E", precision, magnitude);
+      case 'G': return std::snprintf(out, size, "%.*G", precision, magnitude);
+      default: return std::snprintf(out, size, "%.*g", precision, magnitude);
+    }
+  };
+  const int needed = print(nullptr, 0);
+  if (needed <= 0) return {};
+  std::string digits(static_cast<std::size_t>(needed) + 1, '\0');
+  print(digits.data(), digits.size());
+  digits.resize(static_cast<std::size_t>(needed));
+  return digits;
+}
+
+}  // namespace
+
+void AppendInteger(std::string& out, char conversion, std::int64_t value, std::uint64_t bits,
+                   const NumberLayout& layout) {
+  const bool isSigned = conversion == 'd' || conversion == 'i';
+  const bool negative = isSigned && value < 0;
+  std::uint64_t magnitude = bits;
+  if (isSigned) magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  int base = 10;
+  if (conversion == 'o') base = 8;
+  if (conversion == 'x' || conversion == 'X') base = 16;
+  if (conversion == 'b') base = 2;
+
+  char digits[72];
+  char* end = digits;
+  // C writes no digit for a zero value with precision 0.
+  if (!(magnitude == 0 && layout.precision == 0)) {
+    end = std::to_chars(digits, digits + sizeof digits, magnitude, base).ptr;
+  }
+  if (conversion == 'X') {
+    for (char* c = digits; c < end; ++c) {
+      if (*c >= 'a' && *c <= 'f') *c = static_cast<char>(*c - 'a' + 'A');
+    }
+  }
+  std::string_view text(digits, static_cast<std::size_t>(end - digits));
+  std::string widened;
+  const auto minimum = static_cast<std::size_t>(layout.precision > 0 ? layout.precision : 0);
+  if (minimum > text.size()) {
+    widened.assign(minimum - text.size(), '0');
+    widened.append(text);
+    text = widened;
+  }
+  // With a precision C pads with blanks, never zeros.
+  AppendField(out, isSigned ? SignOf(negative, layout) : std::string_view{}, text, layout, layout.precision < 0);
+}
+
+void AppendReal(std::string& out, char conversion, double value, const NumberLayout& layout) {
+  // Fixed notation of the largest doubles needs 309 digits before the point.
+  constexpr int kMaxPrecision = 300;
+  const int precision = layout.precision < 0 ? 6 : layout.precision;
+  const bool upper = conversion == 'E' || conversion == 'G';
+  if (!std::isfinite(value)) {
+    // C pads infinities and NaNs with blanks even under the "0" flag.
+    const std::string_view word = std::isnan(value) ? (upper ? "NAN" : "nan") : (upper ? "INF" : "inf");
+    AppendField(out, SignOf(std::signbit(value), layout), word, layout, false);
+    return;
+  }
+  if (precision > kMaxPrecision) {
+    AppendField(out, SignOf(std::signbit(value), layout), LongDigits(conversion, value, precision), layout, true);
+    return;
+  }
+  std::chars_format format = std::chars_format::general;
+  if (conversion == 'f') format = std::chars_format::fixed;
+  if (conversion == 'e' || conversion == 'E') format = std::chars_format::scientific;
+  char text[720];
+  char* end = std::to_chars(text, text + sizeof text, value, format, precision).ptr;
+  const bool negative = text[0] == '-';
+  if (upper) {
+    for (char* c = text; c < end; ++c) {
+      if (*c == 'e') *c = 'E';
+    }
+  }
+  const std::string_view digits(text + (negative ? 1 : 0), static_cast<std::size_t>(end - text) - (negative ? 1 : 0));
+  AppendField(out, SignOf(negative, layout), digits, layout, true);
+}
+
+}  // namespace hvzelta

@@ -1,0 +1,372 @@
+#include "io/instr_buffer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "core/error_reporter.h"
+#include "hvzelta/status.h"
+#include "io/io_error.h"
+#include "platform/text.h"
+
+namespace hvzelta {
+
+namespace {
+
+// The piece a drain asks the device for in one read.
+constexpr std::int32_t kDrainPiece = 1000;
+
+std::unique_ptr<std::uint8_t[]> ZeroedBytes(std::size_t count) {
+  return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[count]());
+}
+
+}  // namespace
+
+CInstrBuffer::CInstrBuffer(ILowLevelIo& channel, IErrorReporter& reporter, std::string_view readTerminator,
+                           std::string_view writeTerminator)
+    : channel_(channel), reporter_(reporter), writeTerminator_(writeTerminator), readTerminator_(readTerminator) {
+  readBuffer_ = ZeroedBytes(static_cast<std::size_t>(readCapacity_));
+  writeBuffer_ = ZeroedBytes(static_cast<std::size_t>(writeCapacity_) + writeTerminator_.size());
+}
+
+HRESULT CInstrBuffer::ReadStatus() const {
+  if (contentUnread_ > 0) return S_MORE_DATA_AVAILABLE;
+  return endReached_ ? S_OK : S_MORE_DATA_AVAILABLE;
+}
+
+bool CInstrBuffer::EndsWithReadTerminator(std::int32_t bytes) const {
+  const auto length = static_cast<std::int32_t>(readTerminator_.size());
+  if (length == 0 || bytes < length) return false;
+  const std::int32_t start = readPosition_.value_or(0) + bytes - length;
+  return std::memcmp(readBuffer_.get() + start, readTerminator_.data(), readTerminator_.size()) == 0;
+}
+
+HRESULT CInstrBuffer::Fill() {
+  std::int32_t got = 0;
+  const HRESULT hr = channel_.LowLevelReadNoPoll(readBuffer_.get(), readCapacity_, &got, kKeepTimeout);
+  if (Failed(hr)) return hr;
+  rawUnread_ = std::clamp(got, 0, readCapacity_);
+  readPosition_.reset();
+  swallowed_ = 0;
+  endReached_ = endReachedAtFill_ = hr != S_MORE_DATA_AVAILABLE;
+  contentUnread_ = rawUnread_;
+  if (endReached_ && EndsWithReadTerminator(rawUnread_)) {
+    contentUnread_ -= static_cast<std::int32_t>(readTerminator_.size());
+  }
+  return hr;
+}
+
+void CInstrBuffer::Consume(std::uint8_t* destination, std::int32_t count, bool raw) {
+  if (count <= 0 || count > (raw ? rawUnread_ : contentUnread_)) return;
+  const std::int32_t position = readPosition_.value_or(0);
+  if (destination) std::memcpy(destination, readBuffer_.get() + position, static_cast<std::size_t>(count));
+  rawUnread_ -= count;
+  readPosition_ = position + count;
+  contentUnread_ = std::max(contentUnread_ - count, 0);
+  swallowed_ = 0;
+  const auto length = static_cast<std::int32_t>(readTerminator_.size());
+  if (!raw && endReached_ && length > 0 && rawUnread_ == length && EndsWithReadTerminator(rawUnread_)) {
+    rawUnread_ = 0;
+    readPosition_ = *readPosition_ + length;
+    swallowed_ = length;
+  }
+}
+
+HRESULT CInstrBuffer::ReadChar(std::uint8_t* character) { return Read(character, 1, nullptr, false); }
+
+HRESULT CInstrBuffer::ReadText(BSTR* text, std::int32_t count, bool flushAfter) {
+  if (!text) return reporter_.ReportNullPointer("ReadText", "pbstrBuf");
+  *text = nullptr;
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<std::size_t>(std::max(count, 0)));
+  } catch (const std::bad_alloc&) {
+    return ReportOutOfMemory(&reporter_, "Could not allocate BSTR memory for Read.");
+  }
+  std::int32_t actual = 0;
+  const HRESULT hr = Read(bytes.data(), count, &actual, flushAfter);
+  if (Failed(hr)) return hr;
+  try {
+    const std::wstring wide =
+        Utf8ToWide(std::string_view(reinterpret_cast<const char*>(bytes.data()), static_cast<std::size_t>(actual)));
+    *text = SysAllocStringLen(wide.data(), static_cast<std::uint32_t>(wide.size()));
+  } catch (const std::bad_alloc&) {
+  }
+  if (!*text) return ReportOutOfMemory(&reporter_, "Could not allocate BSTR memory for Read.");
+  return hr;
+}
+
+HRESULT CInstrBuffer::ReadByteArray(SAFEARRAY** bytes, std::int32_t count, bool flushAfter) {
+  if (!bytes) return reporter_.ReportNullPointer("ReadByteArray", "ppsaBuf");
+  *bytes = nullptr;
+  SafeArrayPtr array(SafeArrayCreateVector(VT_UI1, 0, static_cast<std::uint32_t>(std::max(count, 0))));
+  if (!array) return ReportOutOfMemory(&reporter_, "Could not allocate SAFEARRAY memory for Read.");
+  std::int32_t actual = 0;
+  const HRESULT hr = Read(array->pvData, count, &actual, flushAfter);
+  if (Failed(hr)) return hr;
+  const SAFEARRAYBOUND shrunk{static_cast<std::uint32_t>(actual), 0};
+  if (Failed(SafeArrayRedim(array.get(), &shrunk))) {
+    return ReportOutOfMemory(&reporter_, "Could not allocate SAFEARRAY memory for Read.");
+  }
+  *bytes = array.release();
+  return hr;
+}
+
+HRESULT CInstrBuffer::ReadBlock(void* buffer, std::int32_t count, std::int32_t* actual, bool flushAfter) {
+  return Read(buffer, count, actual, flushAfter);
+}
+
+HRESULT CInstrBuffer::Read(void* buffer, std::int32_t count, std::int32_t* actual, bool flushAfter) {
+  if (!buffer) return reporter_.ReportNullPointer("Read", "pBuf");
+  auto* destination = static_cast<std::uint8_t*>(buffer);
+  std::int32_t copied = 0;
+  HRESULT hr = S_OK;
+  if (count >= 1 && contentUnread_ == 0) hr = Fill();
+  while (Succeeded(hr)) {
+    const std::int32_t piece = std::min(count - copied, contentUnread_);
+    Consume(destination + copied, piece, false);
+    copied += piece;
+    if (copied >= count || endReached_) break;
+    hr = Fill();
+    if (Succeeded(hr) && contentUnread_ < 1) break;
+  }
+  if (actual) *actual = copied;
+  if (Failed(hr)) return hr;
+  return flushAfter ? FlushRead() : ReadStatus();
+}
+
+HRESULT CInstrBuffer::UnreadChar() {
+  // A position of 0 happens only after the whole fill was pushed back.
+  if (!readPosition_ || *readPosition_ - swallowed_ < 1) {
+    return ReportIoError(&reporter_, "Can't push character back into read buffer.  Buffer has not been read from.");
+  }
+  if (contentUnread_ == 0) endReached_ = endReachedAtFill_;
+  rawUnread_ += 1 + swallowed_;
+  readPosition_ = *readPosition_ - 1 - swallowed_;
+  contentUnread_ += 1;
+  swallowed_ = 0;
+  return S_OK;
+}
+
+HRESULT CInstrBuffer::ReadDirect(void* buffer, std::int32_t count, std::int32_t* actual, bool flushAfter) {
+  if (!buffer) return reporter_.ReportNullPointer("ReadDirect", "pBuf");
+  count = std::max(count, 0);
+  VARIANT_BOOL termEnabled = VARIANT_FALSE;
+  HRESULT hr = channel_.GetTerminationCharacterEnabled(&termEnabled);
+  if (Failed(hr)) return hr;
+  if (termEnabled) {
+    hr = channel_.SetTerminationCharacterEnabled(VARIANT_FALSE);
+    if (Failed(hr)) return hr;
+  }
+  auto* destination = static_cast<std::uint8_t*>(buffer);
+  const std::int32_t buffered = std::min(count, rawUnread_);
+  Consume(destination, buffered, true);
+  std::int32_t total = count;
+  hr = S_OK;
+  if (buffered < count) {
+    std::int32_t direct = 0;
+    hr = channel_.LowLevelReadNoPoll(destination + buffered, count - buffered, &direct, kKeepTimeout);
+    total = buffered + std::clamp(direct, 0, count - buffered);
+    if (Succeeded(hr)) endReached_ = endReachedAtFill_ = hr != S_MORE_DATA_AVAILABLE;
+  }
+  if (actual) *actual = total;
+  if (Succeeded(hr)) hr = flushAfter ? FlushRead() : ReadStatus();
+  if (termEnabled) {
+    const HRESULT restored = channel_.SetTerminationCharacterEnabled(VARIANT_TRUE);
+    if (Succeeded(hr) && Failed(restored)) hr = restored;
+  }
+  return hr;
+}
+
+HRESULT CInstrBuffer::PeekUnread(bool raw, const std::uint8_t** data, std::int32_t* count) {
+  if (!data || !count) return E_POINTER;
+  HRESULT hr = S_OK;
+  if ((raw ? rawUnread_ : contentUnread_) == 0) hr = Fill();
+  *data = readBuffer_.get() + readPosition_.value_or(0);
+  *count = raw ? rawUnread_ : contentUnread_;
+  if (Failed(hr)) return hr;
+  if (raw) return rawUnread_ > 0 || !endReached_ ? S_MORE_DATA_AVAILABLE : S_OK;
+  return ReadStatus();
+}
+
+HRESULT CInstrBuffer::SkipUnread(bool raw, std::int32_t count) {
+  if (count < 0 || count > (raw ? rawUnread_ : contentUnread_)) return E_INVALIDARG;
+  Consume(nullptr, count, raw);
+  if (raw) return rawUnread_ > 0 || !endReached_ ? S_MORE_DATA_AVAILABLE : S_OK;
+  return ReadStatus();
+}
+
+HRESULT CInstrBuffer::FlushRead() {
+  HRESULT hr = S_OK;
+  if (!endReachedAtFill_) {
+    do {
+      BSTR text = nullptr;
+      hr = channel_.LowLevelReadStringNoPoll(&text, kDrainPiece, kKeepTimeout);
+      SysFreeString(text);
+    } while (hr == S_MORE_DATA_AVAILABLE);
+  }
+  std::memset(readBuffer_.get(), 0, static_cast<std::size_t>(readCapacity_));
+  rawUnread_ = contentUnread_ = 0;
+  readPosition_.reset();
+  swallowed_ = 0;
+  endReached_ = endReachedAtFill_ = true;
+  return hr;
+}
+
+HRESULT CInstrBuffer::WriteChar(std::uint8_t character, bool flushWithEnd) {
+  return Write(&character, 1, nullptr, flushWithEnd);
+}
+
+HRESULT CInstrBuffer::WriteText(const wchar_t* text, std::int32_t* count, bool flushWithEnd) {
+  std::string narrow;
+  try {
+    narrow = WideToUtf8(BstrView(text));
+  } catch (const std::bad_alloc&) {
+    return ReportOutOfMemory(&reporter_, {});
+  }
+  return Write(narrow.data(), static_cast<std::int32_t>(narrow.size()), count, flushWithEnd);
+}
+
+HRESULT CInstrBuffer::WriteByteArray(const SAFEARRAY* bytes, std::int32_t count, std::int32_t* written,
+                                     bool flushWithEnd) {
+  if (!bytes) return ReportIoError(&reporter_, "SAFEARRAY is NULL.");
+  if (bytes->cDims != 1) return ReportIoError(&reporter_, "SAFEARRAY is not one-dimensional.");
+  if (bytes->vt != VT_UI1) return ReportIoError(&reporter_, "SAFEARRAY was not of the expected type.");
+  const auto length = static_cast<std::int32_t>(std::min<std::uint32_t>(SafeArrayLength(bytes), INT32_MAX));
+  return Write(bytes->pvData, std::clamp(count, 0, length), written, flushWithEnd);
+}
+
+HRESULT CInstrBuffer::WriteChars(const char* text, std::int32_t* count, bool flushWithEnd) {
+  if (!text) return reporter_.ReportNullPointer("WriteChars", "pBuf");
+  return Write(text, static_cast<std::int32_t>(std::min<std::size_t>(std::strlen(text), INT32_MAX)), count,
+               flushWithEnd);
+}
+
+HRESULT CInstrBuffer::Write(const void* buffer, std::int32_t count, std::int32_t* written, bool flushWithEnd) {
+  if (!buffer) return reporter_.ReportNullPointer("Write", "pBuf");
+  const auto* source = static_cast<const std::uint8_t*>(buffer);
+  std::int32_t taken = 0;
+  HRESULT hr = S_OK;
+  while (taken < count && Succeeded(hr)) {
+    const std::int32_t piece = std::min(count - taken, writeCapacity_ - writeCount_);
+    std::memcpy(writeBuffer_.get() + writeCount_, source + taken, static_cast<std::size_t>(piece));
+    writeCount_ += piece;
+    taken += piece;
+    if (writeCount_ == writeCapacity_) hr = FlushWrite(false);
+  }
+  if (Succeeded(hr) && flushWithEnd) hr = FlushWrite(true);
+  if (written) *written = taken;
+  return hr;
+}
+
+HRESULT CInstrBuffer::FlushWrite(bool sendEnd) {
+  if (writeCount_ < 1) return S_OK;
+  bool endSwitchedOff = false;
+  if (!sendEnd) {
+    // A partial message must not carry END.
+    VARIANT_BOOL endEnabled = VARIANT_FALSE;
+    const HRESULT hr = channel_.GetSendEndEnabled(&endEnabled);
+    if (Failed(hr)) return hr;
+    if (endEnabled) {
+      const HRESULT off = channel_.SetSendEndEnabled(VARIANT_FALSE);
+      if (Failed(off)) return off;
+      endSwitchedOff = true;
+    }
+  }
+  std::int32_t toSend = writeCount_;
+  const auto termLength = static_cast<std::int32_t>(writeTerminator_.size());
+  if (sendEnd && termLength > 0 &&
+      !(toSend >= termLength && std::memcmp(writeBuffer_.get() + toSend - termLength, writeTerminator_.data(),
+                                            writeTerminator_.size()) == 0)) {
+    std::memcpy(writeBuffer_.get() + toSend, writeTerminator_.data(), writeTerminator_.size());
+    toSend += termLength;
+  }
+  std::int32_t sent = 0;
+  HRESULT hr = channel_.LowLevelWriteNoPoll(writeBuffer_.get(), toSend, &sent, kKeepTimeout);
+  if (Succeeded(hr)) {
+    std::memset(writeBuffer_.get(), 0, static_cast<std::size_t>(writeCapacity_) + writeTerminator_.size());
+    writeCount_ = 0;
+    if (sent < toSend) {
+      char sentence[160];
+      std::snprintf(sentence, sizeof sentence,
+                    "Flush of formatted I/O write buffer only successfully sent %d of %d bytes to the device.", sent,
+                    toSend);
+      hr = ReportIoError(&reporter_, sentence);
+    }
+  }
+  if (endSwitchedOff) {
+    const HRESULT restored = channel_.SetSendEndEnabled(VARIANT_TRUE);
+    if (Succeeded(hr) && Failed(restored)) hr = restored;
+  }
+  return hr;
+}
+
+HRESULT CInstrBuffer::AllocateRead(std::int32_t capacity) {
+  auto fresh = capacity > 0 ? ZeroedBytes(static_cast<std::size_t>(capacity)) : nullptr;
+  if (!fresh) {
+    char sentence[120];
+    std::snprintf(sentence, sizeof sentence,
+                  "Couldn't allocate formatted I/O read buffer with a capacity of %d bytes.", capacity);
+    return ReportOutOfMemory(&reporter_, sentence);
+  }
+  readBuffer_ = std::move(fresh);
+  readCapacity_ = capacity;
+  rawUnread_ = contentUnread_ = 0;
+  readPosition_.reset();
+  swallowed_ = 0;
+  endReached_ = endReachedAtFill_ = true;
+  return S_OK;
+}
+
+HRESULT CInstrBuffer::AllocateWrite(std::int32_t capacity) {
+  auto fresh = capacity > 0 ? ZeroedBytes(static_cast<std::size_t>(capacity) + writeTerminator_.size()) : nullptr;
+  if (!fresh) {
+    char sentence[120];
+    std::snprintf(sentence, sizeof sentence,
+                  "Couldn't allocate formatted I/O write buffer with a capacity of %d bytes.", capacity);
+    return ReportOutOfMemory(&reporter_, sentence);
+  }
+  writeBuffer_ = std::move(fresh);
+  writeCapacity_ = capacity;
+  writeCount_ = 0;
+  return S_OK;
+}
+
+HRESULT CInstrBuffer::SetBufferSize(BufferSelect which, std::int32_t capacity) {
+  if (which == BufferSelect::Read || which == BufferSelect::Both) {
+    HRESULT hr = FlushRead();
+    if (Failed(hr)) return hr;
+    hr = AllocateRead(capacity);
+    if (Failed(hr)) return hr;
+  }
+  if (which == BufferSelect::Write || which == BufferSelect::Both) {
+    HRESULT hr = FlushWrite(true);
+    if (Failed(hr)) return hr;
+    hr = AllocateWrite(capacity);
+    if (Failed(hr)) return hr;
+  }
+  return S_OK;
+}
+
+HRESULT CInstrBuffer::SetWriteTerminator(std::string_view terminator) {
+  const HRESULT hr = FlushWrite(true);
+  if (Failed(hr)) return hr;
+  writeTerminator_ = terminator;
+  return AllocateWrite(writeCapacity_);
+}
+
+HRESULT CInstrBuffer::GetReadBufferSize(std::int32_t* capacity) {
+  if (!capacity) return E_POINTER;
+  *capacity = readCapacity_;
+  return S_OK;
+}
+
+HRESULT CInstrBuffer::GetWriteBufferSize(std::int32_t* capacity) {
+  if (!capacity) return E_POINTER;
+  *capacity = writeCapacity_;
+  return S_OK;
+}
+
+}  // namespace hvzelta
