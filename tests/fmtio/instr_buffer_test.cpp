@@ -1,0 +1,190 @@
+#include "io/instr_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include "hvzelta/status.h"
+#include "scripted_channel.h"
+#include "test_support.h"
+
+namespace hvzelta {
+namespace {
+
+using testing::LastError;
+using testing::NoCallContext;
+using testing::ScriptedChannel;
+
+class InstrBufferTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ClearErrorInfo(); }
+  std::string ReadAll(std::int32_t count, HRESULT* status = nullptr) {
+    std::string out(static_cast<std::size_t>(count), '\0');
+    std::int32_t actual = -1;
+    const HRESULT hr = buffer_.Read(out.data(), count, &actual, false);
+    if (status) *status = hr;
+    out.resize(static_cast<std::size_t>(std::max(actual, 0)));
+    return out;
+  }
+
+  ScriptedChannel channel_;
+  NoCallContext context_;
+  CHalvornZeltaErrorReporter reporter_{context_};
+  CInstrBuffer buffer_{channel_, reporter_, "\n", "\n"};
+};
+
+TEST_F(InstrBufferTest, ReadStripsTheTerminatorAndSaysWhenTheResponseEnded) {
+  channel_.Reply("1.5\n");
+  HRESULT hr = E_FAIL;
+  EXPECT_EQ(ReadAll(10, &hr), "1.5");
+  EXPECT_EQ(hr, S_OK);
+  EXPECT_EQ(channel_.reads, 1);
+
+  // A read that stops inside the response reports more data, also across fills.
+  ASSERT_EQ(buffer_.SetBufferSize(BufferSelect::Read, 4), S_OK);
+  channel_.Reply("ABCDEFGHIJ\n");
+  EXPECT_EQ(ReadAll(6, &hr), "ABCDEF");
+  EXPECT_EQ(hr, S_MORE_DATA_AVAILABLE);
+  EXPECT_EQ(ReadAll(10, &hr), "GHIJ");
+  EXPECT_EQ(hr, S_OK);
+
+  // An empty response is zero bytes with the message ended.
+  channel_.Reply("\n");
+  EXPECT_EQ(ReadAll(5, &hr), "");
+  EXPECT_EQ(hr, S_OK);
+}
+
+TEST_F(InstrBufferTest, PushBackNeedsAConsumedByteAndRestoresIt) {
+  EXPECT_EQ(buffer_.UnreadChar(), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_EQ(LastError(),
+            "HalvornZelta: I/O error: Can't push character back into read buffer.  Buffer has not been read from.");
+  channel_.Reply("42\n");
+  std::uint8_t c = 0;
+  ASSERT_EQ(buffer_.ReadChar(&c), S_MORE_DATA_AVAILABLE);
+  ASSERT_EQ(buffer_.ReadChar(&c), S_OK);  // the terminator went with the last byte
+  EXPECT_EQ(c, '2');
+  ASSERT_EQ(buffer_.UnreadChar(), S_OK);
+  ASSERT_EQ(buffer_.ReadChar(&c), S_OK);
+  EXPECT_EQ(c, '2');
+  ASSERT_EQ(buffer_.FlushRead(), S_OK);
+  EXPECT_EQ(buffer_.UnreadChar(), E_HALVORNZELTA_IO_GENERAL);
+}
+
+TEST_F(InstrBufferTest, FlushReadDrainsOnlyAnUnfinishedResponse) {
+  channel_.Reply("complete\n");
+  ReadAll(3);
+  ASSERT_EQ(buffer_.FlushRead(), S_OK);
+  EXPECT_EQ(channel_.reads, 1);  // the fill had seen the end: no device read
+
+  ASSERT_EQ(buffer_.SetBufferSize(BufferSelect::Read, 8), S_OK);
+  channel_.Reply(std::string(2500, 'x') + "\n");
+  ReadAll(3);
+  ASSERT_EQ(buffer_.FlushRead(), S_OK);
+  EXPECT_EQ(channel_.drained, 2500u - 8u + 1u);
+  EXPECT_TRUE(channel_.Idle());
+}
+
+TEST_F(InstrBufferTest, ReadDirectPassesLineFeedsOfBinaryData) {
+  channel_.Reply(std::string("#15A\nB\nC\n", 9));
+  std::uint8_t c = 0;
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(buffer_.ReadChar(&c), S_MORE_DATA_AVAILABLE);
+  char data[5] = {};
+  std::int32_t actual = 0;
+  EXPECT_EQ(buffer_.ReadDirect(data, 5, &actual, false), S_MORE_DATA_AVAILABLE);
+  EXPECT_EQ(actual, 5);
+  EXPECT_EQ(std::string(data, 5), std::string("A\nB\nC", 5));
+  EXPECT_TRUE(channel_.termCharEnabled);  // switched off only for the read
+  EXPECT_EQ(ReadAll(5), "");
+}
+
+TEST_F(InstrBufferTest, WritesGoOutWhenFullAndMessagesEndWithOneTerminator) {
+  const std::string big(5000, 'a');
+  std::int32_t written = 0;
+  ASSERT_EQ(buffer_.Write(big.data(), 5000, &written, false), S_OK);
+  EXPECT_EQ(written, 5000);
+  ASSERT_EQ(channel_.sent.size(), 1u);
+  EXPECT_EQ(channel_.sent[0].bytes.size(), 4096u);
+  EXPECT_FALSE(channel_.sent[0].end);
+  EXPECT_TRUE(channel_.sendEnd);  // restored after the partial message
+
+  ASSERT_EQ(buffer_.FlushWrite(true), S_OK);
+  ASSERT_EQ(channel_.sent.size(), 2u);
+  EXPECT_EQ(channel_.sent[1].bytes, std::string(904, 'a') + "\n");
+  EXPECT_TRUE(channel_.sent[1].end);
+
+  ASSERT_EQ(buffer_.WriteChars("*RST\n", nullptr, true), S_OK);
+  EXPECT_EQ(channel_.sent.back().bytes, "*RST\n");
+
+  const std::size_t before = channel_.sent.size();
+  EXPECT_EQ(buffer_.FlushWrite(true), S_OK);
+  EXPECT_EQ(channel_.sent.size(), before);
+}
+
+TEST_F(InstrBufferTest, ShortAndFailedFlushes) {
+  channel_.acceptAtMost = 3;
+  ASSERT_EQ(buffer_.WriteChars("VOLT 1", nullptr, false), S_OK);
+  EXPECT_EQ(buffer_.FlushWrite(true), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_EQ(LastError(),
+            "HalvornZelta: I/O error: Flush of formatted I/O write buffer only successfully sent 3 of 7 bytes to the "
+            "device.");
+  channel_.acceptAtMost = -1;
+  EXPECT_EQ(buffer_.FlushWrite(true), S_OK);  // a short flush discards the bytes
+  EXPECT_EQ(channel_.sent.size(), 1u);
+
+  ASSERT_EQ(buffer_.WriteChars("OUTP ON", nullptr, false), S_OK);
+  channel_.failNextWrite = E_HALVORNZELTA_IO_TIMEOUT;
+  EXPECT_EQ(buffer_.FlushWrite(true), E_HALVORNZELTA_IO_TIMEOUT);
+  ASSERT_EQ(buffer_.FlushWrite(true), S_OK);  // a failed flush keeps them
+  EXPECT_EQ(channel_.sent.back().bytes, "OUTP ON\n");
+}
+
+TEST_F(InstrBufferTest, FailedFillKeepsThePosition) {
+  channel_.Reply("AB\n");
+  std::uint8_t c = 0;
+  ASSERT_EQ(buffer_.ReadChar(&c), S_MORE_DATA_AVAILABLE);
+  ASSERT_EQ(buffer_.ReadChar(&c), S_OK);
+  channel_.failNextRead = E_HALVORNZELTA_IO_TIMEOUT;
+  EXPECT_EQ(buffer_.ReadChar(&c), E_HALVORNZELTA_IO_TIMEOUT);
+  EXPECT_EQ(buffer_.UnreadChar(), S_OK);
+  EXPECT_EQ(buffer_.ReadChar(&c), S_OK);
+  EXPECT_EQ(c, 'B');
+}
+
+TEST_F(InstrBufferTest, ArraysTextsAndSizes) {
+  channel_.Reply("hello\n");
+  SAFEARRAY* bytes = nullptr;
+  ASSERT_EQ(buffer_.ReadByteArray(&bytes, 100, false), S_OK);
+  ASSERT_NE(bytes, nullptr);
+  EXPECT_EQ(SafeArrayLength(bytes), 5u);
+  EXPECT_EQ(std::memcmp(bytes->pvData, "hello", 5), 0);
+  ASSERT_EQ(buffer_.WriteByteArray(bytes, 3, nullptr, true), S_OK);
+  EXPECT_EQ(channel_.sent.back().bytes, "hel\n");
+  SafeArrayDestroy(bytes);
+
+  EXPECT_EQ(buffer_.WriteByteArray(nullptr, 1, nullptr, false), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_EQ(LastError(), "HalvornZelta: I/O error: SAFEARRAY is NULL.");
+  SafeArrayPtr words(SafeArrayCreateVector(VT_I2, 0, 2));
+  EXPECT_EQ(buffer_.WriteByteArray(words.get(), 1, nullptr, false), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_EQ(LastError(), "HalvornZelta: I/O error: SAFEARRAY was not of the expected type.");
+
+  channel_.Reply("Gr\xC3\xBC\xC3\x9F" "e\n");
+  Bstr text;
+  ASSERT_EQ(buffer_.ReadText(text.Out(), 40, true), S_OK);
+  EXPECT_EQ(text.View(), L"Gr\u00fc\u00dfe");
+  EXPECT_EQ(buffer_.ReadText(nullptr, 1, false), E_IVI_NULL_POINTER);
+  EXPECT_EQ(LastError(), "HalvornZelta: Null pointer passed for method 'ReadText', parameter 'pbstrBuf'.");
+
+  std::int32_t size = 0;
+  EXPECT_EQ(buffer_.GetWriteBufferSize(nullptr), E_POINTER);
+  ASSERT_EQ(buffer_.SetBufferSize(BufferSelect::Both, 100), S_OK);
+  ASSERT_EQ(buffer_.GetReadBufferSize(&size), S_OK);
+  EXPECT_EQ(size, 100);
+  ASSERT_EQ(buffer_.GetWriteBufferSize(&size), S_OK);
+  EXPECT_EQ(size, 100);
+  EXPECT_EQ(buffer_.SetBufferSize(BufferSelect::Read, -1), E_IVI_OUT_OF_MEMORY);
+  EXPECT_EQ(LastError(),
+            "HalvornZelta: Could not allocate necessary memory.\r\n"
+            "Couldn't allocate formatted I/O read buffer with a capacity of -1 bytes.");
+  EXPECT_EQ(buffer_.SetBufferSize(static_cast<BufferSelect>(7), 1), S_OK);
+}
+
+}  // namespace
+}  // namespace hvzelta
