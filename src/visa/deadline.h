@@ -1,0 +1,63 @@
+#pragma once
+
+// The moment a VISA operation must give up, from a timeout in milliseconds
+// (VI_TMO_INFINITE waits as long as the caller asked). Every blocking call of
+// the transports waits through poll() with the time this leaves.
+
+#include <chrono>
+#include <cstdint>
+
+#include "visa/visa_types.h"
+
+namespace hvzelta::visa {
+
+class Deadline {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  static Deadline After(ViUInt32 timeoutMs) {
+    Deadline deadline;
+    deadline.infinite_ = timeoutMs == VI_TMO_INFINITE;
+    deadline.at_ = Clock::now() + std::chrono::milliseconds(deadline.infinite_ ? 0 : timeoutMs);
+    return deadline;
+  }
+  static Deadline After(std::chrono::milliseconds timeout) {
+    Deadline deadline;
+    deadline.at_ = Clock::now() + timeout;
+    return deadline;
+  }
+
+  bool Infinite() const { return infinite_; }
+  bool Expired() const { return !infinite_ && Clock::now() >= at_; }
+
+  // Milliseconds left for poll(): -1 when infinite, 0 once expired, rounded
+  // up so that a poll never returns just before the deadline.
+  int PollTimeout() const {
+    if (infinite_) return -1;
+    auto left = at_ - Clock::now();
+    if (left <= Clock::duration::zero()) return 0;
+    auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(ms);
+  }
+
+  // The milliseconds left, as a VISA timeout for a peer that times out itself.
+  ViUInt32 RemainingMs() const {
+    if (infinite_) return VI_TMO_INFINITE;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at_ - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<ViUInt32>(left >= VI_TMO_INFINITE ? VI_TMO_INFINITE - 1 : left);
+  }
+
+  // The same deadline pushed later by `margin`, for waits on a peer that
+  // enforces the timeout itself and must be given the chance to say so.
+  Deadline Extended(std::chrono::milliseconds margin) const {
+    Deadline deadline = *this;
+    deadline.at_ += margin;
+    return deadline;
+  }
+
+ private:
+  Clock::time_point at_{};
+  bool infinite_ = false;
+};
+
+}  // namespace hvzelta::visa

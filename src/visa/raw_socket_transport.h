@@ -1,0 +1,41 @@
+#pragma once
+
+// TCPIP::host::port::SOCKET: a plain TCP connection. A socket carries no
+// END, so a read ends at the termination character (when enabled) or when
+// the count is reached; device clear can only drop input that has arrived;
+// there is no status byte and no trigger.
+
+#include <memory>
+
+#include "visa/deadline.h"
+#include "visa/message_reader.h"
+#include "visa/resource_name.h"
+#include "visa/transport.h"
+#include "visa/unique_fd.h"
+
+namespace hvzelta::visa {
+
+ViStatus OpenRawSocketTransport(const ResourceName& resource, const Deadline& deadline,
+                                std::unique_ptr<ITransport>& transport);
+
+class RawSocketTransport final : public ITransport, private IByteSource {
+ public:
+  RawSocketTransport(ResourceName resource, UniqueFd socket);
+
+  void DefineAttributes(AttributeStore& store) override;
+  ViStatus ApplyAttribute(ViAttr id, const AttributeStore& store) override;
+  ViStatus Read(ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& received) override;
+  ViStatus Write(const ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& written) override;
+  ViStatus Clear(const IoSettings& io) override;
+  void DiscardInput() override;
+
+ private:
+  ViStatus Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,
+                   bool& ended) override;
+
+  ResourceName resource_;
+  UniqueFd socket_;
+  MessageReader reader_;
+};
+
+}  // namespace hvzelta::visa

@@ -1,0 +1,223 @@
+#include "visa/socket_io.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace hvzelta::visa {
+namespace {
+
+struct AddressList {
+  addrinfo* head = nullptr;
+  AddressList() = default;
+  AddressList(const AddressList&) = delete;
+  AddressList& operator=(const AddressList&) = delete;
+  ~AddressList() {
+    if (head) freeaddrinfo(head);
+  }
+};
+
+// getaddrinfo has no timeout of its own, so a name (as opposed to a numeric
+// address) is resolved on a helper thread that the caller stops waiting for
+// at the deadline; the thread finishes on its own and frees what it found.
+struct PendingResolution {
+  std::mutex mutex;
+  std::condition_variable done;
+  bool finished = false;
+  AddressList addresses;
+};
+
+bool Resolve(const std::string& host, std::uint16_t port, const Deadline& deadline, AddressList& out) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
+  const std::string service = std::to_string(port);
+  if (getaddrinfo(host.c_str(), service.c_str(), &hints, &out.head) == 0) return true;
+  out.head = nullptr;
+
+  auto pending = std::make_shared<PendingResolution>();
+  try {
+    std::thread([pending, host, service] {
+      addrinfo nameHints{};
+      nameHints.ai_family = AF_UNSPEC;
+      nameHints.ai_socktype = SOCK_STREAM;
+      nameHints.ai_flags = AI_NUMERICSERV;
+      addrinfo* found = nullptr;
+      if (getaddrinfo(host.c_str(), service.c_str(), &nameHints, &found) != 0) found = nullptr;
+      std::lock_guard lock(pending->mutex);
+      pending->addresses.head = found;
+      pending->finished = true;
+      pending->done.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return false;
+  }
+  std::unique_lock lock(pending->mutex);
+  auto finished = [&] { return pending->finished; };
+  if (deadline.Infinite()) {
+    pending->done.wait(lock, finished);
+  } else if (!pending->done.wait_for(lock, std::chrono::milliseconds(deadline.PollTimeout()), finished)) {
+    return false;
+  }
+  std::swap(out.head, pending->addresses.head);
+  return out.head != nullptr;
+}
+
+bool ConnectOne(const addrinfo& address, const Deadline& deadline, UniqueFd& socket) {
+  UniqueFd fd(::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol));
+  if (!fd.Valid()) return false;
+  if (::connect(fd.Get(), address.ai_addr, address.ai_addrlen) != 0) {
+    if (errno != EINPROGRESS) return false;
+    pollfd waiter{fd.Get(), POLLOUT, 0};
+    int ready;
+    do {
+      ready = ::poll(&waiter, 1, deadline.PollTimeout());
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0) return false;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return false;
+  }
+  SetSocketFlag(fd.Get(), IPPROTO_TCP, TCP_NODELAY, true);
+  socket = std::move(fd);
+  return true;
+}
+
+ViStatus StatusFromErrno(int error) {
+  switch (error) {
+    case ECONNRESET:
+    case EPIPE:
+    case ENOTCONN:
+    case ETIMEDOUT:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ECONNABORTED:
+      return VI_ERROR_CONN_LOST;
+    case ENOMEM:
+    case ENOBUFS:
+      return VI_ERROR_ALLOC;
+    default:
+      return VI_ERROR_IO;
+  }
+}
+
+// Waits until `fd` is ready for `events` or the deadline passes.
+ViStatus WaitReady(int fd, short events, const Deadline& deadline) {
+  pollfd waiter{fd, events, 0};
+  for (;;) {
+    int ready = ::poll(&waiter, 1, deadline.PollTimeout());
+    if (ready > 0) return VI_SUCCESS;
+    if (ready == 0) return VI_ERROR_TMO;
+    if (errno != EINTR) return StatusFromErrno(errno);
+  }
+}
+
+}  // namespace
+
+ViStatus ConnectTcp(const std::string& host, std::uint16_t port, const Deadline& deadline, UniqueFd& socket) {
+  AddressList addresses;
+  if (!Resolve(host, port, deadline, addresses)) return VI_ERROR_RSRC_NFOUND;
+  for (const addrinfo* address = addresses.head; address; address = address->ai_next) {
+    if (deadline.Expired()) break;
+    if (ConnectOne(*address, deadline, socket)) return VI_SUCCESS;
+  }
+  return VI_ERROR_RSRC_NFOUND;
+}
+
+ViStatus SendAll(int fd, const iovec* pieces, int count, const Deadline& deadline, std::size_t* sent) {
+  constexpr int kMaxPieces = 8;
+  std::size_t total = 0;
+  if (sent) *sent = 0;
+  if (count > kMaxPieces) return VI_ERROR_INV_PARAMETER;
+  iovec pending[kMaxPieces];
+  std::memcpy(pending, pieces, sizeof(iovec) * static_cast<std::size_t>(count));
+  iovec* next = pending;
+  int remaining = count;
+  while (remaining > 0) {
+    if (next->iov_len == 0) {
+      ++next;
+      --remaining;
+      continue;
+    }
+    msghdr message{};
+    message.msg_iov = next;
+    message.msg_iovlen = static_cast<std::size_t>(remaining);
+    ssize_t done = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno(errno);
+      if (ViStatus waited = WaitReady(fd, POLLOUT, deadline); waited != VI_SUCCESS) return waited;
+      continue;
+    }
+    auto left = static_cast<std::size_t>(done);
+    total += left;
+    if (sent) *sent = total;
+    while (remaining > 0 && left >= next->iov_len) {
+      left -= next->iov_len;
+      ++next;
+      --remaining;
+    }
+    if (remaining > 0) {
+      next->iov_base = static_cast<char*>(next->iov_base) + left;
+      next->iov_len -= left;
+    }
+  }
+  return VI_SUCCESS;
+}
+
+ViStatus SendAll(int fd, const void* data, std::size_t size, const Deadline& deadline, std::size_t* sent) {
+  iovec piece{const_cast<void*>(data), size};
+  return SendAll(fd, &piece, 1, deadline, sent);
+}
+
+ViStatus ReceiveSome(int fd, void* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received) {
+  received = 0;
+  for (;;) {
+    ssize_t got = ::recv(fd, buffer, capacity, 0);
+    if (got > 0) {
+      received = static_cast<std::size_t>(got);
+      return VI_SUCCESS;
+    }
+    if (got == 0) return VI_ERROR_CONN_LOST;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno(errno);
+    if (ViStatus waited = WaitReady(fd, POLLIN, deadline); waited != VI_SUCCESS) return waited;
+  }
+}
+
+ViStatus ReceiveExact(int fd, void* buffer, std::size_t size, const Deadline& deadline) {
+  auto* at = static_cast<unsigned char*>(buffer);
+  while (size > 0) {
+    std::size_t got = 0;
+    if (ViStatus status = ReceiveSome(fd, at, size, deadline, got); status != VI_SUCCESS) return status;
+    at += got;
+    size -= got;
+  }
+  return VI_SUCCESS;
+}
+
+void DiscardArrivedInput(int fd) {
+  unsigned char scratch[4096];
+  // Bounded: input that keeps streaming in is left for the reads to come.
+  for (int rounds = 0; rounds < 256; ++rounds) {
+    ssize_t got = ::recv(fd, scratch, sizeof scratch, MSG_DONTWAIT);
+    if (got <= 0 && !(got < 0 && errno == EINTR)) return;
+  }
+}
+
+ViStatus SetSocketFlag(int fd, int level, int option, bool on) {
+  int value = on ? 1 : 0;
+  return ::setsockopt(fd, level, option, &value, sizeof value) == 0 ? VI_SUCCESS : VI_ERROR_IO;
+}
+
+}  // namespace hvzelta::visa

@@ -1,0 +1,42 @@
+#pragma once
+
+// TCP plumbing shared by the network transports: connecting within a
+// deadline (name resolution included), and sending and receiving on a
+// non-blocking socket with poll(), so that no call outlives its deadline and
+// a closed or reset connection is reported as VI_ERROR_CONN_LOST.
+
+#include <sys/uio.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "visa/deadline.h"
+#include "visa/unique_fd.h"
+#include "visa/visa_types.h"
+
+namespace hvzelta::visa {
+
+// Resolves `host` and connects to the first address that accepts, with
+// TCP_NODELAY set. Gives VI_ERROR_RSRC_NFOUND when the name does not resolve,
+// every address refuses, or the deadline passes first.
+ViStatus ConnectTcp(const std::string& host, std::uint16_t port, const Deadline& deadline, UniqueFd& socket);
+
+// Sends every byte of the pieces, in order, as one stream; `sent` tells how
+// many went out, also when the deadline or the connection ended first.
+ViStatus SendAll(int fd, const iovec* pieces, int count, const Deadline& deadline, std::size_t* sent = nullptr);
+ViStatus SendAll(int fd, const void* data, std::size_t size, const Deadline& deadline, std::size_t* sent = nullptr);
+
+// Waits for at least one byte and stores up to `capacity` bytes.
+ViStatus ReceiveSome(int fd, void* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received);
+
+// Stores exactly `size` bytes unless the deadline or the connection ends first.
+ViStatus ReceiveExact(int fd, void* buffer, std::size_t size, const Deadline& deadline);
+
+// Drops whatever input has already arrived, without waiting.
+void DiscardArrivedInput(int fd);
+
+// Sets a boolean socket option (TCP_NODELAY, SO_KEEPALIVE).
+ViStatus SetSocketFlag(int fd, int level, int option, bool on);
+
+}  // namespace hvzelta::visa

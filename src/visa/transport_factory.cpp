@@ -1,0 +1,28 @@
+#include "visa/transport_factory.h"
+
+#include "visa/raw_socket_transport.h"
+
+namespace hvzelta::visa {
+namespace {
+
+using Opener = ViStatus (*)(const ResourceName&, const Deadline&, std::unique_ptr<ITransport>&);
+
+struct TransportEntry {
+  ResourceKind kind;
+  Opener open;
+};
+
+constexpr TransportEntry kTransports[] = {
+    {ResourceKind::TcpipSocket, OpenRawSocketTransport},
+};
+
+}  // namespace
+
+ViStatus OpenTransport(const ResourceName& resource, const Deadline& deadline,
+                       std::unique_ptr<ITransport>& transport) {
+  for (const auto& entry : kTransports)
+    if (entry.kind == resource.kind) return entry.open(resource, deadline, transport);
+  return VI_ERROR_RSRC_NFOUND;
+}
+
+}  // namespace hvzelta::visa

@@ -1,0 +1,305 @@
+// The built-in library over the raw socket transport, against scripted
+// peers on loopback: reads, writes, timeouts, connection loss, handles,
+// attributes, locks and threads.
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "loopback_peer.h"
+#include "visa/builtin_visa.h"
+
+namespace hvzelta::visa {
+namespace {
+
+using testing::LoopbackPeer;
+
+std::string SocketName(std::uint16_t port) { return "TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET"; }
+
+class RawSocketTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS); }
+  void TearDown() override { visa_.Close(rm_); }
+
+  ViSession OpenOn(std::uint16_t port) {
+    ViSession vi = VI_NULL;
+    EXPECT_EQ(visa_.Open(rm_, SocketName(port).c_str(), VI_NO_LOCK, 2000, &vi), VI_SUCCESS);
+    return vi;
+  }
+
+  ViStatus ReadText(ViSession vi, std::string& text, ViUInt32 count = 256) {
+    text.assign(count, '\0');
+    ViUInt32 got = 0;
+    ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
+    text.resize(got);
+    return status;
+  }
+
+  ViStatus WriteText(ViSession vi, std::string_view text) {
+    ViUInt32 written = 0;
+    ViStatus status = visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
+    EXPECT_EQ(written, status == VI_SUCCESS ? text.size() : written);
+    return status;
+  }
+
+  BuiltinVisa visa_;
+  ViSession rm_ = VI_NULL;
+};
+
+TEST_F(RawSocketTest, ReadsStopAtTheTerminationCharacterOnlyWhenEnabled) {
+  LoopbackPeer peer([](LoopbackPeer& p) {
+    int fd = p.Accept();
+    if (testing::ReceiveLine(fd) != "*IDN?\n") return;
+    // Binary data with a line feed inside, then two lines in one segment,
+    // then a line split across segments.
+    testing::SendBytes(fd, std::string("\x01\n\x02\x03", 4));
+    testing::SendBytes(fd, "one\ntwo\n");
+    testing::SendBytes(fd, "thr");
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    testing::SendBytes(fd, "ee\n");
+    testing::ReceiveLine(fd);
+  });
+  ViSession vi = OpenOn(peer.Port());
+  ASSERT_EQ(WriteText(vi, "*IDN?\n"), VI_SUCCESS);
+  std::string text;
+  EXPECT_EQ(ReadText(vi, text, 4), VI_SUCCESS_MAX_CNT);
+  EXPECT_EQ(text, std::string("\x01\n\x02\x03", 4));
+
+  ASSERT_EQ(visa_.SetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(text, "one\n");
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(text, "two\n");
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(text, "three\n");
+  WriteText(vi, "bye\n");
+  EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
+}
+
+TEST_F(RawSocketTest, StalledPeerTimesOutAndTheNextReadIsNotStale) {
+  LoopbackPeer peer([](LoopbackPeer& p) {
+    int fd = p.Accept();
+    testing::ReceiveLine(fd);  // first query: no answer at all
+    testing::ReceiveLine(fd);  // device clear dropped nothing; second query
+    testing::SendBytes(fd, "second\n");
+    testing::ReceiveLine(fd);
+  });
+  ViSession vi = OpenOn(peer.Port());
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 150);
+  visa_.SetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE);
+  WriteText(vi, "first?\n");
+  std::string text;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadText(vi, text), VI_ERROR_TMO);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(140));
+  EXPECT_EQ(visa_.Clear(vi), VI_SUCCESS);
+  WriteText(vi, "second?\n");
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 2000);
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(text, "second\n");
+  WriteText(vi, "bye\n");
+}
+
+TEST_F(RawSocketTest, ConnectionLossIsReportedAndTheResourceCanBeOpenedAgain) {
+  LoopbackPeer peer([](LoopbackPeer& p) {
+    int first = p.Accept();
+    testing::ReceiveLine(first);
+    testing::SendBytes(first, "par");
+    ::shutdown(first, SHUT_RDWR);
+    int second = p.Accept();
+    testing::ReceiveLine(second);
+    testing::SendBytes(second, "ok\n");
+  });
+  ViSession vi = OpenOn(peer.Port());
+  visa_.SetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE);
+  WriteText(vi, "q?\n");
+  std::string text;
+  EXPECT_EQ(ReadText(vi, text), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(text, "par");
+  EXPECT_EQ(ReadText(vi, text), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
+
+  ViSession again = OpenOn(peer.Port());
+  visa_.SetAttribute(again, VI_ATTR_TERMCHAR_EN, VI_TRUE);
+  WriteText(again, "q?\n");
+  EXPECT_EQ(ReadText(again, text), VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(text, "ok\n");
+  EXPECT_NE(again, vi);
+}
+
+TEST_F(RawSocketTest, OpenFailuresNameTheirCause) {
+  ViSession vi = 12345;
+  EXPECT_EQ(visa_.Open(rm_, "TCPIP::127.0.0.1::SOCKET", VI_NO_LOCK, 500, &vi), VI_ERROR_INV_RSRC_NAME);
+  EXPECT_EQ(vi, VI_NULL);
+  EXPECT_EQ(visa_.Open(rm_, SocketName(testing::ClosedPort()).c_str(), VI_NO_LOCK, 2000, &vi),
+            VI_ERROR_RSRC_NFOUND);
+  // A name that does not resolve fails within the open timeout.
+  EXPECT_EQ(visa_.Open(rm_, "TCPIP::no-such-host.invalid::5025::SOCKET", VI_NO_LOCK, 300, &vi),
+            VI_ERROR_RSRC_NFOUND);
+  EXPECT_EQ(visa_.Open(rm_, "GPIB0::5::INSTR", VI_NO_LOCK, 300, &vi), VI_ERROR_RSRC_NFOUND);
+  EXPECT_EQ(visa_.Open(rm_, SocketName(1).c_str(), VI_SHARED_LOCK, 300, &vi), VI_ERROR_INV_ACC_MODE);
+}
+
+TEST_F(RawSocketTest, HandlesAreNeverReusedAndBadOnesAreRefused) {
+  LoopbackPeer peer([](LoopbackPeer& p) {
+    p.Accept();
+    p.Accept();
+  });
+  ViSession first = OpenOn(peer.Port());
+  ASSERT_EQ(visa_.Close(first), VI_SUCCESS);
+  ViSession second = OpenOn(peer.Port());
+  EXPECT_NE(first, second);
+
+  ViByte byte = 0;
+  ViUInt32 count = 0;
+  ViUInt16 stb = 0;
+  ViUInt32 value = 0;
+  for (ViSession bad : {first, ViSession{0}, ViSession{0xFFFFFFF0u}}) {
+    EXPECT_EQ(visa_.Read(bad, &byte, 1, &count), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(visa_.Write(bad, &byte, 1, &count), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(visa_.ReadSTB(bad, &stb), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(visa_.Clear(bad), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(visa_.Lock(bad, VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(visa_.Unlock(bad), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(visa_.GetAttribute(bad, VI_ATTR_TMO_VALUE, &value), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(visa_.SetAttribute(bad, VI_ATTR_TMO_VALUE, 1), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(visa_.Flush(bad, VI_READ_BUF_DISCARD), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(visa_.AssertTrigger(bad, VI_TRIG_PROT_DEFAULT), VI_ERROR_INV_OBJECT);
+    EXPECT_EQ(visa_.Close(bad), VI_ERROR_INV_OBJECT);
+  }
+  // Closing the resource manager closes what was opened through it.
+  EXPECT_EQ(visa_.Close(rm_), VI_SUCCESS);
+  EXPECT_EQ(visa_.Read(second, &byte, 1, &count), VI_ERROR_INV_OBJECT);
+  ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS);
+}
+
+TEST_F(RawSocketTest, AttributesFollowTheTable) {
+  LoopbackPeer peer([](LoopbackPeer& p) { p.Accept(); });
+  ViSession vi = OpenOn(peer.Port());
+  ViUInt32 timeout = 0;
+  ViUInt8 termChar = 0;
+  ViBoolean flag = 7;
+  ViUInt16 word = 0;
+  char text[VI_FIND_BUFLEN] = {};
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
+  EXPECT_EQ(timeout, 2000u);
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TERMCHAR, &termChar), VI_SUCCESS);
+  EXPECT_EQ(termChar, '\n');
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TERMCHAR_EN, &flag), VI_SUCCESS);
+  EXPECT_EQ(flag, VI_FALSE);
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_SEND_END_EN, &flag), VI_SUCCESS);
+  EXPECT_EQ(flag, VI_TRUE);
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_INTF_TYPE, &word), VI_SUCCESS);
+  EXPECT_EQ(word, VI_INTF_TCPIP);
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TCPIP_PORT, &word), VI_SUCCESS);
+  EXPECT_EQ(word, peer.Port());
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_RSRC_CLASS, text), VI_SUCCESS);
+  EXPECT_STREQ(text, "SOCKET");
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_RSRC_NAME, text), VI_SUCCESS);
+  EXPECT_EQ(text, SocketName(peer.Port()));
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TCPIP_ADDR, text), VI_SUCCESS);
+  EXPECT_STREQ(text, "127.0.0.1");
+
+  EXPECT_EQ(visa_.SetAttribute(vi, VI_ATTR_TERMCHAR, 0x100), VI_ERROR_NSUP_ATTR_STATE);
+  EXPECT_EQ(visa_.SetAttribute(vi, VI_ATTR_TERMCHAR_EN, 2), VI_ERROR_NSUP_ATTR_STATE);
+  EXPECT_EQ(visa_.SetAttribute(vi, VI_ATTR_INTF_TYPE, 1), VI_ERROR_ATTR_READONLY);
+  EXPECT_EQ(visa_.SetAttribute(vi, VI_ATTR_ASRL_BAUD, 9600), VI_ERROR_NSUP_ATTR);
+  EXPECT_EQ(visa_.SetAttribute(vi, VI_ATTR_TCPIP_KEEPALIVE, VI_TRUE), VI_SUCCESS);
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TCPIP_KEEPALIVE, &flag), VI_SUCCESS);
+  EXPECT_EQ(flag, VI_TRUE);
+
+  ViUInt16 stb = 0;
+  EXPECT_EQ(visa_.ReadSTB(vi, &stb), VI_ERROR_NSUP_OPER);
+  EXPECT_EQ(visa_.AssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_ERROR_NSUP_OPER);
+  EXPECT_EQ(visa_.Flush(vi, VI_READ_BUF | VI_READ_BUF_DISCARD), VI_ERROR_INV_MASK);
+  EXPECT_EQ(visa_.Flush(vi, VI_IO_IN_BUF_DISCARD), VI_SUCCESS);
+
+  char description[VI_FIND_BUFLEN];
+  EXPECT_EQ(visa_.StatusDesc(vi, VI_ERROR_TMO, description), VI_SUCCESS);
+  EXPECT_EQ(std::string(description).rfind("VI_ERROR_TMO", 0), 0u);
+  EXPECT_EQ(visa_.StatusDesc(vi, 0x12345, description), VI_WARN_UNKNOWN_STATUS);
+  ViUInt16 type = 0, number = 0;
+  EXPECT_EQ(visa_.ParseRsrc(rm_, "ASRL3::INSTR", &type, &number), VI_SUCCESS);
+  EXPECT_EQ(type, VI_INTF_ASRL);
+  EXPECT_EQ(number, 3);
+  EXPECT_EQ(visa_.ParseRsrc(rm_, "nonsense", &type, &number), VI_ERROR_INV_RSRC_NAME);
+}
+
+TEST_F(RawSocketTest, LocksKeepOtherSessionsOut) {
+  LoopbackPeer peer([](LoopbackPeer& p) {
+    for (int i = 0; i < 3; ++i) p.Accept();
+  });
+  ViSession a = OpenOn(peer.Port());
+  ViSession b = OpenOn(peer.Port());
+  ViSession c = OpenOn(peer.Port());
+  EXPECT_EQ(visa_.Unlock(a), VI_ERROR_SESN_NLOCKED);
+  EXPECT_EQ(visa_.Lock(a, VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_SUCCESS);
+  EXPECT_EQ(visa_.Lock(a, VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_SUCCESS_NESTED_EXCLUSIVE);
+  EXPECT_EQ(WriteText(b, "x\n"), VI_ERROR_RSRC_LOCKED);
+  ViUInt32 state = 0;
+  EXPECT_EQ(visa_.GetAttribute(b, VI_ATTR_RSRC_LOCK_STATE, &state), VI_SUCCESS);
+  EXPECT_EQ(state, VI_EXCLUSIVE_LOCK);
+  EXPECT_EQ(visa_.Lock(b, VI_EXCLUSIVE_LOCK, 50, nullptr, nullptr), VI_ERROR_TMO);
+
+  // A waiting lock is granted once the holder lets go.
+  std::thread waiter([&] { EXPECT_EQ(visa_.Lock(b, VI_EXCLUSIVE_LOCK, 5000, nullptr, nullptr), VI_SUCCESS); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(visa_.Unlock(a), VI_SUCCESS_NESTED_EXCLUSIVE);
+  EXPECT_EQ(visa_.Unlock(a), VI_SUCCESS);
+  waiter.join();
+  EXPECT_EQ(WriteText(a, "x\n"), VI_ERROR_RSRC_LOCKED);
+  EXPECT_EQ(visa_.Close(b), VI_SUCCESS);  // closing releases the lock
+  EXPECT_EQ(WriteText(a, "x\n"), VI_SUCCESS);
+
+  // Shared locks admit the sessions that hold the key.
+  char key[VI_FIND_BUFLEN] = {};
+  EXPECT_EQ(visa_.Lock(a, VI_SHARED_LOCK, 0, nullptr, key), VI_SUCCESS);
+  EXPECT_NE(key[0], '\0');
+  EXPECT_EQ(WriteText(c, "x\n"), VI_ERROR_RSRC_LOCKED);
+  char other[VI_FIND_BUFLEN] = {};
+  EXPECT_EQ(visa_.Lock(c, VI_SHARED_LOCK, 0, "wrong key", other), VI_ERROR_RSRC_LOCKED);
+  EXPECT_EQ(visa_.Lock(c, VI_SHARED_LOCK, 0, key, other), VI_SUCCESS);
+  EXPECT_STREQ(other, key);
+  EXPECT_EQ(WriteText(c, "x\n"), VI_SUCCESS);
+  EXPECT_EQ(visa_.Lock(a, VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_ERROR_RSRC_LOCKED);
+  EXPECT_EQ(visa_.Lock(a, 3, 0, nullptr, nullptr), VI_ERROR_INV_LOCK_TYPE);
+}
+
+TEST_F(RawSocketTest, ConcurrentWritersOnOneSessionNeverInterleave) {
+  constexpr int kThreads = 4;
+  constexpr int kMessages = 50;
+  std::vector<std::string> lines;
+  LoopbackPeer peer([&](LoopbackPeer& p) {
+    int fd = p.Accept();
+    for (int i = 0; i < kThreads * kMessages; ++i) {
+      std::string line = testing::ReceiveLine(fd);
+      if (line.empty()) return;
+      lines.push_back(line);
+    }
+  });
+  ViSession vi = OpenOn(peer.Port());
+  std::vector<std::thread> writers;
+  for (int t = 0; t < kThreads; ++t) {
+    writers.emplace_back([&, t] {
+      const std::string message = "thread " + std::to_string(t) + " " + std::string(3000, char('a' + t)) + "\n";
+      for (int i = 0; i < kMessages; ++i) EXPECT_EQ(WriteText(vi, message), VI_SUCCESS);
+    });
+  }
+  for (auto& writer : writers) writer.join();
+  peer.Join();
+  ASSERT_EQ(lines.size(), size_t{kThreads * kMessages});
+  for (const auto& line : lines) {
+    ASSERT_GT(line.size(), 10u);
+    char fill = line[line.size() - 2];
+    EXPECT_EQ(line.find_first_not_of(fill, 9), line.size() - 1) << line.substr(0, 12);
+  }
+}
+
+}  // namespace
+}  // namespace hvzelta::visa

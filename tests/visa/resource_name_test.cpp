@@ -1,0 +1,122 @@
+#include "visa/resource_name.h"
+
+#include <gtest/gtest.h>
+
+namespace hvzelta::visa {
+namespace {
+
+struct Accepted {
+  const char* text;
+  ResourceKind kind;
+  const char* canonical;
+  const char* host;
+  int port;
+  const char* device;
+};
+
+TEST(ResourceName, AcceptsThePublishedFormsWithTheirDefaults) {
+  const Accepted cases[] = {
+      {"TCPIP0::192.168.1.5::5025::SOCKET", ResourceKind::TcpipSocket, "TCPIP0::192.168.1.5::5025::SOCKET",
+       "192.168.1.5", 5025, ""},
+      {"tcpip::zta.lab::5025::socket", ResourceKind::TcpipSocket, "TCPIP0::zta.lab::5025::SOCKET", "zta.lab", 5025,
+       ""},
+      {"TCPIP::zta.lab::INSTR", ResourceKind::Vxi11, "TCPIP0::zta.lab::inst0::INSTR", "zta.lab", 0, "inst0"},
+      {"TCPIP2::zta.lab", ResourceKind::Vxi11, "TCPIP2::zta.lab::inst0::INSTR", "zta.lab", 0, "inst0"},
+      {"TCPIP::zta.lab::INST1::INSTR", ResourceKind::Vxi11, "TCPIP0::zta.lab::inst1::INSTR", "zta.lab", 0, "inst1"},
+      {"TCPIP::127.0.0.1,40001::INSTR", ResourceKind::Vxi11, "TCPIP0::127.0.0.1,40001::inst0::INSTR", "127.0.0.1",
+       40001, "inst0"},
+      {"TCPIP::gw::gpib0,5::INSTR", ResourceKind::Vxi11, "TCPIP0::gw::gpib0,5::INSTR", "gw", 0, "gpib0,5"},
+      {"TCPIP::zta.lab::hislip0::INSTR", ResourceKind::Hislip, "TCPIP0::zta.lab::hislip0::INSTR", "zta.lab", 4880,
+       "hislip0"},
+      {"TCPIP::zta.lab::HiSLIP0,4881::INSTR", ResourceKind::Hislip, "TCPIP0::zta.lab::hislip0,4881::INSTR",
+       "zta.lab", 4881, "hislip0"},
+      {"TCPIP::[fe80::1%eth0]::hislip0", ResourceKind::Hislip, "TCPIP0::[fe80::1%eth0]::hislip0::INSTR",
+       "fe80::1%eth0", 4880, "hislip0"},
+      {"  TCPIP::[::1]::5025::SOCKET\n", ResourceKind::TcpipSocket, "TCPIP0::[::1]::5025::SOCKET", "::1", 5025, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    auto name = ParseResourceName(c.text);
+    ASSERT_TRUE(name);
+    EXPECT_EQ(name->kind, c.kind);
+    EXPECT_EQ(name->canonical, c.canonical);
+    EXPECT_EQ(name->host, c.host);
+    EXPECT_EQ(name->port, c.port);
+    EXPECT_EQ(name->deviceName, c.device);
+    EXPECT_EQ(name->interfaceType, VI_INTF_TCPIP);
+  }
+}
+
+TEST(ResourceName, SerialUsbAndGpibNames) {
+  auto byPath = ParseResourceName("ASRL/dev/ttyUSB0::INSTR");
+  ASSERT_TRUE(byPath);
+  EXPECT_EQ(byPath->kind, ResourceKind::Serial);
+  EXPECT_EQ(byPath->serialPath, "/dev/ttyUSB0");
+  EXPECT_EQ(byPath->canonical, "ASRL/dev/ttyUSB0::INSTR");
+
+  auto byNumber = ParseResourceName("asrl1");
+  ASSERT_TRUE(byNumber);
+  EXPECT_EQ(byNumber->serialPath, "/dev/ttyS0");
+  EXPECT_EQ(byNumber->board, 1);
+  EXPECT_EQ(byNumber->interfaceType, VI_INTF_ASRL);
+  EXPECT_EQ(byNumber->canonical, "ASRL1::INSTR");
+  // Two names of one port lock the same device.
+  EXPECT_EQ(byNumber->LockKey(), ParseResourceName("ASRL/dev/ttyS0::INSTR")->LockKey());
+
+  auto usb = ParseResourceName("usb0::0x1ab1::1234::SN-0042::INSTR");
+  ASSERT_TRUE(usb);
+  EXPECT_EQ(usb->kind, ResourceKind::UsbTmc);
+  EXPECT_EQ(usb->vendorId, 0x1AB1);
+  EXPECT_EQ(usb->productId, 1234);
+  EXPECT_EQ(usb->serialNumber, "SN-0042");
+  EXPECT_EQ(usb->usbInterface, -1);
+  EXPECT_EQ(usb->canonical, "USB0::0x1AB1::0x04D2::SN-0042::INSTR");
+  auto usbInterface = ParseResourceName("USB::0x1234::0x5678::SN::2");
+  ASSERT_TRUE(usbInterface);
+  EXPECT_EQ(usbInterface->usbInterface, 2);
+
+  auto gpib = ParseResourceName("GPIB1::12::3::INSTR");
+  ASSERT_TRUE(gpib);
+  EXPECT_EQ(gpib->kind, ResourceKind::Gpib);
+  EXPECT_EQ(gpib->board, 1);
+  EXPECT_EQ(gpib->gpibPrimary, 12);
+  EXPECT_EQ(gpib->gpibSecondary, 3);
+}
+
+TEST(ResourceName, RejectsMalformedNames) {
+  const char* rejected[] = {
+      "",
+      "::",
+      "TCPIP",
+      "TCPIP::",
+      "TCPIP::host::99999::SOCKET",
+      "TCPIP::host::0::SOCKET",
+      "TCPIP::host::SOCKET",
+      "TCPIP::ho st::INSTR",
+      "TCPIP::host::inst0::INSTR::extra",
+      "TCPIP::host,0::INSTR",
+      "TCPIP::host,1::hislip0::INSTR",
+      "TCPIP::host::hislip::INSTR",
+      "TCPIP::host::hislip0,70000::INSTR",
+      "TCPIP::[fe80::1::INSTR",
+      "TCPIPx::host::INSTR",
+      "TCPIP99999::host::INSTR",
+      "ASRL::INSTR",
+      "ASRL1::SOCKET",
+      "ASRL1::INSTR::INSTR",
+      "USB::0x1234::0x5678::INSTR",
+      "USB::0x12345::0x5678::SN::INSTR",
+      "USB::0xZZ::0x5678::SN::INSTR",
+      "USB::1::2::SN::256::INSTR",
+      "GPIB::31::INSTR",
+      "VXI0::1::INSTR",
+      "PXI0::1::INSTR",
+  };
+  for (const char* text : rejected) {
+    SCOPED_TRACE(text);
+    EXPECT_FALSE(ParseResourceName(text));
+  }
+}
+
+}  // namespace
+}  // namespace hvzelta::visa
