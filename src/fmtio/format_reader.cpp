@@ -72,14 +72,32 @@ class Response {
     Commit();
     status_ = status;
   }
+  // The first access of a call looks at the content, so that a terminator
+  // left over from the last response (behind binary data) makes the buffer
+  // fill instead of passing for data. False when the response is empty.
+  bool Begin() {
+    if (started_) return true;
+    started_ = true;
+    const std::uint8_t* data = nullptr;
+    std::int32_t count = 0;
+    const HRESULT hr = buffer_.PeekUnread(false, &data, &count);
+    if (Failed(hr) || (count == 0 && hr == S_OK)) {
+      status_ = hr;
+      return false;
+    }
+    return true;
+  }
   IIoBuffer& Buffer() { return buffer_; }
 
  private:
   bool Refill() {
-    if (Commit() != S_MORE_DATA_AVAILABLE) return false;
+    if (Commit() != S_MORE_DATA_AVAILABLE || !Begin()) return false;
     std::int32_t count = 0;
-    status_ = buffer_.PeekUnread(raw_, &data_, &count);
-    size_ = Failed(status_) ? 0 : std::max(count, 0);
+    const HRESULT hr = buffer_.PeekUnread(raw_, &data_, &count);
+    size_ = Failed(hr) ? 0 : std::max(count, 0);
+    // With nothing shown the response has ended (S_OK) or the device gave
+    // nothing this time; either way the directive sees no more bytes.
+    if (size_ == 0) status_ = hr;
     return size_ > 0;
   }
 
@@ -89,6 +107,7 @@ class Response {
   std::int32_t taken_ = 0;
   HRESULT status_ = S_MORE_DATA_AVAILABLE;
   bool raw_ = false;
+  bool started_ = false;
 };
 
 bool IsDestination(const FormatArg* arg, ElementType type) {
@@ -276,7 +295,7 @@ HRESULT FormatReader::ScanReal(const Directive& d, double& value) {
 
 // A word (also quoted), a line, the rest of the response or the characters
 // of a set, at most `maximum` of them; what the directive drops beyond that
-// is read and dropped.
+// is read and dropped. Array elements also end at a separator.
 HRESULT FormatReader::ScanText(const Directive& d, std::size_t maximum, std::string& text) {
   text.clear();
   std::uint8_t c;
@@ -302,10 +321,10 @@ HRESULT FormatReader::ScanText(const Directive& d, std::size_t maximum, std::str
     return in_.Error();
   }
   while (in_.Peek(c)) {
-    bool keep = true;
+    bool keep = !d.separators.test(c);
     switch (d.conversion) {
-      case 's': keep = !IsSpace(c); break;
-      case '[': keep = d.set.test(c); break;
+      case 's': keep = keep && !IsSpace(c); break;
+      case '[': keep = keep && d.set.test(c); break;
       default: break;
     }
     if (!keep) break;
@@ -584,16 +603,46 @@ HRESULT FormatReader::Array(const Directive& d) {
   return S_OK;
 }
 
-// Reads `bytes` bytes of binary data (kUnlimited: up to the end of the
-// response) past the termination character, storing what the sink takes and
-// dropping the rest.
+// Stores what the sink still takes of `count` bytes; the rest is dropped.
+void Store(BinarySink& sink, std::size_t& stored, const std::uint8_t* data, std::size_t count) {
+  const std::size_t taken = std::min(count, sink.capacity - stored);
+  if (taken == 0) return;
+  if (sink.fixed) {
+    std::memcpy(sink.fixed + stored, data, taken);
+  } else if (sink.growing) {
+    sink.growing->insert(sink.growing->end(), data, data + taken);
+  }
+  stored += taken;
+}
+
+// Reads `bytes` bytes of binary data (kUnlimited: to the end of the response)
+// past the termination character, storing what the sink takes and dropping
+// the rest. Memory follows the bytes that arrive, never a claimed length.
 HRESULT FormatReader::ReadBinaryData(std::size_t bytes, BinarySink sink, std::size_t& stored) {
   IIoBuffer& buffer = in_.Buffer();
-  in_.Commit();
   stored = 0;
+  in_.SetRaw(false);
+  if (!in_.Begin()) return in_.Error();
+  in_.Commit();
+  HRESULT hr = S_MORE_DATA_AVAILABLE;
+  if (bytes == kUnlimited) {
+    // What the buffer holds; when its fill ended the message, that is all.
+    // (A termination character inside such data ends it early: only a
+    // definite-length block is safe from that.)
+    const std::uint8_t* data = nullptr;
+    std::int32_t count = 0;
+    hr = buffer.PeekUnread(true, &data, &count);
+    if (Failed(hr)) return hr;
+    const bool ended = hr == S_OK;
+    Store(sink, stored, data, static_cast<std::size_t>(std::max(count, 0)));
+    hr = buffer.SkipUnread(true, count);
+    if (ended || Failed(hr)) {
+      in_.Reset(hr);
+      return hr;
+    }
+  }
   std::size_t done = 0;
   std::vector<std::uint8_t> scratch;
-  HRESULT hr = S_MORE_DATA_AVAILABLE;
   while (done < bytes && hr == S_MORE_DATA_AVAILABLE) {
     std::uint8_t* target = nullptr;
     std::size_t piece = std::min(bytes - done, kBinaryStep);

@@ -182,13 +182,13 @@ HRESULT CInstrBuffer::ReadDirect(void* buffer, std::int32_t count, std::int32_t*
 
 HRESULT CInstrBuffer::PeekUnread(bool raw, const std::uint8_t** data, std::int32_t* count) {
   if (!data || !count) return E_POINTER;
-  HRESULT hr = S_OK;
-  if ((raw ? rawUnread_ : contentUnread_) == 0) hr = Fill();
+  if ((raw ? rawUnread_ : contentUnread_) == 0) {
+    const HRESULT hr = Fill();
+    if (Failed(hr)) return hr;
+  }
   *data = readBuffer_.get() + readPosition_.value_or(0);
   *count = raw ? rawUnread_ : contentUnread_;
-  if (Failed(hr)) return hr;
-  if (raw) return rawUnread_ > 0 || !endReached_ ? S_MORE_DATA_AVAILABLE : S_OK;
-  return ReadStatus();
+  return endReached_ ? S_OK : S_MORE_DATA_AVAILABLE;
 }
 
 HRESULT CInstrBuffer::SkipUnread(bool raw, std::int32_t count) {

@@ -47,10 +47,12 @@ class IIoBuffer {
   // a call per character. PeekUnread shows the unread bytes of the current
   // fill, filling first when none are left: with `raw` false the content (a
   // read terminator that ends the message left out), with `raw` true every
-  // byte. SkipUnread consumes `count` of the bytes shown, exactly as a Read
-  // of them would (in content mode a terminator left alone at the end of the
-  // message goes with them). Both return S_OK when the message has ended and
-  // nothing is left, S_MORE_DATA_AVAILABLE otherwise.
+  // byte; it returns S_OK when the device ended its message with these bytes
+  // and S_MORE_DATA_AVAILABLE when more are to come. SkipUnread consumes
+  // `count` of the bytes shown exactly as a Read of them would (in content
+  // mode a terminator left alone at the end of the message goes with them)
+  // and returns S_OK when the message has ended and nothing is left,
+  // S_MORE_DATA_AVAILABLE otherwise.
   virtual HRESULT PeekUnread(bool raw, const std::uint8_t** data, std::int32_t* count) = 0;
   virtual HRESULT SkipUnread(bool raw, std::int32_t count) = 0;
 };
