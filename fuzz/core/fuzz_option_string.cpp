@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/halvorn_zelta.h"
+#include "acpwr/halvorn_zelta.h"
 #include "core/option_string.h"
 #include "platform/text.h"
 

@@ -4,6 +4,8 @@
 
 #include "hvzelta/com/types.h"
 #include "hvzelta/export.h"
+#include "hvzelta/halvorn_zelta_interfaces.h"
+#include "hvzelta/ivi_acpwr.h"
 #include "hvzelta/ivi_driver.h"
 #include "hvzelta/status.h"
 
@@ -17,6 +19,11 @@ class IHalvornZelta : public IIviDriver {
  public:
   // {d07e578b-c0d6-4d9b-96f8-88c2632fb075}
   static constexpr IID kIid{0xd07e578b, 0xc0d6, 0x4d9b, {0x96, 0xf8, 0x88, 0xc2, 0x63, 0x2f, 0xb0, 0x75}};
+  virtual HRESULT get_OutputPhases(IHalvornZeltaOutputPhases** val) = 0;
+  virtual HRESULT get_System(IHalvornZeltaSystem** val) = 0;
+  virtual HRESULT get_Trigger(IHalvornZeltaTrigger** val) = 0;
+  virtual HRESULT get_Outputs(IHalvornZeltaOutputs** val) = 0;
+  virtual HRESULT get_Memory(IHalvornZeltaMemory** val) = 0;
 
  protected:
   ~IHalvornZelta() = default;

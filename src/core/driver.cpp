@@ -19,7 +19,7 @@ constexpr long long kEventStatusErrorBits = 0x04 | 0x08 | 0x10 | 0x20;
 // Operation settings the option string may set.
 struct SettingOption {
   std::string_view name;  // lower case
-  bool OperationSettings::*setting;
+  std::atomic<bool> OperationSettings::*setting;
 };
 
 constexpr std::array kSettingOptions{
@@ -101,6 +101,7 @@ HRESULT CDriver::FinishInitialize() {
   if (idQueryRequested_ && !IsModelSupported()) {
     return Reporter().Report(Message::IdQueryFailed, "Unrecognized model: " + instrumentModel_ + ".");
   }
+  if (HRESULT hr = InitializeObjectTree(); Failed(hr)) return hr;
   if (resetRequested_ && Failed(ResetThroughInterface())) return Reporter().Report(Message::ResetFailed);
   return S_OK;
 }
@@ -111,6 +112,8 @@ HRESULT CDriver::ResolveResourceAndOptions(std::string_view resourceName) {
   driverSetup_.clear();
   optionMap_.clear();
   driverSetupMap_.clear();
+  virtualToPhysical_.clear();
+  physicalToVirtual_.clear();
   instrumentManufacturer_.clear();
   instrumentModel_.clear();
   serialNumber_.clear();
@@ -224,12 +227,33 @@ std::optional<double> CDriver::GetDriverSetupReal(std::string_view name) const {
   return ParseReal(GetDriverSetupValue(name));
 }
 
+std::string CDriver::ResolveName(std::string_view name) const {
+  const auto it = virtualToPhysical_.find(AsciiLower(name));
+  std::string_view resolved = it == virtualToPhysical_.end() ? name : std::string_view(it->second);
+  constexpr std::string_view kQualifier = "!!";
+  if (const std::size_t at = resolved.find(kQualifier); at != std::string_view::npos) {
+    resolved.remove_prefix(at + kQualifier.size());
+  }
+  return std::string(resolved);
+}
+
+std::string CDriver::ReportedNameOf(std::string_view repCapName, std::string_view physicalName) const {
+  const std::string qualified = std::string(repCapName) + "!!" + std::string(physicalName);
+  const auto it = physicalToVirtual_.find(qualified);
+  return it == physicalToVirtual_.end() ? std::string(physicalName) : it->second;
+}
+
+void CDriver::AddVirtualName(std::string_view virtualName, std::string_view mappedTo) {
+  virtualToPhysical_[AsciiLower(virtualName)] = std::string(mappedTo);
+  physicalToVirtual_[std::string(mappedTo)] = std::string(virtualName);
+}
+
 HRESULT CDriver::OpenIo() {
   if (settings_.simulate) return S_OK;
   const std::string unknownResource = "Resource descriptor = " + resourceDescriptor_ + ".";
   io_ = ioSessionFactory_ ? ioSessionFactory_() : nullptr;
   if (!io_) return Reporter().Report(Message::ResourceUnknown, unknownResource);
-  const HRESULT hr = io_->Open(resourceDescriptor_, this, &Reporter(), nullptr);
+  const HRESULT hr = io_->Open(resourceDescriptor_, this, &Reporter(), EnumFormatter());
   if (Failed(hr)) {
     io_.reset();
     if (hr == E_IVI_RESOURCE_UNKNOWN) return Reporter().Report(Message::ResourceUnknown, unknownResource);
@@ -251,6 +275,7 @@ HRESULT CDriver::ClearInstrumentStatus() {
 HRESULT CDriver::QueryInstrumentIdentity() {
   if (settings_.simulate || !io_) return S_OK;
   std::string response;
+  std::lock_guard exchange(io_->ExchangeLock());
   if (HRESULT hr = io_->WriteStringNoPoll("*IDN?", true, kKeepTimeout); Failed(hr)) return hr;
   if (HRESULT hr = io_->ReadString(response, kKeepTimeout); Failed(hr)) return hr;
   identificationResponse_ = response;
@@ -267,7 +292,9 @@ HRESULT CDriver::QueryInstrumentIdentity() {
 HRESULT CDriver::CloseSession() {
   if (!initialized_) return Reporter().Report(Message::NotInitialized);
   CloseIo();
+  Attributes().InvalidateAll();
   initialized_ = false;
+  ReleaseObjectTree();
   return S_OK;
 }
 
@@ -275,6 +302,7 @@ HRESULT CDriver::PollInstrumentErrors() {
   if (!settings_.queryInstrumentStatus) return S_OK;
   if (!io_) return Reporter().Report(Message::NotInitialized);
   std::string answer;
+  std::lock_guard exchange(io_->ExchangeLock());
   HRESULT hr = io_->WriteStringNoPoll("*ESR?", true, kKeepTimeout);
   if (Succeeded(hr)) hr = io_->ReadStringNoPoll(answer, kKeepTimeout);
   if (Failed(hr)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -78,12 +79,29 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   IID GetCallContext() const override;
   const MemberDescriptor* CurrentMember() const override;
 
+  // The physical name a caller's repeated-capability name stands for: a
+  // virtual name maps to what it is mapped to, and "name!!physical" to the
+  // text after its first "!!".
+  std::string ResolveName(std::string_view name) const;
+  // The name callers see for a physical name of `repCapName`: its virtual name
+  // when one maps to "repCapName!!physical", else the physical name.
+  std::string ReportedNameOf(std::string_view repCapName, std::string_view physicalName) const;
+  // Adds a virtual name (compared without regard to case) for `mappedTo`.
+  void AddVirtualName(std::string_view virtualName, std::string_view mappedTo);
+
   // The I/O session Initialize opens for an instrument; tests give a scripted one.
   void SetIoSessionFactory(IoSessionFactory factory) { ioSessionFactory_ = std::move(factory); }
 
  protected:
   // Runs the utility Reset in its own method frame (Initialize with Reset).
   virtual HRESULT ResetThroughInterface() = 0;
+  // Builds the repeated capabilities for the current model, and empties them.
+  virtual HRESULT InitializeObjectTree() = 0;
+  virtual void ReleaseObjectTree() = 0;
+
+ public:
+  // The enumeration hook of the formatted I/O engine.
+  virtual IEnumFormatter* EnumFormatter() = 0;
 
  private:
   using TextMap = std::map<std::string, std::string, std::less<>>;
@@ -103,7 +121,7 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   IoSessionFactory ioSessionFactory_;
   std::unique_ptr<IIoSession> io_;
 
-  bool initialized_ = false;
+  std::atomic<bool> initialized_ = false;
   bool idQueryRequested_ = false;
   bool resetRequested_ = false;
   OperationSettings settings_;
@@ -121,6 +139,8 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   std::string identificationResponse_;
   TextMap optionMap_;
   TextMap driverSetupMap_;
+  TextMap virtualToPhysical_;  // lower-cased virtual name -> mapped-to name
+  TextMap physicalToVirtual_;  // mapped-to name as written -> virtual name
 };
 
 }  // namespace hvzelta

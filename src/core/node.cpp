@@ -14,6 +14,14 @@ bool CNode::IsInitialized() const { return root_.IsInitialized(); }
 const std::string& CNode::InstrumentModel() const { return root_.InstrumentModel(); }
 bool CNode::IsModelSupported() const { return root_.IsModelSupported(); }
 
+void CNode::InvalidateAttributeTree() {
+  {
+    std::lock_guard lock(lock_);
+    attributes_.InvalidateAll();
+  }
+  ForEachChild([](CNode& child) { child.InvalidateAttributeTree(); });
+}
+
 HRESULT CNode::RunFrame(const MemberDescriptor& member, std::initializer_list<OutParam> outs,
                         FunctionRef<HRESULT()> work) noexcept {
   std::unique_lock lock(lock_, std::defer_lock);

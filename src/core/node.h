@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/attribute_store.h"
 #include "core/call_context.h"
 #include "core/function_ref.h"
 #include "core/out_param.h"
@@ -44,9 +45,18 @@ class CNode {
   HRESULT RunFrame(const MemberDescriptor& member, std::initializer_list<OutParam> outs,
                    FunctionRef<HRESULT()> work) noexcept;
 
+  // The simulated values of this object; used under the object's lock.
+  AttributeStore& Attributes() { return attributes_; }
+  // Invalidates the simulated values of this object and of every object below
+  // it, each under its own object's lock.
+  void InvalidateAttributeTree();
+  // The objects directly below this one, in table order.
+  virtual void ForEachChild(FunctionRef<void(CNode&)> visit) { (void)visit; }
+
  private:
   CDriver& root_;
   std::recursive_mutex lock_;
+  AttributeStore attributes_;
 };
 
 }  // namespace hvzelta

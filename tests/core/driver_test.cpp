@@ -4,8 +4,9 @@
 #include <memory>
 #include <thread>
 
-#include "core/halvorn_zelta.h"
+#include "acpwr/halvorn_zelta.h"
 #include "hvzelta/com/error_info.h"
+#include "support/unsupported_io_session.h"
 
 namespace hvzelta {
 namespace {
@@ -21,7 +22,7 @@ struct Script {
   bool closed = false;
 };
 
-class ScriptedSession final : public IIoSession {
+class ScriptedSession final : public testing::UnsupportedIoSession {
  public:
   explicit ScriptedSession(std::shared_ptr<Script> script) : script_(std::move(script)) {}
 

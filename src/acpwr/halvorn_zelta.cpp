@@ -1,9 +1,11 @@
-#include "core/halvorn_zelta.h"
+#include "acpwr/halvorn_zelta.h"
 
 #include <charconv>
 #include <memory>
 #include <new>
 
+#include "acpwr/enum_command.h"
+#include "acpwr/member_helpers.h"
 #include "core/halvorn_zelta_error_reporter.h"
 #include "platform/text.h"
 
@@ -80,6 +82,13 @@ HVZ_MEMBER(kSelfTest, IIviDriverUtility, K::Method, "SelfTest")
 HVZ_MEMBER(kErrorQuery, IIviDriverUtility, K::Method, "ErrorQuery")
 HVZ_MEMBER(kLockObject, IIviDriverUtility, K::Method, "LockObject")
 HVZ_MEMBER(kUnlockObject, IIviDriverUtility, K::Method, "UnlockObject")
+HVZ_MEMBER(kGetOutputPhases, IHalvornZelta, K::Getter, "OutputPhases", kExempt)
+HVZ_MEMBER(kGetSystem, IHalvornZelta, K::Getter, "System", kExempt)
+HVZ_MEMBER(kGetTrigger, IHalvornZelta, K::Getter, "Trigger", kExempt)
+HVZ_MEMBER(kGetOutputs, IHalvornZelta, K::Getter, "Outputs", kExempt)
+HVZ_MEMBER(kGetMemory, IHalvornZelta, K::Getter, "Memory", kExempt)
+HVZ_MEMBER(kGetClassOutputPhases, IIviACPwr, K::Getter, "OutputPhases", kExempt)
+HVZ_MEMBER(kGetArbWaveform, IIviACPwr, K::Getter, "ArbWaveform", kExempt)
 HVZ_MEMBER(kAttachToExistingCSession, IHalvornZelta, K::Method, "AttachToExistingCSession")
 HVZ_MEMBER(kGetNativeCHandle, IHalvornZelta, K::Getter, "NativeCHandle")
 #undef HVZ_MEMBER
@@ -87,14 +96,6 @@ HVZ_MEMBER(kGetNativeCHandle, IHalvornZelta, K::Getter, "NativeCHandle")
 
 std::unique_ptr<CErrorReporter> MakeReporter(const ICallContextProvider& callContext) {
   return std::make_unique<CHalvornZeltaErrorReporter>(callContext);
-}
-
-// Hands out `object` as `Interface` with a new reference.
-template <class Interface, class Object>
-HRESULT HandOut(Object* object, Interface** val) {
-  *val = object;
-  object->AddRef();
-  return S_OK;
 }
 
 // Instruments quote their error texts; callers want the words alone.
@@ -123,6 +124,24 @@ HRESULT HalvornZelta::QueryInterface(const IID& iid, void** object) {
   *object = nullptr;
   if (iid == IID_IUnknown || iid == IHalvornZelta::kIid || iid == IIviDriver::kIid) {
     *object = static_cast<IHalvornZelta*>(this);
+  } else if (iid == IIviACPwr::kIid) {
+    *object = static_cast<IIviACPwr*>(this);
+  } else if (iid == IHalvornZeltaOutputPhases::kIid) {
+    *object = static_cast<IHalvornZeltaOutputPhases*>(&outputPhasesFacet_);
+  } else if (iid == IHalvornZeltaOutputs::kIid) {
+    *object = static_cast<IHalvornZeltaOutputs*>(&outputsFacet_);
+  } else if (iid == IIviACPwrOutputPhases::kIid) {
+    *object = static_cast<IIviACPwrOutputPhases*>(&classOutputPhases_);
+  } else if (iid == IIviACPwrArbWaveform::kIid) {
+    *object = static_cast<IIviACPwrArbWaveform*>(&arbWaveform_);
+  } else if (iid == IIviACPwrExternalSync::kIid) {
+    *object = static_cast<IIviACPwrExternalSync*>(&externalSync_);
+  } else if (iid == IHalvornZeltaSystem::kIid) {
+    *object = static_cast<IHalvornZeltaSystem*>(&system_);
+  } else if (iid == IHalvornZeltaTrigger::kIid) {
+    *object = static_cast<IHalvornZeltaTrigger*>(&trigger_);
+  } else if (iid == IHalvornZeltaMemory::kIid) {
+    *object = static_cast<IHalvornZeltaMemory*>(&memory_);
   } else if (iid == IIviDriverOperation::kIid) {
     *object = static_cast<IIviDriverOperation*>(this);
   } else if (iid == IIviDriverIdentity::kIid || iid == IIviComponentIdentity::kIid) {
@@ -155,7 +174,7 @@ HRESULT HalvornZelta::GetText(const MemberDescriptor& member, BSTR* val, Functio
 }
 
 HRESULT HalvornZelta::GetSetting(const MemberDescriptor& member, VARIANT_BOOL* val,
-                                 bool OperationSettings::*setting) {
+                                 std::atomic<bool> OperationSettings::*setting) {
   return RunFrame(member, {OutParam("val", val)}, [&] {
     *val = ToVariantBool(Settings().*setting);
     return S_OK;
@@ -163,7 +182,7 @@ HRESULT HalvornZelta::GetSetting(const MemberDescriptor& member, VARIANT_BOOL* v
 }
 
 HRESULT HalvornZelta::PutSetting(const MemberDescriptor& member, VARIANT_BOOL val,
-                                 bool OperationSettings::*setting) {
+                                 std::atomic<bool> OperationSettings::*setting) {
   return RunFrame(member, {}, [&] {
     MutableSettings().*setting = val != VARIANT_FALSE;
     return S_OK;
@@ -173,18 +192,15 @@ HRESULT HalvornZelta::PutSetting(const MemberDescriptor& member, VARIANT_BOOL va
 // IIviDriver
 
 HRESULT HalvornZelta::get_DriverOperation(IIviDriverOperation** val) {
-  return RunFrame(members::kGetDriverOperation, {OutParam("val", val)},
-                  [&] { return HandOut<IIviDriverOperation>(this, val); });
+  return GetSubObject<IIviDriverOperation>(*this, members::kGetDriverOperation, val, this);
 }
 
 HRESULT HalvornZelta::get_Identity(IIviDriverIdentity** val) {
-  return RunFrame(members::kGetIdentity, {OutParam("val", val)},
-                  [&] { return HandOut<IIviDriverIdentity>(this, val); });
+  return GetSubObject<IIviDriverIdentity>(*this, members::kGetIdentity, val, this);
 }
 
 HRESULT HalvornZelta::get_Utility(IIviDriverUtility** val) {
-  return RunFrame(members::kGetUtility, {OutParam("val", val)},
-                  [&] { return HandOut<IIviDriverUtility>(this, val); });
+  return GetSubObject<IIviDriverUtility>(*this, members::kGetUtility, val, this);
 }
 
 HRESULT HalvornZelta::Initialize(BSTR ResourceName, VARIANT_BOOL IdQuery, VARIANT_BOOL Reset, BSTR OptionString) {
@@ -201,6 +217,83 @@ HRESULT HalvornZelta::get_Initialized(VARIANT_BOOL* val) {
 }
 
 HRESULT HalvornZelta::Close() { return RunFrame(members::kClose, {}, [&] { return CloseSession(); }); }
+
+// Sub-objects
+
+HRESULT HalvornZelta::get_OutputPhases(IHalvornZeltaOutputPhases** val) {
+  return GetSubObject<IHalvornZeltaOutputPhases>(*this, members::kGetOutputPhases, val, &outputPhasesFacet_);
+}
+HRESULT HalvornZelta::get_System(IHalvornZeltaSystem** val) {
+  return GetSubObject<IHalvornZeltaSystem>(*this, members::kGetSystem, val, &system_);
+}
+HRESULT HalvornZelta::get_Trigger(IHalvornZeltaTrigger** val) {
+  return GetSubObject<IHalvornZeltaTrigger>(*this, members::kGetTrigger, val, &trigger_);
+}
+HRESULT HalvornZelta::get_Outputs(IHalvornZeltaOutputs** val) {
+  return GetSubObject<IHalvornZeltaOutputs>(*this, members::kGetOutputs, val, &outputsFacet_);
+}
+HRESULT HalvornZelta::get_Memory(IHalvornZeltaMemory** val) {
+  return GetSubObject<IHalvornZeltaMemory>(*this, members::kGetMemory, val, &memory_);
+}
+HRESULT HalvornZelta::get_OutputPhases(IIviACPwrOutputPhases** val) {
+  return GetSubObject<IIviACPwrOutputPhases>(*this, members::kGetClassOutputPhases, val, &classOutputPhases_);
+}
+HRESULT HalvornZelta::get_ArbWaveform(IIviACPwrArbWaveform** val) {
+  return GetSubObject<IIviACPwrArbWaveform>(*this, members::kGetArbWaveform, val, &arbWaveform_);
+}
+
+// The object tree
+
+HRESULT HalvornZelta::InitializeObjectTree() {
+  // Every model has one output phase and one output, in this order.
+  if (!outputPhase_) outputPhase_ = std::make_unique<HalvornZeltaOutputPhase>(*this, Identity());
+  if (!output_) output_ = std::make_unique<HalvornZeltaOutput>(*this, Identity());
+  outputPhases_.Clear();
+  outputs_.Clear();
+  outputPhases_.Add(*outputPhase_);
+  outputs_.Add(*output_);
+  InvalidateAttributeTree();
+  return S_OK;
+}
+
+void HalvornZelta::ReleaseObjectTree() {
+  InvalidateAttributeTree();
+  outputPhases_.Clear();
+  outputs_.Clear();
+}
+
+void HalvornZelta::ForEachChild(FunctionRef<void(CNode&)> visit) {
+  for (const RepCapCollection* collection : {&outputPhases_, &outputs_}) {
+    for (CRepCap* instance : collection->Instances()) visit(*instance);
+  }
+}
+
+// Enumeration words
+
+HRESULT HalvornZelta::FormatEnum(std::string_view typeName, std::int32_t value, std::string& word) {
+  const MemberDescriptor* member = CurrentMember();
+  const CEnumCommandConverter* converter = FindEnumConverter(typeName, member ? member->ContextName() : "");
+  if (!converter) {
+    return Reporter().Report(Message::CannotRecover, "Unrecognized enum name '" + std::string(typeName) + "'.");
+  }
+  return converter->FormatEnum(Reporter(), member, CDriver::InstrumentModel(), value, IsSixteenBitEnum(typeName),
+                               word);
+}
+
+HRESULT HalvornZelta::ParseEnum(std::string_view typeName, std::string_view word, std::int32_t& value) {
+  const MemberDescriptor* member = CurrentMember();
+  const CEnumCommandConverter* converter = FindEnumConverter(typeName, member ? member->ContextName() : "");
+  if (!converter) {
+    return Reporter().Report(Message::CannotRecover, "Unrecognized enum name '" + std::string(typeName) + "'.");
+  }
+  return converter->ParseEnum(Reporter(), typeName, CDriver::InstrumentModel(), word, value);
+}
+
+std::int32_t HalvornZelta::GetMaxEnumLength(std::string_view typeName) {
+  const MemberDescriptor* member = CurrentMember();
+  const CEnumCommandConverter* converter = FindEnumConverter(typeName, member ? member->ContextName() : "");
+  return converter ? static_cast<std::int32_t>(converter->MaxWordLength()) : 0;
+}
 
 // Identity
 
@@ -278,7 +371,11 @@ HRESULT HalvornZelta::get_Cache(VARIANT_BOOL* val) {
 }
 
 HRESULT HalvornZelta::put_Cache(VARIANT_BOOL val) {
-  return PutSetting(members::kPutCache, val, &OperationSettings::cache);
+  return RunFrame(members::kPutCache, {}, [&] {
+    MutableSettings().cache = val != VARIANT_FALSE;
+    if (val == VARIANT_FALSE) InvalidateAttributeTree();
+    return S_OK;
+  });
 }
 
 HRESULT HalvornZelta::get_InterchangeCheck(VARIANT_BOOL* val) {
@@ -341,7 +438,10 @@ HRESULT HalvornZelta::put_Simulate(VARIANT_BOOL val) {
 }
 
 HRESULT HalvornZelta::InvalidateAllAttributes() {
-  return RunFrame(members::kInvalidateAllAttributes, {}, [] { return S_OK; });
+  return RunFrame(members::kInvalidateAllAttributes, {}, [&] {
+    InvalidateAttributeTree();
+    return S_OK;
+  });
 }
 
 HRESULT HalvornZelta::ClearInterchangeWarnings() {
@@ -369,6 +469,7 @@ HRESULT HalvornZelta::GetNextCoercionRecord(BSTR* val) {
 HRESULT HalvornZelta::QueryInteger(std::string_view command, std::int32_t timeout, std::int32_t& value) {
   if (!Io()) return Reporter().Report(Message::NotInitialized);
   std::string reply;
+  std::lock_guard exchange(Io()->ExchangeLock());
   if (HRESULT hr = Io()->WriteStringNoPoll(command, true, timeout); Failed(hr)) return hr;
   if (HRESULT hr = Io()->ReadString(reply, timeout); Failed(hr)) return hr;
   const std::optional<std::int32_t> parsed = ParseInt32(reply);
@@ -386,13 +487,20 @@ HRESULT HalvornZelta::ResetInstrument(std::int32_t timeout) {
   return QueryInteger("*RST;*OPC?", timeout, operationComplete);
 }
 
+HRESULT HalvornZelta::ResetInstrumentAndTree() {
+  const HRESULT hr = ResetInstrument(kConstants.resetTimeoutMs);
+  // Whatever the instrument did, no simulated value may outlive a reset.
+  InvalidateAttributeTree();
+  return hr;
+}
+
 HRESULT HalvornZelta::Reset() {
-  return RunFrame(members::kReset, {}, [&] { return ResetInstrument(kConstants.resetTimeoutMs); });
+  return RunFrame(members::kReset, {}, [&] { return ResetInstrumentAndTree(); });
 }
 
 HRESULT HalvornZelta::ResetWithDefaults() {
   return RunFrame(members::kResetWithDefaults, {}, [&] {
-    if (HRESULT hr = ResetInstrument(kConstants.resetTimeoutMs); Failed(hr)) return hr;
+    if (HRESULT hr = ResetInstrumentAndTree(); Failed(hr)) return hr;
     const OperationSettings initial = InitialSettings();
     HRESULT hr = put_Cache(ToVariantBool(initial.cache));
     if (Succeeded(hr)) hr = put_InterchangeCheck(ToVariantBool(initial.interchangeCheck));
@@ -427,12 +535,12 @@ HRESULT HalvornZelta::ErrorQuery(std::int32_t* ErrorCode, BSTR* ErrorMessage) {
                     if (!Io()) return Reporter().Report(Message::NotInitialized);
                     // A status poll inside the error query would consume the very error it reports.
                     struct PollingOff {
-                      bool& setting;
-                      bool saved = setting;
+                      std::atomic<bool>& setting;
+                      bool saved = setting.exchange(false);
                       ~PollingOff() { setting = saved; }
                     } pollingOff{MutableSettings().queryInstrumentStatus};
-                    pollingOff.setting = false;
                     std::string reply;
+                    std::lock_guard exchange(Io()->ExchangeLock());
                     HRESULT hr = Io()->WriteStringNoPoll(":SYST:ERR?", true, kKeepTimeout);
                     if (Succeeded(hr)) hr = Io()->ReadString(reply, kKeepTimeout);
                     const std::size_t comma = reply.find(',');

@@ -1,0 +1,370 @@
+#include "acpwr/halvorn_zelta_output.h"
+
+#include <array>
+#include <cmath>
+
+#include "acpwr/member_exchange.h"
+#include "acpwr/property_row.h"
+
+namespace hvzelta {
+
+namespace {
+
+using Output = IHalvornZeltaOutput;
+constexpr std::string_view kInterface = "IHalvornZeltaOutput";
+
+MemberDescriptor Method(std::string_view name) { return {Output::kIid, kInterface, MemberKind::Method, name}; }
+
+template <class T>
+PropertyRow<T> Row(std::string_view name, std::string_view write, std::string_view query, std::string_view response,
+                   Simulation simulation, typename PropertyRow<T>::GetHook getHook = nullptr,
+                   typename PropertyRow<T>::PutHook putHook = nullptr) {
+  return {Output::kIid, kInterface, name, write, query, response, simulation, getHook, putHook};
+}
+
+// Front-panel ammeter items, by value.
+constexpr std::array<std::string_view, 4> kAmmeterWords{"RMS", "AVG", "PEAK", "WATT"};
+
+HRESULT GetAmmeterItem(CNode& node, HalvornZeltaAmmeterItemEnum* val) {
+  std::string reply;
+  const HRESULT hr = QueryText(node, "DISP:AMM?", reply);
+  if (Failed(hr)) return hr;
+  // An instrument that answers anything else shows the average.
+  *val = HalvornZeltaAmmeterItemAverage;
+  for (std::size_t item = 0; item < kAmmeterWords.size(); ++item) {
+    if (reply == kAmmeterWords[item]) *val = static_cast<HalvornZeltaAmmeterItemEnum>(item);
+  }
+  return S_OK;
+}
+
+HRESULT PutAmmeterItem(CNode& node, HalvornZeltaAmmeterItemEnum val, std::string_view) {
+  if (val < 0 || static_cast<std::size_t>(val) >= kAmmeterWords.size()) {
+    return node.Reporter().ReportInvalidInteger("put_AmmeterItem", "val", val);
+  }
+  return DefaultWrite(node, "DISP:AMM " + std::string(kAmmeterWords[static_cast<std::size_t>(val)]));
+}
+
+HRESULT GetAverageEnabled(CNode&, VARIANT_BOOL* val) {
+  // Averaging is always on; the count is set through Average.
+  *val = 1;
+  return S_OK;
+}
+
+bool IsAverageCount(double count) {
+  for (int valid : {1, 2, 4, 8, 16}) {
+    if (count == valid) return true;
+  }
+  return false;
+}
+
+HRESULT GetAverage(CNode& node, HalvornZeltaAverageEnum* val) {
+  double count = 0;
+  const HRESULT hr = QueryReal(node, "SENS:AVER?", count);
+  if (Failed(hr)) return hr;
+  *val = IsAverageCount(count) ? static_cast<HalvornZeltaAverageEnum>(count) : HalvornZeltaAverage_1;
+  return S_OK;
+}
+
+HRESULT PutAverage(CNode& node, HalvornZeltaAverageEnum val, std::string_view) {
+  if (!IsAverageCount(val)) return S_OK;
+  return DefaultWrite(node, "SENS:AVER " + std::to_string(static_cast<int>(val)));
+}
+
+HRESULT GetHoldTime(CNode& node, HalvornZeltaHoldTimeEnum* val) {
+  std::string reply;
+  const HRESULT hr = QueryText(node, "SENS:CURR:HOLD?", reply);
+  if (Succeeded(hr) && reply == "LONG") *val = HalvornZeltaHoldTimeLong;
+  return hr;
+}
+
+HRESULT PutHoldTime(CNode& node, HalvornZeltaHoldTimeEnum val, std::string_view) {
+  switch (val) {
+    case HalvornZeltaHoldTimeShort:
+      return DefaultWrite(node, "SENS:CURR:HOLD SHOR");
+    case HalvornZeltaHoldTimeLong:
+      return DefaultWrite(node, "SENS:CURR:HOLD LONG");
+  }
+  return S_OK;
+}
+
+const auto kAmmeterItem = Row<HalvornZeltaAmmeterItemEnum>("AmmeterItem", "", "", "", Simulation::Zero,
+                                                           &GetAmmeterItem, &PutAmmeterItem);
+const auto kAverageEnabled = Row<VARIANT_BOOL>("AverageEnabled", "", "", "", Simulation::None, &GetAverageEnabled);
+const auto kContinuousMeasurement = Row<VARIANT_BOOL>("ContinuousMeasurement", "INIT:CONT:ACQ %{VARIANT_BOOL}s",
+                                                      "INIT:CONT:ACQ?", "%{VARIANT_BOOL}[^\n]", Simulation::Store);
+const auto kCouplingMode = Row<HalvornZeltaCouplingModeEnum>(
+    "CouplingMode", "OUTP:COUP %{HalvornZeltaCouplingModeEnum}s", "OUTP:COUP?",
+    "%{HalvornZeltaCouplingModeEnum}[^\n]", Simulation::None);
+const auto kCurrentLimit = Row<double>("CurrentLimit", "CURR %0.15lg", "CURR?", "%@3lf", Simulation::Store);
+const auto kCurrentLimitBehavior = Row<HalvornZeltaCurrentLimitBehaviorEnum>(
+    "CurrentLimitBehavior", "CURR:PROT:STAT %{HalvornZeltaCurrentLimitBehaviorEnum}s", "CURR:PROT:STAT?",
+    "%{HalvornZeltaCurrentLimitBehaviorEnum}[^\n]", Simulation::None);
+const auto kCurrentOffset = Row<double>("CurrentOffset", "CURR:OFFS %0.15lg", "CURR:OFFS?", "%lf", Simulation::Store);
+const auto kVoltageOffset = Row<double>("VoltageOffset", "VOLT:OFFS %0.15lg", "VOLT:OFFS?", "%lf", Simulation::Store);
+const auto kEnabled =
+    Row<VARIANT_BOOL>("Enabled", "OUTP %{VARIANT_BOOL}s", "OUTP?", "%{VARIANT_BOOL}[^\n]", Simulation::None);
+const auto kFrequency = Row<double>("Frequency", "FREQ %0.15lg", "FREQ?", "%lf", Simulation::Store);
+const auto kHoldTime =
+    Row<HalvornZeltaHoldTimeEnum>("HoldTime", "", "", "", Simulation::None, &GetHoldTime, &PutHoldTime);
+const auto kSyncEnabled = Row<VARIANT_BOOL>("SyncEnabled", "TRIG:SYNC:SOUR %{VARIANT_BOOL}s", "TRIG:SYNC:SOUR?",
+                                            "%{VARIANT_BOOL}[^\n]", Simulation::Store);
+const auto kSyncPhase = Row<double>("SyncPhase", "TRIG:SYNC:PHAS %0.15lg", "TRIG:SYNC:PHAS?", "%lf", Simulation::Store);
+const auto kTriggeredVoltageOffset = Row<double>("TriggeredVoltageOffset", "VOLT:OFFS:TRIG %0.15lg",
+                                                 "VOLT:OFFS:TRIG?", "%lf", Simulation::Store);
+const auto kTriggeredFrequency =
+    Row<double>("TriggeredFrequency", "FREQ:TRIG %0.15lg", "FREQ:TRIG?", "%lf", Simulation::Store);
+const auto kTriggeredVoltageLevel =
+    Row<double>("TriggeredVoltageLevel", "VOLT:TRIG %0.15lg", "VOLT:TRIG?", "%lf", Simulation::Store);
+const auto kTriggerSource = Row<HalvornZeltaTriggerSourceEnum>(
+    "TriggerSource", "TRIG:TRAN:SOUR %{HalvornZeltaTriggerSourceEnum}s", "TRIG:TRAN:SOUR?",
+    "%{HalvornZeltaTriggerSourceEnum}[^\n]", Simulation::None);
+const auto kVoltageRange = Row<double>("VoltageRange", "VOLT:RANG %0.15lg", "VOLT:RANG?", "%lf", Simulation::Store);
+const auto kVoltageLevel = Row<double>("VoltageLevel", "VOLT %0.15lg", "VOLT?", "%lf", Simulation::Store);
+const auto kTriggerAcquireSource = Row<HalvornZeltaTriggerSourceEnum>(
+    "TriggerAcquireSource", "TRIG:ACQ:SOUR %{HalvornZeltaTriggerSourceEnum}s", "TRIG:ACQ:SOUR?",
+    "%{HalvornZeltaTriggerSourceEnum}[^\n]", Simulation::Store);
+const auto kTriggerTransientSource = Row<HalvornZeltaTriggerSourceEnum>(
+    "TriggerTransientSource", "TRIG:TRAN:SOUR %{HalvornZeltaTriggerSourceEnum}s", "TRIG:TRAN:SOUR?",
+    "%{HalvornZeltaTriggerSourceEnum}[^\n]", Simulation::Store);
+const auto kAverage =
+    Row<HalvornZeltaAverageEnum>("Average", "", "", "", Simulation::Store, &GetAverage, &PutAverage);
+
+// Methods that send one command and read nothing back.
+const MemberDescriptor kInitiateMeasurement = Method("InitiateMeasurement");
+const MemberDescriptor kResetOutputProtection = Method("ResetOutputProtection");
+const MemberDescriptor kResetCurrentMaxHold = Method("ResetCurrentMaxHold");
+
+// The instrument's minimum and maximum of a setting.
+struct MinMaxQuery {
+  MemberDescriptor member;
+  std::string_view minimum;
+  std::string_view maximum;
+};
+
+const MinMaxQuery kVoltageLevelMinMax{Method("QueryVoltageLevelMinMax"), "VOLT? MIN", "VOLT? MAX"};
+const MinMaxQuery kVoltageOffsetMinMax{Method("QueryVoltageOffsetMinMax"), "VOLT:OFFS? MIN", "VOLT:OFFS? MAX"};
+const MinMaxQuery kFrequencyMinMax{Method("QueryFrequencyMinMax"), "FREQ? MIN", "FREQ? MAX"};
+const MinMaxQuery kCurrentLimitMinMax{Method("QueryCurrentLimitMinMax"), "CURR? MIN", "CURR? MAX"};
+const MinMaxQuery kCurrentOffsetMinMax{Method("QueryCurrentOffsetMinMax"), "CURR:OFFS? MIN", "CURR:OFFS? MAX"};
+
+HRESULT QueryMinMax(CNode& node, const MinMaxQuery& query, double* Min, double* Max, VisaStatusCode* Val) {
+  using Kind = OutParam::Kind;
+  return node.RunFrame(query.member, {OutParam("Min", Min, Kind::InOut), OutParam("Max", Max, Kind::InOut),
+                                      OutParam("Val", Val)},
+                       [&] {
+                         const HRESULT hr = QueryReal(node, query.minimum, *Min);
+                         return Failed(hr) ? hr : QueryReal(node, query.maximum, *Max);
+                       });
+}
+
+// The measured quantities and the commands that fetch or measure them.
+struct MeasurementCommand {
+  HalvornZeltaMeasurementTypeEnum type;
+  std::string_view fetch;
+  std::string_view measure;
+};
+
+constexpr std::array kMeasurementCommands{
+    MeasurementCommand{HalvornZeltaMeasurementTypeCurrentDC, "FETC:CURR?", "MEAS:CURR?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypeVoltageDC, "FETC:VOLT?", "MEAS:VOLT?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypePowerDC, "FETC:POW?", "MEAS:POW?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypeFrequency, "FETC:FREQ?", "MEAS:FREQ?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypeCurrentAC, "FETC:CURR:AC?", "MEAS:CURR:AC?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypeCurrentMax, "FETC:CURR:AMPL:MAX?", "MEAS:CURR:AMPL:MAX?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypeCurrentMaxHold, "FETC:CURR:AMPL:MAX:HOLD?",
+                       "MEAS:CURR:AMPL:MAX:HOLD?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypeCurrentCrestFactor, "FETC:CURR:CRES?", "MEAS:CURR:CRES?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypeVoltageAC, "FETC:VOLT:AC?", "MEAS:VOLT:AC?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypePowerAC, "FETC:POW:AC?", "MEAS:POW:AC?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypeACApparent, "FETC:POW:AC:APP?", "MEAS:POW:AC:APP?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypePowerACReactive, "FETC:POW:AC:REAC?", "MEAS:POW:AC:REAC?"},
+    MeasurementCommand{HalvornZeltaMeasurementTypeACPowerFactor, "FETC:POW:AC:PFAC?", "MEAS:POW:AC:PFAC?"},
+};
+
+const MemberDescriptor kFetch = Method("Fetch");
+const MemberDescriptor kMeasure = Method("Measure");
+
+HRESULT ReadMeasurement(CNode& node, const MemberDescriptor& member, std::string_view MeasurementCommand::*command,
+                        HalvornZeltaMeasurementTypeEnum type, double* MeasurementVal, VisaStatusCode* Val) {
+  return node.RunFrame(member, {OutParam("MeasurementVal", MeasurementVal, OutParam::Kind::InOut), OutParam("Val", Val)},
+                       [&] {
+                         for (const MeasurementCommand& row : kMeasurementCommands) {
+                           if (row.type == type) return QueryReal(node, row.*command, *MeasurementVal);
+                         }
+                         return node.Reporter().ReportInvalidInteger(member.MemberName(), "MeasurementType", type);
+                       });
+}
+
+// Status register bits of the output states.
+struct StateBit {
+  HalvornZeltaOutputStateEnum state;
+  std::string_view registerQuery;
+  int mask;
+};
+
+constexpr std::string_view kOperationCondition = "STAT:OPER:COND?";
+constexpr std::string_view kQuestionable = "STAT:QUES?";
+constexpr std::array kStateBits{
+    StateBit{HalvornZeltaOutputStateConstantVoltage, kOperationCondition, 0x100},
+    StateBit{HalvornZeltaOutputStateMeasuring, kOperationCondition, 0x10},
+    StateBit{HalvornZeltaOutputStateWaitingForTrigger, kOperationCondition, 0x40},
+    StateBit{HalvornZeltaOutputStateOverVoltage, kQuestionable, 0x1},
+    StateBit{HalvornZeltaOutputStateOverCurrent, kQuestionable, 0x2},
+    StateBit{HalvornZeltaOutputStateUnregulated, kQuestionable, 0x100},
+    StateBit{HalvornZeltaOutputStateDSPError, kQuestionable, 0x1},
+    StateBit{HalvornZeltaOutputStateOverTemperature, kQuestionable, 0x10},
+    StateBit{HalvornZeltaOutputStateOverPower, kQuestionable, 0x20},
+    StateBit{HalvornZeltaOutputStateCurrentOverload, kQuestionable, 0x1000},
+    StateBit{HalvornZeltaOutputStatePowerOverload, kQuestionable, 0x1},
+    StateBit{HalvornZeltaOutputStateCurrentPkOverload, kQuestionable, 0x1000},
+};
+
+const MemberDescriptor kQueryState = Method("QueryState");
+
+// Which measurements make sense in which coupling mode.
+enum class Group { DcQuantities, AnyCoupling, AcQuantities };
+
+bool GroupOf(HalvornZeltaMeasurementTypeEnum type, Group& group) {
+  switch (type) {
+    case HalvornZeltaMeasurementTypeCurrentDC:
+    case HalvornZeltaMeasurementTypeVoltageDC:
+    case HalvornZeltaMeasurementTypePowerDC:
+      group = Group::DcQuantities;
+      return true;
+    case HalvornZeltaMeasurementTypeFrequency:
+    case HalvornZeltaMeasurementTypeCurrentMax:
+    case HalvornZeltaMeasurementTypeCurrentMaxHold:
+      group = Group::AnyCoupling;
+      return true;
+    case HalvornZeltaMeasurementTypeCurrentAC:
+    case HalvornZeltaMeasurementTypeCurrentCrestFactor:
+    case HalvornZeltaMeasurementTypeVoltageAC:
+    case HalvornZeltaMeasurementTypePowerAC:
+    case HalvornZeltaMeasurementTypeACApparent:
+    case HalvornZeltaMeasurementTypePowerACReactive:
+    case HalvornZeltaMeasurementTypeACPowerFactor:
+      group = Group::AcQuantities;
+      return true;
+  }
+  return false;
+}
+
+bool MeasuresIn(Group group, HalvornZeltaCouplingModeEnum coupling) {
+  switch (coupling) {
+    case HalvornZeltaCouplingModeAC:
+    case HalvornZeltaCouplingModeExternalAC:
+      return group != Group::DcQuantities;
+    case HalvornZeltaCouplingModeDC:
+      return group != Group::AcQuantities;
+    case HalvornZeltaCouplingModeACDC:
+    case HalvornZeltaCouplingModeExternalDC:
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+HRESULT HalvornZeltaOutput::QueryInterface(const IID& iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (iid != IID_IUnknown && iid != IHalvornZeltaOutput::kIid) return E_NOINTERFACE;
+  *object = static_cast<IHalvornZeltaOutput*>(this);
+  AddRef();
+  return S_OK;
+}
+
+HRESULT HalvornZeltaOutput::CanMeasure(HalvornZeltaMeasurementTypeEnum MeasurementType,
+                                       HalvornZeltaCouplingModeEnum CouplingMode, VARIANT_BOOL* State,
+                                       VisaStatusCode*) {
+  // A static table: no lock, no session, nothing to check but the pointer written.
+  if (!State) return E_POINTER;
+  Group group{};
+  *State = GroupOf(MeasurementType, group) && MeasuresIn(group, CouplingMode) ? 1 : 0;
+  return S_OK;
+}
+
+HRESULT HalvornZeltaOutput::InitiateMeasurement(VisaStatusCode* Val) {
+  return RunFrame(kInitiateMeasurement, {OutParam("Val", Val)}, [&] {
+    FormatArgs nothing({});
+    return DefaultQuery(*this, "INIT:ACQ", "", nothing);
+  });
+}
+
+HRESULT HalvornZeltaOutput::Fetch(HalvornZeltaMeasurementTypeEnum MeasurementType, double* MeasurementVal,
+                                  VisaStatusCode* Val) {
+  return ReadMeasurement(*this, kFetch, &MeasurementCommand::fetch, MeasurementType, MeasurementVal, Val);
+}
+
+HRESULT HalvornZeltaOutput::Measure(HalvornZeltaMeasurementTypeEnum MeasurementType, double* MeasurementVal,
+                                    VisaStatusCode* Val) {
+  return ReadMeasurement(*this, kMeasure, &MeasurementCommand::measure, MeasurementType, MeasurementVal, Val);
+}
+
+HRESULT HalvornZeltaOutput::QueryCurrentLimitMinMax(double* Min, double* Max, VisaStatusCode* Val) {
+  return QueryMinMax(*this, kCurrentLimitMinMax, Min, Max, Val);
+}
+HRESULT HalvornZeltaOutput::QueryCurrentOffsetMinMax(double* Min, double* Max, VisaStatusCode* Val) {
+  return QueryMinMax(*this, kCurrentOffsetMinMax, Min, Max, Val);
+}
+HRESULT HalvornZeltaOutput::QueryVoltageOffsetMinMax(double* Min, double* Max, VisaStatusCode* Val) {
+  return QueryMinMax(*this, kVoltageOffsetMinMax, Min, Max, Val);
+}
+HRESULT HalvornZeltaOutput::QueryFrequencyMinMax(double* Min, double* Max, VisaStatusCode* Val) {
+  return QueryMinMax(*this, kFrequencyMinMax, Min, Max, Val);
+}
+HRESULT HalvornZeltaOutput::QueryVoltageLevelMinMax(double* Min, double* Max, VisaStatusCode* Val) {
+  return QueryMinMax(*this, kVoltageLevelMinMax, Min, Max, Val);
+}
+
+HRESULT HalvornZeltaOutput::QueryState(HalvornZeltaOutputStateEnum OutputState, VARIANT_BOOL* StatusBit,
+                                       VisaStatusCode* Val) {
+  return RunFrame(kQueryState, {OutParam("StatusBit", StatusBit, OutParam::Kind::InOut), OutParam("Val", Val)}, [&] {
+    for (const StateBit& bit : kStateBits) {
+      if (bit.state != OutputState) continue;
+      double value = 0;
+      const HRESULT hr = QueryReal(*this, bit.registerQuery, value);
+      const double truncated = std::isfinite(value) ? std::trunc(value) : 0.0;
+      const auto bits = truncated > 0x7FFFFFFF || truncated < -0x7FFFFFFF ? 0 : static_cast<std::int32_t>(truncated);
+      *StatusBit = (bits & bit.mask) != 0 ? 1 : 0;
+      return hr;
+    }
+    return S_OK;
+  });
+}
+
+HRESULT HalvornZeltaOutput::ResetOutputProtection(VisaStatusCode* Val) {
+  return RunFrame(kResetOutputProtection, {OutParam("Val", Val)}, [&] { return DefaultWrite(*this, "OUTP:PROT:CLE"); });
+}
+
+HRESULT HalvornZeltaOutput::ResetCurrentMaxHold(VisaStatusCode* Val) {
+  return RunFrame(kResetCurrentMaxHold, {OutParam("Val", Val)},
+                  [&] { return DefaultWrite(*this, "SENS:CURR:HOLD:CLE"); });
+}
+
+#define HVZ_PROPERTY(Name, Type, row) HVZELTA_PROPERTY_MEMBERS(HalvornZeltaOutput, Name, Type, row, *this)
+HVZ_PROPERTY(AmmeterItem, HalvornZeltaAmmeterItemEnum, kAmmeterItem)
+HVZ_PROPERTY(AverageEnabled, VARIANT_BOOL, kAverageEnabled)
+HVZ_PROPERTY(ContinuousMeasurement, VARIANT_BOOL, kContinuousMeasurement)
+HVZ_PROPERTY(CouplingMode, HalvornZeltaCouplingModeEnum, kCouplingMode)
+HVZ_PROPERTY(CurrentLimit, double, kCurrentLimit)
+HVZ_PROPERTY(CurrentLimitBehavior, HalvornZeltaCurrentLimitBehaviorEnum, kCurrentLimitBehavior)
+HVZ_PROPERTY(CurrentOffset, double, kCurrentOffset)
+HVZ_PROPERTY(VoltageOffset, double, kVoltageOffset)
+HVZ_PROPERTY(Enabled, VARIANT_BOOL, kEnabled)
+HVZ_PROPERTY(Frequency, double, kFrequency)
+HVZ_PROPERTY(HoldTime, HalvornZeltaHoldTimeEnum, kHoldTime)
+HVZ_PROPERTY(SyncEnabled, VARIANT_BOOL, kSyncEnabled)
+HVZ_PROPERTY(SyncPhase, double, kSyncPhase)
+HVZ_PROPERTY(TriggeredVoltageOffset, double, kTriggeredVoltageOffset)
+HVZ_PROPERTY(TriggeredFrequency, double, kTriggeredFrequency)
+HVZ_PROPERTY(TriggeredVoltageLevel, double, kTriggeredVoltageLevel)
+HVZ_PROPERTY(TriggerSource, HalvornZeltaTriggerSourceEnum, kTriggerSource)
+HVZ_PROPERTY(VoltageRange, double, kVoltageRange)
+HVZ_PROPERTY(VoltageLevel, double, kVoltageLevel)
+HVZ_PROPERTY(TriggerAcquireSource, HalvornZeltaTriggerSourceEnum, kTriggerAcquireSource)
+HVZ_PROPERTY(TriggerTransientSource, HalvornZeltaTriggerSourceEnum, kTriggerTransientSource)
+HVZ_PROPERTY(Average, HalvornZeltaAverageEnum, kAverage)
+#undef HVZ_PROPERTY
+
+}  // namespace hvzelta

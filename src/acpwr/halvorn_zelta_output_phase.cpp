@@ -1,0 +1,173 @@
+#include "acpwr/halvorn_zelta_output_phase.h"
+
+#include <string>
+
+#include "acpwr/member_exchange.h"
+#include "acpwr/member_helpers.h"
+#include "acpwr/property_row.h"
+
+namespace hvzelta {
+
+HRESULT HalvornZeltaOutputPhase::QueryInterface(const IID& iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (iid == IID_IUnknown || iid == IHalvornZeltaOutputPhase::kIid) {
+    *object = static_cast<IHalvornZeltaOutputPhase*>(this);
+  } else if (iid == IIviACPwrOutputPhase::kIid) {
+    *object = static_cast<IIviACPwrOutputPhase*>(&outputPhase_);
+  } else if (iid == IIviACPwrCurrentProtection::kIid) {
+    *object = static_cast<IIviACPwrCurrentProtection*>(&currentProtection_);
+  } else if (iid == IIviACPwrVoltageProtection::kIid) {
+    *object = static_cast<IIviACPwrVoltageProtection*>(&voltageProtection_);
+  } else if (iid == IIviACPwrImpedance::kIid) {
+    *object = static_cast<IIviACPwrImpedance*>(&impedance_);
+  } else if (iid == IIviACPwrDCGeneration::kIid) {
+    *object = static_cast<IIviACPwrDCGeneration*>(&dcGeneration_);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+namespace {
+
+using Phase = IIviACPwrOutputPhase;
+constexpr std::string_view kInterface = "IIviACPwrOutputPhase";
+
+MemberDescriptor Member(MemberKind kind, std::string_view name, InitCheck check = InitCheck::Required) {
+  return {Phase::kIid, kInterface, kind, name, check};
+}
+
+template <class T>
+PropertyRow<T> Row(std::string_view name, std::string_view write, std::string_view query, std::string_view response,
+                   Simulation simulation, typename PropertyRow<T>::GetHook getHook = nullptr,
+                   typename PropertyRow<T>::PutHook putHook = nullptr) {
+  return {Phase::kIid, kInterface, name, write, query, response, simulation, getHook, putHook};
+}
+
+// The instrument has two voltage ranges; a value selects the smallest range
+// that holds it.
+HRESULT PutVoltageRange(CNode& node, double val, std::string_view) {
+  if (val >= 0.0 && val <= 155.0) return DefaultWrite(node, "VOLT:RANG 155");
+  if (val > 155.0 && val <= 310.0) return DefaultWrite(node, "VOLT:RANG 310");
+  return E_INVALIDARG;
+}
+
+HRESULT GetVoltageRange(CNode& node, double* val) { return QueryReal(node, "VOLT:RANG?", *val); }
+
+const auto kVoltageLevel = Row<double>("VoltageLevel", "VOLT %0.15lg", "VOLT?", "%lf", Simulation::Store);
+const auto kCurrentLimit = Row<double>("CurrentLimit", "CURR %0.15lg", "CURR?", "%lf", Simulation::Store);
+const auto kPhaseAngle = Row<double>("PhaseAngle", "TRIG:SYNC:PHAS %0.15lg", "TRIG:SYNC:PHAS?", "%lf", Simulation::Store);
+const auto kEnabled =
+    Row<VARIANT_BOOL>("Enabled", "OUTP %{VARIANT_BOOL}s", "OUTP?", "%{VARIANT_BOOL}[^\n]", Simulation::Store);
+const auto kVoltageRange = Row<double>("VoltageRange", "VOLT:RANG %0.15lg", "", "", Simulation::Store,
+                                       &GetVoltageRange, &PutVoltageRange);
+const auto kNumVoltageRanges = Row<std::int32_t>("NumVoltageRanges", "", "", "", Simulation::Zero,
+                                                 +[](CNode&, std::int32_t* val) {
+                                                   *val = 2;
+                                                   return S_OK;
+                                                 });
+const auto kCurrentRampBusy =
+    PropertyRow<VARIANT_BOOL>::NotSupported(Phase::kIid, kInterface, "CurrentRampBusy", Simulation::Zero);
+const auto kVoltageRampBusy =
+    PropertyRow<VARIANT_BOOL>::NotSupported(Phase::kIid, kInterface, "VoltageRampBusy", Simulation::Zero);
+
+// The one waveform the instrument makes.
+constexpr std::wstring_view kSine = L"Sign";
+const MemberDescriptor kGetWaveform = Member(MemberKind::Getter, "Waveform");
+const MemberDescriptor kPutWaveform = Member(MemberKind::Putter, "Waveform");
+
+const MemberDescriptor kGetCurrentProtection = Member(MemberKind::Getter, "CurrentProtection", InitCheck::Exempt);
+const MemberDescriptor kGetVoltageProtection = Member(MemberKind::Getter, "VoltageProtection", InitCheck::Exempt);
+const MemberDescriptor kGetImpedance = Member(MemberKind::Getter, "Impedance", InitCheck::Exempt);
+const MemberDescriptor kGetDCGeneration = Member(MemberKind::Getter, "DCGeneration", InitCheck::Exempt);
+const MemberDescriptor kRampVoltage = Member(MemberKind::Method, "RampVoltage");
+const MemberDescriptor kRampCurrent = Member(MemberKind::Method, "RampCurrent");
+const MemberDescriptor kAbortVoltageRamp = Member(MemberKind::Method, "AbortVoltageRamp");
+const MemberDescriptor kAbortCurrentRamp = Member(MemberKind::Method, "AbortCurrentRamp");
+const MemberDescriptor kFetchMeasurement = Member(MemberKind::Method, "FetchMeasurement");
+const MemberDescriptor kFetchMeasurementArray = Member(MemberKind::Method, "FetchMeasurementArray");
+const MemberDescriptor kQueryVoltageRangeCapabilities = Member(MemberKind::Method, "QueryVoltageRangeCapabilities");
+
+}  // namespace
+
+#define HVZ_PROPERTY(Name, Type, row) HVZELTA_PROPERTY_MEMBERS(OutputPhaseFacet, Name, Type, row, Owner())
+HVZ_PROPERTY(VoltageLevel, double, kVoltageLevel)
+HVZ_PROPERTY(CurrentLimit, double, kCurrentLimit)
+HVZ_PROPERTY(PhaseAngle, double, kPhaseAngle)
+HVZ_PROPERTY(Enabled, VARIANT_BOOL, kEnabled)
+HVZ_PROPERTY(VoltageRange, double, kVoltageRange)
+#undef HVZ_PROPERTY
+
+HRESULT OutputPhaseFacet::get_NumVoltageRanges(std::int32_t* val) {
+  return GetProperty<std::int32_t>(Owner(), kNumVoltageRanges, val);
+}
+HRESULT OutputPhaseFacet::get_CurrentRampBusy(VARIANT_BOOL* val) {
+  return GetProperty<VARIANT_BOOL>(Owner(), kCurrentRampBusy, val);
+}
+HRESULT OutputPhaseFacet::get_VoltageRampBusy(VARIANT_BOOL* val) {
+  return GetProperty<VARIANT_BOOL>(Owner(), kVoltageRampBusy, val);
+}
+
+HRESULT OutputPhaseFacet::get_Waveform(BSTR* val) {
+  CNode& node = Owner();
+  return node.RunFrame(kGetWaveform, {OutParam("val", val)}, [&] {
+    std::wstring text(kSine);
+    if (node.Settings().simulate) text = node.Attributes().Entry<std::wstring>(kGetWaveform.ContextName()).Load();
+    *val = SysAllocStringLen(text.data(), static_cast<std::uint32_t>(text.size()));
+    return *val ? S_OK : node.Reporter().Report(Message::OutOfMemory);
+  });
+}
+
+HRESULT OutputPhaseFacet::put_Waveform(BSTR val) {
+  CNode& node = Owner();
+  return node.RunFrame(kPutWaveform, {}, [&] {
+    if (node.Settings().simulate) {
+      node.Attributes().Entry<std::wstring>(kPutWaveform.ContextName()).Store(std::wstring(BstrView(val)));
+      return S_OK;
+    }
+    return BstrView(val) == kSine ? S_OK : E_ACCESSDENIED;
+  });
+}
+
+HRESULT OutputPhaseFacet::get_CurrentProtection(IIviACPwrCurrentProtection** val) {
+  return GetSubObject<IIviACPwrCurrentProtection>(Owner(), kGetCurrentProtection, val, &Owner().CurrentProtection());
+}
+HRESULT OutputPhaseFacet::get_VoltageProtection(IIviACPwrVoltageProtection** val) {
+  return GetSubObject<IIviACPwrVoltageProtection>(Owner(), kGetVoltageProtection, val, &Owner().VoltageProtection());
+}
+HRESULT OutputPhaseFacet::get_Impedance(IIviACPwrImpedance** val) {
+  return GetSubObject<IIviACPwrImpedance>(Owner(), kGetImpedance, val, &Owner().Impedance());
+}
+HRESULT OutputPhaseFacet::get_DCGeneration(IIviACPwrDCGeneration** val) {
+  return GetSubObject<IIviACPwrDCGeneration>(Owner(), kGetDCGeneration, val, &Owner().DCGeneration());
+}
+
+HRESULT OutputPhaseFacet::RampVoltage(double, double, double) {
+  return UnsupportedMethod(Owner(), kRampVoltage, {}, "IIviACPwrOutputPhase_RampVoltage");
+}
+HRESULT OutputPhaseFacet::RampCurrent(double, double, double) {
+  return UnsupportedMethod(Owner(), kRampCurrent, {}, "IIviACPwrOutputPhase_RampCurrent");
+}
+HRESULT OutputPhaseFacet::AbortVoltageRamp() {
+  return UnsupportedMethod(Owner(), kAbortVoltageRamp, {}, "IIviACPwrOutputPhase_AbortVoltageRamp");
+}
+HRESULT OutputPhaseFacet::AbortCurrentRamp() {
+  return UnsupportedMethod(Owner(), kAbortCurrentRamp, {}, "IIviACPwrOutputPhase_AbortCurrentRamp");
+}
+HRESULT OutputPhaseFacet::FetchMeasurement(IviACPwrMeasurementTypeEnum, double* Measurement) {
+  return UnsupportedMethod(Owner(), kFetchMeasurement, {OutParam("Measurement", Measurement)},
+                           "IIviACPwrOutputPhase_FetchMeasurement");
+}
+HRESULT OutputPhaseFacet::FetchMeasurementArray(IviACPwrMeasurementTypeArrayEnum, SAFEARRAY** Measurement) {
+  return UnsupportedMethod(Owner(), kFetchMeasurementArray, {OutParam("Measurement", Measurement)},
+                           "IIviACPwrOutputPhase_FetchMeasurementArray");
+}
+HRESULT OutputPhaseFacet::QueryVoltageRangeCapabilities(std::int32_t, BSTR, double* MinVoltage, double* MaxVoltage) {
+  return UnsupportedMethod(Owner(), kQueryVoltageRangeCapabilities,
+                           {OutParam("MinVoltage", MinVoltage), OutParam("MaxVoltage", MaxVoltage)},
+                           "IIviACPwrOutputPhase_QueryVoltageRangeCapabilities");
+}
+
+}  // namespace hvzelta

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <initializer_list>
+#include <string_view>
+
+#include "core/call_context.h"
+#include "core/error_reporter.h"
+#include "core/node.h"
+
+namespace hvzelta {
+
+// A class-compliant method the instrument lacks: it checks its out-pointers
+// like any member, then reports "not supported" naming `reportedName`, also
+// while simulating.
+inline HRESULT UnsupportedMethod(CNode& node, const MemberDescriptor& member, std::initializer_list<OutParam> outs,
+                                 std::string_view reportedName) {
+  return node.RunFrame(member, outs, [&] { return node.Reporter().ReportMethodNotSupported(reportedName); });
+}
+
+// A getter that hands out another interface of an existing object; it needs
+// no initialized driver and fails only on a null pointer.
+template <class Interface>
+HRESULT GetSubObject(CNode& node, const MemberDescriptor& member, Interface** val, Interface* object) {
+  return node.RunFrame(member, {OutParam("val", val)}, [&] {
+    *val = object;
+    object->AddRef();
+    return S_OK;
+  });
+}
+
+}  // namespace hvzelta

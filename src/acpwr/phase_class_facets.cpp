@@ -1,0 +1,114 @@
+// The AC power class interfaces of the output phase that the instrument has
+// no commands for: protection, impedance and DC generation. Their settings
+// keep simulated values; with an instrument every member answers "not
+// supported".
+
+#include "acpwr/halvorn_zelta_output_phase.h"
+#include "acpwr/member_helpers.h"
+#include "acpwr/property_row.h"
+
+namespace hvzelta {
+
+namespace {
+
+template <class Interface>
+struct ClassInterface {
+  std::string_view name;
+
+  MemberDescriptor Method(std::string_view member) const {
+    return {Interface::kIid, name, MemberKind::Method, member};
+  }
+  template <class T>
+  PropertyRow<T> Property(std::string_view property, Simulation simulation) const {
+    return PropertyRow<T>::NotSupported(Interface::kIid, name, property, simulation);
+  }
+};
+
+constexpr ClassInterface<IIviACPwrCurrentProtection> kCurrent{"IIviACPwrCurrentProtection"};
+const MemberDescriptor kCurrentConfigure = kCurrent.Method("Configure");
+const MemberDescriptor kCurrentReset = kCurrent.Method("Reset");
+const auto kCurrentDelay = kCurrent.Property<double>("Delay", Simulation::Store);
+const auto kCurrentEnabled = kCurrent.Property<VARIANT_BOOL>("Enabled", Simulation::Store);
+const auto kCurrentThreshold = kCurrent.Property<double>("Threshold", Simulation::Store);
+const auto kCurrentTripped = kCurrent.Property<VARIANT_BOOL>("Tripped", Simulation::Zero);
+
+constexpr ClassInterface<IIviACPwrVoltageProtection> kVoltage{"IIviACPwrVoltageProtection"};
+const MemberDescriptor kVoltageConfigure = kVoltage.Method("Configure");
+const MemberDescriptor kVoltageReset = kVoltage.Method("Reset");
+const auto kVoltageOverEnabled = kVoltage.Property<VARIANT_BOOL>("OverEnabled", Simulation::Store);
+const auto kVoltageOverLimit = kVoltage.Property<double>("OverLimit", Simulation::Store);
+const auto kVoltageUnderEnabled = kVoltage.Property<VARIANT_BOOL>("UnderEnabled", Simulation::Store);
+const auto kVoltageUnderLimit = kVoltage.Property<double>("UnderLimit", Simulation::Store);
+const auto kVoltageTripped = kVoltage.Property<VARIANT_BOOL>("Tripped", Simulation::Zero);
+
+constexpr ClassInterface<IIviACPwrImpedance> kImpedance{"IIviACPwrImpedance"};
+const MemberDescriptor kImpedanceConfigure = kImpedance.Method("Configure");
+const MemberDescriptor kImpedanceQueryCapabilities = kImpedance.Method("QueryCapabilities");
+const auto kImpedanceEnabled = kImpedance.Property<VARIANT_BOOL>("Enabled", Simulation::Store);
+const auto kImpedanceInductive = kImpedance.Property<double>("Inductive", Simulation::Store);
+const auto kImpedanceResistive = kImpedance.Property<double>("Resistive", Simulation::Store);
+
+constexpr ClassInterface<IIviACPwrDCGeneration> kDC{"IIviACPwrDCGeneration"};
+const MemberDescriptor kDCConfigure = kDC.Method("Configure");
+const MemberDescriptor kDCConfigureRange = kDC.Method("ConfigureRange");
+const MemberDescriptor kDCQueryCapabilities = kDC.Method("QueryCapabilities");
+const auto kDCVoltageLevel = kDC.Property<double>("DCVoltageLevel", Simulation::Store);
+const auto kDCMode = kDC.Property<IviACPwrDCGenerationEnum>("Mode", Simulation::Store);
+const auto kDCNumRanges = kDC.Property<std::int32_t>("NumRanges", Simulation::Zero);
+const auto kDCRangeMax = kDC.Property<double>("RangeMax", Simulation::Zero);
+const auto kDCRangeMin = kDC.Property<double>("RangeMin", Simulation::Zero);
+
+}  // namespace
+
+HRESULT CurrentProtectionFacet::Configure(VARIANT_BOOL, double, double) {
+  return UnsupportedMethod(Owner(), kCurrentConfigure, {}, "IIviACPwrCurrentProtection_Configure");
+}
+HRESULT CurrentProtectionFacet::Reset() {
+  return UnsupportedMethod(Owner(), kCurrentReset, {}, "IIviACPwrCurrentProtection_Reset");
+}
+HVZELTA_PROPERTY_MEMBERS(CurrentProtectionFacet, Delay, double, kCurrentDelay, Owner())
+HVZELTA_PROPERTY_MEMBERS(CurrentProtectionFacet, Enabled, VARIANT_BOOL, kCurrentEnabled, Owner())
+HVZELTA_PROPERTY_MEMBERS(CurrentProtectionFacet, Threshold, double, kCurrentThreshold, Owner())
+HRESULT CurrentProtectionFacet::get_Tripped(VARIANT_BOOL* val) { return GetProperty(Owner(), kCurrentTripped, val); }
+
+HRESULT VoltageProtectionFacet::Configure(VARIANT_BOOL, VARIANT_BOOL, double, double) {
+  return UnsupportedMethod(Owner(), kVoltageConfigure, {}, "Configure");
+}
+HRESULT VoltageProtectionFacet::Reset() { return UnsupportedMethod(Owner(), kVoltageReset, {}, "Reset"); }
+HVZELTA_PROPERTY_MEMBERS(VoltageProtectionFacet, OverEnabled, VARIANT_BOOL, kVoltageOverEnabled, Owner())
+HVZELTA_PROPERTY_MEMBERS(VoltageProtectionFacet, OverLimit, double, kVoltageOverLimit, Owner())
+HVZELTA_PROPERTY_MEMBERS(VoltageProtectionFacet, UnderEnabled, VARIANT_BOOL, kVoltageUnderEnabled, Owner())
+HVZELTA_PROPERTY_MEMBERS(VoltageProtectionFacet, UnderLimit, double, kVoltageUnderLimit, Owner())
+HRESULT VoltageProtectionFacet::get_Tripped(VARIANT_BOOL* val) { return GetProperty(Owner(), kVoltageTripped, val); }
+
+HRESULT ImpedanceFacet::Configure(VARIANT_BOOL, double, double) {
+  return UnsupportedMethod(Owner(), kImpedanceConfigure, {}, "IIviACPwrImpedance_Configure");
+}
+HRESULT ImpedanceFacet::QueryCapabilities(double* ResistiveMin, double* ResistiveMax, double* InductiveMin,
+                                          double* InductiveMax) {
+  return UnsupportedMethod(Owner(), kImpedanceQueryCapabilities,
+                           {OutParam("ResistiveMin", ResistiveMin), OutParam("ResistiveMax", ResistiveMax),
+                            OutParam("InductiveMin", InductiveMin), OutParam("InductiveMax", InductiveMax)},
+                           "IIviACPwrImpedance_QueryCapabilities");
+}
+HVZELTA_PROPERTY_MEMBERS(ImpedanceFacet, Enabled, VARIANT_BOOL, kImpedanceEnabled, Owner())
+HVZELTA_PROPERTY_MEMBERS(ImpedanceFacet, Inductive, double, kImpedanceInductive, Owner())
+HVZELTA_PROPERTY_MEMBERS(ImpedanceFacet, Resistive, double, kImpedanceResistive, Owner())
+
+HRESULT DCGenerationFacet::Configure(IviACPwrDCGenerationEnum, double) {
+  return UnsupportedMethod(Owner(), kDCConfigure, {}, "IIviACPwrDCGeneration_Configure");
+}
+HRESULT DCGenerationFacet::ConfigureRange(double, double) {
+  return UnsupportedMethod(Owner(), kDCConfigureRange, {}, "IIviACPwrDCGeneration_ConfigureRange");
+}
+HRESULT DCGenerationFacet::QueryCapabilities(std::int32_t, double* Minimum, double* Maximum) {
+  return UnsupportedMethod(Owner(), kDCQueryCapabilities, {OutParam("Minimum", Minimum), OutParam("Maximum", Maximum)},
+                           "IIviACPwrDCGeneration_QueryCapabilities");
+}
+HVZELTA_PROPERTY_MEMBERS(DCGenerationFacet, DCVoltageLevel, double, kDCVoltageLevel, Owner())
+HVZELTA_PROPERTY_MEMBERS(DCGenerationFacet, Mode, IviACPwrDCGenerationEnum, kDCMode, Owner())
+HRESULT DCGenerationFacet::get_NumRanges(std::int32_t* val) { return GetProperty(Owner(), kDCNumRanges, val); }
+HRESULT DCGenerationFacet::get_RangeMax(double* val) { return GetProperty(Owner(), kDCRangeMax, val); }
+HRESULT DCGenerationFacet::get_RangeMin(double* val) { return GetProperty(Owner(), kDCRangeMin, val); }
+
+}  // namespace hvzelta

@@ -1,0 +1,66 @@
+// The AC power class interfaces of the root that the instrument has no
+// commands for: arbitrary waveforms and external synchronisation.
+
+#include "acpwr/halvorn_zelta.h"
+#include "acpwr/member_helpers.h"
+#include "acpwr/property_row.h"
+
+namespace hvzelta {
+
+namespace {
+
+constexpr std::string_view kArbName = "IIviACPwrArbWaveform";
+constexpr std::string_view kSyncName = "IIviACPwrExternalSync";
+using Arb = IIviACPwrArbWaveform;
+using Sync = IIviACPwrExternalSync;
+
+MemberDescriptor ArbMethod(std::string_view name) { return {Arb::kIid, kArbName, MemberKind::Method, name}; }
+PropertyRow<std::int32_t> ArbCount(std::string_view name) {
+  return PropertyRow<std::int32_t>::NotSupported(Arb::kIid, kArbName, name, Simulation::Zero);
+}
+
+const MemberDescriptor kClear = ArbMethod("Clear");
+const MemberDescriptor kQueryCatalog = ArbMethod("QueryCatalog");
+const MemberDescriptor kWrite = ArbMethod("Write");
+const auto kNumWaveformsMax = ArbCount("NumWaveformsMax");
+const auto kNumOptimalDataPoints = ArbCount("NumOptimalDataPoints");
+const auto kFixedWaveformCount = ArbCount("FixedWaveformCount");
+const auto kUserWaveformCount = ArbCount("UserWaveformCount");
+const auto kAvailableWaveformCount = ArbCount("AvailableWaveformCount");
+
+const MemberDescriptor kConfigure{Sync::kIid, kSyncName, MemberKind::Method, "Configure"};
+const auto kSyncEnabled = PropertyRow<VARIANT_BOOL>::NotSupported(Sync::kIid, kSyncName, "Enabled", Simulation::Store);
+const auto kPhaseOffset = PropertyRow<double>::NotSupported(Sync::kIid, kSyncName, "PhaseOffset", Simulation::Store);
+const auto kLocked = PropertyRow<VARIANT_BOOL>::NotSupported(Sync::kIid, kSyncName, "Locked", Simulation::Zero);
+
+}  // namespace
+
+HRESULT ArbWaveformFacet::Clear(BSTR) { return UnsupportedMethod(Owner(), kClear, {}, "IIviACPwrArbWaveform_Clear"); }
+HRESULT ArbWaveformFacet::QueryCatalog(IviACPwrWaveformCatalogEnum, BSTR* Catalog) {
+  return UnsupportedMethod(Owner(), kQueryCatalog, {OutParam("Catalog", Catalog)}, "IIviACPwrArbWaveform_QueryCatalog");
+}
+HRESULT ArbWaveformFacet::Write(BSTR, SAFEARRAY**) {
+  return UnsupportedMethod(Owner(), kWrite, {}, "IIviACPwrArbWaveform_Write");
+}
+HRESULT ArbWaveformFacet::get_NumWaveformsMax(std::int32_t* val) { return GetProperty(Owner(), kNumWaveformsMax, val); }
+HRESULT ArbWaveformFacet::get_NumOptimalDataPoints(std::int32_t* val) {
+  return GetProperty(Owner(), kNumOptimalDataPoints, val);
+}
+HRESULT ArbWaveformFacet::get_FixedWaveformCount(std::int32_t* val) {
+  return GetProperty(Owner(), kFixedWaveformCount, val);
+}
+HRESULT ArbWaveformFacet::get_UserWaveformCount(std::int32_t* val) {
+  return GetProperty(Owner(), kUserWaveformCount, val);
+}
+HRESULT ArbWaveformFacet::get_AvailableWaveformCount(std::int32_t* val) {
+  return GetProperty(Owner(), kAvailableWaveformCount, val);
+}
+
+HRESULT ExternalSyncFacet::Configure(VARIANT_BOOL, double) {
+  return UnsupportedMethod(Owner(), kConfigure, {}, "IIviACPwrExternalSync_Configure");
+}
+HVZELTA_PROPERTY_MEMBERS(ExternalSyncFacet, Enabled, VARIANT_BOOL, kSyncEnabled, Owner())
+HVZELTA_PROPERTY_MEMBERS(ExternalSyncFacet, PhaseOffset, double, kPhaseOffset, Owner())
+HRESULT ExternalSyncFacet::get_Locked(VARIANT_BOOL* val) { return GetProperty(Owner(), kLocked, val); }
+
+}  // namespace hvzelta

@@ -1,0 +1,173 @@
+// The driver's own root interfaces: the transient trigger system, stored
+// setups, and raw access to the instrument.
+
+#include <cstring>
+#include <vector>
+
+#include "acpwr/halvorn_zelta.h"
+#include "acpwr/member_exchange.h"
+#include "core/error_reporter.h"
+#include "hvzelta/com/safearray.h"
+#include "platform/text.h"
+
+namespace hvzelta {
+
+namespace {
+
+MemberDescriptor TriggerMethod(std::string_view name) {
+  return {IHalvornZeltaTrigger::kIid, "IHalvornZeltaTrigger", MemberKind::Method, name};
+}
+MemberDescriptor MemoryMethod(std::string_view name) {
+  return {IHalvornZeltaMemory::kIid, "IHalvornZeltaMemory", MemberKind::Method, name};
+}
+MemberDescriptor SystemMember(MemberKind kind, std::string_view name) {
+  return {IHalvornZeltaSystem::kIid, "IHalvornZeltaSystem", kind, name};
+}
+
+const MemberDescriptor kAbort = TriggerMethod("Abort");
+const MemberDescriptor kInitiate = TriggerMethod("Initiate");
+const MemberDescriptor kSendSoftwareTrigger = TriggerMethod("SendSoftwareTrigger");
+const MemberDescriptor kRecall = MemoryMethod("Recall");
+const MemberDescriptor kStore = MemoryMethod("Store");
+const MemberDescriptor kReadBytes = SystemMember(MemberKind::Method, "ReadBytes");
+const MemberDescriptor kReadString = SystemMember(MemberKind::Method, "ReadString");
+const MemberDescriptor kWriteBytes = SystemMember(MemberKind::Method, "WriteBytes");
+const MemberDescriptor kWriteString = SystemMember(MemberKind::Method, "WriteString");
+const MemberDescriptor kGetIOTimeout = SystemMember(MemberKind::Getter, "IOTimeout");
+const MemberDescriptor kPutIOTimeout = SystemMember(MemberKind::Putter, "IOTimeout");
+const MemberDescriptor kGetDirectIO = SystemMember(MemberKind::Getter, "DirectIO");
+
+// A trigger command: sent as a complete message, with nothing to read back.
+HRESULT TriggerCommand(HalvornZelta& root, const MemberDescriptor& member, std::string_view command,
+                       VisaStatusCode* Val) {
+  return root.RunFrame(member, {OutParam("Val", Val)}, [&] {
+    FormatArgs nothing({});
+    return DefaultQuery(root, command, "", nothing);
+  });
+}
+
+HRESULT MemoryCommand(HalvornZelta& root, const MemberDescriptor& member, std::string_view format,
+                      std::int32_t memory) {
+  return root.RunFrame(member, {}, [&] {
+    auto packed = PackFormatArgs(memory);
+    FormatArgs args(packed);
+    std::string command;
+    if (HRESULT hr = FormatCommand(root, format, args, command); Failed(hr)) return hr;
+    return DefaultWrite(root, command);
+  });
+}
+
+// Direct I/O needs a real instrument: a simulated session refuses it with a
+// reason rather than pretending.
+HRESULT DirectIo(HalvornZelta& root, FunctionRef<HRESULT(IIoSession&)> work) {
+  if (root.Settings().simulate) {
+    return root.Reporter().Report(Message::IoGeneral, {}, {"Direct I/O operations are not available in simulation mode."});
+  }
+  IIoSession* io = root.Io();
+  if (!io) return root.Reporter().Report(Message::NotInitialized);
+  return work(*io);
+}
+
+}  // namespace
+
+HRESULT TriggerFacet::Abort(VisaStatusCode* Val) { return TriggerCommand(Owner(), kAbort, "ABOR", Val); }
+HRESULT TriggerFacet::Initiate(VisaStatusCode* Val) { return TriggerCommand(Owner(), kInitiate, "INIT:TRAN", Val); }
+HRESULT TriggerFacet::SendSoftwareTrigger(VisaStatusCode* Val) {
+  return TriggerCommand(Owner(), kSendSoftwareTrigger, "*TRG", Val);
+}
+
+HRESULT MemoryFacet::Recall(std::int32_t MemNo) { return MemoryCommand(Owner(), kRecall, "*RCL %d", MemNo); }
+HRESULT MemoryFacet::Store(std::int32_t MemNo) { return MemoryCommand(Owner(), kStore, "*SAV %d", MemNo); }
+
+HRESULT SystemFacet::ReadBytes(SAFEARRAY** val) {
+  HalvornZelta& root = Owner();
+  return root.RunFrame(kReadBytes, {OutParam("val", val)}, [&] {
+    return DirectIo(root, [&](IIoSession& io) {
+      std::vector<std::uint8_t> bytes;
+      if (HRESULT hr = io.DirectReadBytes(bytes); Failed(hr)) return hr;
+      SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<std::uint32_t>(bytes.size()));
+      if (!array) return root.Reporter().Report(Message::OutOfMemory);
+      void* data = nullptr;
+      SafeArrayAccessData(array, &data);
+      if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+      SafeArrayUnaccessData(array);
+      *val = array;
+      return S_OK;
+    });
+  });
+}
+
+HRESULT SystemFacet::ReadString(BSTR* val) {
+  HalvornZelta& root = Owner();
+  return root.RunFrame(kReadString, {OutParam("val", val)}, [&] {
+    return DirectIo(root, [&](IIoSession& io) {
+      std::string text;
+      if (HRESULT hr = io.DirectReadString(text); Failed(hr)) return hr;
+      const std::wstring wide = Utf8ToWide(text);
+      *val = SysAllocStringLen(wide.data(), static_cast<std::uint32_t>(wide.size()));
+      return *val ? S_OK : root.Reporter().Report(Message::OutOfMemory);
+    });
+  });
+}
+
+HRESULT SystemFacet::WriteBytes(SAFEARRAY** Buffer, std::int64_t* val) {
+  HalvornZelta& root = Owner();
+  return root.RunFrame(kWriteBytes, {OutParam("val", val)}, [&] {
+    return DirectIo(root, [&](IIoSession& io) {
+      const SAFEARRAY* array = Buffer ? *Buffer : nullptr;
+      VARTYPE type = VT_EMPTY;
+      if (!array || SafeArrayGetDim(array) != 1 || Failed(SafeArrayGetVartype(array, &type)) || type != VT_UI1) {
+        return root.Reporter().ReportInvalidText("WriteBytes", "Buffer", "not a one-dimensional array of bytes");
+      }
+      std::int32_t lower = 0;
+      std::int32_t upper = -1;
+      SafeArrayGetLBound(array, 1, &lower);
+      SafeArrayGetUBound(array, 1, &upper);
+      const auto count = static_cast<std::size_t>(upper >= lower ? std::int64_t{upper} - lower + 1 : 0);
+      void* data = nullptr;
+      SafeArrayAccessData(*Buffer, &data);
+      std::size_t written = 0;
+      const HRESULT hr = io.DirectWriteBytes({static_cast<const std::uint8_t*>(data), count}, written);
+      SafeArrayUnaccessData(*Buffer);
+      *val = static_cast<std::int64_t>(written);
+      return hr;
+    });
+  });
+}
+
+HRESULT SystemFacet::WriteString(BSTR Data) {
+  HalvornZelta& root = Owner();
+  return root.RunFrame(kWriteString, {}, [&] {
+    return DirectIo(root, [&](IIoSession& io) { return io.DirectWriteString(WideToUtf8(BstrView(Data))); });
+  });
+}
+
+HRESULT SystemFacet::get_IOTimeout(std::int32_t* val) {
+  HalvornZelta& root = Owner();
+  return root.RunFrame(kGetIOTimeout, {OutParam("val", val)}, [&] {
+    IIoSession* io = root.Io();
+    return io ? io->GetTimeout(*val) : root.Reporter().Report(Message::NotInitialized);
+  });
+}
+
+HRESULT SystemFacet::put_IOTimeout(std::int32_t val) {
+  HalvornZelta& root = Owner();
+  return root.RunFrame(kPutIOTimeout, {}, [&] {
+    IIoSession* io = root.Io();
+    return io ? io->SetTimeout(val) : root.Reporter().Report(Message::NotInitialized);
+  });
+}
+
+HRESULT SystemFacet::get_DirectIO(IUnknown** val) {
+  HalvornZelta& root = Owner();
+  return root.RunFrame(kGetDirectIO, {OutParam("val", val)}, [&] {
+    // The raw operations of this interface are the direct-I/O object.
+    return DirectIo(root, [&](IIoSession&) {
+      *val = static_cast<IHalvornZeltaSystem*>(this);
+      AddRef();
+      return S_OK;
+    });
+  });
+}
+
+}  // namespace hvzelta

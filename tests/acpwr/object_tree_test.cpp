@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "acpwr/halvorn_zelta.h"
+#include "hvzelta/com/error_info.h"
+
+namespace hvzelta {
+namespace {
+
+std::wstring LastError() { return PeekErrorInfo() ? PeekErrorInfo()->description : L"<none>"; }
+std::string Text(const Bstr& text) { return std::string(text.View().begin(), text.View().end()); }
+
+// A driver initialized in simulation, with handles on the tree's interfaces.
+class SimulatedTreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Bstr resource(L"TCPIP::127.0.0.1::5025::SOCKET");
+    Bstr options(L"Simulate=true");
+    ASSERT_EQ(driver_->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()), S_OK);
+    ASSERT_EQ(driver_->get_Outputs(outputs_.Out()), S_OK);
+    ASSERT_EQ(driver_->get_OutputPhases(phases_.Out()), S_OK);
+    ASSERT_EQ(driver_->get_OutputPhases(classPhases_.Out()), S_OK);
+    Bstr any;
+    ASSERT_EQ(outputs_->get_Item(any.Get(), output_.Out()), S_OK);
+    ASSERT_EQ(classPhases_->get_Item(any.Get(), phase_.Out()), S_OK);
+  }
+
+  ComPtr<HalvornZelta> driver_ = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
+  ComPtr<IHalvornZeltaOutputs> outputs_;
+  ComPtr<IHalvornZeltaOutputPhases> phases_;
+  ComPtr<IIviACPwrOutputPhases> classPhases_;
+  ComPtr<IHalvornZeltaOutput> output_;
+  ComPtr<IIviACPwrOutputPhase> phase_;
+};
+
+TEST_F(SimulatedTreeTest, CollectionsResolveNames) {
+  std::int32_t count = 0;
+  ASSERT_EQ(phases_->get_Count(&count), S_OK);
+  EXPECT_EQ(count, 1);
+  for (const wchar_t* name : {L"", L"   ", L"outputphase1", L" OutputPhase1 ", L"Phases!!OutputPhase1"}) {
+    ComPtr<IHalvornZeltaOutputPhase> found;
+    Bstr text(name);
+    EXPECT_EQ(phases_->get_Item(text.Get(), found.Out()), S_OK) << std::string(name, name + wcslen(name));
+  }
+  ComPtr<IHalvornZeltaOutputPhase> none;
+  Bstr wrong(L"OutputPhase2");
+  EXPECT_EQ(phases_->get_Item(wrong.Get(), none.Out()), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Unknown physical repeated capability selector.");
+
+  ComPtr<IHalvornZeltaOutput> output;
+  Bstr outputName(L"OUTPUT1");
+  EXPECT_EQ(outputs_->get_Item(outputName.Get(), output.Out()), S_OK);
+  EXPECT_EQ(output.Get(), output_.Get()) << "the one output, whatever it is called";
+}
+
+TEST_F(SimulatedTreeTest, NamesCountFromOneAndReportVirtualNames) {
+  Bstr name;
+  ASSERT_EQ(classPhases_->get_Name(1, name.Out()), S_OK);
+  EXPECT_EQ(Text(name), "OutputPhase1");
+  EXPECT_EQ(outputs_->get_Name(0, name.Out()), E_IVI_INVALID_VALUE);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Invalid value '0' for method 'get_Name', parameter 'Index'.");
+  EXPECT_EQ(phases_->get_Name(2, name.Out()), E_IVI_INVALID_VALUE);
+  ClearErrorInfo();
+  EXPECT_EQ(phases_->get_Name(1, nullptr), E_POINTER);
+  EXPECT_EQ(PeekErrorInfo(), nullptr);
+
+  driver_->AddVirtualName("Main", "HalvornZeltaOutputPhase!!OutputPhase1");
+  Bstr main(L"MAIN");
+  ComPtr<IIviACPwrOutputPhase> found;
+  EXPECT_EQ(classPhases_->get_Item(main.Get(), found.Out()), S_OK);
+  ASSERT_EQ(classPhases_->get_Name(1, name.Out()), S_OK);
+  EXPECT_EQ(Text(name), "Main");
+}
+
+TEST_F(SimulatedTreeTest, StoredSettingsComeBackUntilInvalidated) {
+  ASSERT_EQ(output_->put_VoltageLevel(100), S_OK);
+  ASSERT_EQ(output_->put_TriggerAcquireSource(HalvornZeltaTriggerSourceSwTrigFunc), S_OK);
+  double level = 0;
+  ASSERT_EQ(output_->get_VoltageLevel(&level), S_OK);
+  EXPECT_EQ(level, 100.0);
+  HalvornZeltaTriggerSourceEnum source{};
+  ASSERT_EQ(output_->get_TriggerAcquireSource(&source), S_OK);
+  EXPECT_EQ(source, HalvornZeltaTriggerSourceSwTrigFunc);
+
+  ASSERT_EQ(driver_->InvalidateAllAttributes(), S_OK);
+  ASSERT_EQ(output_->get_VoltageLevel(&level), S_OK);
+  EXPECT_EQ(level, 0.0);
+
+  ASSERT_EQ(phase_->put_VoltageLevel(120), S_OK);
+  ASSERT_EQ(driver_->put_Cache(VARIANT_FALSE), S_OK);
+  ASSERT_EQ(driver_->put_Cache(VARIANT_TRUE), S_OK);
+  ASSERT_EQ(phase_->get_VoltageLevel(&level), S_OK);
+  EXPECT_EQ(level, 0.0) << "turning the cache off empties every store";
+
+  ASSERT_EQ(output_->put_SyncPhase(90), S_OK);
+  ASSERT_EQ(driver_->Disable(), S_OK);
+  ASSERT_EQ(output_->get_SyncPhase(&level), S_OK);
+  EXPECT_EQ(level, 90.0) << "Disable keeps what Reset clears";
+  ASSERT_EQ(driver_->Reset(), S_OK);
+  ASSERT_EQ(output_->get_SyncPhase(&level), S_OK);
+  EXPECT_EQ(level, 0.0);
+}
+
+TEST_F(SimulatedTreeTest, MembersWithoutSimulationStillNeedAnInstrument) {
+  HalvornZeltaCouplingModeEnum coupling{};
+  EXPECT_EQ(output_->get_CouplingMode(&coupling), E_IVI_NOT_INITIALIZED);
+  EXPECT_EQ(LastError(), L"HalvornZelta: A connection to the instrument has not been established.");
+  EXPECT_EQ(output_->put_Enabled(VARIANT_TRUE), E_IVI_NOT_INITIALIZED);
+  ComPtr<IHalvornZeltaTrigger> trigger;
+  ASSERT_EQ(driver_->get_Trigger(trigger.Out()), S_OK);
+  VisaStatusCode status = VisaStatusCode(7);
+  EXPECT_EQ(trigger->SendSoftwareTrigger(&status), E_IVI_NOT_INITIALIZED);
+  EXPECT_EQ(status, VisaStatusSuccess);
+  ComPtr<IHalvornZeltaMemory> memory;
+  ASSERT_EQ(driver_->get_Memory(memory.Out()), S_OK);
+  EXPECT_EQ(memory->Recall(-1), E_IVI_NOT_INITIALIZED);
+
+  ComPtr<IHalvornZeltaSystem> system;
+  ASSERT_EQ(driver_->get_System(system.Out()), S_OK);
+  Bstr reply;
+  EXPECT_EQ(system->ReadString(reply.Out()), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_EQ(LastError(), L"HalvornZelta: I/O error: Direct I/O operations are not available in simulation mode..");
+}
+
+TEST_F(SimulatedTreeTest, HookedGettersAndFixedValues) {
+  VARIANT_BOOL averaging = 0;
+  ASSERT_EQ(output_->get_AverageEnabled(&averaging), S_OK);
+  EXPECT_EQ(averaging, 1);
+  HalvornZeltaAmmeterItemEnum item = HalvornZeltaAmmeterItemPeak;
+  ASSERT_EQ(output_->get_AmmeterItem(&item), S_OK);
+  EXPECT_EQ(item, HalvornZeltaAmmeterItemRMS) << "simulated ammeter reads zero";
+  ASSERT_EQ(output_->put_Average(HalvornZeltaAverage_8), S_OK);
+  HalvornZeltaAverageEnum average{};
+  ASSERT_EQ(output_->get_Average(&average), S_OK);
+  EXPECT_EQ(average, HalvornZeltaAverage_8);
+
+  std::int32_t number = -1;
+  ASSERT_EQ(classPhases_->get_NumPhases(&number), S_OK);
+  EXPECT_EQ(number, 0) << "simulated counts are zero";
+  ASSERT_EQ(phase_->get_NumVoltageRanges(&number), S_OK);
+  EXPECT_EQ(number, 0);
+}
+
+TEST_F(SimulatedTreeTest, ClassMembersTheInstrumentLacks) {
+  ComPtr<IIviACPwrCurrentProtection> protection;
+  ASSERT_EQ(phase_->get_CurrentProtection(protection.Out()), S_OK);
+  ASSERT_EQ(protection->put_Delay(0.5), S_OK);
+  double delay = 0;
+  ASSERT_EQ(protection->get_Delay(&delay), S_OK);
+  EXPECT_EQ(delay, 0.5);
+  EXPECT_EQ(protection->Configure(VARIANT_TRUE, 1, 2), E_IVI_METHOD_NOT_SUPPORTED);
+  EXPECT_EQ(LastError(),
+            L"HalvornZelta: Does not support this class-compliant feature: method 'IIviACPwrCurrentProtection_Configure'.");
+
+  ComPtr<IIviACPwrVoltageProtection> voltage;
+  ASSERT_EQ(phase_.As(voltage), S_OK);
+  EXPECT_EQ(voltage->Reset(), E_IVI_METHOD_NOT_SUPPORTED);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Does not support this class-compliant feature: method 'Reset'.");
+
+  double measurement = 3;
+  EXPECT_EQ(phase_->FetchMeasurement(IviACPwrMeasurementTypeFrequency, nullptr), E_IVI_NULL_POINTER);
+  EXPECT_EQ(LastError(),
+            L"HalvornZelta: Null pointer passed for method 'FetchMeasurement', parameter 'Measurement'.");
+  EXPECT_EQ(phase_->FetchMeasurement(IviACPwrMeasurementTypeFrequency, &measurement), E_IVI_METHOD_NOT_SUPPORTED);
+
+  ASSERT_EQ(driver_->put_Simulate(VARIANT_TRUE), S_OK);
+  ComPtr<IIviACPwrArbWaveform> arb;
+  ASSERT_EQ(driver_->get_ArbWaveform(arb.Out()), S_OK);
+  std::int32_t count = 5;
+  ASSERT_EQ(arb->get_NumWaveformsMax(&count), S_OK);
+  EXPECT_EQ(count, 0);
+}
+
+TEST_F(SimulatedTreeTest, CanMeasureFollowsTheCouplingTable) {
+  VARIANT_BOOL state = 9;
+  VisaStatusCode untouched = VisaStatusCode(7);
+  ASSERT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeVoltageDC, HalvornZeltaCouplingModeAC, &state, &untouched),
+            S_OK);
+  EXPECT_EQ(state, 0);
+  ASSERT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeVoltageDC, HalvornZeltaCouplingModeACDC, &state, nullptr),
+            S_OK);
+  EXPECT_EQ(state, 1);
+  ASSERT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeFrequency, HalvornZeltaCouplingModeExternalAC, &state,
+                                nullptr),
+            S_OK);
+  EXPECT_EQ(state, 1);
+  ASSERT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeACPowerFactor, HalvornZeltaCouplingModeDC, &state, nullptr),
+            S_OK);
+  EXPECT_EQ(state, 0);
+  ASSERT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeEnum(77), HalvornZeltaCouplingModeACDC, &state, nullptr),
+            S_OK);
+  EXPECT_EQ(state, 0);
+  EXPECT_EQ(untouched, 7);
+}
+
+TEST_F(SimulatedTreeTest, HeldObjectsOutliveCloseAndServeTheNextSession) {
+  ASSERT_EQ(driver_->Close(), S_OK);
+  double level = 5;
+  EXPECT_EQ(output_->get_VoltageLevel(&level), E_IVI_NOT_INITIALIZED);
+  EXPECT_EQ(level, 5.0) << "refused before the out value is touched";
+  std::int32_t count = 5;
+  Bstr resource(L"x");
+  Bstr options(L"Simulate=1");
+  ASSERT_EQ(driver_->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()), S_OK);
+  ASSERT_EQ(outputs_->get_Count(&count), S_OK);
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(output_->put_VoltageLevel(7), S_OK);
+}
+
+TEST(ObjectTree, NavigationNeedsNoSessionButCountsDo) {
+  ComPtr<IHalvornZelta> driver;
+  ASSERT_EQ(CreateHalvornZelta(IHalvornZelta::kIid, reinterpret_cast<void**>(driver.Out())), S_OK);
+  ComPtr<IHalvornZeltaOutputs> outputs;
+  ASSERT_EQ(driver->get_Outputs(outputs.Out()), S_OK);
+  EXPECT_EQ(driver->get_Trigger(nullptr), E_IVI_NULL_POINTER);
+  std::int32_t count = 0;
+  EXPECT_EQ(outputs->get_Count(&count), E_IVI_NOT_INITIALIZED);
+  ComPtr<IIviACPwr> classDriver;
+  ASSERT_EQ(outputs.As(classDriver), S_OK) << "every facet reaches the driver's other interfaces";
+  ComPtr<IIviACPwrOutputPhases> phases;
+  ASSERT_EQ(classDriver->get_OutputPhases(phases.Out()), S_OK);
+  ComPtr<IIviACPwrExternalSync> sync;
+  ASSERT_EQ(phases->get_ExternalSync(sync.Out()), S_OK);
+}
+
+}  // namespace
+}  // namespace hvzelta
+
+namespace hvzelta {
+namespace {
+
+// Calls on the output from one thread and on the root from another run at
+// the same time; each object's lock keeps its own state consistent.
+TEST_F(SimulatedTreeTest, RootAndOutputFromTwoThreads) {
+  constexpr int kRounds = 2000;
+  std::thread outputThread([&] {
+    for (int i = 0; i < kRounds; ++i) {
+      EXPECT_EQ(output_->put_VoltageLevel(i), S_OK);
+      double level = -1;
+      EXPECT_EQ(output_->get_VoltageLevel(&level), S_OK);
+      EXPECT_TRUE(level == i || level == 0.0) << level;  // the root may invalidate in between
+    }
+  });
+  for (int i = 0; i < kRounds; ++i) {
+    EXPECT_EQ(driver_->put_RangeCheck(ToVariantBool(i % 2 == 0)), S_OK);
+    EXPECT_EQ(driver_->InvalidateAllAttributes(), S_OK);
+    Bstr model;
+    EXPECT_EQ(driver_->get_InstrumentModel(model.Out()), S_OK);
+  }
+  outputThread.join();
+}
+
+}  // namespace
+}  // namespace hvzelta
