@@ -11,6 +11,11 @@
 
 namespace hvzelta::visa {
 
+// How much longer than the session timeout a transport waits for a device
+// that enforces the timeout itself, so that the device's own timeout answer
+// can arrive; a silent device ends the wait after this margin.
+constexpr std::chrono::milliseconds kDeviceTimeoutMargin{250};
+
 class Deadline {
  public:
   using Clock = std::chrono::steady_clock;

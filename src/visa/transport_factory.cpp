@@ -1,5 +1,6 @@
 #include "visa/transport_factory.h"
 
+#include "visa/hislip_transport.h"
 #include "visa/raw_socket_transport.h"
 
 namespace hvzelta::visa {
@@ -14,6 +15,7 @@ struct TransportEntry {
 
 constexpr TransportEntry kTransports[] = {
     {ResourceKind::TcpipSocket, OpenRawSocketTransport},
+    {ResourceKind::Hislip, OpenHislipTransport},
 };
 
 }  // namespace

@@ -1,0 +1,125 @@
+#include "hislip_peer.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace hvzelta::visa::testing {
+namespace {
+
+struct Message {
+  std::uint8_t type = 0;
+  std::uint8_t control = 0;
+  std::uint32_t parameter = 0;
+  std::string payload;
+};
+
+bool ReceiveMessage(int fd, Message& message) {
+  unsigned char header[16];
+  if (!ReceiveExactly(fd, header, sizeof header) || header[0] != 'H' || header[1] != 'S') return false;
+  message.type = header[2];
+  message.control = header[3];
+  message.parameter = 0;
+  for (int i = 4; i < 8; ++i) message.parameter = (message.parameter << 8) | header[i];
+  std::uint64_t length = 0;
+  for (int i = 8; i < 16; ++i) length = (length << 8) | header[i];
+  if (length > (1u << 24)) return false;
+  message.payload.assign(length, '\0');
+  return length == 0 || ReceiveExactly(fd, message.payload.data(), length);
+}
+
+}  // namespace
+
+std::string HislipPeer::Frame(std::uint8_t type, std::uint8_t control, std::uint32_t parameter,
+                              std::string_view payload) {
+  std::string frame = "HS";
+  frame.push_back(static_cast<char>(type));
+  frame.push_back(static_cast<char>(control));
+  for (int i = 3; i >= 0; --i) frame.push_back(static_cast<char>(parameter >> (8 * i)));
+  for (int i = 7; i >= 0; --i) frame.push_back(static_cast<char>(std::uint64_t{payload.size()} >> (8 * i)));
+  frame.append(payload);
+  return frame;
+}
+
+HislipPeer::HislipPeer(Responder responder, std::uint64_t maxMessage, std::uint8_t statusByte, bool refuse)
+    : responder_(std::move(responder)),
+      maxMessage_(maxMessage),
+      statusByte_(statusByte),
+      refuse_(refuse),
+      peer_([this](LoopbackPeer& peer) { Serve(peer); }) {}
+
+HislipPeer::Seen HislipPeer::Snapshot() {
+  std::lock_guard lock(mutex_);
+  return seen_;
+}
+
+void HislipPeer::Serve(LoopbackPeer& peer) {
+  int sync = peer.Accept();
+  Message message;
+  if (sync < 0 || !ReceiveMessage(sync, message) || message.type != 0) return;
+  if (refuse_) {
+    SendBytes(sync, Frame(2, 4, 0, "no such sub-address"));
+    return;
+  }
+  SendBytes(sync, Frame(1, 0, (0x0100u << 16) | 7));
+  int async = peer.Accept();
+  if (async < 0 || !ReceiveMessage(async, message) || message.type != 17 || message.parameter != 7) return;
+  SendBytes(async, Frame(18, 0, 0x5A5A));
+  if (!ReceiveMessage(async, message) || message.type != 15 || message.payload.size() != 8) return;
+  std::string size;
+  for (int i = 7; i >= 0; --i) size.push_back(static_cast<char>(maxMessage_ >> (8 * i)));
+  SendBytes(async, Frame(16, 0, 0, size));
+
+  std::string pending;
+  for (;;) {
+    pollfd fds[2] = {{sync, POLLIN, 0}, {async, POLLIN, 0}};
+    if (::poll(fds, 2, kPeerWaitMs) <= 0) return;
+    if (fds[1].revents) {
+      if (!ReceiveMessage(async, message)) return;
+      std::lock_guard lock(mutex_);
+      if (message.type == 21) {
+        SendBytes(async, Frame(22, statusByte_, 0));
+      } else if (message.type == 19) {
+        ++seen_.clears;
+        pending.clear();
+        SendBytes(async, Frame(23, 0, 0));
+      } else if (message.type == 4) {
+        if (message.control == 1)
+          seen_.lockRequests.push_back(message.payload);
+        else
+          ++seen_.lockReleases;
+        SendBytes(async, Frame(5, 1, 0));
+      }
+      continue;
+    }
+    if (!ReceiveMessage(sync, message)) return;
+    std::string reply;
+    {
+      std::lock_guard lock(mutex_);
+      if (message.type == 6 || message.type == 7) {
+        ++seen_.dataChunks;
+        pending += message.payload;
+        if (message.type == 7) {
+          seen_.messages.push_back(pending);
+          seen_.messageIds.push_back(message.parameter);
+          seen_.rmtDelivered.push_back(message.control & 1);
+        }
+      } else if (message.type == 12) {
+        ++seen_.triggers;
+      } else if (message.type == 8) {
+        SendBytes(sync, Frame(9, 0, 0));
+      }
+    }
+    if (message.type == 7) {
+      reply = responder_(pending, message.parameter);
+      pending.clear();
+      if (reply == kDrop) {
+        ::shutdown(sync, SHUT_RDWR);
+        ::shutdown(async, SHUT_RDWR);
+        return;
+      }
+      if (!reply.empty() && !SendBytes(sync, reply)) return;
+    }
+  }
+}
+
+}  // namespace hvzelta::visa::testing

@@ -1,0 +1,195 @@
+// The HiSLIP client against a scripted HiSLIP server on loopback.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "hislip_peer.h"
+#include "visa/builtin_visa.h"
+
+namespace hvzelta::visa {
+namespace {
+
+using testing::HislipPeer;
+
+class HislipTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS); }
+  void TearDown() override { visa_.Close(rm_); }
+
+  ViStatus OpenOn(HislipPeer& peer, ViSession& vi) {
+    std::string name = "TCPIP::127.0.0.1::hislip0," + std::to_string(peer.Port()) + "::INSTR";
+    return visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi);
+  }
+  ViStatus WriteText(ViSession vi, std::string_view text) {
+    ViUInt32 written = 0;
+    return visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
+  }
+  ViStatus ReadText(ViSession vi, std::string& text, ViUInt32 count = 256) {
+    text.assign(count, '\0');
+    ViUInt32 got = 0;
+    ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
+    text.resize(got);
+    return status;
+  }
+
+  BuiltinVisa visa_;
+  ViSession rm_ = VI_NULL;
+};
+
+TEST_F(HislipTest, EndComesFromDataEndAndTheCountCanRunOutFirst) {
+  HislipPeer peer([](const std::string& text, std::uint32_t id) {
+    if (text == "*IDN?\n") return HislipPeer::Frame(6, 0, id, "HALVORN,ZTA100,") + HislipPeer::DataEnd(id, "1.0\n");
+    return HislipPeer::DataEnd(id, std::string("\x00\n\xff\n", 4));
+  });
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
+  ViBoolean isHislip = VI_FALSE;
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TCPIP_IS_HISLIP, &isHislip), VI_SUCCESS);
+  EXPECT_EQ(isHislip, VI_TRUE);
+
+  ASSERT_EQ(WriteText(vi, "*IDN?\n"), VI_SUCCESS);
+  std::string text;
+  EXPECT_EQ(ReadText(vi, text, 8), VI_SUCCESS_MAX_CNT);
+  EXPECT_EQ(text, "HALVORN,");
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
+  EXPECT_EQ(text, "ZTA100,1.0\n");
+
+  // Line feeds inside binary data do not end the read unless asked to.
+  ASSERT_EQ(WriteText(vi, "DATA?\n"), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
+  EXPECT_EQ(text, std::string("\x00\n\xff\n", 4));
+  visa_.SetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE);
+  ASSERT_EQ(WriteText(vi, "DATA?\n"), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(text, std::string("\x00\n", 2));
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
+  EXPECT_EQ(text, "\xff\n");
+
+  auto seen = peer.Snapshot();
+  ASSERT_EQ(seen.messageIds.size(), 3u);
+  EXPECT_EQ(seen.messageIds[0], 0xFFFFFF00u);
+  EXPECT_EQ(seen.messageIds[1], 0xFFFFFF02u);
+  // The client says it delivered the previous reply when it sends the next.
+  EXPECT_FALSE(seen.rmtDelivered[0]);
+  EXPECT_TRUE(seen.rmtDelivered[1]);
+}
+
+TEST_F(HislipTest, WritesAreCutToTheServersMaximumMessageSize) {
+  HislipPeer peer([](const std::string&, std::uint32_t) { return std::string(); }, 64);
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
+  const std::string big(1000, 'x');
+  ASSERT_EQ(WriteText(vi, big + "\n"), VI_SUCCESS);
+  // Without END the message stays open on the server.
+  visa_.SetAttribute(vi, VI_ATTR_SEND_END_EN, VI_FALSE);
+  ASSERT_EQ(WriteText(vi, "part one "), VI_SUCCESS);
+  visa_.SetAttribute(vi, VI_ATTR_SEND_END_EN, VI_TRUE);
+  ASSERT_EQ(WriteText(vi, "part two\n"), VI_SUCCESS);
+  ViUInt16 stb = 0;
+  ASSERT_EQ(visa_.ReadSTB(vi, &stb), VI_SUCCESS);  // a round trip: the server has seen everything
+  auto seen = peer.Snapshot();
+  ASSERT_EQ(seen.messages.size(), 2u);
+  EXPECT_EQ(seen.messages[0], big + "\n");
+  EXPECT_EQ(seen.messages[1], "part one part two\n");
+  EXPECT_EQ(seen.dataChunks, 1001 / 48 + 1 + 2);
+}
+
+TEST_F(HislipTest, ALateReplyIsNeverTakenForTheNextOne) {
+  HislipPeer peer([](const std::string& text, std::uint32_t id) -> std::string {
+    static std::uint32_t firstId = 0;
+    if (text == "SLOW?\n") {
+      firstId = id;
+      return {};  // answered only later
+    }
+    return HislipPeer::DataEnd(firstId, "slow answer\n") + HislipPeer::DataEnd(id, "fast answer\n");
+  });
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 100);
+  WriteText(vi, "SLOW?\n");
+  std::string text;
+  EXPECT_EQ(ReadText(vi, text), VI_ERROR_TMO);
+  WriteText(vi, "FAST?\n");
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
+  EXPECT_EQ(text, "fast answer\n");
+}
+
+TEST_F(HislipTest, StatusClearTriggerAndLock) {
+  HislipPeer peer([](const std::string&, std::uint32_t id) { return HislipPeer::DataEnd(id, "partial reply\n"); });
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
+  ViUInt16 stb = 0;
+  EXPECT_EQ(visa_.ReadSTB(vi, &stb), VI_SUCCESS);
+  EXPECT_EQ(stb, 0x42);
+
+  WriteText(vi, "Q?\n");
+  std::string text;
+  EXPECT_EQ(ReadText(vi, text, 4), VI_SUCCESS_MAX_CNT);
+  EXPECT_EQ(visa_.Clear(vi), VI_SUCCESS);
+  EXPECT_EQ(visa_.AssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
+  // After the clear, message IDs start over and the old reply is gone.
+  WriteText(vi, "Q?\n");
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
+  EXPECT_EQ(text, "partial reply\n");
+
+  EXPECT_EQ(visa_.Lock(vi, VI_EXCLUSIVE_LOCK, 1000, nullptr, nullptr), VI_SUCCESS);
+  EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
+  char key[VI_FIND_BUFLEN] = {};
+  EXPECT_EQ(visa_.Lock(vi, VI_SHARED_LOCK, 1000, "bench-7", key), VI_SUCCESS);
+  EXPECT_STREQ(key, "bench-7");
+  EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
+
+  auto seen = peer.Snapshot();
+  EXPECT_EQ(seen.clears, 1);
+  EXPECT_EQ(seen.triggers, 1);
+  ASSERT_EQ(seen.messageIds.size(), 2u);
+  EXPECT_EQ(seen.messageIds[1], 0xFFFFFF02u);  // the trigger took 0xFFFFFF00
+  EXPECT_EQ(seen.lockRequests, (std::vector<std::string>{"", "bench-7"}));
+  EXPECT_EQ(seen.lockReleases, 2);
+}
+
+TEST_F(HislipTest, ServerErrorsAreReportedAndAFatalOneEndsTheSession) {
+  HislipPeer peer([](const std::string& text, std::uint32_t id) -> std::string {
+    if (text == "FATAL\n") return HislipPeer::Frame(2, 0, 0, "server gave up");
+    if (text == "ERROR\n") return HislipPeer::Frame(3, 1, 0, "unrecognized");
+    return HislipPeer::DataEnd(id, "ok\n");
+  });
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
+  std::string text;
+  WriteText(vi, "ERROR\n");
+  EXPECT_EQ(ReadText(vi, text), VI_ERROR_IO);
+  WriteText(vi, "PING\n");
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
+  EXPECT_EQ(text, "ok\n");
+  WriteText(vi, "FATAL\n");
+  EXPECT_EQ(ReadText(vi, text), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(WriteText(vi, "PING\n"), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
+}
+
+TEST_F(HislipTest, GarbageAndDropsEndTheSession) {
+  for (std::string fault : {"GARBAGE", "DROP"}) {
+    SCOPED_TRACE(fault);
+    HislipPeer peer([fault](const std::string&, std::uint32_t) -> std::string {
+      return fault == "DROP" ? std::string(HislipPeer::kDrop) : std::string(16, 'G');
+    });
+    ViSession vi = VI_NULL;
+    ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
+    WriteText(vi, "Q?\n");
+    std::string text;
+    EXPECT_EQ(ReadText(vi, text), fault == "DROP" ? VI_ERROR_CONN_LOST : VI_ERROR_IO);
+    EXPECT_EQ(ReadText(vi, text), VI_ERROR_CONN_LOST);
+    EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
+  }
+}
+
+TEST_F(HislipTest, ARefusingServerMeansTheResourceIsNotFound) {
+  HislipPeer peer([](const std::string&, std::uint32_t) { return std::string(); }, 1 << 20, 0, true);
+  ViSession vi = VI_NULL;
+  EXPECT_EQ(OpenOn(peer, vi), VI_ERROR_RSRC_NFOUND);
+}
+
+}  // namespace
+}  // namespace hvzelta::visa
