@@ -304,7 +304,7 @@ ViStatus BuiltinVisa::Unlock(ViSession vi) {
     ViStatus status = LockRegistry::Instance().Unlock(session.lockKey, vi, released, last);
     if (ViFailed(status)) return status;
     if (last) {
-      if (ViStatus device = session.transport->UnlockDevice(session.Io()); ViFailed(device)) return device;
+      if (ViStatus device = session.transport->UnlockDevice(released, session.Io()); ViFailed(device)) return device;
     }
     return status;
   });

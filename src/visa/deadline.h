@@ -48,7 +48,7 @@ class Deadline {
   // The milliseconds left, as a VISA timeout for a peer that times out itself.
   ViUInt32 RemainingMs() const {
     if (infinite_) return VI_TMO_INFINITE;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at_ - Clock::now()).count();
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(at_ - Clock::now()).count();
     return left <= 0 ? 0 : static_cast<ViUInt32>(left >= VI_TMO_INFINITE ? VI_TMO_INFINITE - 1 : left);
   }
 

@@ -332,7 +332,7 @@ ViStatus HislipTransport::LockDevice(std::string_view sharedKey, ViUInt32 timeou
   return reply.control == kLockFailed ? VI_ERROR_TMO : VI_ERROR_RSRC_LOCKED;
 }
 
-ViStatus HislipTransport::UnlockDevice(const IoSettings& io) {
+ViStatus HislipTransport::UnlockDevice(ViAccessMode /*released*/, const IoSettings& io) {
   const Deadline deadline = Deadline::After(io.timeoutMs);
   Header request{hislip::kAsyncLock, 0, lastSentId_ ? *lastSentId_ : 0, 0};
   if (ViStatus status = SendMessage(async_.Get(), request, nullptr, deadline); status != VI_SUCCESS) return status;

@@ -48,7 +48,7 @@ class HislipTransport final : public ITransport, private IByteSource {
   ViStatus Trigger(const IoSettings& io) override;
   void DiscardInput() override;
   ViStatus LockDevice(std::string_view sharedKey, ViUInt32 timeoutMs) override;
-  ViStatus UnlockDevice(const IoSettings& io) override;
+  ViStatus UnlockDevice(ViAccessMode released, const IoSettings& io) override;
 
  private:
   // One direction of a channel: a header may arrive in pieces across

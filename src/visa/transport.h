@@ -45,7 +45,7 @@ class ITransport {
   // clients (the session's lock between sessions of this process is taken
   // first). An empty key asks for an exclusive lock.
   virtual ViStatus LockDevice(std::string_view /*sharedKey*/, ViUInt32 /*timeoutMs*/) { return VI_SUCCESS; }
-  virtual ViStatus UnlockDevice(const IoSettings& /*io*/) { return VI_SUCCESS; }
+  virtual ViStatus UnlockDevice(ViAccessMode /*released*/, const IoSettings& /*io*/) { return VI_SUCCESS; }
 
   // Ends the connection politely (within the session timeout); the
   // destructor releases whatever is left.

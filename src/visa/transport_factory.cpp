@@ -2,6 +2,7 @@
 
 #include "visa/hislip_transport.h"
 #include "visa/raw_socket_transport.h"
+#include "visa/vxi11_transport.h"
 
 namespace hvzelta::visa {
 namespace {
@@ -16,6 +17,7 @@ struct TransportEntry {
 constexpr TransportEntry kTransports[] = {
     {ResourceKind::TcpipSocket, OpenRawSocketTransport},
     {ResourceKind::Hislip, OpenHislipTransport},
+    {ResourceKind::Vxi11, OpenVxi11Transport},
 };
 
 }  // namespace

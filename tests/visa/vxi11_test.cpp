@@ -1,0 +1,152 @@
+// The VXI-11 client against a scripted VXI-11 device on loopback.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "visa/builtin_visa.h"
+#include "vxi11_peer.h"
+
+namespace hvzelta::visa {
+namespace {
+
+using testing::Vxi11Peer;
+
+class Vxi11Test : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS); }
+  void TearDown() override { visa_.Close(rm_); }
+
+  ViStatus OpenDirect(Vxi11Peer& peer, ViSession& vi) {
+    std::string name = "TCPIP::127.0.0.1," + std::to_string(peer.CorePort()) + "::inst0::INSTR";
+    return visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi);
+  }
+  ViStatus WriteText(ViSession vi, std::string_view text) {
+    ViUInt32 written = 0;
+    ViStatus status = visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
+    if (status == VI_SUCCESS) {
+      EXPECT_EQ(written, text.size());
+    }
+    return status;
+  }
+  ViStatus ReadText(ViSession vi, std::string& text, ViUInt32 count = 256) {
+    text.assign(count, '\0');
+    ViUInt32 got = 0;
+    ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
+    text.resize(got);
+    return status;
+  }
+
+  BuiltinVisa visa_;
+  ViSession rm_ = VI_NULL;
+};
+
+TEST_F(Vxi11Test, PortmapperLookupAndTheThreeWaysAReadEnds) {
+  Vxi11Peer peer([](const std::string& message) {
+    return message == "*IDN?\n" ? std::string("HALVORN,ZTA200,42,1.0\n") : std::string("a\nb\n");
+  });
+  ::setenv("HVZELTA_PORTMAPPER_PORT", std::to_string(peer.PortmapperPort()).c_str(), 1);
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(visa_.Open(rm_, "TCPIP0::127.0.0.1::INSTR", VI_NO_LOCK, 2000, &vi), VI_SUCCESS);
+  ::unsetenv("HVZELTA_PORTMAPPER_PORT");
+  EXPECT_EQ(peer.Snapshot().device, "inst0");
+  ViUInt16 port = 0;
+  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TCPIP_PORT, &port), VI_SUCCESS);
+  EXPECT_EQ(port, peer.CorePort());
+
+  std::string text;
+  ASSERT_EQ(WriteText(vi, "*IDN?\n"), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi, text, 8), VI_SUCCESS_MAX_CNT);
+  EXPECT_EQ(text, "HALVORN,");
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
+  EXPECT_EQ(text, "ZTA200,42,1.0\n");
+
+  ASSERT_EQ(WriteText(vi, "LINES?\n"), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);  // no termination character: the line feeds are data
+  EXPECT_EQ(text, "a\nb\n");
+  visa_.SetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE);
+  ASSERT_EQ(WriteText(vi, "LINES?\n"), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(text, "a\n");
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
+  EXPECT_EQ(text, "b\n");
+  // The device is told the session timeout.
+  EXPECT_EQ(peer.Snapshot().readTimeouts.front(), 2000u);
+}
+
+TEST_F(Vxi11Test, WritesAreCutToTheMaximumReceiveSizeWithEndOnTheLastPiece) {
+  Vxi11Peer peer([](const std::string&) { return std::string(); }, 1024);
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
+  const std::string big(3000, 'z');
+  ASSERT_EQ(WriteText(vi, big), VI_SUCCESS);
+  visa_.SetAttribute(vi, VI_ATTR_SEND_END_EN, VI_FALSE);
+  ASSERT_EQ(WriteText(vi, "open"), VI_SUCCESS);
+  auto seen = peer.Snapshot();
+  ASSERT_EQ(seen.messages.size(), 1u);
+  EXPECT_EQ(seen.messages[0], big);
+  EXPECT_EQ(seen.writeFlags, (std::vector<std::uint32_t>{0, 0, 8, 0}));
+}
+
+TEST_F(Vxi11Test, AStalledReadTimesOutAndItsLateReplyIsSkipped) {
+  Vxi11Peer peer([](const std::string& message) {
+    return message == "SLOW?\n" ? std::string(Vxi11Peer::kStall) : std::string("fast\n");
+  });
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 100);
+  WriteText(vi, "SLOW?\n");
+  std::string text;
+  EXPECT_EQ(ReadText(vi, text), VI_ERROR_TMO);
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 2000);
+  ASSERT_EQ(WriteText(vi, "FAST?\n"), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
+  EXPECT_EQ(text, "fast\n");
+}
+
+TEST_F(Vxi11Test, StatusByteClearTriggerLockAndClose) {
+  Vxi11Peer peer([](const std::string&) { return std::string("x\n"); });
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
+  ViUInt16 stb = 0;
+  EXPECT_EQ(visa_.ReadSTB(vi, &stb), VI_SUCCESS);
+  EXPECT_EQ(stb, 0x42);
+  EXPECT_EQ(visa_.Clear(vi), VI_SUCCESS);
+  EXPECT_EQ(visa_.AssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
+  EXPECT_EQ(visa_.Lock(vi, VI_EXCLUSIVE_LOCK, 500, nullptr, nullptr), VI_SUCCESS);
+  EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
+  char key[VI_FIND_BUFLEN];
+  EXPECT_EQ(visa_.Lock(vi, VI_SHARED_LOCK, 500, nullptr, key), VI_SUCCESS);  // stays in this process
+  EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
+  EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
+  auto seen = peer.Snapshot();
+  EXPECT_EQ(seen.clears, 1);
+  EXPECT_EQ(seen.triggers, 1);
+  EXPECT_EQ(seen.locks, 1);
+  EXPECT_EQ(seen.unlocks, 1);
+  EXPECT_EQ(seen.destroyedLinks, 1);
+}
+
+TEST_F(Vxi11Test, DroppedConnectionsAndGarbageAreReported) {
+  for (const char* fault : {Vxi11Peer::kDrop, Vxi11Peer::kGarbage}) {
+    SCOPED_TRACE(fault);
+    Vxi11Peer peer([fault](const std::string&) { return std::string(fault); });
+    ViSession vi = VI_NULL;
+    ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
+    WriteText(vi, "Q?\n");
+    std::string text;
+    EXPECT_EQ(ReadText(vi, text), fault == Vxi11Peer::kDrop ? VI_ERROR_CONN_LOST : VI_ERROR_IO);
+    EXPECT_EQ(ReadText(vi, text), VI_ERROR_CONN_LOST);
+    EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
+  }
+}
+
+TEST_F(Vxi11Test, ARefusedLinkMeansTheResourceIsNotFound) {
+  Vxi11Peer peer([](const std::string&) { return std::string(); }, 1024, 3);
+  ViSession vi = VI_NULL;
+  EXPECT_EQ(OpenDirect(peer, vi), VI_ERROR_RSRC_NFOUND);
+}
+
+}  // namespace
+}  // namespace hvzelta::visa
