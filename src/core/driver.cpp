@@ -4,6 +4,8 @@
 #include <charconv>
 
 #include "core/option_string.h"
+#include "io/visa_com_session.h"
+#include "visa/builtin_visa.h"
 #include "hvzelta/com/bstr.h"
 #include "hvzelta/status.h"
 #include "platform/text.h"
@@ -251,7 +253,7 @@ void CDriver::AddVirtualName(std::string_view virtualName, std::string_view mapp
 HRESULT CDriver::OpenIo() {
   if (settings_.simulate) return S_OK;
   const std::string unknownResource = "Resource descriptor = " + resourceDescriptor_ + ".";
-  io_ = ioSessionFactory_ ? ioSessionFactory_() : nullptr;
+  io_ = ioSessionFactory_ ? ioSessionFactory_() : std::make_unique<CVisaComSession>(visa::BuiltinVisaLibrary());
   if (!io_) return Reporter().Report(Message::ResourceUnknown, unknownResource);
   const HRESULT hr = io_->Open(resourceDescriptor_, this, &Reporter(), EnumFormatter());
   if (Failed(hr)) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fmtio/format_args.h"
+#include "io/low_level_io.h"
 
 #include "hvzelta/com/types.h"
 
@@ -17,12 +18,10 @@ class IErrorReporter;
 class IEnumFormatter;
 class IInstrErrorPoller;
 
-// Timeout argument that keeps the session's current timeout.
-constexpr std::int32_t kKeepTimeout = -2;
-
 // The driver's one channel to the instrument. Every operation with a timeout
-// applies it for that call only and restores the session's own timeout after,
-// on every path.
+// (kKeepTimeout keeps the current one) applies it for that call only and
+// restores the session's own timeout after, on every path. Every operation of
+// a session that is not open reports that no connection is established.
 class IIoSession {
  public:
   virtual ~IIoSession() = default;
