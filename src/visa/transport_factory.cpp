@@ -2,6 +2,7 @@
 
 #include "visa/hislip_transport.h"
 #include "visa/raw_socket_transport.h"
+#include "visa/serial_transport.h"
 #include "visa/vxi11_transport.h"
 
 namespace hvzelta::visa {
@@ -18,6 +19,7 @@ constexpr TransportEntry kTransports[] = {
     {ResourceKind::TcpipSocket, OpenRawSocketTransport},
     {ResourceKind::Hislip, OpenHislipTransport},
     {ResourceKind::Vxi11, OpenVxi11Transport},
+    {ResourceKind::Serial, OpenSerialTransport},
 };
 
 }  // namespace

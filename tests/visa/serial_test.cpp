@@ -1,0 +1,140 @@
+// The serial transport on a pseudo-terminal: the test holds the master
+// side and plays the instrument.
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "visa/builtin_visa.h"
+
+namespace hvzelta::visa {
+namespace {
+
+class SerialTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS);
+    std::string name = std::string("ASRL") + ::ttyname(slave_) + "::INSTR";
+    ASSERT_EQ(visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi_), VI_SUCCESS);
+    visa_.SetAttribute(vi_, VI_ATTR_TMO_VALUE, 500);
+  }
+  void TearDown() override {
+    visa_.Close(rm_);
+    if (master_ >= 0) ::close(master_);
+    ::close(slave_);
+  }
+
+  void InstrumentSends(std::string_view bytes) {
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+  }
+  std::string InstrumentReceives(std::size_t size) {
+    std::string bytes;
+    while (bytes.size() < size) {
+      pollfd waiter{master_, POLLIN, 0};
+      if (::poll(&waiter, 1, 2000) <= 0) break;
+      char chunk[256];
+      ssize_t got = ::read(master_, chunk, std::min(sizeof chunk, size - bytes.size()));
+      if (got <= 0) break;
+      bytes.append(chunk, std::size_t(got));
+    }
+    return bytes;
+  }
+  ViStatus ReadText(std::string& text, ViUInt32 count = 64) {
+    text.assign(count, '\0');
+    ViUInt32 got = 0;
+    ViStatus status = visa_.Read(vi_, reinterpret_cast<ViByte*>(text.data()), count, &got);
+    text.resize(got);
+    return status;
+  }
+
+  int master_ = -1;
+  int slave_ = -1;
+  BuiltinVisa visa_;
+  ViSession rm_ = VI_NULL;
+  ViSession vi_ = VI_NULL;
+};
+
+TEST_F(SerialTest, TheTerminationCharacterIsEndByDefault) {
+  InstrumentSends("1.5\nrest\n");
+  std::string text;
+  EXPECT_EQ(ReadText(text), VI_SUCCESS);
+  EXPECT_EQ(text, "1.5\n");
+  EXPECT_EQ(ReadText(text), VI_SUCCESS);
+  EXPECT_EQ(text, "rest\n");
+
+  // Without END on input, the termination character (when enabled) or the
+  // count ends a read.
+  ASSERT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_END_IN, VI_ASRL_END_NONE), VI_SUCCESS);
+  InstrumentSends(std::string("\x01\n\x02", 3));
+  EXPECT_EQ(ReadText(text, 3), VI_SUCCESS_MAX_CNT);
+  EXPECT_EQ(text.size(), 3u);
+  ASSERT_EQ(visa_.SetAttribute(vi_, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+  InstrumentSends("ok\n");
+  EXPECT_EQ(ReadText(text), VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(text, "ok\n");
+  EXPECT_EQ(ReadText(text), VI_ERROR_TMO);
+}
+
+TEST_F(SerialTest, EndOnOutputAppendsTheTerminationCharacter) {
+  ViUInt32 written = 0;
+  ASSERT_EQ(visa_.Write(vi_, reinterpret_cast<const ViByte*>("*RST"), 4, &written), VI_SUCCESS);
+  EXPECT_EQ(InstrumentReceives(4), "*RST");
+  ASSERT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_END_OUT, VI_ASRL_END_TERMCHAR), VI_SUCCESS);
+  ASSERT_EQ(visa_.Write(vi_, reinterpret_cast<const ViByte*>("*CLS"), 4, &written), VI_SUCCESS);
+  EXPECT_EQ(written, 4u);
+  EXPECT_EQ(InstrumentReceives(5), "*CLS\n");
+}
+
+TEST_F(SerialTest, LineSettingsReachTheTerminal) {
+  EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_BAUD, 19200), VI_SUCCESS);
+  EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_STOP_BITS, VI_ASRL_STOP_TWO), VI_SUCCESS);
+  EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_FLOW_CNTRL, VI_ASRL_FLOW_RTS_CTS), VI_SUCCESS);
+  termios settings{};
+  ASSERT_EQ(::tcgetattr(slave_, &settings), 0);
+  EXPECT_EQ(::cfgetospeed(&settings), speed_t{B19200});
+  EXPECT_TRUE(settings.c_cflag & CSTOPB);
+  EXPECT_TRUE(settings.c_cflag & CRTSCTS);
+  // A pseudo-terminal refuses parity: the attribute keeps its old value.
+  EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_PARITY, VI_ASRL_PAR_EVEN), VI_ERROR_NSUP_ATTR_STATE);
+  ViUInt16 parity = 99;
+  EXPECT_EQ(visa_.GetAttribute(vi_, VI_ATTR_ASRL_PARITY, &parity), VI_SUCCESS);
+  EXPECT_EQ(parity, VI_ASRL_PAR_NONE);
+  EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_FLOW_CNTRL, VI_ASRL_FLOW_NONE), VI_SUCCESS);
+
+  EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_BAUD, 12345), VI_ERROR_NSUP_ATTR_STATE);
+  EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_STOP_BITS, VI_ASRL_STOP_ONE5), VI_ERROR_NSUP_ATTR_STATE);
+  EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_DATA_BITS, 9), VI_ERROR_NSUP_ATTR_STATE);
+  ViUInt32 baud = 0;
+  EXPECT_EQ(visa_.GetAttribute(vi_, VI_ATTR_ASRL_BAUD, &baud), VI_SUCCESS);
+  EXPECT_EQ(baud, 19200u);
+
+  InstrumentSends("abc");
+  ::usleep(20000);
+  ViUInt32 waiting = 0;
+  EXPECT_EQ(visa_.GetAttribute(vi_, VI_ATTR_ASRL_AVAIL_NUM, &waiting), VI_SUCCESS);
+  EXPECT_EQ(waiting, 3u);
+  EXPECT_EQ(visa_.Flush(vi_, VI_IO_IN_BUF_DISCARD), VI_SUCCESS);
+  std::string text;
+  EXPECT_EQ(ReadText(text), VI_ERROR_TMO);
+  EXPECT_TRUE(text.empty());
+}
+
+TEST_F(SerialTest, AHangUpIsAConnectionLossAndMissingPortsAreNotFound) {
+  ::close(master_);
+  master_ = -1;
+  std::string text;
+  EXPECT_EQ(ReadText(text), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(visa_.Close(vi_), VI_SUCCESS);
+
+  ViSession other = VI_NULL;
+  EXPECT_EQ(visa_.Open(rm_, "ASRL/dev/hvzelta-no-such-port::INSTR", VI_NO_LOCK, 500, &other), VI_ERROR_RSRC_NFOUND);
+  EXPECT_EQ(visa_.Open(rm_, "ASRL/dev/null::INSTR", VI_NO_LOCK, 500, &other), VI_ERROR_RSRC_NFOUND);
+}
+
+}  // namespace
+}  // namespace hvzelta::visa
