@@ -3,6 +3,7 @@
 #include "visa/hislip_transport.h"
 #include "visa/raw_socket_transport.h"
 #include "visa/serial_transport.h"
+#include "visa/usbtmc_transport.h"
 #include "visa/vxi11_transport.h"
 
 namespace hvzelta::visa {
@@ -20,6 +21,7 @@ constexpr TransportEntry kTransports[] = {
     {ResourceKind::Hislip, OpenHislipTransport},
     {ResourceKind::Vxi11, OpenVxi11Transport},
     {ResourceKind::Serial, OpenSerialTransport},
+    {ResourceKind::UsbTmc, OpenUsbTmcTransport},
 };
 
 }  // namespace
