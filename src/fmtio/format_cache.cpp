@@ -14,9 +14,11 @@ namespace hvzelta {
 namespace {
 
 // Bounds that keep formats built at run time (a command with a value written
-// into it, say) from growing the tables without limit.
-constexpr std::size_t kMaxCachedLength = 1024;
-constexpr std::size_t kMaxSharedEntries = 4096;
+// into it, say) from growing the tables without limit: longer formats are
+// cut each time, and the shared table starts over when it holds too many
+// tokens (a few megabytes).
+constexpr std::size_t kMaxCachedLength = 256;
+constexpr std::size_t kMaxSharedTokens = 16384;
 constexpr std::size_t kThreadSlots = 64;
 
 struct StringHash {
@@ -34,12 +36,14 @@ class SharedTable {
   void Add(std::string_view format, std::shared_ptr<const CutFormat> cut) {
     std::unique_lock lock(mutex_);
     // Holders keep their cut forms alive, so starting over is always safe.
-    if (entries_.size() >= kMaxSharedEntries) entries_.clear();
-    entries_.emplace(std::string(format), std::move(cut));
+    const std::size_t tokens = cut->tokens.size();
+    if (tokens_ + tokens > kMaxSharedTokens) entries_.clear(), tokens_ = 0;
+    if (entries_.try_emplace(std::string(format), std::move(cut)).second) tokens_ += tokens;
   }
 
  private:
   mutable std::shared_mutex mutex_;
+  std::size_t tokens_ = 0;
   std::unordered_map<std::string, std::shared_ptr<const CutFormat>, StringHash, std::equal_to<>> entries_;
 };
 

@@ -50,6 +50,12 @@ class Response {
     return Refill() && (c = data_[taken_], true);
   }
   void Take() { ++taken_; }
+  // The bytes of the current fill not yet consumed, without reading more.
+  std::string_view Unread() const {
+    return {reinterpret_cast<const char*>(data_) + taken_, static_cast<std::size_t>(size_ - taken_)};
+  }
+  void Skip(std::size_t count) { taken_ += static_cast<std::int32_t>(count); }
+  bool FillEndsMessage() const { return fillEndsMessage_; }
   HRESULT Error() const { return Failed(status_) ? status_ : S_OK; }
   bool Ended() const { return taken_ == size_ && status_ != S_MORE_DATA_AVAILABLE; }
 
@@ -95,6 +101,7 @@ class Response {
     std::int32_t count = 0;
     const HRESULT hr = buffer_.PeekUnread(raw_, &data_, &count);
     size_ = Failed(hr) ? 0 : std::max(count, 0);
+    fillEndsMessage_ = hr == S_OK;
     // With nothing shown the response has ended (S_OK) or the device gave
     // nothing this time; either way the directive sees no more bytes.
     if (size_ == 0) status_ = hr;
@@ -108,6 +115,7 @@ class Response {
   HRESULT status_ = S_MORE_DATA_AVAILABLE;
   bool raw_ = false;
   bool started_ = false;
+  bool fillEndsMessage_ = false;
 };
 
 bool IsDestination(const FormatArg* arg, ElementType type) {
@@ -152,6 +160,7 @@ class FormatReader {
   // before the element began, or a failure.
   HRESULT ScanInteger(const Directive& d, std::int64_t& value);
   HRESULT ScanReal(const Directive& d, double& value);
+  HRESULT CheckSingle(const Directive& d, double value);
   HRESULT ScanText(const Directive& d, std::size_t maximum, std::string& text);
   HRESULT ScanEnum(const Directive& d, std::size_t maximum, std::int32_t& value);
   HRESULT Element(const Directive& d, std::size_t maximum, std::int64_t& integer, double& real, std::string& text);
@@ -253,37 +262,79 @@ HRESULT FormatReader::ScanInteger(const Directive& d, std::int64_t& value) {
   return S_OK;
 }
 
+// The characters a floating-point number may consist of: a sign at the start
+// or right after the exponent letter, a point at the start or among the
+// integer digits, an exponent letter after integer or fraction digits.
+class RealSyntax {
+ public:
+  bool Accept(char c) {
+    State next;
+    if (c >= '0' && c <= '9') {
+      next = state_ == Start || state_ == Signed               ? Integer
+             : state_ == ExponentStart || state_ == ExponentSigned ? Exponent
+                                                                  : state_;
+    } else if ((c == '+' || c == '-') && (state_ == Start || state_ == ExponentStart)) {
+      next = state_ == Start ? Signed : ExponentSigned;
+    } else if (c == '.' && (state_ == Start || state_ == Signed || state_ == Integer)) {
+      next = Fraction;
+    } else if ((c == 'e' || c == 'E') && (state_ == Integer || state_ == Fraction)) {
+      next = ExponentStart;
+    } else {
+      return false;
+    }
+    state_ = next;
+    return true;
+  }
+
+ private:
+  enum State { Start, Signed, Integer, Fraction, ExponentStart, ExponentSigned, Exponent };
+  State state_ = Start;
+};
+
 HRESULT FormatReader::ScanReal(const Directive& d, double& value) {
   SkipSpace();
-  enum State { Start, Signed, Integer, Fraction, ExponentStart, ExponentSigned, Exponent };
-  State state = Start;
-  char text[kMaxNumberText + 1];
+  RealSyntax syntax;
+  char copy[kMaxNumberText + 1];
+  // Most numbers lie inside the current fill and convert where they are: the
+  // conversion's own end is the number's end unless a character follows that
+  // the syntax above would still take (a dangling exponent, say).
+  const std::string_view unread = in_.Unread();
+  if (!unread.empty() && ((unread[0] >= '0' && unread[0] <= '9') || unread[0] == '-' || unread[0] == '.')) {
+    const char* last = unread.data() + unread.size();
+    const auto [end, error] = std::from_chars(unread.data(), last, value);
+    // At the end of the fill the number may go on in the next one, unless
+    // the device ended its message there.
+    const char after = end < last ? *end : in_.FillEndsMessage() ? ' ' : 'e';
+    const char lead = unread[0] == '-' && unread.size() > 1 ? unread[1] : unread[0];
+    const bool syntaxWouldGoOn = after == 'e' || after == 'E' || after == '+' || after == '-' || after == '.';
+    if (error == std::errc() && end > unread.data() && !syntaxWouldGoOn && (lead == '.' || (lead >= '0' && lead <= '9'))) {
+      in_.Skip(static_cast<std::size_t>(end - unread.data()));
+      return CheckSingle(d, value);
+    }
+  }
   std::size_t length = 0;
   std::uint8_t c;
-  while (in_.Peek(c)) {
-    const bool digit = c >= '0' && c <= '9';
-    const bool sign = c == '+' || c == '-';
-    const bool exponent = c == 'e' || c == 'E';
-    State next;
-    if (digit) next = state == Start || state == Signed ? Integer : state == ExponentStart || state == ExponentSigned ? Exponent : state;
-    else if (sign && state == Start) next = Signed;
-    else if (sign && state == ExponentStart) next = ExponentSigned;
-    else if (c == '.' && (state == Start || state == Signed || state == Integer)) next = Fraction;
-    else if (exponent && (state == Integer || state == Fraction)) next = ExponentStart;
-    else break;
+  while (in_.Peek(c) && syntax.Accept(static_cast<char>(c))) {
     if (length == kMaxNumberText) return E_UNEXPECTED;
-    text[length++] = static_cast<char>(c);
+    copy[length++] = static_cast<char>(c);
     in_.Take();
-    state = next;
   }
   if (Failed(in_.Error())) return in_.Error();
+  copy[length] = '\0';
+  const std::string_view text(copy, length);
   if (length == 0) return in_.Ended() ? S_FALSE : E_UNEXPECTED;
-  text[length] = '\0';
-  const char* first = text[0] == '+' ? text + 1 : text;
-  auto [end, error] = std::from_chars(first, text + length, value);
+  const char* first = text[0] == '+' ? text.data() + 1 : text.data();
+  const char* last = text.data() + text.size();
+  auto [end, error] = std::from_chars(first, last, value);
   if (end == first) return E_UNEXPECTED;
   // Beyond the double range the C conversion's infinity or zero is wanted.
-  if (error == std::errc::result_out_of_range) value = std::strtod(text, nullptr);
+  if (error == std::errc::result_out_of_range) value = std::strtod(copy, nullptr);
+  return CheckSingle(d, value);
+}
+
+// A single-precision target takes neither more than its largest magnitude
+// nor a magnitude below its smallest normal one that a double still holds.
+HRESULT FormatReader::CheckSingle(const Directive& d, double value) {
   if (d.size == 'l' || d.size == 'L') return S_OK;
   const double magnitude = std::fabs(value);
   if (magnitude > 3.4028234663852886e38 ||

@@ -97,6 +97,22 @@ void AppendJustified(std::string& out, std::string_view text, const NumberLayout
   if (layout.minus) out.append(pad, ' ');
 }
 
+// "q" encloses a text in single quotes, "Q" in double quotes.
+void Enquote(std::string& text, char quote) {
+  if (!quote) return;
+  const char mark = quote == 'q' ? '\'' : '"';
+  text.insert(text.begin(), mark);
+  text.push_back(mark);
+}
+
+// "#", the number of digits of the byte count, the byte count.
+std::string DefiniteBlockHeader(std::size_t bytes) {
+  char header[32];
+  const int digits = std::snprintf(nullptr, 0, "%zu", bytes);
+  std::snprintf(header, sizeof header, "#%d%zu", digits, bytes);
+  return header;
+}
+
 bool IsPointer(const FormatArg* arg) {
   return arg && (arg->kind == ArgKind::Elements || arg->kind == ArgKind::Destination);
 }
@@ -308,7 +324,7 @@ HRESULT FormatWriter::Scalar(const Directive& d, const NumberLayout& layout, con
       std::string word;
       const HRESULT hr = EnumWord(d, arg->integer, word);
       if (Failed(hr)) return hr;
-      if (d.quote) word = d.quote == 'q' ? "'" + word + "'" : "\"" + word + "\"";
+      Enquote(word, d.quote);
       AppendJustified(text_, word, layout);
       return S_OK;
     }
@@ -316,7 +332,7 @@ HRESULT FormatWriter::Scalar(const Directive& d, const NumberLayout& layout, con
       std::string text;
       const bool scalar = static_cast<WriteKind>(d.kind) == WriteKind::String;
       if ((scalar && !FitsTextType(arg, d.textType)) || !TextOf(arg, text)) return E_INVALIDARG;
-      if (d.quote) text = d.quote == 'q' ? "'" + text + "'" : "\"" + text + "\"";
+      Enquote(text, d.quote);
       AppendJustified(text_, text, layout);
       return S_OK;
     }
@@ -388,8 +404,7 @@ HRESULT FormatWriter::Block(const Directive& d) {
   bool bigEndian = !d.littleEndian;
   if (kind != WriteKind::RawElements) {
     bigEndian = buffer_.GetInstrumentBigEndian();
-    text_ = kind == WriteKind::DefiniteBlock ? "#" + std::to_string(std::to_string(bytes).size()) + std::to_string(bytes)
-                                             : "#0";
+    text_ = kind == WriteKind::DefiniteBlock ? DefiniteBlockHeader(bytes) : "#0";
     hr = EmitPending();
     if (Failed(hr)) return hr;
   }
@@ -459,8 +474,7 @@ HRESULT WriteBinaryBlock(IIoBuffer& buffer, IErrorReporter* reporter, const std:
                          bool flushWithEnd) {
   if (!data && count > 0) return E_INVALIDARG;
   count = std::max(count, 0);
-  const std::string length = std::to_string(count);
-  const std::string header = "#" + std::to_string(length.size()) + length;
+  const std::string header = DefiniteBlockHeader(static_cast<std::size_t>(count));
   std::int32_t written = 0;
   HRESULT hr = buffer.Write(header.data(), static_cast<std::int32_t>(header.size()), &written, false);
   if (Failed(hr)) return hr;

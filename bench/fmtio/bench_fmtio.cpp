@@ -1,0 +1,252 @@
+// Speed of the formatted I/O engines, each against a reference measured in
+// the same run; the closing lines print the ratios.
+
+#include <benchmark/benchmark.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/call_context.h"
+#include "core/halvorn_zelta_error_reporter.h"
+#include "fmtio/directive_scanner.h"
+#include "fmtio/format_cache.h"
+#include "fmtio/formatted_io.h"
+#include "hvzelta/status.h"
+#include "io/instr_buffer.h"
+
+namespace hvzelta {
+namespace {
+
+// A device that answers every read from the same message, again and again.
+class RepeatingDevice final : public ILowLevelIo {
+ public:
+  explicit RepeatingDevice(std::string message) : message_(std::move(message)) {}
+  HRESULT SetTerminationCharacterEnabled(VARIANT_BOOL) override { return S_OK; }
+  HRESULT GetTerminationCharacterEnabled(VARIANT_BOOL* enabled) override {
+    *enabled = VARIANT_FALSE;
+    return S_OK;
+  }
+  HRESULT SetSendEndEnabled(VARIANT_BOOL) override { return S_OK; }
+  HRESULT GetSendEndEnabled(VARIANT_BOOL* enabled) override {
+    *enabled = VARIANT_TRUE;
+    return S_OK;
+  }
+  HRESULT LowLevelReadNoPoll(std::uint8_t* buffer, std::int32_t count, std::int32_t* actual,
+                             std::int32_t) override {
+    const std::size_t n = std::min(static_cast<std::size_t>(count), message_.size() - position_);
+    std::memcpy(buffer, message_.data() + position_, n);
+    position_ += n;
+    *actual = static_cast<std::int32_t>(n);
+    if (position_ < message_.size()) return S_MORE_DATA_AVAILABLE;
+    position_ = 0;
+    return S_OK;
+  }
+  HRESULT LowLevelReadStringNoPoll(BSTR* text, std::int32_t, std::int32_t) override {
+    *text = nullptr;
+    position_ = 0;
+    return S_OK;
+  }
+  HRESULT LowLevelWriteNoPoll(const std::uint8_t*, std::int32_t count, std::int32_t* written,
+                              std::int32_t) override {
+    *written = count;
+    return S_OK;
+  }
+
+ private:
+  std::string message_;
+  std::size_t position_ = 0;
+};
+
+class NoContext final : public ICallContextProvider {
+ public:
+  IID GetCallContext() const override { return GUID_NULL; }
+  const MemberDescriptor* CurrentMember() const override { return nullptr; }
+};
+
+NoContext gContext;
+CHalvornZeltaErrorReporter gReporter(gContext);
+const double kLevel = 123.456789012345;
+
+void BM_FormatVoltCommand(benchmark::State& state) {
+  std::string text;
+  double value = kLevel;
+  for (auto _ : state) {
+    text.clear();
+    CFormattedIo::Format(&text, nullptr, "VOLT %0.15lg", value);
+    benchmark::DoNotOptimize(text.data());
+    value += 1e-9;
+  }
+}
+BENCHMARK(BM_FormatVoltCommand);
+
+void BM_SnprintfVoltCommand(benchmark::State& state) {
+  char text[64];
+  double value = kLevel;
+  for (auto _ : state) {
+    std::snprintf(text, sizeof text, "VOLT %.15g", value);
+    benchmark::DoNotOptimize(text);
+    value += 1e-9;
+  }
+}
+BENCHMARK(BM_SnprintfVoltCommand);
+
+const char kReply[] = "230.123456789012\n";
+
+void BM_ReadOneReal(benchmark::State& state) {
+  RepeatingDevice device(kReply);
+  CInstrBuffer buffer(device, gReporter, "\n", "\n");
+  double value = 0;
+  for (auto _ : state) {
+    CFormattedIo::Scanf(&buffer, nullptr, &gReporter, "%lf", &value);
+    benchmark::DoNotOptimize(value);
+  }
+}
+BENCHMARK(BM_ReadOneReal);
+
+void BM_StrtodOneReal(benchmark::State& state) {
+  for (auto _ : state) {
+    double value = std::strtod(kReply, nullptr);
+    benchmark::DoNotOptimize(value);
+  }
+}
+BENCHMARK(BM_StrtodOneReal);
+
+void BM_CutCached(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(CachedCut(Direction::Write, "VOLT %0.15lg"));
+}
+BENCHMARK(BM_CutCached);
+
+void BM_CutUncached(benchmark::State& state) {
+  CutFormat cut;
+  for (auto _ : state) {
+    CutFormatString(Direction::Write, "VOLT %0.15lg", cut);
+    benchmark::DoNotOptimize(cut.tokens.data());
+  }
+}
+BENCHMARK(BM_CutUncached);
+
+constexpr std::size_t kBlockBytes = 10'000'000;
+
+void BM_ReadBlock10MB(benchmark::State& state) {
+  RepeatingDevice device("#8" + std::to_string(kBlockBytes) + std::string(kBlockBytes, '\xAB') + "\n");
+  CInstrBuffer buffer(device, gReporter, "\n", "\n");
+  std::vector<std::uint8_t> data(kBlockBytes);
+  for (auto _ : state) {
+    std::int32_t count = static_cast<std::int32_t>(kBlockBytes);
+    CFormattedIo::Scanf(&buffer, nullptr, &gReporter, "%#b", &count, data.data());
+    buffer.FlushRead();
+    benchmark::DoNotOptimize(data.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBlockBytes));
+}
+BENCHMARK(BM_ReadBlock10MB)->Unit(benchmark::kMillisecond);
+
+void BM_Memcpy10MB(benchmark::State& state) {
+  std::vector<std::uint8_t> from(kBlockBytes, 0xAB), to(kBlockBytes);
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), kBlockBytes);
+    benchmark::DoNotOptimize(to.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBlockBytes));
+}
+BENCHMARK(BM_Memcpy10MB)->Unit(benchmark::kMillisecond);
+
+constexpr int kReals = 100'000;
+
+std::string RealList() {
+  std::string text;
+  char number[32];
+  for (int i = 0; i < kReals; ++i) {
+    std::snprintf(number, sizeof number, "%s%.9e", i ? "," : "", 1.0 + i * 0.001234567);
+    text += number;
+  }
+  return text;
+}
+
+void BM_ReadRealList(benchmark::State& state) {
+  RepeatingDevice device(RealList() + "\n");
+  CInstrBuffer buffer(device, gReporter, "\n", "\n");
+  std::vector<double> values(kReals);
+  for (auto _ : state) {
+    std::int32_t count = kReals;
+    CFormattedIo::Scanf(&buffer, nullptr, &gReporter, "%,#lf", &count, values.data());
+    benchmark::DoNotOptimize(values.data());
+  }
+}
+BENCHMARK(BM_ReadRealList)->Unit(benchmark::kMillisecond);
+
+void BM_FromCharsRealList(benchmark::State& state) {
+  const std::string text = RealList();
+  std::vector<double> values(kReals);
+  for (auto _ : state) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    for (int i = 0; i < kReals && p < end; ++i) {
+      p = std::from_chars(p, end, values[static_cast<std::size_t>(i)]).ptr + 1;
+    }
+    benchmark::DoNotOptimize(values.data());
+  }
+}
+BENCHMARK(BM_FromCharsRealList)->Unit(benchmark::kMillisecond);
+
+// Keeps each benchmark's median time per iteration for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+        nanoseconds[run.run_name.function_name] = run.GetAdjustedRealTime() * Scale(run.time_unit);
+      }
+    }
+  }
+  std::map<std::string, double> nanoseconds;
+
+ private:
+  static double Scale(benchmark::TimeUnit unit) {
+    switch (unit) {
+      case benchmark::kMillisecond: return 1e6;
+      case benchmark::kMicrosecond: return 1e3;
+      case benchmark::kSecond: return 1e9;
+      default: return 1;
+    }
+  }
+};
+
+}  // namespace
+}  // namespace hvzelta
+
+int main(int argc, char** argv) {
+  using hvzelta::RatioReporter;
+  std::vector<char*> args(argv, argv + argc);
+  std::string repetitions = "--benchmark_repetitions=5";
+  std::string aggregates = "--benchmark_report_aggregates_only=true";
+  args.push_back(repetitions.data());
+  args.push_back(aggregates.data());
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  auto& t = reporter.nanoseconds;
+  auto ratio = [&](const char* what, const char* ours, const char* reference, const char* goal, bool inverse) {
+    if (!t.count(ours) || !t.count(reference)) return;
+    const double r = inverse ? t[reference] / t[ours] : t[ours] / t[reference];
+    std::printf("ratio %-58s %6.2f  (goal %s)\n", what, r, goal);
+  };
+  std::printf("\n");
+  ratio("Format(\"VOLT %0.15lg\") / snprintf(\"VOLT %.15g\")", "BM_FormatVoltCommand", "BM_SnprintfVoltCommand",
+        "<= 1.5", false);
+  ratio("read one \"%lf\" reply / strtod", "BM_ReadOneReal", "BM_StrtodOneReal", "<= 2", false);
+  ratio("uncached cut / snprintf(\"VOLT %.15g\")", "BM_CutUncached", "BM_SnprintfVoltCommand", "<= 10", false);
+  ratio("10 MB block bandwidth / memcpy bandwidth", "BM_ReadBlock10MB", "BM_Memcpy10MB", ">= 0.5", true);
+  ratio("100000 doubles \"%,#lf\" speed / from_chars speed", "BM_ReadRealList", "BM_FromCharsRealList", ">= 0.5",
+        true);
+  if (t.count("BM_CutCached")) std::printf("cached cut median %.1f ns  (goal <= 50 ns)\n", t["BM_CutCached"]);
+  benchmark::Shutdown();
+  return 0;
+}
