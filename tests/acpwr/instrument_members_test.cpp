@@ -1,0 +1,317 @@
+// Every member of the instrument model against a stand-in instrument on a
+// real socket: the exact command lines it sends and how it reads replies.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "acpwr/halvorn_zelta.h"
+#include "hvzelta/com/error_info.h"
+#include "support/scripted_instrument.h"
+
+namespace hvzelta {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::wstring LastError() { return PeekErrorInfo() ? PeekErrorInfo()->description : L"<none>"; }
+
+class InstrumentMembersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    instrument_.Answer("*IDN?", "Halvorn,ZTA200,SN42,2.01");
+    const std::string resource = instrument_.Resource();
+    Bstr name(std::wstring(resource.begin(), resource.end()));
+    Bstr options(L"");
+    ASSERT_EQ(driver_->Initialize(name.Get(), VARIANT_TRUE, VARIANT_FALSE, options.Get()), S_OK) << LastError();
+    Bstr any;
+    ComPtr<IHalvornZeltaOutputs> outputs;
+    ASSERT_EQ(driver_->get_Outputs(outputs.Out()), S_OK);
+    ASSERT_EQ(outputs->get_Item(any.Get(), output_.Out()), S_OK);
+    ASSERT_EQ(driver_->get_OutputPhases(phases_.Out()), S_OK);
+    ASSERT_EQ(phases_->get_Item(any.Get(), phase_.Out()), S_OK);
+    ASSERT_EQ(driver_->get_Trigger(trigger_.Out()), S_OK);
+    ASSERT_EQ(driver_->get_Memory(memory_.Out()), S_OK);
+    ASSERT_EQ(driver_->get_System(system_.Out()), S_OK);
+    EXPECT_EQ(instrument_.TakeReceived(), Lines{"*IDN?"});
+  }
+
+  // What the instrument received up to now: a direct round trip after the
+  // command ensures every earlier line has arrived.
+  Lines SentSoFar() {
+    Bstr ping(L"*OPC?\n");
+    Bstr reply;
+    EXPECT_EQ(system_->WriteString(ping.Get()), S_OK);
+    EXPECT_EQ(system_->ReadString(reply.Out()), S_OK);
+    Lines lines = instrument_.TakeReceived();
+    EXPECT_FALSE(lines.empty());
+    if (!lines.empty()) lines.pop_back();
+    return lines;
+  }
+
+  testing::ScriptedInstrument instrument_;
+  ComPtr<HalvornZelta> driver_ = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
+  ComPtr<IHalvornZeltaOutput> output_;
+  ComPtr<IIviACPwrOutputPhases> phases_;
+  ComPtr<IIviACPwrOutputPhase> phase_;
+  ComPtr<IHalvornZeltaTrigger> trigger_;
+  ComPtr<IHalvornZeltaMemory> memory_;
+  ComPtr<IHalvornZeltaSystem> system_;
+  VisaStatusCode status_ = VisaStatusSuccess;
+};
+
+struct CommandCase {
+  const char* what;
+  std::function<HRESULT(InstrumentMembersTest&)> call;
+  Lines sent;
+  HRESULT result = S_OK;
+};
+
+class CommandsTest : public InstrumentMembersTest {
+ public:
+  IHalvornZeltaOutput& Out() { return *output_.Get(); }
+  IIviACPwrOutputPhase& Phase() { return *phase_.Get(); }
+  IIviACPwrOutputPhases& Phases() { return *phases_.Get(); }
+  IHalvornZeltaTrigger& Trigger() { return *trigger_.Get(); }
+  IHalvornZeltaMemory& Memory() { return *memory_.Get(); }
+  VisaStatusCode* Status() { return &status_; }
+};
+
+TEST_F(CommandsTest, EachSetterAndActionSendsItsCommandLine) {
+  using T = CommandsTest;
+  const CommandCase cases[] = {
+      {"VoltageLevel", [](auto& t) { return static_cast<T&>(t).Out().put_VoltageLevel(100); }, {"VOLT 100"}},
+      {"Frequency", [](auto& t) { return static_cast<T&>(t).Out().put_Frequency(50.5); }, {"FREQ 50.5"}},
+      {"VoltageRange", [](auto& t) { return static_cast<T&>(t).Out().put_VoltageRange(200); }, {"VOLT:RANG 200"}},
+      {"VoltageOffset", [](auto& t) { return static_cast<T&>(t).Out().put_VoltageOffset(-1.25); },
+       {"VOLT:OFFS -1.25"}},
+      {"CurrentLimit", [](auto& t) { return static_cast<T&>(t).Out().put_CurrentLimit(2.5); }, {"CURR 2.5"}},
+      {"CurrentOffset", [](auto& t) { return static_cast<T&>(t).Out().put_CurrentOffset(0.1); }, {"CURR:OFFS 0.1"}},
+      {"CouplingMode",
+       [](auto& t) { return static_cast<T&>(t).Out().put_CouplingMode(HalvornZeltaCouplingModeExternalDC); },
+       {"OUTP:COUP EXTDC"}},
+      {"CurrentLimitBehavior",
+       [](auto& t) { return static_cast<T&>(t).Out().put_CurrentLimitBehavior(HalvornZeltaCurrentLimitBehaviorTrip); },
+       {"CURR:PROT:STAT 1"}},
+      {"Enabled on", [](auto& t) { return static_cast<T&>(t).Out().put_Enabled(VARIANT_TRUE); }, {"OUTP 1"}},
+      {"Enabled off", [](auto& t) { return static_cast<T&>(t).Out().put_Enabled(VARIANT_FALSE); }, {"OUTP 0"}},
+      {"SyncEnabled", [](auto& t) { return static_cast<T&>(t).Out().put_SyncEnabled(VARIANT_TRUE); },
+       {"TRIG:SYNC:SOUR PHAS"}},
+      {"SyncPhase", [](auto& t) { return static_cast<T&>(t).Out().put_SyncPhase(90); }, {"TRIG:SYNC:PHAS 90"}},
+      {"TriggeredVoltageLevel", [](auto& t) { return static_cast<T&>(t).Out().put_TriggeredVoltageLevel(230); },
+       {"VOLT:TRIG 230"}},
+      {"TriggeredVoltageOffset", [](auto& t) { return static_cast<T&>(t).Out().put_TriggeredVoltageOffset(1); },
+       {"VOLT:OFFS:TRIG 1"}},
+      {"TriggeredFrequency", [](auto& t) { return static_cast<T&>(t).Out().put_TriggeredFrequency(60); },
+       {"FREQ:TRIG 60"}},
+      {"TriggerSource",
+       [](auto& t) { return static_cast<T&>(t).Out().put_TriggerSource(HalvornZeltaTriggerSourceSwTrigFunc); },
+       {"TRIG:TRAN:SOUR BUS"}},
+      {"TriggerTransientSource",
+       [](auto& t) { return static_cast<T&>(t).Out().put_TriggerTransientSource(HalvornZeltaTriggerSourceImmediate); },
+       {"TRIG:TRAN:SOUR IMM"}},
+      {"TriggerAcquireSource",
+       [](auto& t) { return static_cast<T&>(t).Out().put_TriggerAcquireSource(HalvornZeltaTriggerSourceSwTrigFunc); },
+       {"TRIG:ACQ:SOUR BUS"}},
+      {"ContinuousMeasurement", [](auto& t) { return static_cast<T&>(t).Out().put_ContinuousMeasurement(VARIANT_TRUE); },
+       {"INIT:CONT:ACQ 1"}},
+      {"AmmeterItem", [](auto& t) { return static_cast<T&>(t).Out().put_AmmeterItem(HalvornZeltaAmmeterItemWattage); },
+       {"DISP:AMM WATT"}},
+      {"Average", [](auto& t) { return static_cast<T&>(t).Out().put_Average(HalvornZeltaAverage_16); },
+       {"SENS:AVER 16"}},
+      {"Average not a count",
+       [](auto& t) { return static_cast<T&>(t).Out().put_Average(HalvornZeltaAverageEnum(3)); },
+       {}},
+      {"HoldTime", [](auto& t) { return static_cast<T&>(t).Out().put_HoldTime(HalvornZeltaHoldTimeShort); },
+       {"SENS:CURR:HOLD SHOR"}},
+      {"AverageEnabled has nothing to send",
+       [](auto& t) { return static_cast<T&>(t).Out().put_AverageEnabled(VARIANT_TRUE); },
+       {}},
+      {"ResetOutputProtection",
+       [](auto& t) { return static_cast<T&>(t).Out().ResetOutputProtection(static_cast<T&>(t).Status()); },
+       {"OUTP:PROT:CLE"}},
+      {"ResetCurrentMaxHold",
+       [](auto& t) { return static_cast<T&>(t).Out().ResetCurrentMaxHold(static_cast<T&>(t).Status()); },
+       {"SENS:CURR:HOLD:CLE"}},
+      {"InitiateMeasurement",
+       [](auto& t) { return static_cast<T&>(t).Out().InitiateMeasurement(static_cast<T&>(t).Status()); },
+       {"INIT:ACQ"}},
+      {"Abort", [](auto& t) { return static_cast<T&>(t).Trigger().Abort(static_cast<T&>(t).Status()); }, {"ABOR"}},
+      {"Initiate", [](auto& t) { return static_cast<T&>(t).Trigger().Initiate(static_cast<T&>(t).Status()); },
+       {"INIT:TRAN"}},
+      {"SendSoftwareTrigger",
+       [](auto& t) { return static_cast<T&>(t).Trigger().SendSoftwareTrigger(static_cast<T&>(t).Status()); },
+       {"*TRG"}},
+      {"Store", [](auto& t) { return static_cast<T&>(t).Memory().Store(3); }, {"*SAV 3"}},
+      {"Recall", [](auto& t) { return static_cast<T&>(t).Memory().Recall(-1); }, {"*RCL -1"}},
+      {"phase VoltageRange low", [](auto& t) { return static_cast<T&>(t).Phase().put_VoltageRange(155); },
+       {"VOLT:RANG 155"}},
+      {"phase VoltageRange high", [](auto& t) { return static_cast<T&>(t).Phase().put_VoltageRange(155.5); },
+       {"VOLT:RANG 310"}},
+      {"phase VoltageRange beyond", [](auto& t) { return static_cast<T&>(t).Phase().put_VoltageRange(310.1); }, {},
+       E_INVALIDARG},
+      {"phase VoltageRange negative", [](auto& t) { return static_cast<T&>(t).Phase().put_VoltageRange(-1); }, {},
+       E_INVALIDARG},
+      {"phase VoltageLevel", [](auto& t) { return static_cast<T&>(t).Phase().put_VoltageLevel(120); }, {"VOLT 120"}},
+      {"phase CurrentLimit", [](auto& t) { return static_cast<T&>(t).Phase().put_CurrentLimit(3); }, {"CURR 3"}},
+      {"phase PhaseAngle", [](auto& t) { return static_cast<T&>(t).Phase().put_PhaseAngle(30); },
+       {"TRIG:SYNC:PHAS 30"}},
+      {"phase Enabled", [](auto& t) { return static_cast<T&>(t).Phase().put_Enabled(VARIANT_TRUE); }, {"OUTP 1"}},
+      {"phases Frequency", [](auto& t) { return static_cast<T&>(t).Phases().put_Frequency(50); }, {"FREQ 50"}},
+      {"phases FrequencyRange", [](auto& t) { return static_cast<T&>(t).Phases().put_FrequencyRange(40); }, {}},
+      {"phases FrequencyRange below", [](auto& t) { return static_cast<T&>(t).Phases().put_FrequencyRange(39.9); },
+       {}, E_INVALIDARG},
+  };
+  status_ = VisaStatusCode(5);
+  for (const CommandCase& item : cases) {
+    EXPECT_EQ(item.call(*this), item.result) << item.what << ": " << std::string(LastError().begin(), LastError().end());
+    EXPECT_EQ(SentSoFar(), item.sent) << item.what;
+  }
+  EXPECT_EQ(status_, VisaStatusSuccess) << "methods hand back the VISA status";
+}
+
+TEST_F(InstrumentMembersTest, GettersReadTheirReplies) {
+  instrument_.Answer("VOLT?", "+1.00000000E+02");
+  instrument_.Answer("CURR?", "2.5");
+  instrument_.Answer("OUTP:COUP?", "EXTAC");
+  instrument_.Answer("OUTP?", "1");
+  instrument_.Answer("TRIG:SYNC:SOUR?", "IMM");
+  instrument_.Answer("TRIG:TRAN:SOUR?", "BUS");
+  instrument_.Answer("MEAS:POW:AC:PFAC?", "+8.50000000E-01");
+  instrument_.Answer("FETC:CURR:AMPL:MAX:HOLD?", "12.75");
+  instrument_.Answer("FREQ? MIN", "40");
+  instrument_.Answer("FREQ? MAX", "500");
+  instrument_.Answer("VOLT:RANG?", "310");
+
+  double value = 0;
+  ASSERT_EQ(output_->get_VoltageLevel(&value), S_OK);
+  EXPECT_EQ(value, 100.0);
+  ASSERT_EQ(output_->get_CurrentLimit(&value), S_OK);
+  EXPECT_EQ(value, 2.5);
+  HalvornZeltaCouplingModeEnum coupling{};
+  ASSERT_EQ(output_->get_CouplingMode(&coupling), S_OK);
+  EXPECT_EQ(coupling, HalvornZeltaCouplingModeExternalAC);
+  VARIANT_BOOL flag = 0;
+  ASSERT_EQ(output_->get_Enabled(&flag), S_OK);
+  EXPECT_EQ(flag, VARIANT_TRUE);
+  ASSERT_EQ(output_->get_SyncEnabled(&flag), S_OK);
+  EXPECT_EQ(flag, VARIANT_FALSE);
+  HalvornZeltaTriggerSourceEnum source{};
+  ASSERT_EQ(output_->get_TriggerTransientSource(&source), S_OK);
+  EXPECT_EQ(source, HalvornZeltaTriggerSourceSwTrigFunc);
+  ASSERT_EQ(output_->Measure(HalvornZeltaMeasurementTypeACPowerFactor, &value, &status_), S_OK);
+  EXPECT_EQ(value, 0.85);
+  ASSERT_EQ(output_->Fetch(HalvornZeltaMeasurementTypeCurrentMaxHold, &value, &status_), S_OK);
+  EXPECT_EQ(value, 12.75);
+  double minimum = 0;
+  double maximum = 0;
+  ASSERT_EQ(output_->QueryFrequencyMinMax(&minimum, &maximum, &status_), S_OK);
+  EXPECT_EQ(minimum, 40.0);
+  EXPECT_EQ(maximum, 500.0);
+  ASSERT_EQ(phase_->get_VoltageRange(&value), S_OK);
+  EXPECT_EQ(value, 310.0);
+  EXPECT_EQ(instrument_.TakeReceived(),
+            (Lines{"VOLT?", "CURR?", "OUTP:COUP?", "OUTP?", "TRIG:SYNC:SOUR?", "TRIG:TRAN:SOUR?", "MEAS:POW:AC:PFAC?",
+                   "FETC:CURR:AMPL:MAX:HOLD?", "FREQ? MIN", "FREQ? MAX", "VOLT:RANG?"}));
+}
+
+TEST_F(InstrumentMembersTest, HookedGettersMapTheirWords) {
+  struct WordCase {
+    const char* reply;
+    std::int32_t expected;
+  };
+  HalvornZeltaAmmeterItemEnum item{};
+  for (auto [reply, expected] : {WordCase{"AVG", 1}, WordCase{"RMS2", 1}, WordCase{"PEAK", 2}, WordCase{"WATT", 3}}) {
+    instrument_.Answer("DISP:AMM?", reply);
+    ASSERT_EQ(output_->get_AmmeterItem(&item), S_OK);
+    EXPECT_EQ(item, expected) << reply;
+  }
+  HalvornZeltaAverageEnum average{};
+  for (auto [reply, expected] : {WordCase{"16", 16}, WordCase{"3", 1}, WordCase{"+4.0E+00", 4}}) {
+    instrument_.Answer("SENS:AVER?", reply);
+    ASSERT_EQ(output_->get_Average(&average), S_OK);
+    EXPECT_EQ(average, expected) << reply;
+  }
+  HalvornZeltaHoldTimeEnum hold{};
+  for (auto [reply, expected] : {WordCase{"SHOR", 0}, WordCase{"LONG", 1}, WordCase{"long", 0}}) {
+    instrument_.Answer("SENS:CURR:HOLD?", reply);
+    ASSERT_EQ(output_->get_HoldTime(&hold), S_OK);
+    EXPECT_EQ(hold, expected) << reply;
+  }
+}
+
+TEST_F(InstrumentMembersTest, QueryStateTestsOneRegisterBit) {
+  VARIANT_BOOL bit = 7;
+  instrument_.Answer("STAT:OPER:COND?", "64");
+  ASSERT_EQ(output_->QueryState(HalvornZeltaOutputStateWaitingForTrigger, &bit, &status_), S_OK);
+  EXPECT_EQ(bit, 1);
+  instrument_.Answer("STAT:OPER:COND?", "63");
+  ASSERT_EQ(output_->QueryState(HalvornZeltaOutputStateWaitingForTrigger, &bit, &status_), S_OK);
+  EXPECT_EQ(bit, 0);
+  instrument_.Answer("STAT:QUES?", "+3.2E+01");
+  ASSERT_EQ(output_->QueryState(HalvornZeltaOutputStateOverPower, &bit, &status_), S_OK);
+  EXPECT_EQ(bit, 1);
+  bit = 7;
+  ASSERT_EQ(output_->QueryState(HalvornZeltaOutputStateEnum(99), &bit, &status_), S_OK);
+  EXPECT_EQ(bit, 7) << "an unknown state sends nothing and keeps the caller's value";
+  EXPECT_EQ(instrument_.TakeReceived(), (Lines{"STAT:OPER:COND?", "STAT:OPER:COND?", "STAT:QUES?"}));
+}
+
+TEST_F(InstrumentMembersTest, ClassMembersWithAnInstrument) {
+  double minimum = 0;
+  double maximum = 0;
+  instrument_.Answer("FREQ? Min", "45");
+  instrument_.Answer("FREQ? Max", "450");
+  ASSERT_EQ(phases_->QueryFrequencyRangeCapabilities(1, &minimum, &maximum), S_OK);
+  EXPECT_EQ(minimum, 45.0);
+  EXPECT_EQ(maximum, 450.0);
+  EXPECT_EQ(phases_->QueryFrequencyRangeCapabilities(2, &minimum, &maximum), E_INVALIDARG);
+  std::int32_t count = 0;
+  ASSERT_EQ(phases_->get_NumPhases(&count), S_OK);
+  EXPECT_EQ(count, 1);
+  ASSERT_EQ(phase_->get_NumVoltageRanges(&count), S_OK);
+  EXPECT_EQ(count, 2);
+  Bstr waveform;
+  ASSERT_EQ(phase_->get_Waveform(waveform.Out()), S_OK);
+  EXPECT_EQ(waveform.View(), L"Sign");
+  Bstr lower(L"sign");
+  EXPECT_EQ(phase_->put_Waveform(lower.Get()), E_ACCESSDENIED);
+  ComPtr<IIviACPwrCurrentProtection> protection;
+  ASSERT_EQ(phase_->get_CurrentProtection(protection.Out()), S_OK);
+  double delay = 0;
+  EXPECT_EQ(protection->get_Delay(&delay), E_IVI_PROPERTY_NOT_SUPPORTED);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Does not support this class-compliant feature: property 'Delay'.");
+  EXPECT_EQ(instrument_.TakeReceived(), (Lines{"FREQ? Min", "FREQ? Max"}));
+}
+
+TEST_F(InstrumentMembersTest, BadRepliesAndStalledQueriesFailCleanly) {
+  instrument_.Answer("OUTP:COUP?", "ac");
+  HalvornZeltaCouplingModeEnum coupling = HalvornZeltaCouplingModeDC;
+  EXPECT_EQ(output_->get_CouplingMode(&coupling), E_IVI_UNEXPECTED_RESPONSE);
+  EXPECT_EQ(LastError(),
+            L"HalvornZelta: Unexpected response from the instrument.\r\n"
+            L"Unexpected value 'ac' for enum 'HalvornZeltaCouplingModeEnum'.");
+
+  ASSERT_EQ(system_->put_IOTimeout(200), S_OK);
+  instrument_.Silence("FREQ? MIN");
+  double minimum = 1;
+  double maximum = 2;
+  EXPECT_EQ(output_->QueryFrequencyMinMax(&minimum, &maximum, &status_), E_HALVORNZELTA_IO_TIMEOUT);
+  EXPECT_EQ(maximum, 2.0);
+  EXPECT_EQ(instrument_.TakeReceived(), (Lines{"OUTP:COUP?", "FREQ? MIN"})) << "no MAX query after a failed MIN";
+  std::int32_t timeout = 0;
+  ASSERT_EQ(system_->get_IOTimeout(&timeout), S_OK);
+  EXPECT_EQ(timeout, 200);
+}
+
+TEST_F(InstrumentMembersTest, DirectIoBypassesTheFormattedBuffer) {
+  Bstr command(L"*IDN?\n");
+  ASSERT_EQ(system_->WriteString(command.Get()), S_OK);
+  Bstr reply;
+  ASSERT_EQ(system_->ReadString(reply.Out()), S_OK);
+  EXPECT_EQ(reply.View(), L"Halvorn,ZTA200,SN42,2.01\n");
+  EXPECT_EQ(instrument_.TakeReceived(), Lines{"*IDN?"});
+}
+
+}  // namespace
+}  // namespace hvzelta
