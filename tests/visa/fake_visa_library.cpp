@@ -1,0 +1,114 @@
+// A VISA shared library for the loader's tests: one scripted instrument,
+// "FAKE::INSTR", that answers "*IDN?" and remembers what it was told.
+// Built a second time without viFlush to show a missing function.
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "visa/visa_types.h"
+
+using namespace hvzelta::visa;
+
+#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+
+// The published prototypes, as an installed library's header declares them.
+FAKE_EXPORT ViStatus viOpenDefaultRM(ViSession* rm);
+FAKE_EXPORT ViStatus viOpen(ViSession rm, const ViChar* name, ViAccessMode mode, ViUInt32 timeout, ViSession* vi);
+FAKE_EXPORT ViStatus viClose(ViObject vi);
+FAKE_EXPORT ViStatus viWrite(ViSession vi, const ViByte* buffer, ViUInt32 count, ViUInt32* retCount);
+FAKE_EXPORT ViStatus viRead(ViSession vi, ViByte* buffer, ViUInt32 count, ViUInt32* retCount);
+FAKE_EXPORT ViStatus viReadSTB(ViSession vi, ViUInt16* status);
+FAKE_EXPORT ViStatus viClear(ViSession vi);
+FAKE_EXPORT ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol);
+FAKE_EXPORT ViStatus viFlush(ViSession vi, ViUInt16 mask);
+FAKE_EXPORT ViStatus viLock(ViSession vi, ViAccessMode type, ViUInt32 timeout, const ViChar* key, ViChar* granted);
+FAKE_EXPORT ViStatus viUnlock(ViSession vi);
+FAKE_EXPORT ViStatus viGetAttribute(ViObject vi, ViAttr attribute, void* value);
+FAKE_EXPORT ViStatus viSetAttribute(ViObject vi, ViAttr attribute, ViAttrState value);
+FAKE_EXPORT ViStatus viStatusDesc(ViObject vi, ViStatus status, ViChar* description);
+FAKE_EXPORT ViStatus viParseRsrc(ViSession rm, const ViChar* name, ViUInt16* type, ViUInt16* number);
+
+namespace {
+
+constexpr ViSession kManager = 100;
+constexpr ViSession kInstrument = 101;
+
+std::mutex mutex;
+std::string pendingReply;
+ViUInt32 timeoutMs = 2000;
+
+}  // namespace
+
+FAKE_EXPORT ViStatus viOpenDefaultRM(ViSession* rm) {
+  *rm = kManager;
+  return VI_SUCCESS;
+}
+
+FAKE_EXPORT ViStatus viOpen(ViSession rm, const ViChar* name, ViAccessMode, ViUInt32, ViSession* vi) {
+  if (rm != kManager) return VI_ERROR_INV_OBJECT;
+  if (std::strcmp(name, "FAKE::INSTR") != 0) return VI_ERROR_RSRC_NFOUND;
+  *vi = kInstrument;
+  return VI_SUCCESS;
+}
+
+FAKE_EXPORT ViStatus viClose(ViObject vi) {
+  return vi == kManager || vi == kInstrument ? VI_SUCCESS : VI_ERROR_INV_OBJECT;
+}
+
+FAKE_EXPORT ViStatus viWrite(ViSession vi, const ViByte* buffer, ViUInt32 count, ViUInt32* retCount) {
+  if (vi != kInstrument) return VI_ERROR_INV_OBJECT;
+  std::lock_guard lock(mutex);
+  std::string command(reinterpret_cast<const char*>(buffer), count);
+  pendingReply = command == "*IDN?\n" ? "FAKE,ZTA100,0,1.0\n" : "";
+  if (retCount) *retCount = count;
+  return VI_SUCCESS;
+}
+
+FAKE_EXPORT ViStatus viRead(ViSession vi, ViByte* buffer, ViUInt32 count, ViUInt32* retCount) {
+  if (vi != kInstrument) return VI_ERROR_INV_OBJECT;
+  std::lock_guard lock(mutex);
+  if (pendingReply.empty()) return VI_ERROR_TMO;
+  ViUInt32 size = std::min<ViUInt32>(count, static_cast<ViUInt32>(pendingReply.size()));
+  std::memcpy(buffer, pendingReply.data(), size);
+  pendingReply.erase(0, size);
+  if (retCount) *retCount = size;
+  return pendingReply.empty() ? VI_SUCCESS : VI_SUCCESS_MAX_CNT;
+}
+
+FAKE_EXPORT ViStatus viReadSTB(ViSession, ViUInt16* status) {
+  *status = 0x10;
+  return VI_SUCCESS;
+}
+
+FAKE_EXPORT ViStatus viClear(ViSession) { return VI_SUCCESS; }
+FAKE_EXPORT ViStatus viAssertTrigger(ViSession, ViUInt16) { return VI_ERROR_NSUP_OPER; }
+#ifndef FAKE_VISA_WITHOUT_FLUSH
+FAKE_EXPORT ViStatus viFlush(ViSession, ViUInt16) { return VI_SUCCESS; }
+#endif
+FAKE_EXPORT ViStatus viLock(ViSession, ViAccessMode, ViUInt32, const ViChar*, ViChar*) { return VI_SUCCESS; }
+FAKE_EXPORT ViStatus viUnlock(ViSession) { return VI_SUCCESS; }
+
+FAKE_EXPORT ViStatus viGetAttribute(ViObject, ViAttr attribute, void* value) {
+  if (attribute != VI_ATTR_TMO_VALUE) return VI_ERROR_NSUP_ATTR;
+  std::memcpy(value, &timeoutMs, sizeof timeoutMs);
+  return VI_SUCCESS;
+}
+
+FAKE_EXPORT ViStatus viSetAttribute(ViObject, ViAttr attribute, ViAttrState value) {
+  if (attribute != VI_ATTR_TMO_VALUE) return VI_ERROR_NSUP_ATTR;
+  timeoutMs = static_cast<ViUInt32>(value);
+  return VI_SUCCESS;
+}
+
+FAKE_EXPORT ViStatus viStatusDesc(ViObject, ViStatus status, ViChar* description) {
+  std::snprintf(description, VI_FIND_BUFLEN, "fake status %d", status);
+  return VI_SUCCESS;
+}
+
+FAKE_EXPORT ViStatus viParseRsrc(ViSession, const ViChar*, ViUInt16* type, ViUInt16* number) {
+  *type = VI_INTF_GPIB;
+  *number = 0;
+  return VI_SUCCESS;
+}

@@ -1,0 +1,74 @@
+// Picking the VISA library, and talking through an installed one (a fake
+// VISA shared library built with the tests).
+
+#include "visa/visa_library_choice.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "visa/builtin_visa.h"
+
+namespace hvzelta::visa {
+namespace {
+
+TEST(VisaLibraryChoice, BuiltInUnlessALibraryIsNamed) {
+  ::unsetenv("HVZELTA_VISA_LIBRARY");
+  EXPECT_EQ(ChooseVisaLibrary().library, BuiltinVisaLibrary());
+  EXPECT_EQ(ChooseVisaLibrary("BuiltIn").library, BuiltinVisaLibrary());
+
+  // DriverSetup wins over the environment.
+  ::setenv("HVZELTA_VISA_LIBRARY", "/nonexistent/libvisa.so", 1);
+  EXPECT_EQ(ChooseVisaLibrary("builtin").library, BuiltinVisaLibrary());
+  auto fromEnvironment = ChooseVisaLibrary();
+  ::unsetenv("HVZELTA_VISA_LIBRARY");
+  EXPECT_EQ(fromEnvironment.library, nullptr);
+  EXPECT_EQ(fromEnvironment.status, VI_ERROR_LIBRARY_NFOUND);
+  EXPECT_NE(fromEnvironment.error.find("/nonexistent/libvisa.so"), std::string::npos) << fromEnvironment.error;
+}
+
+TEST(VisaLibraryChoice, AMissingFunctionIsNamed) {
+  auto choice = ChooseVisaLibrary(HVZELTA_FAKE_VISA_INCOMPLETE);
+  EXPECT_EQ(choice.library, nullptr);
+  EXPECT_EQ(choice.status, VI_ERROR_LIBRARY_NFOUND);
+  EXPECT_NE(choice.error.find("viFlush"), std::string::npos) << choice.error;
+  EXPECT_NE(choice.error.find(HVZELTA_FAKE_VISA_INCOMPLETE), std::string::npos) << choice.error;
+}
+
+TEST(VisaLibraryChoice, AnInstalledLibraryIsReachedThroughEveryOperation) {
+  auto choice = ChooseVisaLibrary(HVZELTA_FAKE_VISA);
+  ASSERT_EQ(choice.status, VI_SUCCESS) << choice.error;
+  IVisaLibrary& visa = *choice.library;
+  ViSession rm = VI_NULL;
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(visa.OpenDefaultRM(&rm), VI_SUCCESS);
+  EXPECT_EQ(visa.Open(rm, "OTHER::INSTR", VI_NO_LOCK, 2000, &vi), VI_ERROR_RSRC_NFOUND);
+  ASSERT_EQ(visa.Open(rm, "FAKE::INSTR", VI_NO_LOCK, 2000, &vi), VI_SUCCESS);
+  ViUInt32 count = 0;
+  ASSERT_EQ(visa.Write(vi, reinterpret_cast<const ViByte*>("*IDN?\n"), 6, &count), VI_SUCCESS);
+  EXPECT_EQ(count, 6u);
+  ViByte reply[8];
+  EXPECT_EQ(visa.Read(vi, reply, sizeof reply, &count), VI_SUCCESS_MAX_CNT);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), count), "FAKE,ZTA");
+  ViByte rest[64];
+  EXPECT_EQ(visa.Read(vi, rest, sizeof rest, &count), VI_SUCCESS);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(rest), count), "100,0,1.0\n");
+
+  ViUInt16 stb = 0;
+  EXPECT_EQ(visa.ReadSTB(vi, &stb), VI_SUCCESS);
+  EXPECT_EQ(stb, 0x10);
+  EXPECT_EQ(visa.SetAttribute(vi, VI_ATTR_TMO_VALUE, 1234), VI_SUCCESS);
+  ViUInt32 timeout = 0;
+  EXPECT_EQ(visa.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
+  EXPECT_EQ(timeout, 1234u);
+  char description[VI_FIND_BUFLEN];
+  EXPECT_EQ(visa.StatusDesc(vi, -5, description), VI_SUCCESS);
+  EXPECT_STREQ(description, "fake status -5");
+  EXPECT_EQ(visa.AssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_ERROR_NSUP_OPER);
+  EXPECT_EQ(visa.Close(vi), VI_SUCCESS);
+  EXPECT_EQ(visa.Close(rm), VI_SUCCESS);
+}
+
+}  // namespace
+}  // namespace hvzelta::visa
