@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Builds and runs every test: g++ debug, clang release, address+undefined and
+# Builds and runs every test: g++ optimised, clang with debug info, address+undefined and
 # thread sanitizers, then each fuzz target for a bounded time.
-#   HVZELTA_PRESETS="debug"  limits the builds (default: all four)
+#   HVZELTA_PRESETS="release"  limits the builds (default: all four)
 #   HVZELTA_FUZZ_SECONDS=N   seconds per fuzz target (default 30; 0 skips fuzzing)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
 
-presets=${HVZELTA_PRESETS:-"debug clang asan tsan"}
+presets=${HVZELTA_PRESETS:-"release clang asan tsan"}
 fuzz_seconds=${HVZELTA_FUZZ_SECONDS:-30}
 jobs=$(nproc)
 passed=0
