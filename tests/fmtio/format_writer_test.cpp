@@ -43,6 +43,7 @@ TEST(FormatWriterTest, NumbersAndStyles) {
   EXPECT_EQ(Formatted("%@Hd", 255), "#HFF");
   EXPECT_EQ(Formatted("%@Qd", 8), "#Q10");
   EXPECT_EQ(Formatted("%@Bd", 5), "#B101");
+  EXPECT_EQ(Formatted("%@H5d|%@Hd", 255, -1), "#H   FF|#HFFFFFFFF");
   EXPECT_EQ(Formatted("%@2.2d|%@3d", 7, 7), "7.00|7.000000E+00");
   EXPECT_EQ(Formatted("%@1f|%@Hlf|%@2.1f", 2.5, 254.7, 2.25), "3|#HFF|2.2");
   EXPECT_EQ(Formatted("%bd|%hd|%Id|%x", 511, 70000, std::int64_t{1} << 40, -1),
