@@ -179,7 +179,7 @@ std::optional<ResourceName> ParseSerial(std::string_view boardText, std::vector<
   if (tokens.size() > 1 || (tokens.size() == 1 && !EqualsIgnoringCase(tokens[0], "INSTR"))) return std::nullopt;
   if (!boardText.empty() && boardText.front() == '/') {
     for (char c : boardText)
-      if (static_cast<unsigned char>(c) <= ' ') return std::nullopt;
+      if (static_cast<unsigned char>(c) <= ' ' || c == ':') return std::nullopt;
     name.serialPath = std::string(boardText);
     name.canonical = "ASRL" + name.serialPath + "::INSTR";
     return name;
@@ -204,7 +204,7 @@ std::optional<ResourceName> ParseUsb(ViUInt16 board, std::vector<std::string_vie
   auto product = ParseUsbId(tokens[1]);
   if (!vendor || !product) return std::nullopt;
   for (char c : tokens[2])
-    if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7F) return std::nullopt;
+    if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7F || c == ':') return std::nullopt;
   name.vendorId = *vendor;
   name.productId = *product;
   name.serialNumber = std::string(tokens[2]);
