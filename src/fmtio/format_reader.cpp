@@ -523,6 +523,9 @@ HRESULT FormatReader::Text(const Directive& d) {
       --maximum;
     }
   }
+  // Suppressed text is read and dropped as it goes (a set still stops at
+  // its maximum, so it keeps its own).
+  if (!arg && !backPointer && d.conversion != '[') maximum = 0;
   std::string text;
   hr = ScanText(d, maximum, text);
   if (Failed(hr)) return hr;
