@@ -1,0 +1,94 @@
+// Whatever a client sends, the emulator answers with SCPI errors or closes
+// that connection; other clients and Stop() are never held up.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "scpi_client.h"
+
+namespace sim_test {
+namespace {
+
+TEST(BadInput, BinaryGarbageEndsInErrorsNotInACrash) {
+  RunningEmulator emulator;
+  ScpiClient client(emulator.port());
+  std::mt19937 random(42);
+  std::string garbage;
+  for (int i = 0; i < 64 * 1024; ++i) garbage += static_cast<char>(random());
+  client.Send(garbage);
+  client.Write("");
+  EXPECT_EQ(client.Query("*IDN?").substr(0, 8), "Halvorn,");
+  EXPECT_NE(client.NextError(), "0,\"No error\"");
+}
+
+TEST(BadInput, AnEndlessLineIsCutOffAndTheSessionGoesOn) {
+  RunningEmulator emulator;
+  ScpiClient client(emulator.port());
+  const std::string chunk(64 * 1024, 'V');
+  for (int i = 0; i < 16; ++i) client.Send(chunk);  // a mebibyte without a newline
+  client.Send("\n");                                // the end of it
+  EXPECT_EQ(client.Query("*IDN?").substr(0, 8), "Halvorn,");
+  EXPECT_EQ(client.NextError(), "-363,\"Input buffer overrun\"");
+  EXPECT_EQ(client.NextError(), "0,\"No error\"");
+}
+
+TEST(BadInput, ThousandsOfQueuedQueriesAreAllAnswered) {
+  RunningEmulator emulator;
+  ScpiClient client(emulator.port());
+  std::string queries;
+  for (int i = 0; i < 5000; ++i) queries += "FREQ?\n";
+  client.Send(queries);
+  int answered = 0;
+  while (answered < 5000) {
+    const auto line = client.ReadLine();
+    if (!line || *line != "+6.00000000E+01") break;
+    ++answered;
+  }
+  EXPECT_EQ(answered, 5000);
+}
+
+TEST(BadInput, AClientThatNeverReadsHoldsUpNobodyElse) {
+  auto emulator = std::make_unique<RunningEmulator>();
+  ScpiClient hog(emulator->port());
+  std::string queries;
+  for (int i = 0; i < 2000; ++i) queries += "*IDN?\n";
+  // Its replies fill the socket buffers; its server thread then blocks in
+  // send and stops reading, until nothing more goes in.
+  for (int i = 0; i < 10000 && hog.Flood(queries) > 0; ++i) {
+  }
+
+  ScpiClient other(emulator->port());
+  EXPECT_EQ(other.Query("VOLT 12;VOLT?"), "+1.20000000E+01");
+
+  auto stopped = std::async(std::launch::async, [&] { emulator.reset(); });
+  EXPECT_EQ(stopped.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+}
+
+TEST(BadInput, ConnectionsBeyondTheLimitAreClosed) {
+  RunningEmulator emulator;
+  std::vector<std::unique_ptr<ScpiClient>> clients;
+  for (int i = 0; i < 32; ++i) {
+    clients.push_back(std::make_unique<ScpiClient>(emulator.port()));
+    ASSERT_EQ(clients.back()->Query("*OPC?"), "1") << i;
+  }
+  ScpiClient extra(emulator.port());
+  EXPECT_TRUE(extra.ClosedWithin(2000ms));
+  clients.pop_back();
+  // The freed slot is taken again once the emulator notices the close.
+  bool served = false;
+  for (int attempt = 0; attempt < 50 && !served; ++attempt) {
+    ScpiClient late(emulator.port());
+    served = late.Query("*OPC?", 100ms) == "1";
+  }
+  EXPECT_TRUE(served);
+  EXPECT_EQ(clients.front()->Query("*OPC?"), "1");
+}
+
+}  // namespace
+}  // namespace sim_test

@@ -1,0 +1,284 @@
+// VXI-11 over loopback, spoken by an RPC client of the test's own: the
+// port-mapper, links, reads and their reasons, the status byte, device
+// clear, trigger, locks, abort, and RPC-level garbage.
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <random>
+#include <string>
+
+#include "rpc_test_client.h"
+#include "scpi_client.h"
+
+namespace sim_test {
+namespace {
+
+constexpr std::uint32_t kPortmapper = 100000;
+constexpr std::uint32_t kCore = 0x0607AF;
+constexpr std::uint32_t kAbortChannel = 0x0607B0;
+
+enum : std::uint32_t { kCreateLink = 10, kWrite = 11, kRead = 12, kReadStb = 13, kTrigger = 14, kClear = 15 };
+enum : std::uint32_t { kLock = 18, kUnlock = 19, kDestroyLink = 23 };
+constexpr std::uint32_t kWaitLock = 1;
+constexpr std::uint32_t kEnd = 8;
+constexpr std::uint32_t kTermCharSet = 0x80;
+constexpr std::int32_t kReasonRequestCount = 1;
+constexpr std::int32_t kReasonTermChar = 2;
+constexpr std::int32_t kReasonEnd = 4;
+
+zta_sim::Options Vxi11Options() {
+  zta_sim::Options options;
+  options.vxi11 = true;
+  return options;
+}
+
+// A core channel connection with helpers for each call.
+class Core {
+ public:
+  explicit Core(std::uint16_t port) : rpc_(port, kCore, 1) {}
+
+  std::int32_t CreateLink(const std::string& device = "inst0", std::int32_t* error = nullptr) {
+    auto reply = rpc_.Call(kCreateLink, XdrOut().U32(7).U32(0).U32(0).Opaque(device));
+    EXPECT_TRUE(reply && reply->acceptStatus == 0);
+    if (!reply) return -1;
+    const std::int32_t code = reply->results.I32();
+    if (error != nullptr) *error = code;
+    const std::int32_t link = reply->results.I32();
+    abortPort = static_cast<std::uint16_t>(reply->results.U32());
+    maxReceiveSize = reply->results.U32();
+    return link;
+  }
+
+  std::int32_t Write(std::int32_t link, const std::string& data, std::uint32_t flags = kEnd,
+                     std::uint32_t lockTimeout = 0) {
+    auto reply = rpc_.Call(kWrite, XdrOut().U32(link).U32(1000).U32(lockTimeout).U32(flags).Opaque(data));
+    if (!reply) return -1;
+    const std::int32_t error = reply->results.I32();
+    if (error == 0) {
+      EXPECT_EQ(reply->results.U32(), data.size());
+    }
+    return error;
+  }
+
+  struct Read {
+    std::int32_t error = -1;
+    std::int32_t reason = 0;
+    std::string data;
+  };
+  Read ReadData(std::int32_t link, std::uint32_t size = 1024, std::uint32_t flags = kTermCharSet,
+                std::uint32_t ioTimeout = 2000) {
+    Read read;
+    auto reply = rpc_.Call(kRead, XdrOut().U32(link).U32(size).U32(ioTimeout).U32(0).U32(flags).U32('\n'));
+    if (!reply) return read;
+    read.error = reply->results.I32();
+    read.reason = reply->results.I32();
+    read.data = reply->results.Opaque();
+    return read;
+  }
+
+  std::string Query(std::int32_t link, const std::string& message) {
+    EXPECT_EQ(Write(link, message + "\n"), 0);
+    return ReadData(link).data;
+  }
+
+  // Device_GenericParms calls and the lock calls answer only an error code.
+  std::int32_t Generic(std::uint32_t procedure, std::int32_t link, std::uint32_t flags = 0,
+                       std::uint32_t lockTimeout = 0) {
+    XdrOut arguments;
+    arguments.U32(link);
+    if (procedure == kLock) arguments.U32(flags).U32(lockTimeout);
+    else if (procedure != kUnlock && procedure != kDestroyLink) arguments.U32(flags).U32(lockTimeout).U32(1000);
+    auto reply = rpc_.Call(procedure, arguments);
+    return reply ? reply->results.I32() : -1;
+  }
+
+  int StatusByte(std::int32_t link) {
+    auto reply = rpc_.Call(kReadStb, XdrOut().U32(link).U32(0).U32(0).U32(1000));
+    EXPECT_EQ(reply->results.I32(), 0);
+    return static_cast<int>(reply->results.U32());
+  }
+
+  RpcTestClient& rpc() { return rpc_; }
+  std::uint16_t abortPort = 0;
+  std::uint32_t maxReceiveSize = 0;
+
+ private:
+  RpcTestClient rpc_;
+};
+
+TEST(Vxi11Portmapper, PointsAtTheCoreChannel) {
+  RunningEmulator emulator(Vxi11Options());
+  const auto& endpoints = emulator.endpoints();
+  RpcTestClient portmapper(endpoints.portmapperPort, kPortmapper, 2);
+  auto getPort = [&](std::uint32_t program, std::uint32_t protocol) {
+    auto reply = portmapper.Call(3, XdrOut().U32(program).U32(1).U32(protocol).U32(0));
+    return reply ? reply->results.U32() : 0xFFFFFFFFu;
+  };
+  EXPECT_EQ(getPort(kCore, 6), endpoints.vxi11Port);
+  EXPECT_EQ(getPort(kAbortChannel, 6), endpoints.vxi11Port);
+  EXPECT_EQ(getPort(kCore, 17), 0u);  // no UDP
+  EXPECT_EQ(getPort(12345, 6), 0u);
+
+  auto dump = portmapper.Call(4, XdrOut());
+  ASSERT_TRUE(dump);
+  int entries = 0;
+  while (dump->results.U32() == 1) {
+    for (int i = 0; i < 4; ++i) dump->results.U32();
+    ++entries;
+  }
+  EXPECT_EQ(entries, 2);
+
+  RpcTestClient version3(endpoints.portmapperPort, kPortmapper, 3);
+  auto mismatch = version3.Call(3, XdrOut().U32(kCore).U32(1).U32(6).U32(0));
+  ASSERT_TRUE(mismatch);
+  EXPECT_EQ(mismatch->acceptStatus, 2u);
+  EXPECT_EQ(mismatch->results.U32(), 2u);
+  EXPECT_EQ(mismatch->results.U32(), 2u);
+}
+
+TEST(Vxi11, LinksAnswerQueriesWithTheReasonsTheReadsStopped) {
+  RunningEmulator emulator(Vxi11Options());
+  Core core(emulator.endpoints().vxi11Port);
+  std::int32_t error = -1;
+  const std::int32_t link = core.CreateLink("inst0", &error);
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(core.abortPort, emulator.endpoints().vxi11Port);
+  EXPECT_EQ(core.maxReceiveSize, 65536u);
+  core.CreateLink("gpib0,5", &error);
+  EXPECT_EQ(error, 3);
+
+  ASSERT_EQ(core.Write(link, "*IDN?\n"), 0);
+  auto read = core.ReadData(link);
+  EXPECT_EQ(read.error, 0);
+  EXPECT_EQ(read.reason, kReasonTermChar | kReasonEnd);
+  EXPECT_EQ(read.data.substr(0, 15), "Halvorn,ZTA100,");
+
+  // A message may end with END alone, and span several writes.
+  ASSERT_EQ(core.Write(link, "VOLT 1", 0), 0);
+  ASSERT_EQ(core.Write(link, "2;VOLT?", kEnd), 0);
+  read = core.ReadData(link, 5);
+  EXPECT_EQ(read.reason, kReasonRequestCount);
+  EXPECT_EQ(read.data, "+1.20");
+  read = core.ReadData(link, 100, 0);  // no termination character asked for
+  EXPECT_EQ(read.reason, kReasonEnd);
+  EXPECT_EQ(read.data, "000000E+01\n");
+  EXPECT_EQ(core.Generic(kDestroyLink, link), 0);
+  EXPECT_EQ(core.Write(link, "*IDN?\n"), 4);  // invalid link
+}
+
+TEST(Vxi11, QueryErrorsFollowIeee4882) {
+  RunningEmulator emulator(Vxi11Options());
+  Core core(emulator.endpoints().vxi11Port);
+  const std::int32_t link = core.CreateLink();
+  EXPECT_EQ(core.ReadData(link, 1024, kTermCharSet, 100).error, 15);  // nothing asked: timeout
+  ASSERT_EQ(core.Write(link, "*IDN?\n"), 0);
+  EXPECT_EQ(core.Query(link, "FREQ?"), "+6.00000000E+01\n");  // the identity was never read
+  EXPECT_EQ(core.Query(link, "SYST:ERR?"), "-420,\"Query UNTERMINATED\"\n");
+  EXPECT_EQ(core.Query(link, "SYST:ERR?"), "-410,\"Query INTERRUPTED\"\n");
+}
+
+TEST(Vxi11, StatusByteClearAndTrigger) {
+  RunningEmulator emulator(Vxi11Options());
+  Core core(emulator.endpoints().vxi11Port);
+  const std::int32_t link = core.CreateLink();
+  ASSERT_EQ(core.Write(link, "*CLS;*IDN?\n"), 0);
+  EXPECT_EQ(core.StatusByte(link), 0x10);  // message available
+  EXPECT_EQ(core.Generic(kClear, link), 0);
+  EXPECT_EQ(core.StatusByte(link), 0);
+  EXPECT_EQ(core.ReadData(link, 1024, kTermCharSet, 50).error, 15);
+
+  ASSERT_EQ(core.Write(link, "VOLT 12", 0), 0);  // half a message, then a clear
+  EXPECT_EQ(core.Generic(kClear, link), 0);
+  EXPECT_EQ(core.Query(link, "VOLT?"), "+0.00000000E+00\n");
+
+  ASSERT_EQ(core.Write(link, "*CLS;:TRIG:TRAN:SOUR BUS;:VOLT:TRIG 50;:INIT:TRAN\n"), 0);
+  EXPECT_EQ(core.Generic(kTrigger, link), 0);
+  EXPECT_EQ(core.Query(link, "VOLT?;:SYST:ERR?"), "+5.00000000E+01;0,\"No error\"\n");
+}
+
+TEST(Vxi11, ALockKeepsOtherLinksOut) {
+  RunningEmulator emulator(Vxi11Options());
+  Core first(emulator.endpoints().vxi11Port);
+  Core second(emulator.endpoints().vxi11Port);
+  const std::int32_t a = first.CreateLink();
+  const std::int32_t b = second.CreateLink();
+  EXPECT_EQ(first.Generic(kLock, a), 0);
+  EXPECT_EQ(second.Write(b, "VOLT 5\n"), 11);
+  EXPECT_EQ(second.Write(b, "VOLT 5\n", kEnd | kWaitLock, 100), 11);
+  EXPECT_EQ(second.Generic(kLock, b, kWaitLock, 50), 11);
+  EXPECT_EQ(second.Generic(kUnlock, b), 12);  // holds none
+
+  auto waiting = std::async(std::launch::async, [&] { return second.Write(b, "VOLT 5\n", kEnd | kWaitLock, 5000); });
+  EXPECT_EQ(first.Generic(kUnlock, a), 0);
+  EXPECT_EQ(waiting.get(), 0);
+  EXPECT_EQ(first.Query(a, "VOLT?"), "+5.00000000E+00\n");
+}
+
+TEST(Vxi11, AbortEndsAWaitingRead) {
+  RunningEmulator emulator(Vxi11Options());
+  Core core(emulator.endpoints().vxi11Port);
+  const std::int32_t link = core.CreateLink();
+  auto read = std::async(std::launch::async, [&] { return core.ReadData(link, 1024, kTermCharSet, 10000); });
+  RpcTestClient abortChannel(core.abortPort, kAbortChannel, 1);
+  // The read may not have started yet; abort until it ends.
+  std::future_status status = std::future_status::timeout;
+  for (int attempt = 0; attempt < 100 && status != std::future_status::ready; ++attempt) {
+    auto reply = abortChannel.Call(1, XdrOut().U32(static_cast<std::uint32_t>(link)));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->results.I32(), 0);
+    status = read.wait_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_EQ(status, std::future_status::ready);
+  EXPECT_EQ(read.get().error, 23);
+}
+
+TEST(Vxi11, FaultsReachTheCoreChannel) {
+  zta_sim::Options options = Vxi11Options();
+  options.faults.faults.push_back({zta_sim::FaultKind::Stall, 1, 0.0});
+  options.faults.faults.push_back({zta_sim::FaultKind::Drop, 3, 0.0});
+  RunningEmulator emulator(options);
+  Core core(emulator.endpoints().vxi11Port);
+  const std::int32_t link = core.CreateLink();
+  ASSERT_EQ(core.Write(link, "*IDN?\n"), 0);  // message 1 stalls the link
+  EXPECT_EQ(core.ReadData(link, 1024, kTermCharSet, 100).error, 15);
+  EXPECT_EQ(core.Generic(kClear, link), 0);  // device clear brings it back
+  EXPECT_EQ(core.Query(link, "*OPC?"), "1\n");
+  EXPECT_EQ(core.Write(link, "*OPC?\n"), -1);  // message 3: the connection drops
+  EXPECT_TRUE(core.rpc().ClosedWithin(std::chrono::milliseconds(1000)));
+}
+
+TEST(Vxi11, MalformedRpcClosesOnlyThatConnection) {
+  RunningEmulator emulator(Vxi11Options());
+  const std::uint16_t port = emulator.endpoints().vxi11Port;
+
+  RpcTestClient garbage(port, kCore, 1);
+  std::mt19937 random(5);
+  std::string bytes = XdrOut().U32(0x80000000u | 64).bytes();
+  for (int i = 0; i < 64; ++i) bytes += static_cast<char>(random());
+  garbage.SendRaw(bytes);
+  EXPECT_TRUE(garbage.ClosedWithin(std::chrono::milliseconds(1000)));
+
+  RpcTestClient huge(port, kCore, 1);
+  huge.SendRaw(XdrOut().U32(0x7FFFFFFFu).bytes());  // a record far beyond any call
+  EXPECT_TRUE(huge.ClosedWithin(std::chrono::milliseconds(1000)));
+
+  RpcTestClient oldRpc(port, kCore, 1);
+  auto denied = oldRpc.Call(kCreateLink, XdrOut(), std::chrono::seconds(2), 1);
+  ASSERT_TRUE(denied);
+  EXPECT_EQ(denied->replyStatus, 1u);
+
+  RpcTestClient wrongProcedure(port, kCore, 1);
+  auto unavailable = wrongProcedure.Call(99, XdrOut());
+  ASSERT_TRUE(unavailable);
+  EXPECT_EQ(unavailable->acceptStatus, 3u);
+  auto truncated = wrongProcedure.Call(kWrite, XdrOut().U32(1));
+  ASSERT_TRUE(truncated);
+  EXPECT_EQ(truncated->acceptStatus, 4u);  // garbage arguments
+
+  Core core(port);
+  EXPECT_EQ(core.Query(core.CreateLink(), "*OPC?"), "1\n");
+}
+
+}  // namespace
+}  // namespace sim_test
