@@ -114,11 +114,11 @@ Vxi11Device::ReadResult Vxi11Device::Read(std::int32_t link, const Access& acces
   target->abortRequested = false;
   while (true) {
     const Clock::time_point now = Clock::now();
+    if (OutputReady(*target)) break;
     if (target->abortRequested || stopping_) {
       result.error = stopping_ ? Vxi11Error::IoTimeout : Vxi11Error::Abort;
       break;
     }
-    if (OutputReady(*target)) break;
     if (now >= deadline) {
       // Reading with no query sent is a query error; a stalled device just
       // never answers.
@@ -234,26 +234,27 @@ Vxi11Device::Link* Vxi11Device::Enter(Guard& guard, std::int32_t link, const Acc
     error = Vxi11Error::InvalidLink;
     return nullptr;
   }
-  const auto free = [&] { return stopping_ || !lockOwner_ || *lockOwner_ == link; };
-  if (!free() && (access.flags & kFlagWaitLock) != 0) changed_.wait_for(guard, access.lockTimeout, free);
-  Link* target = Find(link);  // it may have gone while we waited
-  if (target == nullptr) {
-    error = Vxi11Error::InvalidLink;
-    return nullptr;
-  }
-  if (!free() || stopping_) {
+  if (!WaitForLock(guard, link, access)) {
     error = Vxi11Error::DeviceLocked;
     return nullptr;
   }
+  Link* target = Find(link);  // it may have gone while we waited
+  if (target == nullptr) error = Vxi11Error::InvalidLink;
   return target;
 }
 
 Vxi11Error Vxi11Device::TakeLock(Guard& guard, std::int32_t link, const Access& access) {
-  const auto free = [&] { return stopping_ || !lockOwner_ || *lockOwner_ == link; };
-  if (!free() && (access.flags & kFlagWaitLock) != 0) changed_.wait_for(guard, access.lockTimeout, free);
-  if (!free() || stopping_ || Find(link) == nullptr) return Vxi11Error::DeviceLocked;
+  if (!WaitForLock(guard, link, access) || Find(link) == nullptr) return Vxi11Error::DeviceLocked;
   lockOwner_ = link;
   return Vxi11Error::None;
+}
+
+bool Vxi11Device::WaitForLock(Guard& guard, std::int32_t link, const Access& access) {
+  const auto free = [&] { return !lockOwner_ || *lockOwner_ == link; };
+  if (!free() && (access.flags & kFlagWaitLock) != 0) {
+    changed_.wait_for(guard, access.lockTimeout, [&] { return stopping_ || free(); });
+  }
+  return free();
 }
 
 bool Vxi11Device::OutputReady(const Link& link) {

@@ -90,7 +90,7 @@ class Vxi11Device {
   // From the abort channel: ends a read that waits on the link.
   Vxi11Error Abort(std::int32_t link);
 
-  // Wakes every waiting call for good.
+  // Wakes every waiting call for good; reads then end at once.
   void Stop();
 
  private:
@@ -113,6 +113,9 @@ class Vxi11Device {
   // error otherwise.
   Link* Enter(Guard& guard, std::int32_t link, const Access& access, Vxi11Error& error);
   Vxi11Error TakeLock(Guard& guard, std::int32_t link, const Access& access);
+  // True once no other link holds the lock, waiting for that as long as
+  // the access allows.
+  bool WaitForLock(Guard& guard, std::int32_t link, const Access& access);
   static bool HasOutput(const Link& link) { return link.outputPos < link.output.size(); }
   static bool OutputReady(const Link& link);
 
