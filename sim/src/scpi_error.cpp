@@ -7,9 +7,8 @@ namespace zta_sim {
 
 namespace {
 
-constexpr std::array<std::pair<ScpiError, std::string_view>, 34> kTexts{{
+constexpr std::array<std::pair<ScpiError, std::string_view>, 31> kTexts{{
     {ScpiError::None, "No error"},
-    {ScpiError::CommandError, "Command error"},
     {ScpiError::InvalidCharacter, "Invalid character"},
     {ScpiError::SyntaxError, "Syntax error"},
     {ScpiError::InvalidSeparator, "Invalid separator"},
@@ -24,13 +23,11 @@ constexpr std::array<std::pair<ScpiError, std::string_view>, 34> kTexts{{
     {ScpiError::ExponentTooLarge, "Exponent too large"},
     {ScpiError::TooManyDigits, "Too many digits"},
     {ScpiError::InvalidSuffix, "Invalid suffix"},
-    {ScpiError::InvalidCharacterData, "Invalid character data"},
     {ScpiError::CharacterDataTooLong, "Character data too long"},
     {ScpiError::InvalidStringData, "Invalid string data"},
     {ScpiError::StringDataNotAllowed, "String data not allowed"},
     {ScpiError::InvalidBlockData, "Invalid block data"},
     {ScpiError::BlockDataNotAllowed, "Block data not allowed"},
-    {ScpiError::ExecutionError, "Execution error"},
     {ScpiError::TriggerIgnored, "Trigger ignored"},
     {ScpiError::InitIgnored, "Init ignored"},
     {ScpiError::SettingsConflict, "Settings conflict"},

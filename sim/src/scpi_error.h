@@ -10,7 +10,6 @@ namespace zta_sim {
 
 enum class ScpiError : int {
   None = 0,
-  CommandError = -100,
   InvalidCharacter = -101,
   SyntaxError = -102,
   InvalidSeparator = -103,
@@ -25,13 +24,11 @@ enum class ScpiError : int {
   ExponentTooLarge = -123,
   TooManyDigits = -124,
   InvalidSuffix = -131,
-  InvalidCharacterData = -141,
   CharacterDataTooLong = -144,
   InvalidStringData = -151,
   StringDataNotAllowed = -158,
   InvalidBlockData = -161,
   BlockDataNotAllowed = -168,
-  ExecutionError = -200,
   TriggerIgnored = -211,
   InitIgnored = -213,
   SettingsConflict = -221,

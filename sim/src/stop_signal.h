@@ -20,11 +20,6 @@ class StopSignal {
     changed_.notify_all();
   }
 
-  bool raised() const {
-    const std::lock_guard lock(mutex_);
-    return raised_;
-  }
-
   // Returns false when the signal came before the time was up.
   bool SleepFor(std::chrono::milliseconds duration) {
     std::unique_lock lock(mutex_);
@@ -32,7 +27,7 @@ class StopSignal {
   }
 
  private:
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable changed_;
   bool raised_ = false;
 };
