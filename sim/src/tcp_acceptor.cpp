@@ -94,8 +94,17 @@ void TcpAcceptor::AcceptLoop() {
     }
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    auto connection = connections_.insert(connections_.end(), Connection{{}, fd, false});
-    connection->thread = std::thread([this, connection] { Serve(connection); });
+    try {
+      auto connection = connections_.insert(connections_.end(), Connection{{}, fd, false});
+      try {
+        connection->thread = std::thread([this, connection] { Serve(connection); });
+      } catch (...) {
+        connections_.erase(connection);
+        throw;
+      }
+    } catch (...) {
+      close(fd);  // no thread or memory to spare: this client is turned away
+    }
   }
 }
 
