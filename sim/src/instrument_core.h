@@ -28,7 +28,7 @@ class InstrumentCore {
   const ModelInfo& model() const { return model_; }
   const std::string& identity() const { return identity_; }
 
-  // Handlers change settings directly and call Refresh() afterwards.
+  // Handlers change settings directly; Refresh() follows every command.
   Settings settings;
   StatusRegisters status;
   ErrorQueue errors;

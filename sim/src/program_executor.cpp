@@ -55,7 +55,7 @@ void ExecuteProgramMessage(InstrumentCore& core, std::string_view message, std::
 
     Call call(core, unit, row->argument, reply, replyStart);
     handler(call);
-    if (!header.query) core.Refresh();
+    core.Refresh();  // a query may change state too: MEASure ends a wait for a trigger
     if (reply.size() - replyStart > kMaxResponse) {
       reply.resize(replyStart);
       core.Error(ScpiError::QueryDeadlocked);
