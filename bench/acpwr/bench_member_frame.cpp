@@ -1,7 +1,10 @@
 // What the object interface costs a test program on its own: a simulated
 // property set and read back, against one snprintf("%.15g") in the same run.
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <string>
 
 #include "acpwr/halvorn_zelta.h"
 #include "support/ratio_runner.h"
@@ -11,7 +14,7 @@ namespace {
 
 void BM_SnprintfReal(benchmark::State& state) {
   char text[64];
-  double value = 229.99999999999997;
+  double value = 230.5;
   for (auto _ : state) {
     benchmark::DoNotOptimize(std::snprintf(text, sizeof text, "%.15g", value));
     benchmark::ClobberMemory();
@@ -19,10 +22,10 @@ void BM_SnprintfReal(benchmark::State& state) {
 }
 BENCHMARK(BM_SnprintfReal);
 
-void BM_SimulatedSetThenGet(benchmark::State& state) {
+void SimulatedSetThenGet(benchmark::State& state, const wchar_t* optionString) {
   auto driver = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
   Bstr resource(L"TCPIP::127.0.0.1::5025::SOCKET");
-  Bstr options(L"Simulate=true");
+  Bstr options(optionString);
   driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get());
   ComPtr<IHalvornZeltaOutputs> outputs;
   driver->get_Outputs(outputs.Out());
@@ -31,12 +34,25 @@ void BM_SimulatedSetThenGet(benchmark::State& state) {
   outputs->get_Item(any.Get(), output.Out());
   double level = 0;
   for (auto _ : state) {
-    output->put_VoltageLevel(229.99999999999997);
+    output->put_VoltageLevel(230.5);
     output->get_VoltageLevel(&level);
     benchmark::DoNotOptimize(level);
   }
+  driver->Close();
 }
+
+void BM_SimulatedSetThenGet(benchmark::State& state) { SimulatedSetThenGet(state, L"Simulate=true"); }
 BENCHMARK(BM_SimulatedSetThenGet);
+
+// Every call traced into a file that is saved once a minute.
+void BM_TracedSetThenGet(benchmark::State& state) {
+  const std::string name = "/tmp/hvzelta-bench-trace-" + std::to_string(::getpid());
+  const std::wstring options = L"Simulate=true, DriverSetup=Trace=true, TraceSizeMax=2000000000, TraceName=" +
+                               std::wstring(name.begin(), name.end());
+  SimulatedSetThenGet(state, options.c_str());
+  std::remove((name + ".xml").c_str());
+}
+BENCHMARK(BM_TracedSetThenGet);
 
 }  // namespace
 }  // namespace hvzelta
@@ -44,5 +60,7 @@ BENCHMARK(BM_SimulatedSetThenGet);
 int main(int argc, char** argv) {
   return hvzelta::bench::RunWithRatios(
       argc, argv, {{"simulated put_VoltageLevel + get_VoltageLevel / snprintf(\"%.15g\")", "BM_SimulatedSetThenGet",
-                    "BM_SnprintfReal", "<= 2"}});
+                    "BM_SnprintfReal", "<= 2"},
+                   {"traced put + get / untraced put + get", "BM_TracedSetThenGet", "BM_SimulatedSetThenGet",
+                    "<= 10"}});
 }

@@ -170,12 +170,12 @@ HRESULT HalvornZelta::CopyOut(std::string_view text, BSTR* val) {
 }
 
 HRESULT HalvornZelta::GetText(const MemberDescriptor& member, BSTR* val, FunctionRef<std::string()> value) {
-  return RunFrame(member, {OutParam("val", val)}, [&] { return CopyOut(value(), val); });
+  return RunFrame(member, {Out("val", val)}, [&] { return CopyOut(value(), val); });
 }
 
 HRESULT HalvornZelta::GetSetting(const MemberDescriptor& member, VARIANT_BOOL* val,
                                  std::atomic<bool> OperationSettings::*setting) {
-  return RunFrame(member, {OutParam("val", val)}, [&] {
+  return RunFrame(member, {Out("val", val)}, [&] {
     *val = ToVariantBool(Settings().*setting);
     return S_OK;
   });
@@ -183,7 +183,7 @@ HRESULT HalvornZelta::GetSetting(const MemberDescriptor& member, VARIANT_BOOL* v
 
 HRESULT HalvornZelta::PutSetting(const MemberDescriptor& member, VARIANT_BOOL val,
                                  std::atomic<bool> OperationSettings::*setting) {
-  return RunFrame(member, {}, [&] {
+  return RunFrame(member, {In("val", val)}, [&] {
     MutableSettings().*setting = val != VARIANT_FALSE;
     return S_OK;
   });
@@ -204,13 +204,16 @@ HRESULT HalvornZelta::get_Utility(IIviDriverUtility** val) {
 }
 
 HRESULT HalvornZelta::Initialize(BSTR ResourceName, VARIANT_BOOL IdQuery, VARIANT_BOOL Reset, BSTR OptionString) {
-  return RunFrame(members::kInitialize, {}, [&] {
+  return RunFrame(members::kInitialize,
+                  {In("ResourceName", ResourceName), In("IdQuery", IdQuery), In("Reset", Reset),
+                   In("OptionString", OptionString)},
+                  [&] {
     return InitializeSession(ResourceName, IdQuery != VARIANT_FALSE, Reset != VARIANT_FALSE, BstrView(OptionString));
   });
 }
 
 HRESULT HalvornZelta::get_Initialized(VARIANT_BOOL* val) {
-  return RunFrame(members::kGetInitialized, {OutParam("val", val)}, [&] {
+  return RunFrame(members::kGetInitialized, {Out("val", val)}, [&] {
     *val = ToVariantBool(IsInitialized());
     return S_OK;
   });
@@ -335,14 +338,14 @@ HRESULT HalvornZelta::get_SupportedInstrumentModels(BSTR* val) {
 }
 
 HRESULT HalvornZelta::get_SpecificationMajorVersion(std::int32_t* val) {
-  return RunFrame(members::kGetSpecificationMajorVersion, {OutParam("val", val)}, [&] {
+  return RunFrame(members::kGetSpecificationMajorVersion, {Out("val", val)}, [&] {
     *val = kConstants.classSpecificationMajorVersion;
     return S_OK;
   });
 }
 
 HRESULT HalvornZelta::get_SpecificationMinorVersion(std::int32_t* val) {
-  return RunFrame(members::kGetSpecificationMinorVersion, {OutParam("val", val)}, [&] {
+  return RunFrame(members::kGetSpecificationMinorVersion, {Out("val", val)}, [&] {
     *val = kConstants.classSpecificationMinorVersion;
     return S_OK;
   });
@@ -371,7 +374,7 @@ HRESULT HalvornZelta::get_Cache(VARIANT_BOOL* val) {
 }
 
 HRESULT HalvornZelta::put_Cache(VARIANT_BOOL val) {
-  return RunFrame(members::kPutCache, {}, [&] {
+  return RunFrame(members::kPutCache, {In("val", val)}, [&] {
     MutableSettings().cache = val != VARIANT_FALSE;
     if (val == VARIANT_FALSE) InvalidateAttributeTree();
     return S_OK;
@@ -383,7 +386,7 @@ HRESULT HalvornZelta::get_InterchangeCheck(VARIANT_BOOL* val) {
 }
 
 HRESULT HalvornZelta::put_InterchangeCheck(VARIANT_BOOL val) {
-  return RunFrame(members::kPutInterchangeCheck, {}, [&] {
+  return RunFrame(members::kPutInterchangeCheck, {In("val", val)}, [&] {
     if (val != VARIANT_FALSE) {
       return Reporter().Report(Message::ValueNotSupported, {}, {"VARIANT_TRUE", "val", "put_InterchangeCheck"});
     }
@@ -397,7 +400,7 @@ HRESULT HalvornZelta::get_QueryInstrumentStatus(VARIANT_BOOL* val) {
 }
 
 HRESULT HalvornZelta::put_QueryInstrumentStatus(VARIANT_BOOL val) {
-  return RunFrame(members::kPutQueryInstrumentStatus, {}, [&] {
+  return RunFrame(members::kPutQueryInstrumentStatus, {In("val", val)}, [&] {
     MutableSettings().queryInstrumentStatus = val != VARIANT_FALSE;
     if (val == VARIANT_FALSE || Settings().simulate) return S_OK;
     // Start the polls from a clean instrument status.
@@ -427,7 +430,7 @@ HRESULT HalvornZelta::get_Simulate(VARIANT_BOOL* val) {
 }
 
 HRESULT HalvornZelta::put_Simulate(VARIANT_BOOL val) {
-  return RunFrame(members::kPutSimulate, {}, [&] {
+  return RunFrame(members::kPutSimulate, {In("val", val)}, [&] {
     // A session that never opened an instrument has nothing to fall back to.
     if (val == VARIANT_FALSE && InitialSettings().simulate) {
       return Reporter().Report(Message::CannotChangeSimulationState);
@@ -450,7 +453,7 @@ HRESULT HalvornZelta::ClearInterchangeWarnings() {
 }
 
 HRESULT HalvornZelta::GetNextInterchangeWarning(BSTR* pbstrWarning) {
-  return RunFrame(members::kGetNextInterchangeWarning, {OutParam("pbstrWarning", pbstrWarning)},
+  return RunFrame(members::kGetNextInterchangeWarning, {Out("pbstrWarning", pbstrWarning)},
                   [&] { return Reporter().ReportMethodNotSupported("GetNextInterchangeWarning"); });
 }
 
@@ -461,7 +464,7 @@ HRESULT HalvornZelta::ResetInterchangeCheck() {
 
 HRESULT HalvornZelta::GetNextCoercionRecord(BSTR* val) {
   // No operation of this driver coerces a value, so there is never a record.
-  return RunFrame(members::kGetNextCoercionRecord, {OutParam("val", val)}, [] { return S_OK; });
+  return RunFrame(members::kGetNextCoercionRecord, {Out("val", val)}, [] { return S_OK; });
 }
 
 // Utility
@@ -517,7 +520,7 @@ HRESULT HalvornZelta::Disable() {
 }
 
 HRESULT HalvornZelta::SelfTest(std::int32_t* TestResult, BSTR* TestMessage) {
-  return RunFrame(members::kSelfTest, {OutParam("TestResult", TestResult), OutParam("TestMessage", TestMessage)},
+  return RunFrame(members::kSelfTest, {Out("TestResult", TestResult), Out("TestMessage", TestMessage)},
                   [&] {
                     if (!Settings().simulate) {
                       if (HRESULT hr = QueryInteger("*TST?", kConstants.selfTestTimeoutMs, *TestResult); Failed(hr)) {
@@ -529,7 +532,7 @@ HRESULT HalvornZelta::SelfTest(std::int32_t* TestResult, BSTR* TestMessage) {
 }
 
 HRESULT HalvornZelta::ErrorQuery(std::int32_t* ErrorCode, BSTR* ErrorMessage) {
-  return RunFrame(members::kErrorQuery, {OutParam("ErrorCode", ErrorCode), OutParam("ErrorMessage", ErrorMessage)},
+  return RunFrame(members::kErrorQuery, {Out("ErrorCode", ErrorCode), Out("ErrorMessage", ErrorMessage)},
                   [&] {
                     if (Settings().simulate) return CopyOut("No error.", ErrorMessage);
                     if (!Io()) return Reporter().Report(Message::NotInitialized);
@@ -566,7 +569,7 @@ HRESULT HalvornZelta::AttachToExistingCSession() {
 }
 
 HRESULT HalvornZelta::get_NativeCHandle(std::int32_t* val) {
-  return RunFrame(members::kGetNativeCHandle, {OutParam("val", val)},
+  return RunFrame(members::kGetNativeCHandle, {Out("val", val)},
                   [&] { return Reporter().ReportPropertyNotSupported("get_NativeCHandle"); });
 }
 

@@ -148,9 +148,8 @@ const MinMaxQuery kCurrentLimitMinMax{Method("QueryCurrentLimitMinMax"), "CURR? 
 const MinMaxQuery kCurrentOffsetMinMax{Method("QueryCurrentOffsetMinMax"), "CURR:OFFS? MIN", "CURR:OFFS? MAX"};
 
 HRESULT QueryMinMax(CNode& node, const MinMaxQuery& query, double* Min, double* Max, VisaStatusCode* Val) {
-  using Kind = OutParam::Kind;
-  return node.RunFrame(query.member, {OutParam("Min", Min, Kind::InOut), OutParam("Max", Max, Kind::InOut),
-                                      OutParam("Val", Val)},
+  return node.RunFrame(query.member, {InOut("Min", Min), InOut("Max", Max),
+                                      Out("Val", Val)},
                        [&] {
                          const HRESULT hr = QueryReal(node, query.minimum, *Min);
                          return Failed(hr) ? hr : QueryReal(node, query.maximum, *Max);
@@ -186,7 +185,7 @@ const MemberDescriptor kMeasure = Method("Measure");
 
 HRESULT ReadMeasurement(CNode& node, const MemberDescriptor& member, std::string_view MeasurementCommand::*command,
                         HalvornZeltaMeasurementTypeEnum type, double* MeasurementVal, VisaStatusCode* Val) {
-  return node.RunFrame(member, {OutParam("MeasurementVal", MeasurementVal, OutParam::Kind::InOut), OutParam("Val", Val)},
+  return node.RunFrame(member, {In("MeasurementType", type), InOut("MeasurementVal", MeasurementVal), Out("Val", Val)},
                        [&] {
                          for (const MeasurementCommand& row : kMeasurementCommands) {
                            if (row.type == type) return QueryReal(node, row.*command, *MeasurementVal);
@@ -285,7 +284,7 @@ HRESULT HalvornZeltaOutput::CanMeasure(HalvornZeltaMeasurementTypeEnum Measureme
 }
 
 HRESULT HalvornZeltaOutput::InitiateMeasurement(VisaStatusCode* Val) {
-  return RunFrame(kInitiateMeasurement, {OutParam("Val", Val)}, [&] {
+  return RunFrame(kInitiateMeasurement, {Out("Val", Val)}, [&] {
     FormatArgs nothing({});
     return DefaultQuery(*this, "INIT:ACQ", "", nothing);
   });
@@ -319,7 +318,8 @@ HRESULT HalvornZeltaOutput::QueryVoltageLevelMinMax(double* Min, double* Max, Vi
 
 HRESULT HalvornZeltaOutput::QueryState(HalvornZeltaOutputStateEnum OutputState, VARIANT_BOOL* StatusBit,
                                        VisaStatusCode* Val) {
-  return RunFrame(kQueryState, {OutParam("StatusBit", StatusBit, OutParam::Kind::InOut), OutParam("Val", Val)}, [&] {
+  return RunFrame(kQueryState, {In("OutputState", OutputState), InOut("StatusBit", StatusBit), Out("Val", Val)},
+                  [&] {
     for (const StateBit& bit : kStateBits) {
       if (bit.state != OutputState) continue;
       double value = 0;
@@ -334,11 +334,11 @@ HRESULT HalvornZeltaOutput::QueryState(HalvornZeltaOutputStateEnum OutputState, 
 }
 
 HRESULT HalvornZeltaOutput::ResetOutputProtection(VisaStatusCode* Val) {
-  return RunFrame(kResetOutputProtection, {OutParam("Val", Val)}, [&] { return DefaultWrite(*this, "OUTP:PROT:CLE"); });
+  return RunFrame(kResetOutputProtection, {Out("Val", Val)}, [&] { return DefaultWrite(*this, "OUTP:PROT:CLE"); });
 }
 
 HRESULT HalvornZeltaOutput::ResetCurrentMaxHold(VisaStatusCode* Val) {
-  return RunFrame(kResetCurrentMaxHold, {OutParam("Val", Val)},
+  return RunFrame(kResetCurrentMaxHold, {Out("Val", Val)},
                   [&] { return DefaultWrite(*this, "SENS:CURR:HOLD:CLE"); });
 }
 

@@ -112,7 +112,7 @@ HRESULT OutputPhaseFacet::get_VoltageRampBusy(VARIANT_BOOL* val) {
 
 HRESULT OutputPhaseFacet::get_Waveform(BSTR* val) {
   CNode& node = Owner();
-  return node.RunFrame(kGetWaveform, {OutParam("val", val)}, [&] {
+  return node.RunFrame(kGetWaveform, {Out("val", val)}, [&] {
     std::wstring text(kSine);
     if (node.Settings().simulate) text = node.Attributes().Entry<std::wstring>(kGetWaveform.ContextName()).Load();
     *val = SysAllocStringLen(text.data(), static_cast<std::uint32_t>(text.size()));
@@ -122,7 +122,7 @@ HRESULT OutputPhaseFacet::get_Waveform(BSTR* val) {
 
 HRESULT OutputPhaseFacet::put_Waveform(BSTR val) {
   CNode& node = Owner();
-  return node.RunFrame(kPutWaveform, {}, [&] {
+  return node.RunFrame(kPutWaveform, {In("val", val)}, [&] {
     if (node.Settings().simulate) {
       node.Attributes().Entry<std::wstring>(kPutWaveform.ContextName()).Store(std::wstring(BstrView(val)));
       return S_OK;
@@ -144,11 +144,15 @@ HRESULT OutputPhaseFacet::get_DCGeneration(IIviACPwrDCGeneration** val) {
   return GetSubObject<IIviACPwrDCGeneration>(Owner(), kGetDCGeneration, val, &Owner().DCGeneration());
 }
 
-HRESULT OutputPhaseFacet::RampVoltage(double, double, double) {
-  return UnsupportedMethod(Owner(), kRampVoltage, {}, "IIviACPwrOutputPhase_RampVoltage");
+HRESULT OutputPhaseFacet::RampVoltage(double StartVoltage, double EndVoltage, double Duration) {
+  return UnsupportedMethod(Owner(), kRampVoltage,
+                           {In("StartVoltage", StartVoltage), In("EndVoltage", EndVoltage), In("Duration", Duration)},
+                           "IIviACPwrOutputPhase_RampVoltage");
 }
-HRESULT OutputPhaseFacet::RampCurrent(double, double, double) {
-  return UnsupportedMethod(Owner(), kRampCurrent, {}, "IIviACPwrOutputPhase_RampCurrent");
+HRESULT OutputPhaseFacet::RampCurrent(double StartCurrent, double EndCurrent, double Duration) {
+  return UnsupportedMethod(Owner(), kRampCurrent,
+                           {In("StartCurrent", StartCurrent), In("EndCurrent", EndCurrent), In("Duration", Duration)},
+                           "IIviACPwrOutputPhase_RampCurrent");
 }
 HRESULT OutputPhaseFacet::AbortVoltageRamp() {
   return UnsupportedMethod(Owner(), kAbortVoltageRamp, {}, "IIviACPwrOutputPhase_AbortVoltageRamp");
@@ -156,17 +160,18 @@ HRESULT OutputPhaseFacet::AbortVoltageRamp() {
 HRESULT OutputPhaseFacet::AbortCurrentRamp() {
   return UnsupportedMethod(Owner(), kAbortCurrentRamp, {}, "IIviACPwrOutputPhase_AbortCurrentRamp");
 }
-HRESULT OutputPhaseFacet::FetchMeasurement(IviACPwrMeasurementTypeEnum, double* Measurement) {
-  return UnsupportedMethod(Owner(), kFetchMeasurement, {OutParam("Measurement", Measurement)},
+HRESULT OutputPhaseFacet::FetchMeasurement(IviACPwrMeasurementTypeEnum MeasurementType, double* Measurement) {
+  return UnsupportedMethod(Owner(), kFetchMeasurement,
+                           {In("MeasurementType", MeasurementType), Out("Measurement", Measurement)},
                            "IIviACPwrOutputPhase_FetchMeasurement");
 }
 HRESULT OutputPhaseFacet::FetchMeasurementArray(IviACPwrMeasurementTypeArrayEnum, SAFEARRAY** Measurement) {
-  return UnsupportedMethod(Owner(), kFetchMeasurementArray, {OutParam("Measurement", Measurement)},
+  return UnsupportedMethod(Owner(), kFetchMeasurementArray, {Out("Measurement", Measurement)},
                            "IIviACPwrOutputPhase_FetchMeasurementArray");
 }
 HRESULT OutputPhaseFacet::QueryVoltageRangeCapabilities(std::int32_t, BSTR, double* MinVoltage, double* MaxVoltage) {
   return UnsupportedMethod(Owner(), kQueryVoltageRangeCapabilities,
-                           {OutParam("MinVoltage", MinVoltage), OutParam("MaxVoltage", MaxVoltage)},
+                           {Out("MinVoltage", MinVoltage), Out("MaxVoltage", MaxVoltage)},
                            "IIviACPwrOutputPhase_QueryVoltageRangeCapabilities");
 }
 

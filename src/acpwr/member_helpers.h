@@ -12,7 +12,7 @@ namespace hvzelta {
 // A class-compliant method the instrument lacks: it checks its out-pointers
 // like any member, then reports "not supported" naming `reportedName`, also
 // while simulating.
-inline HRESULT UnsupportedMethod(CNode& node, const MemberDescriptor& member, std::initializer_list<OutParam> outs,
+inline HRESULT UnsupportedMethod(CNode& node, const MemberDescriptor& member, std::initializer_list<MemberParam> outs,
                                  std::string_view reportedName) {
   return node.RunFrame(member, outs, [&] { return node.Reporter().ReportMethodNotSupported(reportedName); });
 }
@@ -21,7 +21,7 @@ inline HRESULT UnsupportedMethod(CNode& node, const MemberDescriptor& member, st
 // no initialized driver and fails only on a null pointer.
 template <class Interface>
 HRESULT GetSubObject(CNode& node, const MemberDescriptor& member, Interface** val, Interface* object) {
-  return node.RunFrame(member, {OutParam("val", val)}, [&] {
+  return node.RunFrame(member, {Out("val", val)}, [&] {
     *val = object;
     object->AddRef();
     return S_OK;

@@ -87,8 +87,8 @@ HRESULT ImpedanceFacet::Configure(VARIANT_BOOL, double, double) {
 HRESULT ImpedanceFacet::QueryCapabilities(double* ResistiveMin, double* ResistiveMax, double* InductiveMin,
                                           double* InductiveMax) {
   return UnsupportedMethod(Owner(), kImpedanceQueryCapabilities,
-                           {OutParam("ResistiveMin", ResistiveMin), OutParam("ResistiveMax", ResistiveMax),
-                            OutParam("InductiveMin", InductiveMin), OutParam("InductiveMax", InductiveMax)},
+                           {Out("ResistiveMin", ResistiveMin), Out("ResistiveMax", ResistiveMax),
+                            Out("InductiveMin", InductiveMin), Out("InductiveMax", InductiveMax)},
                            "IIviACPwrImpedance_QueryCapabilities");
 }
 HVZELTA_PROPERTY_MEMBERS(ImpedanceFacet, Enabled, VARIANT_BOOL, kImpedanceEnabled, Owner())
@@ -102,7 +102,7 @@ HRESULT DCGenerationFacet::ConfigureRange(double, double) {
   return UnsupportedMethod(Owner(), kDCConfigureRange, {}, "IIviACPwrDCGeneration_ConfigureRange");
 }
 HRESULT DCGenerationFacet::QueryCapabilities(std::int32_t, double* Minimum, double* Maximum) {
-  return UnsupportedMethod(Owner(), kDCQueryCapabilities, {OutParam("Minimum", Minimum), OutParam("Maximum", Maximum)},
+  return UnsupportedMethod(Owner(), kDCQueryCapabilities, {Out("Minimum", Minimum), Out("Maximum", Maximum)},
                            "IIviACPwrDCGeneration_QueryCapabilities");
 }
 HVZELTA_PROPERTY_MEMBERS(DCGenerationFacet, DCVoltageLevel, double, kDCVoltageLevel, Owner())

@@ -67,7 +67,7 @@ struct PropertyRow {
 // default query of its command read with its response format.
 template <class T>
 HRESULT GetProperty(CNode& node, const PropertyRow<T>& row, T* val) {
-  return node.RunFrame(row.get, {OutParam("val", val)}, [&]() -> HRESULT {
+  return node.RunFrame(row.get, {Out("val", val)}, [&]() -> HRESULT {
     if (row.simulation != Simulation::None && node.Settings().simulate) {
       if (row.simulation == Simulation::Store) *val = node.Attributes().Entry<T>(row.get.ContextName()).Load();
       return S_OK;
@@ -84,7 +84,7 @@ HRESULT GetProperty(CNode& node, const PropertyRow<T>& row, T* val) {
 // formatted with the value and sent by the hook or the default write.
 template <class T>
 HRESULT PutProperty(CNode& node, const PropertyRow<T>& row, T val) {
-  return node.RunFrame(row.put, {}, [&]() -> HRESULT {
+  return node.RunFrame(row.put, {In("val", val)}, [&]() -> HRESULT {
     if (row.simulation != Simulation::None && node.Settings().simulate) {
       if (row.simulation == Simulation::Store) node.Attributes().Entry<T>(row.put.ContextName()).Store(val);
       return S_OK;

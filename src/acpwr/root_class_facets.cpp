@@ -37,7 +37,7 @@ const auto kLocked = PropertyRow<VARIANT_BOOL>::NotSupported(Sync::kIid, kSyncNa
 
 HRESULT ArbWaveformFacet::Clear(BSTR) { return UnsupportedMethod(Owner(), kClear, {}, "IIviACPwrArbWaveform_Clear"); }
 HRESULT ArbWaveformFacet::QueryCatalog(IviACPwrWaveformCatalogEnum, BSTR* Catalog) {
-  return UnsupportedMethod(Owner(), kQueryCatalog, {OutParam("Catalog", Catalog)}, "IIviACPwrArbWaveform_QueryCatalog");
+  return UnsupportedMethod(Owner(), kQueryCatalog, {Out("Catalog", Catalog)}, "IIviACPwrArbWaveform_QueryCatalog");
 }
 HRESULT ArbWaveformFacet::Write(BSTR, SAFEARRAY**) {
   return UnsupportedMethod(Owner(), kWrite, {}, "IIviACPwrArbWaveform_Write");

@@ -33,7 +33,7 @@ const CollectionMembers kClassOutputPhases = MembersOf<IIviACPwrOutputPhases>("I
 
 HRESULT Count(HalvornZelta& root, const MemberDescriptor& member, const RepCapCollection& collection,
               std::int32_t* val) {
-  return root.RunFrame(member, {OutParam("val", val)}, [&] {
+  return root.RunFrame(member, {Out("val", val)}, [&] {
     *val = collection.Count();
     return S_OK;
   });
@@ -41,7 +41,7 @@ HRESULT Count(HalvornZelta& root, const MemberDescriptor& member, const RepCapCo
 
 HRESULT Name(HalvornZelta& root, const MemberDescriptor& member, const RepCapCollection& collection,
              std::int32_t index, BSTR* val) {
-  return root.RunFrame(member, {}, [&] {
+  return root.RunFrame(member, {In("Index", index)}, [&] {
     // A missing pointer is a plain invalid pointer here, with no description.
     if (!val) return E_POINTER;
     *val = nullptr;
@@ -57,7 +57,7 @@ HRESULT Name(HalvornZelta& root, const MemberDescriptor& member, const RepCapCol
 template <class Interface>
 HRESULT Item(HalvornZelta& root, const MemberDescriptor& member, const RepCapCollection& collection, BSTR name,
              Interface** val) {
-  return root.RunFrame(member, {OutParam("val", val)}, [&] {
+  return root.RunFrame(member, {In("Name", name), Out("val", val)}, [&] {
     CRepCap* instance = nullptr;
     if (HRESULT hr = collection.Find(root, WideToUtf8(BstrView(name)), instance); Failed(hr)) return hr;
     return instance->QueryInterface(Interface::kIid, reinterpret_cast<void**>(val));
@@ -156,21 +156,24 @@ HRESULT ClassOutputPhasesFacet::QueryFrequencyRangeCapabilities(std::int32_t Ran
                                                                 double* MaxFrequency) {
   CNode& root = Owner();
   return root.RunFrame(kQueryFrequencyRangeCapabilities,
-                       {OutParam("MinFrequency", MinFrequency), OutParam("MaxFrequency", MaxFrequency)}, [&] {
+                       {In("Range", Range), Out("MinFrequency", MinFrequency), Out("MaxFrequency", MaxFrequency)},
+                       [&] {
                          if (Range != 1) return E_INVALIDARG;
                          const HRESULT hr = QueryReal(root, "FREQ? Min", *MinFrequency);
                          return Failed(hr) ? hr : QueryReal(root, "FREQ? Max", *MaxFrequency);
                        });
 }
 
-HRESULT ClassOutputPhasesFacet::RampFrequency(double, double, double) {
-  return UnsupportedMethod(Owner(), kRampFrequency, {}, "IIviACPwrOutputPhases_RampFrequency");
+HRESULT ClassOutputPhasesFacet::RampFrequency(double StartFrequency, double EndFrequency, double Duration) {
+  return UnsupportedMethod(Owner(), kRampFrequency,
+                           {In("StartFrequency", StartFrequency), In("EndFrequency", EndFrequency), In("Duration", Duration)},
+                           "IIviACPwrOutputPhases_RampFrequency");
 }
 HRESULT ClassOutputPhasesFacet::AbortFrequencyRamp() {
   return UnsupportedMethod(Owner(), kAbortFrequencyRamp, {}, "IIviACPwrOutputPhases_AbortFrequencyRamp");
 }
-HRESULT ClassOutputPhasesFacet::InitiateMeasurement(IviACPwrMeasurementGroupEnum) {
-  return UnsupportedMethod(Owner(), kInitiateMeasurement, {}, "IIviACPwrOutputPhases_InitiateMeasurement");
+HRESULT ClassOutputPhasesFacet::InitiateMeasurement(IviACPwrMeasurementGroupEnum Group) {
+  return UnsupportedMethod(Owner(), kInitiateMeasurement, {In("Group", Group)}, "IIviACPwrOutputPhases_InitiateMeasurement");
 }
 HRESULT ClassOutputPhasesFacet::get_ExternalSync(IIviACPwrExternalSync** val) {
   return GetSubObject<IIviACPwrExternalSync>(Owner(), kGetExternalSync, val, &Owner().ExternalSync());

@@ -40,7 +40,7 @@ const MemberDescriptor kGetDirectIO = SystemMember(MemberKind::Getter, "DirectIO
 // A trigger command: sent as a complete message, with nothing to read back.
 HRESULT TriggerCommand(HalvornZelta& root, const MemberDescriptor& member, std::string_view command,
                        VisaStatusCode* Val) {
-  return root.RunFrame(member, {OutParam("Val", Val)}, [&] {
+  return root.RunFrame(member, {Out("Val", Val)}, [&] {
     FormatArgs nothing({});
     return DefaultQuery(root, command, "", nothing);
   });
@@ -48,7 +48,7 @@ HRESULT TriggerCommand(HalvornZelta& root, const MemberDescriptor& member, std::
 
 HRESULT MemoryCommand(HalvornZelta& root, const MemberDescriptor& member, std::string_view format,
                       std::int32_t memory) {
-  return root.RunFrame(member, {}, [&] {
+  return root.RunFrame(member, {In("MemNo", memory)}, [&] {
     auto packed = PackFormatArgs(memory);
     FormatArgs args(packed);
     std::string command;
@@ -81,7 +81,7 @@ HRESULT MemoryFacet::Store(std::int32_t MemNo) { return MemoryCommand(Owner(), k
 
 HRESULT SystemFacet::ReadBytes(SAFEARRAY** val) {
   HalvornZelta& root = Owner();
-  return root.RunFrame(kReadBytes, {OutParam("val", val)}, [&] {
+  return root.RunFrame(kReadBytes, {Out("val", val)}, [&] {
     return DirectIo(root, [&](IIoSession& io) {
       std::vector<std::uint8_t> bytes;
       if (HRESULT hr = io.DirectReadBytes(bytes); Failed(hr)) return hr;
@@ -99,7 +99,7 @@ HRESULT SystemFacet::ReadBytes(SAFEARRAY** val) {
 
 HRESULT SystemFacet::ReadString(BSTR* val) {
   HalvornZelta& root = Owner();
-  return root.RunFrame(kReadString, {OutParam("val", val)}, [&] {
+  return root.RunFrame(kReadString, {Out("val", val)}, [&] {
     return DirectIo(root, [&](IIoSession& io) {
       std::string text;
       if (HRESULT hr = io.DirectReadString(text); Failed(hr)) return hr;
@@ -112,9 +112,10 @@ HRESULT SystemFacet::ReadString(BSTR* val) {
 
 HRESULT SystemFacet::WriteBytes(SAFEARRAY** Buffer, std::int64_t* val) {
   HalvornZelta& root = Owner();
-  return root.RunFrame(kWriteBytes, {OutParam("val", val)}, [&] {
+  SAFEARRAY* const buffer = Buffer ? *Buffer : nullptr;
+  return root.RunFrame(kWriteBytes, {In("Buffer", buffer), Out("val", val)}, [&] {
     return DirectIo(root, [&](IIoSession& io) {
-      const SAFEARRAY* array = Buffer ? *Buffer : nullptr;
+      const SAFEARRAY* array = buffer;
       VARTYPE type = VT_EMPTY;
       if (!array || SafeArrayGetDim(array) != 1 || Failed(SafeArrayGetVartype(array, &type)) || type != VT_UI1) {
         return root.Reporter().ReportInvalidText("WriteBytes", "Buffer", "not a one-dimensional array of bytes");
@@ -137,14 +138,14 @@ HRESULT SystemFacet::WriteBytes(SAFEARRAY** Buffer, std::int64_t* val) {
 
 HRESULT SystemFacet::WriteString(BSTR Data) {
   HalvornZelta& root = Owner();
-  return root.RunFrame(kWriteString, {}, [&] {
+  return root.RunFrame(kWriteString, {In("Data", Data)}, [&] {
     return DirectIo(root, [&](IIoSession& io) { return io.DirectWriteString(WideToUtf8(BstrView(Data))); });
   });
 }
 
 HRESULT SystemFacet::get_IOTimeout(std::int32_t* val) {
   HalvornZelta& root = Owner();
-  return root.RunFrame(kGetIOTimeout, {OutParam("val", val)}, [&] {
+  return root.RunFrame(kGetIOTimeout, {Out("val", val)}, [&] {
     IIoSession* io = root.Io();
     return io ? io->GetTimeout(*val) : root.Reporter().Report(Message::NotInitialized);
   });
@@ -152,7 +153,7 @@ HRESULT SystemFacet::get_IOTimeout(std::int32_t* val) {
 
 HRESULT SystemFacet::put_IOTimeout(std::int32_t val) {
   HalvornZelta& root = Owner();
-  return root.RunFrame(kPutIOTimeout, {}, [&] {
+  return root.RunFrame(kPutIOTimeout, {In("val", val)}, [&] {
     IIoSession* io = root.Io();
     return io ? io->SetTimeout(val) : root.Reporter().Report(Message::NotInitialized);
   });
@@ -160,7 +161,7 @@ HRESULT SystemFacet::put_IOTimeout(std::int32_t val) {
 
 HRESULT SystemFacet::get_DirectIO(IUnknown** val) {
   HalvornZelta& root = Owner();
-  return root.RunFrame(kGetDirectIO, {OutParam("val", val)}, [&] {
+  return root.RunFrame(kGetDirectIO, {Out("val", val)}, [&] {
     // The raw operations of this interface are the direct-I/O object.
     return DirectIo(root, [&](IIoSession&) {
       *val = static_cast<IHalvornZeltaSystem*>(this);

@@ -49,14 +49,28 @@ HRESULT CDriver::InitializeSession(const wchar_t* resourceName, bool idQuery, bo
     return Reporter().Report(Message::BadOptionValue, "Interchange checking is not supported by the driver.",
                              {"True"});
   }
-  if (HRESULT hr = OpenIo(); Failed(hr)) return hr;
+  if (HRESULT hr = StartTrace(); Failed(hr)) return hr;
+  if (HRESULT hr = OpenIo(); Failed(hr)) {
+    traceFile_.Close();
+    return hr;
+  }
   initialized_ = true;
   const HRESULT hr = FinishInitialize();
   if (Failed(hr)) {
     CloseIo();
     initialized_ = false;
+    traceFile_.Close();
   }
   return hr;
+}
+
+HRESULT CDriver::StartTrace() {
+  traceFile_.Configure(trace_, constants_.identifier);
+  if (!traceFile_.Enabled()) return S_OK;
+  const HRESULT hr = traceFile_.Open();
+  if (Succeeded(hr)) return hr;
+  return Reporter().Report(Message::CannotOpenFile,
+                           "Trace file '" + traceFile_.Path() + "': " + traceFile_.OpenFailure() + ".");
 }
 
 // Steps that need the session open and the driver marked initialized; a
@@ -117,6 +131,8 @@ HRESULT CDriver::QueryInstrumentIdentity() {
 
 HRESULT CDriver::CloseSession() {
   if (!initialized_) return Reporter().Report(Message::NotInitialized);
+  // The record of this Close is the last one of the session's trace.
+  traceFile_.CloseAfterCall();
   CloseIo();
   Attributes().InvalidateAll();
   initialized_ = false;

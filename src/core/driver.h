@@ -16,6 +16,7 @@
 #include "core/trace_settings.h"
 #include "io/instr_error_poller.h"
 #include "io/io_session.h"
+#include "trace/trace_file.h"
 
 namespace hvzelta {
 
@@ -40,6 +41,8 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   // The settings as they stood at the end of option processing in Initialize.
   const OperationSettings& InitialSettings() const { return initialSettings_; }
   const TraceSettings& Trace() const { return trace_; }
+  // The method trace of this driver and all its objects.
+  TraceFile& Tracer() { return traceFile_; }
   bool IdQueryRequested() const { return idQueryRequested_; }
   bool ResetRequested() const { return resetRequested_; }
 
@@ -114,6 +117,7 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   HRESULT ClearInstrumentStatus();
   HRESULT QueryInstrumentIdentity();
   HRESULT FinishInitialize();
+  HRESULT StartTrace();
   HRESULT ReportBadOptionValue(std::string_view value);
 
   const DriverConstants& constants_;
@@ -127,6 +131,7 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   OperationSettings settings_;
   OperationSettings initialSettings_;
   TraceSettings trace_;
+  TraceFile traceFile_;
 
   std::string optionString_;
   std::string logicalName_;

@@ -4,6 +4,7 @@
 
 #include "core/driver.h"
 #include "hvzelta/com/error_info.h"
+#include "trace/method_trace.h"
 
 namespace hvzelta {
 
@@ -22,7 +23,7 @@ void CNode::InvalidateAttributeTree() {
   ForEachChild([](CNode& child) { child.InvalidateAttributeTree(); });
 }
 
-HRESULT CNode::RunFrame(const MemberDescriptor& member, std::initializer_list<OutParam> outs,
+HRESULT CNode::RunFrame(const MemberDescriptor& member, std::initializer_list<MemberParam> params,
                         FunctionRef<HRESULT()> work) noexcept {
   std::unique_lock lock(lock_, std::defer_lock);
   try {
@@ -35,11 +36,14 @@ HRESULT CNode::RunFrame(const MemberDescriptor& member, std::initializer_list<Ou
   try {
     if (member.RequiresInitialized() && !root_.IsInitialized()) return Reporter().Report(Message::NotInitialized);
     ClearErrorInfo();
-    for (const OutParam& out : outs) {
-      if (out.IsNull()) return Reporter().ReportNullPointer(member.MemberName(), out.Name());
+    for (const MemberParam& param : params) {
+      if (param.IsMissingPointer()) return Reporter().ReportNullPointer(member.MemberName(), param.Name());
     }
-    for (const OutParam& out : outs) out.Zero();
-    return work();
+    for (const MemberParam& param : params) param.Zero();
+    CMethodTrace trace(&root_.Tracer(), member, params);
+    const HRESULT hr = work();
+    trace.Finish(hr);
+    return hr;
   } catch (const std::bad_alloc&) {
     return Reporter().Report(Message::OutOfMemory);
   } catch (...) {

@@ -7,7 +7,7 @@
 #include "core/attribute_store.h"
 #include "core/call_context.h"
 #include "core/function_ref.h"
-#include "core/out_param.h"
+#include "core/member_param.h"
 #include "hvzelta/com/types.h"
 
 namespace hvzelta {
@@ -40,9 +40,10 @@ class CNode {
   // thread's call context, refuses the call while the driver is not
   // initialized (unless the member is exempt), clears the thread's error
   // information, checks and empties the out-pointers in the order given, then
-  // runs `work`. Nothing escapes as an exception: running out of memory and
-  // any other failure become statuses with their messages.
-  HRESULT RunFrame(const MemberDescriptor& member, std::initializer_list<OutParam> outs,
+  // runs `work` inside the call's trace record. Nothing escapes as an
+  // exception: running out of memory and any other failure become statuses
+  // with their messages.
+  HRESULT RunFrame(const MemberDescriptor& member, std::initializer_list<MemberParam> params,
                    FunctionRef<HRESULT()> work) noexcept;
 
   // The simulated values of this object; used under the object's lock.

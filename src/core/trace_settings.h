@@ -8,10 +8,10 @@ namespace hvzelta {
 struct TraceSettings {
   bool enabled = false;
   std::string fileName;
-  long long sizeMax = 0;
+  long long sizeMax = 1000000;  // bytes
   bool traceArrays = false;
-  long long arraySizeMax = 0;
-  long long saveInterval = 0;
+  long long arraySizeMax = 10;
+  long long saveInterval = 1;  // minutes
   std::string transform;
 };
 

@@ -1,0 +1,327 @@
+#include "trace/method_trace.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "hvzelta/com/error_info.h"
+#include "hvzelta/com/safearray.h"
+#include "platform/text.h"
+#include "trace/trace_file.h"
+
+namespace hvzelta {
+
+namespace {
+
+// The XML of the records one thread is writing into one trace file: a whole
+// top-level record, with the records of calls made during it nested inside,
+// goes to the file at once. Text is appended into a buffer that only grows,
+// since records are written at the rate of the calls they trace.
+struct RecordWriter {
+  const TraceFile* file = nullptr;
+  std::vector<char> buffer = std::vector<char>(4096);
+  std::size_t size = 0;
+  int depth = 1;  // inside the file's TraceRecords element
+  bool startTagOpen = false;
+  std::vector<std::string_view> open;
+
+  std::string_view Text() const { return {buffer.data(), size}; }
+  char* Reserve(std::size_t count) {
+    if (size + count > buffer.size()) buffer.resize(std::max(buffer.size() * 2, size + count));
+    return buffer.data() + size;
+  }
+  void Put(std::string_view piece) {
+    std::memcpy(Reserve(piece.size()), piece.data(), piece.size());
+    size += piece.size();
+  }
+  void Tabs(int count) {
+    std::memset(Reserve(static_cast<std::size_t>(count)), '\t', static_cast<std::size_t>(count));
+    size += static_cast<std::size_t>(count);
+  }
+
+  void StartElement(std::string_view name) {
+    if (startTagOpen) Put(">\r\n");
+    open.push_back(name);
+    Tabs(depth);
+    Put("<");
+    Put(name);
+    startTagOpen = true;
+    ++depth;
+  }
+  void Attribute(std::string_view name, std::string_view value) {
+    if (!startTagOpen) return;
+    // As they stand, unescaped: the trace is for people and stylesheets.
+    char* out = Reserve(name.size() + value.size() + 4);
+    *out++ = ' ';
+    out = std::copy(name.begin(), name.end(), out);
+    *out++ = '=';
+    *out++ = '"';
+    out = std::copy(value.begin(), value.end(), out);
+    *out++ = '"';
+    size = static_cast<std::size_t>(out - buffer.data());
+  }
+  template <class T>
+  void NumberAttribute(std::string_view name, T value) {
+    char digits[32];
+    Attribute(name, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr));
+  }
+  void EndElement() {
+    --depth;
+    if (startTagOpen) {
+      Put("/>\r\n");
+    } else {
+      Tabs(depth);
+      Put("</");
+      Put(open.back());
+      Put(">\r\n");
+    }
+    open.pop_back();
+    startTagOpen = false;
+  }
+};
+
+thread_local std::vector<RecordWriter> t_writers;
+
+RecordWriter& WriterFor(const TraceFile* file) {
+  for (RecordWriter& writer : t_writers) {
+    if (writer.file == file) return writer;
+  }
+  t_writers.emplace_back().file = file;
+  return t_writers.back();
+}
+
+std::uint64_t Counter() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+template <class T>
+std::string Decimal(T value) {
+  char digits[32];
+  return std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+template <class T>
+char* PutDecimal(char* out, T value) {
+  return std::to_chars(out, out + 24, value).ptr;
+}
+
+// "h:m:s:ms" of local time; the broken-down time is worked out once a second.
+std::string LocalStartTime() {
+  thread_local std::time_t cachedSecond = -1;
+  thread_local std::tm cached{};
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  if (now.tv_sec != cachedSecond) {
+    cachedSecond = now.tv_sec;
+    localtime_r(&cachedSecond, &cached);
+  }
+  char text[128];
+  char* end = PutDecimal(text, cached.tm_hour);
+  *end++ = ':';
+  end = PutDecimal(end, cached.tm_min);
+  *end++ = ':';
+  end = PutDecimal(end, cached.tm_sec);
+  *end++ = ':';
+  end = PutDecimal(end, static_cast<int>(now.tv_nsec / 1000000));
+  return std::string(text, end);
+}
+
+// "0x%08X" of a result code.
+std::string HexResult(HRESULT result) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text = "0x00000000";
+  auto bits = static_cast<std::uint32_t>(result);
+  for (std::size_t i = text.size() - 1; i >= 2; --i, bits >>= 4) text[i] = kDigits[bits & 0xF];
+  return text;
+}
+
+// An execution time in seconds as "%e" writes it, from whole nanoseconds:
+// seven significant digits, rounded half up.
+std::string Scientific(std::uint64_t nanoseconds) {
+  if (nanoseconds == 0) return "0.000000e+00";
+  char digits[24];
+  const auto count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, nanoseconds).ptr - digits);
+  int exponent = count - 1 - 9;
+  std::uint64_t mantissa = nanoseconds;
+  if (count > 7) {
+    std::uint64_t scale = 1;
+    for (int i = 7; i < count; ++i) scale *= 10;
+    mantissa = nanoseconds / scale + (nanoseconds % scale * 2 >= scale ? 1 : 0);
+    if (mantissa == 10000000) mantissa /= 10, ++exponent;
+  } else {
+    for (int i = count; i < 7; ++i) mantissa *= 10;
+  }
+  char text[24];
+  std::to_chars(text + 1, text + 8, mantissa);
+  text[0] = text[1];
+  text[1] = '.';
+  char* out = text + 8;
+  *out++ = 'e';
+  *out++ = exponent < 0 ? '-' : '+';
+  const int magnitude = exponent < 0 ? -exponent : exponent;
+  if (magnitude < 10) *out++ = '0';
+  out = std::to_chars(out, out + 4, magnitude).ptr;
+  return std::string(text, out);
+}
+
+const std::string& ThreadId() {
+  thread_local const std::string id = Decimal(static_cast<long>(::syscall(SYS_gettid)));
+  return id;
+}
+
+std::string_view DirectionName(ParamDirection direction) {
+  switch (direction) {
+    case ParamDirection::In:
+      return "In";
+    case ParamDirection::Out:
+      return "Out";
+    case ParamDirection::InOut:
+      break;
+  }
+  return "InOut";
+}
+
+// Element types of the arrays the driver passes, by their array type tag.
+struct ElementType {
+  VARTYPE tag;
+  TraceType trace;
+  std::string_view name;
+};
+constexpr ElementType kElementTypes[] = {
+    {VT_UI1, TraceType::UInt8, "Byte"},     {VT_I2, TraceType::Empty, "Int16"},
+    {VT_I4, TraceType::Int32, "Int32"},     {VT_I8, TraceType::Int64, "Int64"},
+    {VT_R4, TraceType::Empty, "Single"},    {VT_R8, TraceType::Double, "Double"},
+    {VT_BOOL, TraceType::Boolean, "Boolean"}, {VT_BSTR, TraceType::WideString, "String"},
+};
+
+void WriteArray(RecordWriter& writer, const TraceFile& file, const SAFEARRAY* array) {
+  if (!array) {
+    writer.Attribute("NumDims", "0");
+    return;
+  }
+  const std::uint32_t dimensions = SafeArrayGetDim(array);
+  writer.Attribute("NumDims", Decimal(dimensions));
+  std::string sizes;
+  for (std::uint32_t dimension = 1; dimension <= dimensions; ++dimension) {
+    std::int32_t lower = 0;
+    std::int32_t upper = -1;
+    SafeArrayGetLBound(array, dimension, &lower);
+    SafeArrayGetUBound(array, dimension, &upper);
+    if (!sizes.empty()) sizes += ',';
+    sizes += Decimal(std::int64_t{upper} - lower + 1);
+  }
+  writer.Attribute("DimSizes", sizes);
+  VARTYPE tag = VT_EMPTY;
+  SafeArrayGetVartype(array, &tag);
+  const auto* type = std::find_if(std::begin(kElementTypes), std::end(kElementTypes),
+                                  [tag](const ElementType& candidate) { return candidate.tag == tag; });
+  const bool known = type != std::end(kElementTypes);
+  writer.Attribute("DataType", std::string(known ? type->name : "(unknown)") + "[]");
+  if (dimensions != 1 || !file.TraceArrays() || !known || type->trace == TraceType::Empty) return;
+  std::int32_t lower = 0;
+  std::int32_t upper = -1;
+  SafeArrayGetLBound(array, 1, &lower);
+  SafeArrayGetUBound(array, 1, &upper);
+  const std::int64_t count = std::min<std::int64_t>(std::int64_t{upper} - lower + 1, file.ArrayElementLimit());
+  for (std::int64_t i = 0; i < count; ++i) {
+    alignas(8) unsigned char element[16] = {};
+    const std::int32_t index = lower + static_cast<std::int32_t>(i);
+    if (Failed(SafeArrayGetElement(array, &index, element))) break;
+    std::string value;
+    std::string dataType;
+    RenderTraceValue(type->trace, element, value, dataType);
+    if (type->trace == TraceType::WideString) SysFreeString(*reinterpret_cast<BSTR*>(element));
+    writer.StartElement("Element");
+    writer.Attribute("Value", value);
+    writer.Attribute("DataType", dataType);
+    writer.EndElement();
+  }
+}
+
+void WriteParameter(RecordWriter& writer, const TraceFile& file, const MemberParam& param) {
+  writer.StartElement("Parameter");
+  writer.Attribute("Name", param.Name());
+  writer.Attribute("Direction", DirectionName(param.Direction()));
+  if (param.Type() == TraceType::Array) {
+    WriteArray(writer, file, *static_cast<SAFEARRAY* const*>(param.Value()));
+  } else {
+    std::string value;
+    std::string dataType;
+    RenderTraceValue(param.Type(), param.Value(), value, dataType);
+    writer.Attribute("Value", value);
+    writer.Attribute("DataType", dataType);
+  }
+  writer.EndElement();
+}
+
+}  // namespace
+
+CMethodTrace::CMethodTrace(TraceFile* file, const MemberDescriptor& member, std::initializer_list<MemberParam> params)
+    : file_(file), member_(member), params_(params) {
+  if (file_ && file_->IsOpen()) {
+    active_ = true;
+    TraceEntry();
+  }
+}
+
+CMethodTrace::~CMethodTrace() {
+  // A call that ended without a result (an escaping failure) still closes
+  // its record, so the nesting stays right.
+  if (!finished_) Finish(DISP_E_EXCEPTION);
+}
+
+void CMethodTrace::TraceEntry() {
+  RecordWriter& writer = WriterFor(file_);
+  if (writer.open.empty()) writer.size = 0;
+  writer.StartElement("Method");
+  writer.Attribute("Name", member_.MemberName());
+  writer.Attribute("Interface", member_.InterfaceName());
+  writer.Attribute("StartTime", LocalStartTime());
+  writer.Attribute("Thread", ThreadId());
+  startCount_ = Counter();
+  writer.NumberAttribute("Timestamp", startCount_);
+  for (const MemberParam& param : params_) {
+    if (param.Direction() != ParamDirection::Out) WriteParameter(writer, *file_, param);
+  }
+}
+
+HRESULT CMethodTrace::TraceExit(HRESULT result) {
+  const std::uint64_t elapsed = Counter() - startCount_;
+  RecordWriter& writer = WriterFor(file_);
+  for (const MemberParam& param : params_) {
+    if (param.Direction() != ParamDirection::In && !param.IsMissingPointer()) WriteParameter(writer, *file_, param);
+  }
+  writer.StartElement("HRESULT");
+  writer.Attribute("Value", HexResult(result));
+  // Read without taking: the caller still wants the description after the call.
+  if (const ErrorInfo* info = PeekErrorInfo(); Failed(result) && info) {
+    writer.Attribute("Message", WideToUtf8(info->description));
+  }
+  writer.EndElement();
+  writer.StartElement("Execution");
+  writer.Attribute("ExecutionTime", Scientific(elapsed));
+  writer.EndElement();
+  writer.EndElement();
+  if (!writer.open.empty()) return S_OK;
+  const HRESULT hr = file_->AppendRecord(writer.Text());
+  writer.size = 0;
+  return hr;
+}
+
+void CMethodTrace::Finish(HRESULT result) {
+  if (finished_) return;
+  finished_ = true;
+  bool saved = true;
+  if (active_) saved = Succeeded(TraceExit(result)) && Succeeded(file_->SaveCheck());
+  if (file_ && saved && file_->ClosingAfterCall() && WriterFor(file_).open.empty()) file_->Close();
+}
+
+}  // namespace hvzelta

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "core/call_context.h"
+#include "core/member_param.h"
+#include "hvzelta/com/types.h"
+
+namespace hvzelta {
+
+class TraceFile;
+
+// The trace record of one call: its entry (name, interface, start time,
+// thread, counter, inputs) when made, its exit (outputs, result with the
+// error description, execution time) from Finish. Calls made during the call
+// nest inside its record; a top-level record reaches the file when it ends.
+class CMethodTrace {
+ public:
+  CMethodTrace(TraceFile* file, const MemberDescriptor& member, std::initializer_list<MemberParam> params);
+  ~CMethodTrace();
+  CMethodTrace(const CMethodTrace&) = delete;
+  CMethodTrace& operator=(const CMethodTrace&) = delete;
+
+  void Finish(HRESULT result);
+
+ private:
+  void TraceEntry();
+  HRESULT TraceExit(HRESULT result);
+
+  TraceFile* file_;
+  const MemberDescriptor& member_;
+  std::initializer_list<MemberParam> params_;
+  std::uint64_t startCount_ = 0;
+  bool active_ = false;
+  bool finished_ = false;
+};
+
+}  // namespace hvzelta

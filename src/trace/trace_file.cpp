@@ -1,0 +1,179 @@
+#include "trace/trace_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include "platform/text.h"
+#include "trace/trace_listener_registry.h"
+
+#ifndef HVZELTA_DATA_DIR
+#define HVZELTA_DATA_DIR "/usr/local/share/hvzelta"
+#endif
+
+namespace hvzelta {
+
+namespace {
+
+constexpr std::string_view kCompanyName = "Halvorn";
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+std::string InCurrentDirectory(const std::string& name) {
+  std::error_code error;
+  const std::filesystem::path path(name);
+  if (path.is_absolute()) return name;
+  const std::filesystem::path current = std::filesystem::current_path(error);
+  return error ? name : (current / path).string();
+}
+
+// Where the driver's components live: the IVI root's Components folder under
+// our company name, else its shared fallback; without an IVI root, the
+// folder the library installs its data to.
+std::filesystem::path ComponentDirectory() {
+  const char* root = std::getenv("IVI_STANDARD_ROOT_DIR");
+  if (!root || !*root) return HVZELTA_DATA_DIR;
+  const std::filesystem::path components = std::filesystem::path(root) / "Components";
+  std::error_code error;
+  const std::filesystem::path ours = components / std::string(kCompanyName);
+  return std::filesystem::is_directory(ours, error) ? ours : components / "Quillfern Tools";
+}
+
+}  // namespace
+
+std::int64_t TraceFile::Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+TraceFile::~TraceFile() { Close(); }
+
+void TraceFile::Configure(const TraceSettings& settings, std::string_view identifier) {
+  std::lock_guard lock(mutex_);
+  settings_ = settings;
+  identifier_ = std::string(identifier);
+  transform_ = settings.transform;
+  sizeLimit_ = settings.sizeMax;
+  arrayElementLimit_ = settings.arraySizeMax;
+  saveIntervalMinutes_ = settings.saveInterval;
+}
+
+std::string TraceFile::FileName(std::int64_t openTime) const {
+  if (!settings_.fileName.empty()) {
+    std::string name = settings_.fileName;
+    if (!EndsWithIgnoringCase(name, ".xml")) name += ".xml";
+    return InCurrentDirectory(name);
+  }
+  std::tm local{};
+  const std::time_t seconds = static_cast<std::time_t>(openTime);
+  localtime_r(&seconds, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+  return InCurrentDirectory(identifier_ + "_" + stamp + ".xml");
+}
+
+std::string TraceFile::StylesheetPath() const {
+  std::string name = transform_.empty() ? "trace.xslt" : transform_;
+  if (std::filesystem::path(name).has_parent_path()) return name;
+  if (!EndsWithIgnoringCase(name, ".xslt")) name += ".xslt";
+  return (ComponentDirectory() / name).string();
+}
+
+HRESULT TraceFile::Open() {
+  std::lock_guard lock(mutex_);
+  if (state_ != State::Closed) return E_UNEXPECTED;
+  listeners_ = MakeTraceListeners();
+  const std::int64_t openTime = Now();
+  path_ = FileName(openTime);
+  transform_ = StylesheetPath();
+  file_ = std::fopen(path_.c_str(), "wb");
+  if (!file_) {
+    const int error = errno;
+    openFailure_ = std::strerror(error);
+    return MakeHresult(0x80070000u | static_cast<std::uint32_t>(error & 0xFFFF));
+  }
+  // Records reach the disk at each save; a large buffer keeps the system
+  // calls between saves rare.
+  std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+  std::string header = "<?xml version=\"1.0\"?>\r\n";
+  std::error_code missing;
+  if (std::filesystem::is_regular_file(transform_, missing)) {
+    header += "<?xml-stylesheet type=\"text/xsl\" href=\"file:\\\\" + transform_ + "\"?>\r\n";
+  }
+  header += "<TraceRecords";
+  std::fwrite(header.data(), 1, header.size(), file_);
+  rootTagOpen_ = true;
+  lastSaveTime_ = openTime;
+  closeAfterCall_ = false;
+  state_ = State::Open;
+  return S_OK;
+}
+
+void TraceFile::Close() {
+  std::lock_guard lock(mutex_);
+  if (file_) {
+    const std::string_view end = rootTagOpen_ ? "/>\r\n" : "</TraceRecords>\r\n";
+    std::fwrite(end.data(), 1, end.size(), file_);
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  listeners_.clear();
+  closeAfterCall_ = false;
+  state_ = State::Closed;
+}
+
+HRESULT TraceFile::AppendRecord(std::string_view record) {
+  std::lock_guard lock(mutex_);
+  if (!file_) return E_UNEXPECTED;
+  if (rootTagOpen_) {
+    std::fwrite(">\r\n", 1, 3, file_);
+    rootTagOpen_ = false;
+  }
+  if (std::fwrite(record.data(), 1, record.size(), file_) != record.size()) {
+    return MakeHresult(0x80070000u | static_cast<std::uint32_t>(errno & 0xFFFF));
+  }
+  if (!listeners_.empty()) {
+    const std::wstring identifier = Utf8ToWide(identifier_);
+    const std::wstring text = Utf8ToWide(record.substr(std::min(record.find('<'), record.size())));
+    const auto processId = static_cast<std::uint32_t>(::getpid());
+    for (const auto& listener : listeners_) {
+      try {
+        listener->OnTraceEvent(processId, identifier, 1, text);
+      } catch (...) {
+        // A failing listener must not cost the caller its call.
+      }
+    }
+  }
+  return S_OK;
+}
+
+HRESULT TraceFile::SaveCheck() {
+  const std::int64_t now = Now();
+  // Between saves the check needs no lock: the last save time only moves
+  // forward, and a stale read at worst saves once more.
+  if (now - lastSaveTime_.load(std::memory_order_relaxed) < 60 && saveIntervalMinutes_ > 0) return S_OK;
+  std::lock_guard lock(mutex_);
+  if (!file_) return S_OK;
+  const std::int64_t elapsedMinutes = (now - lastSaveTime_) / 60;
+  // Below an hour the minutes part is all the elapsed time; intervals of an
+  // hour or more compare the whole elapsed time.
+  const std::int64_t compared = saveIntervalMinutes_ < 60 ? elapsedMinutes % 60 : elapsedMinutes;
+  if (compared < saveIntervalMinutes_) return S_OK;
+  if (std::fflush(file_) != 0) {
+    lastSaveTime_ = now;
+    return MakeHresult(0x80070000u | static_cast<std::uint32_t>(errno & 0xFFFF));
+  }
+  struct stat info {};
+  if (::fstat(::fileno(file_), &info) == 0 && info.st_size > sizeLimit_) {
+    if (!settings_.enabled || state_ == State::Closed) return E_UNEXPECTED;
+    state_ = State::SizeLimitReached;
+  }
+  lastSaveTime_ = now;
+  return S_OK;
+}
+
+}  // namespace hvzelta
