@@ -1,5 +1,6 @@
 #include "fmtio/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -88,6 +89,57 @@ void AppendInteger(std::string& out, char conversion, std::int64_t value, std::u
   AppendField(out, isSigned ? SignOf(negative, layout) : std::string_view{}, text, layout, layout.precision < 0);
 }
 
+namespace {
+
+// %g of `value` from its shortest round-trip digits, when they are no more
+// than `precision`: for a normal double and at most 15 digits the rounding
+// grid is coarser than the double's own spacing, so rounding to the precision
+// gives those same digits; and the shortest conversion is several times
+// faster than a rounding one.
+// Writes into `text` and returns its end, or null when the digits are more.
+char* ShortestGeneral(char* text, double value, int precision, bool upper) {
+  char shortest[40];
+  const char* end = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::scientific).ptr;
+  const char* c = shortest;
+  char* out = text;
+  if (*c == '-') *out++ = *c++;
+  char digits[20];
+  int count = 0;
+  for (; c < end && *c != 'e'; ++c) {
+    if (*c != '.') digits[count++] = *c;
+  }
+  if (count > precision || c == end) return nullptr;
+  int exponent = 0;
+  std::from_chars(c + (c[1] == '+' ? 2 : 1), end, exponent);
+  if (exponent < -4 || exponent >= precision) {
+    *out++ = digits[0];
+    if (count > 1) {
+      *out++ = '.';
+      out = std::copy(digits + 1, digits + count, out);
+    }
+    *out++ = upper ? 'E' : 'e';
+    *out++ = exponent < 0 ? '-' : '+';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude < 10) *out++ = '0';
+    return std::to_chars(out, out + 4, magnitude).ptr;
+  }
+  if (exponent < 0) {
+    *out++ = '0';
+    *out++ = '.';
+    out = std::fill_n(out, -exponent - 1, '0');
+    return std::copy(digits, digits + count, out);
+  }
+  const int whole = exponent + 1;
+  for (int i = 0; i < whole; ++i) *out++ = i < count ? digits[i] : '0';
+  if (count > whole) {
+    *out++ = '.';
+    out = std::copy(digits + whole, digits + count, out);
+  }
+  return out;
+}
+
+}  // namespace
+
 void AppendReal(std::string& out, char conversion, double value, const NumberLayout& layout) {
   // Fixed notation of the largest doubles needs 309 digits before the point.
   constexpr int kMaxPrecision = 300;
@@ -107,7 +159,10 @@ void AppendReal(std::string& out, char conversion, double value, const NumberLay
   if (conversion == 'f') format = std::chars_format::fixed;
   if (conversion == 'e' || conversion == 'E') format = std::chars_format::scientific;
   char text[720];
-  char* end = std::to_chars(text, text + sizeof text, value, format, precision).ptr;
+  const bool shortestWillDo = format == std::chars_format::general && precision > 0 && precision <= 15 &&
+                              (value == 0 || std::isnormal(value));
+  char* end = shortestWillDo ? ShortestGeneral(text, value, precision, false) : nullptr;
+  if (!end) end = std::to_chars(text, text + sizeof text, value, format, precision).ptr;
   const bool negative = text[0] == '-';
   if (upper) {
     for (char* c = text; c < end; ++c) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -105,6 +108,22 @@ TEST(FormatWriterTest, NumbersMatchTheCLibrary) {
     }
   }
   EXPECT_GT(compared, 5000);
+}
+
+// %g takes a shortcut through the shortest digits of a value when they are
+// few enough; across magnitudes and precisions it must still be the C text.
+TEST(FormatWriterTest, GeneralFormatOfManyValuesMatchesTheCLibrary) {
+  std::mt19937_64 random(7);
+  std::uniform_int_distribution<int> digits(1, 17);
+  std::uniform_int_distribution<int> exponent(-30, 30);
+  for (int i = 0; i < 20000; ++i) {
+    // Short decimals (the common case of settings) and full-precision values.
+    const double mantissa = i % 2 ? std::uniform_real_distribution<double>(-10, 10)(random)
+                                  : static_cast<double>(static_cast<int>(random() % 20001) - 10000) / 1000;
+    const double value = mantissa * std::pow(10.0, exponent(random));
+    const std::string format = "%." + std::to_string(digits(random)) + (i % 3 ? "g" : "G");
+    ASSERT_EQ(Formatted(format.c_str(), value), CLibraryText(format, value)) << format << " " << value;
+  }
 }
 
 TEST(FormatWriterTest, ArraysSeparatorsAndArrayObjects) {
