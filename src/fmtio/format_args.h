@@ -173,8 +173,11 @@ FormatArg MakeFormatArg(Arg&& value) {
   } else if constexpr (std::is_pointer_v<T>) {
     using Item = std::remove_pointer_t<T>;
     static_assert(detail::ElementTypeOf<Item>() != ElementType::None, "no directive takes this pointer type");
+    // A plain pointer to write through stands for one element: a count in the
+    // format (which may come from outside) must never carry a read past it.
+    // Buffers of several elements go as arrays or spans, which keep their size.
     if constexpr (std::is_const_v<Item>) return detail::ElementsArg(value, kUnknownExtent);
-    else return detail::DestinationArg(value, kUnknownExtent);
+    else return detail::DestinationArg(value, 1);
   } else {
     static_assert(sizeof(T) == 0, "no directive takes this argument type");
   }

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "fake_enums.h"
@@ -162,7 +163,7 @@ TEST(FormatWriterTest, BlocksAndRawElements) {
   EXPECT_EQ(Formatted("%2B", bytes), std::string("#0A\0\n", 5));
   EXPECT_EQ(Formatted("%*b", 0, bytes), "#10");
   std::vector<std::uint8_t> big(300, 7);
-  EXPECT_EQ(Formatted("%300b", big.data()).substr(0, 5), "#3300");
+  EXPECT_EQ(Formatted("%300b", std::span<const std::uint8_t>(big)).substr(0, 5), "#3300");
   const std::uint16_t words[] = {0x0102, 0x0304};
   // Text keeps machine order; raw elements choose their own.
   EXPECT_EQ(Formatted("%2hb", words), std::string("#14\x02\x01\x04\x03", 7));
