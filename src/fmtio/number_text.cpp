@@ -138,6 +138,47 @@ char* ShortestGeneral(char* text, double value, int precision, bool upper) {
   return out;
 }
 
+// %g of a value that is a short decimal (at most six places, below 10^15 and
+// not below 10^-4), as settings usually are: the decimal reads back as the
+// value, so it is the shortest form, and %g writes it in fixed notation
+// without trailing zeros. Cheaper still than the shortest conversion.
+char* ShortDecimalGeneral(char* text, double value, int precision) {
+  const double magnitude = std::fabs(value);
+  if (!(magnitude >= 1e-4 && magnitude < 1e15)) return nullptr;
+  double scale = 1;
+  for (int places = 0; places <= 6; ++places, scale *= 10) {
+    const double scaled = magnitude * scale;
+    if (scaled >= 9007199254740992.0) return nullptr;
+    const double whole = std::nearbyint(scaled);
+    if (whole != scaled || whole / scale != magnitude) continue;
+    auto units = static_cast<std::uint64_t>(whole);
+    // A scale can find the value with places to spare: %g shows none of them.
+    while (places > 0 && units % 10 == 0) units /= 10, --places;
+    char digits[24];
+    char* end = std::to_chars(digits, digits + sizeof digits, units).ptr;
+    auto count = static_cast<int>(end - digits);
+    // Leading zeros of a value below one do not count as significant.
+    int significant = count;
+    for (const char* d = digits; d < end && *d == '0'; ++d) --significant;
+    if (significant > precision) return nullptr;
+    char* out = text;
+    if (std::signbit(value)) *out++ = '-';
+    if (count <= places) {
+      *out++ = '0';
+      *out++ = '.';
+      out = std::fill_n(out, places - count, '0');
+      return std::copy(digits, end, out);
+    }
+    out = std::copy(digits, digits + (count - places), out);
+    if (places > 0) {
+      *out++ = '.';
+      out = std::copy(digits + (count - places), end, out);
+    }
+    return out;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void AppendReal(std::string& out, char conversion, double value, const NumberLayout& layout) {
@@ -161,7 +202,8 @@ void AppendReal(std::string& out, char conversion, double value, const NumberLay
   char text[720];
   const bool shortestWillDo = format == std::chars_format::general && precision > 0 && precision <= 15 &&
                               (value == 0 || std::isnormal(value));
-  char* end = shortestWillDo ? ShortestGeneral(text, value, precision, false) : nullptr;
+  char* end = shortestWillDo ? ShortDecimalGeneral(text, value, precision) : nullptr;
+  if (shortestWillDo && !end) end = ShortestGeneral(text, value, precision, false);
   if (!end) end = std::to_chars(text, text + sizeof text, value, format, precision).ptr;
   const bool negative = text[0] == '-';
   if (upper) {
