@@ -1,13 +1,13 @@
 // Speed of the formatted I/O engines, each against a reference measured in
 // the same run; the closing lines print the ratios.
 
-#include <benchmark/benchmark.h>
 
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +18,7 @@
 #include "fmtio/formatted_io.h"
 #include "hvzelta/status.h"
 #include "io/instr_buffer.h"
+#include "support/ratio_runner.h"
 
 namespace hvzelta {
 namespace {
@@ -138,7 +139,7 @@ void BM_ReadBlock10MB(benchmark::State& state) {
   std::vector<std::uint8_t> data(kBlockBytes);
   for (auto _ : state) {
     std::int32_t count = static_cast<std::int32_t>(kBlockBytes);
-    CFormattedIo::Scanf(&buffer, nullptr, &gReporter, "%#b", &count, data.data());
+    CFormattedIo::Scanf(&buffer, nullptr, &gReporter, "%#b", &count, std::span<std::uint8_t>(data));
     buffer.FlushRead();
     benchmark::DoNotOptimize(data.data());
   }
@@ -174,7 +175,7 @@ void BM_ReadRealList(benchmark::State& state) {
   std::vector<double> values(kReals);
   for (auto _ : state) {
     std::int32_t count = kReals;
-    CFormattedIo::Scanf(&buffer, nullptr, &gReporter, "%,#lf", &count, values.data());
+    CFormattedIo::Scanf(&buffer, nullptr, &gReporter, "%,#lf", &count, std::span<double>(values));
     benchmark::DoNotOptimize(values.data());
   }
 }
@@ -194,59 +195,20 @@ void BM_FromCharsRealList(benchmark::State& state) {
 }
 BENCHMARK(BM_FromCharsRealList)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's median time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        nanoseconds[run.run_name.function_name] = run.GetAdjustedRealTime() * Scale(run.time_unit);
-      }
-    }
-  }
-  std::map<std::string, double> nanoseconds;
-
- private:
-  static double Scale(benchmark::TimeUnit unit) {
-    switch (unit) {
-      case benchmark::kMillisecond: return 1e6;
-      case benchmark::kMicrosecond: return 1e3;
-      case benchmark::kSecond: return 1e9;
-      default: return 1;
-    }
-  }
-};
-
 }  // namespace
 }  // namespace hvzelta
 
 int main(int argc, char** argv) {
-  using hvzelta::RatioReporter;
-  std::vector<char*> args(argv, argv + argc);
-  std::string repetitions = "--benchmark_repetitions=5";
-  std::string aggregates = "--benchmark_report_aggregates_only=true";
-  args.push_back(repetitions.data());
-  args.push_back(aggregates.data());
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  auto& t = reporter.nanoseconds;
-  auto ratio = [&](const char* what, const char* ours, const char* reference, const char* goal, bool inverse) {
-    if (!t.count(ours) || !t.count(reference)) return;
-    const double r = inverse ? t[reference] / t[ours] : t[ours] / t[reference];
-    std::printf("ratio %-58s %6.2f  (goal %s)\n", what, r, goal);
-  };
-  std::printf("\n");
-  ratio("Format(\"VOLT %0.15lg\") / snprintf(\"VOLT %.15g\")", "BM_FormatVoltCommand", "BM_SnprintfVoltCommand",
-        "<= 1.5", false);
-  ratio("read one \"%lf\" reply / strtod", "BM_ReadOneReal", "BM_StrtodOneReal", "<= 2", false);
-  ratio("uncached cut / snprintf(\"VOLT %.15g\")", "BM_CutUncached", "BM_SnprintfVoltCommand", "<= 10", false);
-  ratio("10 MB block bandwidth / memcpy bandwidth", "BM_ReadBlock10MB", "BM_Memcpy10MB", ">= 0.5", true);
-  ratio("100000 doubles \"%,#lf\" speed / from_chars speed", "BM_ReadRealList", "BM_FromCharsRealList", ">= 0.5",
-        true);
-  if (t.count("BM_CutCached")) std::printf("cached cut median %.1f ns  (goal <= 50 ns)\n", t["BM_CutCached"]);
-  benchmark::Shutdown();
-  return 0;
+  return hvzelta::bench::RunWithRatios(
+      argc, argv,
+      {{"Format(\"VOLT %0.15lg\") / snprintf(\"VOLT %.15g\")", "BM_FormatVoltCommand", "BM_SnprintfVoltCommand",
+        "<= 1.5"},
+       {"read one \"%lf\" reply / strtod", "BM_ReadOneReal", "BM_StrtodOneReal", "<= 2"},
+       {"uncached cut / snprintf(\"VOLT %.15g\")", "BM_CutUncached", "BM_SnprintfVoltCommand", "<= 10"},
+       {"10 MB block bandwidth / memcpy bandwidth", "BM_ReadBlock10MB", "BM_Memcpy10MB", ">= 0.5", true},
+       {"100000 doubles \"%,#lf\" speed / from_chars speed", "BM_ReadRealList", "BM_FromCharsRealList", ">= 0.5",
+        true}},
+      [](std::map<std::string, double>& medians) {
+        if (medians.count("BM_CutCached")) std::printf("cached cut median %.1f ns  (goal <= 50 ns)\n", medians["BM_CutCached"]);
+      });
 }
