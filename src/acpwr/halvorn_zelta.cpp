@@ -463,8 +463,11 @@ HRESULT HalvornZelta::ResetInterchangeCheck() {
 }
 
 HRESULT HalvornZelta::GetNextCoercionRecord(BSTR* val) {
-  // No operation of this driver coerces a value, so there is never a record.
-  return RunFrame(members::kGetNextCoercionRecord, {Out("val", val)}, [] { return S_OK; });
+  return RunFrame(members::kGetNextCoercionRecord, {Out("val", val)}, [&] {
+    if (!Settings().recordCoercions) return S_OK;
+    const std::optional<std::string> record = TakeCoercionRecord();
+    return record ? CopyOut(*record, val) : S_OK;
+  });
 }
 
 // Utility

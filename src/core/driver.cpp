@@ -42,6 +42,7 @@ HRESULT CDriver::InitializeSession(const wchar_t* resourceName, bool idQuery, bo
   if (initialized_) return Reporter().Report(Message::AlreadyInitialized);
   idQueryRequested_ = idQuery;
   resetRequested_ = reset;
+  coercionRecords_.clear();
 
   optionString_ = WideToUtf8(optionString);
   if (HRESULT hr = ResolveResourceAndOptions(WideToUtf8(BstrView(resourceName))); Failed(hr)) return hr;
@@ -153,6 +154,18 @@ HRESULT CDriver::PollInstrumentErrors() {
   }
   if (LeadingInteger(answer) & kEventStatusErrorBits) return Reporter().Report(Message::InstrumentStatus);
   return S_OK;
+}
+
+void CDriver::AddCoercionRecord(std::string record) {
+  if (coercionRecords_.size() >= constants_.coercionRecordBound) coercionRecords_.pop_front();
+  coercionRecords_.push_back(std::move(record));
+}
+
+std::optional<std::string> CDriver::TakeCoercionRecord() {
+  if (coercionRecords_.empty()) return std::nullopt;
+  std::string record = std::move(coercionRecords_.front());
+  coercionRecords_.pop_front();
+  return record;
 }
 
 IID CDriver::GetCallContext() const {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -92,6 +93,12 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   // Adds a virtual name (compared without regard to case) for `mappedTo`.
   void AddVirtualName(std::string_view virtualName, std::string_view mappedTo);
 
+  // The coercion records of the session, oldest first. A member that changes
+  // a caller's value before sending it records what it did here; beyond the
+  // bound the oldest record makes room.
+  void AddCoercionRecord(std::string record);
+  std::optional<std::string> TakeCoercionRecord();
+
   // The I/O session Initialize opens for an instrument; tests give a scripted one.
   void SetIoSessionFactory(IoSessionFactory factory) { ioSessionFactory_ = std::move(factory); }
 
@@ -144,6 +151,7 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   std::string identificationResponse_;
   TextMap optionMap_;
   TextMap driverSetupMap_;
+  std::deque<std::string> coercionRecords_;
   TextMap virtualToPhysical_;  // lower-cased virtual name -> mapped-to name
   TextMap physicalToVirtual_;  // mapped-to name as written -> virtual name
 };

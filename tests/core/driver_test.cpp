@@ -266,6 +266,20 @@ TEST_F(DriverTest, OperationSettingRules) {
   EXPECT_EQ(Text(text), "");
 }
 
+TEST_F(DriverTest, CoercionRecordsComeOutOldestFirstWithinTheirBound) {
+  ASSERT_EQ(Init(L"Simulate=true, RecordCoercions=true"), S_OK);
+  for (int i = 0; i < 1005; ++i) driver_->AddCoercionRecord("record " + std::to_string(i));
+  Bstr text;
+  ASSERT_EQ(driver_->GetNextCoercionRecord(text.Out()), S_OK);
+  EXPECT_EQ(Text(text), "record 5") << "the five oldest made room";
+  ASSERT_EQ(driver_->put_RecordCoercions(VARIANT_FALSE), S_OK);
+  ASSERT_EQ(driver_->GetNextCoercionRecord(text.Out()), S_OK);
+  EXPECT_EQ(Text(text), "") << "not handed out while recording is off";
+  ASSERT_EQ(driver_->put_RecordCoercions(VARIANT_TRUE), S_OK);
+  ASSERT_EQ(driver_->GetNextCoercionRecord(text.Out()), S_OK);
+  EXPECT_EQ(Text(text), "record 6");
+}
+
 TEST_F(DriverTest, ResetWithDefaultsRestoresTheSettingsOfInitialize) {
   ASSERT_EQ(Init(L"Simulate=true, RangeCheck=false"), S_OK);
   ASSERT_EQ(driver_->put_RangeCheck(VARIANT_TRUE), S_OK);
