@@ -12,6 +12,7 @@
 
 #include "core/driver_constants.h"
 #include "core/error_reporter.h"
+#include "core/initial_settings.h"
 #include "core/node.h"
 #include "core/operation_settings.h"
 #include "core/trace_settings.h"
@@ -20,6 +21,8 @@
 #include "trace/trace_file.h"
 
 namespace hvzelta {
+
+class StoreEntry;
 
 // The root of a driver's object tree: one per session with an instrument. It
 // holds the session's state, runs Initialize and Close, processes the option
@@ -99,6 +102,20 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   void AddCoercionRecord(std::string record);
   std::optional<std::string> TakeCoercionRecord();
 
+  // The configurable initial settings the last Initialize read from the
+  // configuration store, by name without regard to case; nothing when the
+  // name is absent or its value does not convert.
+  std::optional<std::string> GetInitialSettingText(std::string_view name) const;
+  std::optional<std::int32_t> GetInitialSettingInteger(std::string_view name) const;
+  std::optional<double> GetInitialSettingReal(std::string_view name) const;
+  std::optional<bool> GetInitialSettingBoolean(std::string_view name) const;
+  // Reads the data components of `settings` (a store structure) into the
+  // initial settings; a "model" setting then becomes the instrument model.
+  HRESULT LoadConfigurableInitialSettings(const StoreEntry& settings);
+  // The repeated-capability entries that the software module of the last
+  // Initialize publishes: physical name -> repeated capability name.
+  const std::map<std::string, std::string, std::less<>>& PublishedRepCaps() const { return publishedRepCaps_; }
+
   // The I/O session Initialize opens for an instrument; tests give a scripted one.
   void SetIoSessionFactory(IoSessionFactory factory) { ioSessionFactory_ = std::move(factory); }
 
@@ -126,6 +143,12 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   HRESULT FinishInitialize();
   HRESULT StartTrace();
   HRESULT ReportBadOptionValue(std::string_view value);
+  // The configuration store's part of Initialize.
+  HRESULT ResolveThroughStore(std::string_view resourceName);
+  HRESULT ApplyDriverSession(const StoreEntry& session);
+  HRESULT ReadVirtualNames(const StoreEntry& session);
+  HRESULT LoadInitialSettingsOf(const StoreEntry& component);
+  HRESULT ReadPublishedRepCaps(const StoreEntry& module);
 
   const DriverConstants& constants_;
   std::unique_ptr<CErrorReporter> reporter_;
@@ -154,6 +177,8 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   std::deque<std::string> coercionRecords_;
   TextMap virtualToPhysical_;  // lower-cased virtual name -> mapped-to name
   TextMap physicalToVirtual_;  // mapped-to name as written -> virtual name
+  ConfigurableInitialSettings initialSettingsMap_;
+  TextMap publishedRepCaps_;  // physical name -> repeated capability name
 };
 
 }  // namespace hvzelta

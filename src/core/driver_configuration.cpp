@@ -1,9 +1,12 @@
-// How Initialize resolves its resource name and applies the option string,
-// DriverSetup and the virtual names of a session.
+// How Initialize resolves its resource name through the configuration store
+// and applies the option string, DriverSetup, the initial settings and the
+// virtual names of a session.
 
 #include <array>
 #include <charconv>
+#include <vector>
 
+#include "core/config_store.h"
 #include "core/driver.h"
 #include "core/option_string.h"
 #include "platform/text.h"
@@ -12,20 +15,41 @@ namespace hvzelta {
 
 namespace {
 
-// Operation settings the option string may set.
+// Operation settings the option string and a driver session of the store
+// may set, in the order the store's settings are read.
 struct SettingOption {
   std::string_view name;  // lower case
+  std::string_view storeProperty;
   std::atomic<bool> OperationSettings::*setting;
 };
 
 constexpr std::array kSettingOptions{
-    SettingOption{"cache", &OperationSettings::cache},
-    SettingOption{"interchangecheck", &OperationSettings::interchangeCheck},
-    SettingOption{"queryinstrstatus", &OperationSettings::queryInstrumentStatus},
-    SettingOption{"rangecheck", &OperationSettings::rangeCheck},
-    SettingOption{"recordcoercions", &OperationSettings::recordCoercions},
-    SettingOption{"simulate", &OperationSettings::simulate},
+    SettingOption{"cache", "Cache", &OperationSettings::cache},
+    SettingOption{"interchangecheck", "InterchangeCheck", &OperationSettings::interchangeCheck},
+    SettingOption{"queryinstrstatus", "QueryInstrStatus", &OperationSettings::queryInstrumentStatus},
+    SettingOption{"rangecheck", "RangeCheck", &OperationSettings::rangeCheck},
+    SettingOption{"recordcoercions", "RecordCoercions", &OperationSettings::recordCoercions},
+    SettingOption{"simulate", "Simulate", &OperationSettings::simulate},
 };
+
+// What the names of one session's or module's ranges may expand to: far
+// beyond any instrument, small enough that a hostile store cannot exhaust
+// memory with long names, wide ranges or nesting that refers to itself.
+class NameBudget {
+ public:
+  bool Take(std::size_t textSize) {
+    ++names_;
+    bytes_ += textSize;
+    return names_ <= kMaxNames && bytes_ <= kMaxBytes;
+  }
+
+ private:
+  static constexpr std::size_t kMaxNames = 65536;
+  static constexpr std::size_t kMaxBytes = std::size_t{4} << 20;
+  std::size_t names_ = 0;
+  std::size_t bytes_ = 0;
+};
+constexpr std::string_view kTooManyNames = "its names expand to more than 65536 names or 4 MiB of text";
 
 std::optional<double> ParseReal(std::string_view text) {
   text = TrimWhiteSpace(text);
@@ -56,6 +80,8 @@ HRESULT CDriver::ResolveResourceAndOptions(std::string_view resourceName) {
   driverSetupMap_.clear();
   virtualToPhysical_.clear();
   physicalToVirtual_.clear();
+  initialSettingsMap_.Clear();
+  publishedRepCaps_.clear();
   instrumentManufacturer_.clear();
   instrumentModel_.clear();
   serialNumber_.clear();
@@ -64,13 +90,170 @@ HRESULT CDriver::ResolveResourceAndOptions(std::string_view resourceName) {
   trace_ = TraceSettings{};
   settings_ = OperationSettings{};
 
-  // Without a configuration store the resource name is the resource descriptor.
-  resourceDescriptor_ = std::string(resourceName);
-  const HRESULT hr = ProcessOptionString(optionString_);
+  const HRESULT hr = ResolveThroughStore(resourceName);
+  // The store's own failure ends Initialize with the store's error information as it stands.
+  if (IsConfigStoreStatus(hr)) return hr;
 
   if (settings_.simulate && instrumentModel_.empty()) instrumentModel_ = std::string(constants_.defaultSimulationModel);
   initialSettings_ = settings_;
   return hr;
+}
+
+HRESULT CDriver::ResolveThroughStore(std::string_view resourceName) {
+  ConfigStore store;
+  const HRESULT opened = store.Open(ConfigStoreLocation());
+  if (Failed(opened)) return opened;
+  if (opened == S_FALSE) {
+    // Without a configuration store the resource name is the resource descriptor.
+    resourceDescriptor_ = std::string(resourceName);
+    return ProcessOptionString(optionString_);
+  }
+
+  if (StoreEntry session; store.FindDriverSession(resourceName, session) == S_OK) {
+    logicalName_ = std::string(resourceName);
+    if (HRESULT hr = ApplyDriverSession(session); Failed(hr)) return hr;
+    if (HRESULT hr = ProcessOptionString(optionString_); Failed(hr)) return hr;
+    StoreEntry module;
+    const HRESULT hr = session.Reference("SoftwareModule", store::kSoftwareModules, module);
+    if (hr != S_OK) return Failed(hr) ? hr : S_OK;
+    return ReadPublishedRepCaps(module);
+  }
+
+  resourceDescriptor_ = std::string(resourceName);
+  StoreEntry module;
+  if (store.FindByName(store::kSoftwareModules, constants_.identifier, module) != S_OK) {
+    return Reporter().Report(Message::CannotRecover, "Software module could not be loaded from the IVI Configuration Store.");
+  }
+  if (HRESULT hr = LoadInitialSettingsOf(module); Failed(hr)) return hr;
+  if (HRESULT hr = ProcessOptionString(optionString_); Failed(hr)) return hr;
+  return ReadPublishedRepCaps(module);
+}
+
+HRESULT CDriver::ApplyDriverSession(const StoreEntry& session) {
+  if (HRESULT hr = ReadVirtualNames(session); Failed(hr)) return hr;
+  StoreEntry asset;
+  const HRESULT found = session.Reference("HardwareAsset", store::kHardwareAssets, asset);
+  if (Failed(found)) return found;
+  if (found == S_OK) {
+    if (HRESULT hr = asset.Text("IOResourceDescriptor", resourceDescriptor_); Failed(hr)) return hr;
+    resourceDescriptor_ = std::string(TrimWhiteSpace(resourceDescriptor_));
+  }
+  for (const SettingOption& option : kSettingOptions) {
+    bool value = false;
+    if (HRESULT hr = session.Boolean(option.storeProperty, value); Failed(hr)) return hr;
+    settings_.*option.setting = value;
+  }
+  std::string driverSetup;
+  if (HRESULT hr = session.Text("DriverSetup", driverSetup); Failed(hr)) return hr;
+  if (HRESULT hr = ProcessDriverSetup(driverSetup); Failed(hr)) return hr;
+  return LoadInitialSettingsOf(session);
+}
+
+HRESULT CDriver::LoadInitialSettingsOf(const StoreEntry& component) {
+  StoreEntry settings;
+  if (HRESULT hr = component.DataComponent(store::kConfigurableInitialSettings, settings); Failed(hr)) return hr;
+  if (!EqualsIgnoringCase(settings.DataComponentType(), "Structure")) return S_OK;
+  return LoadConfigurableInitialSettings(settings);
+}
+
+HRESULT CDriver::LoadConfigurableInitialSettings(const StoreEntry& settings) {
+  if (!settings) {
+    return Reporter().Report(Message::InvalidValue, {}, {"0", "LoadConfigurableInitialSettings", "spConfigSettings"});
+  }
+  if (HRESULT hr = initialSettingsMap_.Load(settings); Failed(hr)) return hr;
+  if (std::optional<std::string> model = initialSettingsMap_.Text("model")) instrumentModel_ = std::move(*model);
+  return S_OK;
+}
+
+HRESULT CDriver::ReadVirtualNames(const StoreEntry& session) {
+  std::vector<StoreEntry> names;
+  if (HRESULT hr = session.Entries("VirtualNames", names); Failed(hr)) return hr;
+  NameBudget budget;
+  for (const StoreEntry& entry : names) {
+    std::string name;
+    std::string mapTo;
+    std::vector<StoreEntry> ranges;
+    if (HRESULT hr = entry.Text("Name", name); Failed(hr)) return hr;
+    if (HRESULT hr = entry.Text("MapTo", mapTo); Failed(hr)) return hr;
+    if (HRESULT hr = entry.Entries("VirtualRanges", ranges); Failed(hr)) return hr;
+    name = std::string(TrimWhiteSpace(name));
+    mapTo = std::string(TrimWhiteSpace(mapTo));
+    if (ranges.empty()) {
+      if (!budget.Take(name.size() + mapTo.size())) return entry.Fail(E_IVICONFIG_DESERIALIZE_FAILED, kTooManyNames);
+      AddVirtualName(name, mapTo);
+    }
+    for (const StoreEntry& range : ranges) {
+      std::int32_t minimum = 0;
+      std::int32_t maximum = 0;
+      std::int32_t start = 0;
+      if (HRESULT hr = range.Integer("Min", minimum); Failed(hr)) return hr;
+      if (HRESULT hr = range.Integer("Max", maximum); Failed(hr)) return hr;
+      if (HRESULT hr = range.Integer("StartingPhysicalIndex", start); Failed(hr)) return hr;
+      if (minimum > maximum) {
+        return range.Fail(E_IVICONFIG_DESERIALIZE_FAILED,
+                          "<Min> " + std::to_string(minimum) + " is greater than <Max> " + std::to_string(maximum));
+      }
+      for (std::int64_t i = minimum; i <= maximum; ++i) {
+        const std::string virtualName = name + std::to_string(i);
+        const std::string physicalName = mapTo + std::to_string(start + i - minimum);
+        if (!budget.Take(virtualName.size() + physicalName.size())) {
+          return range.Fail(E_IVICONFIG_DESERIALIZE_FAILED, kTooManyNames);
+        }
+        AddVirtualName(virtualName, physicalName);
+      }
+    }
+  }
+  return S_OK;
+}
+
+HRESULT CDriver::ReadPublishedRepCaps(const StoreEntry& module) {
+  // Physical names may carry ranges and nest: a nested name is written
+  // "parent:child", the way selectors write levels.
+  struct Level {
+    StoreEntry entry;
+    std::string prefix;
+  };
+  std::vector<Level> pending{{module, {}}};
+  NameBudget budget;
+  while (!pending.empty()) {
+    const Level level = std::move(pending.back());
+    pending.pop_back();
+    std::vector<StoreEntry> names;
+    if (HRESULT hr = level.entry.Entries("PhysicalNames", names); Failed(hr)) return hr;
+    for (const StoreEntry& entry : names) {
+      std::string name;
+      std::string repCap;
+      std::vector<StoreEntry> ranges;
+      if (HRESULT hr = entry.Text("Name", name); Failed(hr)) return hr;
+      if (HRESULT hr = entry.Text("RCName", repCap); Failed(hr)) return hr;
+      if (HRESULT hr = entry.Entries("PhysicalRanges", ranges); Failed(hr)) return hr;
+      name = level.prefix + std::string(TrimWhiteSpace(name));
+      repCap = std::string(TrimWhiteSpace(repCap));
+      std::vector<std::string> expanded;
+      if (ranges.empty()) expanded.push_back(name);
+      for (const StoreEntry& range : ranges) {
+        std::int32_t minimum = 0;
+        std::int32_t maximum = 0;
+        if (HRESULT hr = range.Integer("Min", minimum); Failed(hr)) return hr;
+        if (HRESULT hr = range.Integer("Max", maximum); Failed(hr)) return hr;
+        for (std::int64_t i = minimum; i <= maximum; ++i) {
+          expanded.push_back(name + std::to_string(i));
+          if (!budget.Take(expanded.back().size() + repCap.size())) {
+            return range.Fail(E_IVICONFIG_DESERIALIZE_FAILED, kTooManyNames);
+          }
+        }
+      }
+      if (ranges.empty() && !budget.Take(name.size() + repCap.size())) {
+        return entry.Fail(E_IVICONFIG_DESERIALIZE_FAILED, kTooManyNames);
+      }
+      const bool nests = store::FindChild(entry.Node(), "PhysicalNames") != nullptr;
+      for (std::string& physical : expanded) {
+        if (nests) pending.push_back({entry, physical + ":"});
+        publishedRepCaps_.insert_or_assign(std::move(physical), repCap);
+      }
+    }
+  }
+  return S_OK;
 }
 
 HRESULT CDriver::ProcessOptionString(std::string_view optionString) {
@@ -167,6 +350,19 @@ std::optional<long long> CDriver::GetDriverSetupInteger(std::string_view name) c
 }
 std::optional<double> CDriver::GetDriverSetupReal(std::string_view name) const {
   return ParseReal(GetDriverSetupValue(name));
+}
+
+std::optional<std::string> CDriver::GetInitialSettingText(std::string_view name) const {
+  return initialSettingsMap_.Text(name);
+}
+std::optional<std::int32_t> CDriver::GetInitialSettingInteger(std::string_view name) const {
+  return initialSettingsMap_.Integer(name);
+}
+std::optional<double> CDriver::GetInitialSettingReal(std::string_view name) const {
+  return initialSettingsMap_.Real(name);
+}
+std::optional<bool> CDriver::GetInitialSettingBoolean(std::string_view name) const {
+  return initialSettingsMap_.Boolean(name);
 }
 
 std::string CDriver::ResolveName(std::string_view name) const {

@@ -1,0 +1,277 @@
+// Initialize with a configuration store: logical names, sessions, the
+// software module, initial settings, virtual names and the store's own
+// failures, against store files the tests write.
+
+#include <gtest/gtest.h>
+
+#include "acpwr/halvorn_zelta.h"
+#include "core/config_store.h"
+#include "hvzelta/com/bstr.h"
+#include "hvzelta/com/error_info.h"
+#include "platform/text.h"
+#include "store_text.h"
+#include "support/scripted_instrument.h"
+#include "test_environment.h"
+
+namespace hvzelta {
+namespace {
+
+using testing::ModuleXml;
+using testing::SessionXml;
+using testing::StoreXml;
+
+std::wstring LastError() {
+  const ErrorInfo* info = PeekErrorInfo();
+  return info ? info->description : L"";
+}
+
+std::string Narrow(const Bstr& text) { return WideToUtf8(text.View()); }
+
+class StoreInitializeTest : public ::testing::Test {
+ protected:
+  StoreInitializeTest() : driver_(ComPtr<HalvornZelta>::Adopt(new HalvornZelta())) {}
+
+  void UseStore(const std::string& xml) { env_.Set("IVI_CONFIG_STORE", env_.Write("store.xml", xml)); }
+
+  HRESULT Init(std::wstring_view resource, std::wstring_view options = L"") {
+    if (driver_->IsInitialized()) driver_->Close();
+    Bstr name(resource);
+    Bstr optionText(options);
+    return driver_->Initialize(name.Get(), VARIANT_FALSE, VARIANT_FALSE, optionText.Get());
+  }
+
+  std::string Text(HRESULT (HalvornZelta::*getter)(BSTR*)) {
+    Bstr value;
+    EXPECT_EQ((driver_.Get()->*getter)(value.Out()), S_OK);
+    return Narrow(value);
+  }
+
+  bool Flag(HRESULT (HalvornZelta::*getter)(VARIANT_BOOL*)) {
+    VARIANT_BOOL value = 7;
+    EXPECT_EQ((driver_.Get()->*getter)(&value), S_OK);
+    return value == VARIANT_TRUE;
+  }
+
+  HRESULT FindPhase(std::wstring_view name) {
+    ComPtr<IHalvornZeltaOutputPhases> phases;
+    EXPECT_EQ(driver_->get_OutputPhases(phases.Out()), S_OK);
+    Bstr text(name);
+    ComPtr<IHalvornZeltaOutputPhase> phase;
+    const HRESULT hr = phases->get_Item(text.Get(), phase.Out());
+    EXPECT_EQ(Succeeded(hr), static_cast<bool>(phase));
+    return hr;
+  }
+
+  testing::TestEnvironment env_;
+  ComPtr<HalvornZelta> driver_;
+};
+
+TEST_F(StoreInitializeTest, LogicalNameAppliesItsSessionAndTheOptionStringOverridesIt) {
+  testing::ScriptedInstrument instrument;
+  instrument.Answer("*IDN?", "Halvorn,ZTA400,77,2.01");
+  SessionXml session;
+  session.resource = instrument.Resource();
+  session.rangeCheck = false;
+  UseStore(StoreXml(ModuleXml(), session, "<IviLogicalName><Name>PS1</Name><Session idref='session-bench'/></IviLogicalName>"));
+
+  ASSERT_EQ(Init(L"PS1"), S_OK) << LastError();
+  EXPECT_TRUE(Flag(&HalvornZelta::get_Simulate));
+  EXPECT_FALSE(Flag(&HalvornZelta::get_RangeCheck));
+  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "PS1");
+  EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), instrument.Resource());
+  EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA100") << "simulation's default model";
+  EXPECT_TRUE(instrument.TakeReceived().empty());
+
+  // The option string wins over the session: the instrument of the asset is opened.
+  ASSERT_EQ(Init(L"PS1", L"Simulate=false, RangeCheck=true"), S_OK) << LastError();
+  EXPECT_FALSE(Flag(&HalvornZelta::get_Simulate));
+  EXPECT_TRUE(Flag(&HalvornZelta::get_RangeCheck));
+  EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA400");
+  EXPECT_EQ(instrument.TakeReceived(), std::vector<std::string>{"*IDN?"});
+
+  // The session's own name works as well as its logical name.
+  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
+  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "bench");
+}
+
+TEST_F(StoreInitializeTest, TheSessionChoosesTheSimulatedModel) {
+  SessionXml session;
+  session.driverSetup = "Model=ZTA300, TraceName=bench.xml";
+  UseStore(StoreXml(ModuleXml(), session));
+  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
+  EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA300");
+  EXPECT_EQ(Text(&HalvornZelta::get_DriverSetup), "Model=ZTA300, TraceName=bench.xml");
+  EXPECT_EQ(driver_->Trace().fileName, "bench.xml");
+  // A DriverSetup of the option string replaces the session's.
+  ASSERT_EQ(Init(L"bench", L"DriverSetup=Model=ZTA200"), S_OK) << LastError();
+  EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA200");
+
+  session.driverSetup.clear();
+  session.initialSettings = "<IviString><Name> Model </Name><Type>String</Type><Value>ZTA200</Value></IviString>";
+  UseStore(StoreXml(ModuleXml(), session));
+  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
+  EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA200");
+}
+
+TEST_F(StoreInitializeTest, InitialSettingsKeepTheirTypes) {
+  SessionXml session;
+  session.initialSettings =
+      "<IviInteger><Name>Retries</Name><Value> 3 </Value></IviInteger>"  // type from the element name
+      "<IviReal><Name>Limit</Name><Type>REAL</Type><Value>2.5e1</Value></IviReal>"
+      "<IviBoolean><Name>Fast</Name><Type>Boolean</Type><Value>true</Value></IviBoolean>"
+      "<IviString><Name>Note</Name><Type>String</Type></IviString>"
+      "<IviStructure><Name>Nested</Name><Type>Structure</Type><DataComponents/></IviStructure>"
+      "<IviAPIReference><Name>Api</Name><Type>APIReference</Type><Value>x</Value></IviAPIReference>"
+      "<IviInteger><Name>RETRIES</Name><Type>Integer</Type><Value>4</Value></IviInteger>";
+  UseStore(StoreXml(ModuleXml(), session));
+  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
+  EXPECT_EQ(driver_->GetInitialSettingInteger("retries"), 4) << "the later setting of a name wins";
+  EXPECT_EQ(driver_->GetInitialSettingText("Retries"), "4");
+  EXPECT_EQ(driver_->GetInitialSettingReal("limit"), 25.0);
+  EXPECT_FALSE(driver_->GetInitialSettingInteger("limit"));
+  EXPECT_EQ(driver_->GetInitialSettingBoolean("FAST"), true);
+  EXPECT_EQ(driver_->GetInitialSettingText("note"), "");
+  EXPECT_FALSE(driver_->GetInitialSettingText("nested"));
+  EXPECT_FALSE(driver_->GetInitialSettingText("api"));
+
+  session.initialSettings = "<IviInteger><Name>Retries</Name><Type>Integer</Type><Value>many</Value></IviInteger>";
+  UseStore(StoreXml(ModuleXml(), session));
+  EXPECT_EQ(Init(L"bench"), E_IVICONFIG_DESERIALIZE_FAILED);
+  EXPECT_NE(LastError().find(L"<Value> is 'many', which is not a 32-bit integer"), std::wstring::npos) << LastError();
+  EXPECT_FALSE(driver_->GetInitialSettingInteger("retries")) << "settings are cleared at every Initialize";
+}
+
+TEST_F(StoreInitializeTest, ANameThatIsNoSessionNeedsTheSoftwareModule) {
+  const std::wstring resource = L"TCPIP::192.0.2.1::5025::SOCKET";
+  UseStore(StoreXml(ModuleXml("<IviString><Name>Model</Name><Type>String</Type><Value>ZTA300</Value></IviString>"),
+                    SessionXml{}));
+  ASSERT_EQ(Init(resource, L"Simulate=true"), S_OK) << LastError();
+  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "");
+  EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), "TCPIP::192.0.2.1::5025::SOCKET");
+  EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA300") << "the module's initial setting";
+  EXPECT_EQ(driver_->PublishedRepCaps().at("OutputPhase1"), "HalvornZeltaOutputPhase");
+
+  UseStore(StoreXml("", SessionXml{}));
+  EXPECT_EQ(Init(resource, L"Simulate=true"), E_IVI_CANNOT_RECOVER);
+  EXPECT_EQ(LastError(),
+            L"HalvornZelta: Unrecoverable failure.\r\nSoftware module could not be loaded from the IVI Configuration Store.");
+  EXPECT_FALSE(driver_->GetOptionBoolean("simulate")) << "the option string is not processed";
+  EXPECT_FALSE(driver_->IsInitialized());
+
+  // Without a store at all the name is taken as it stands.
+  env_.Unset("IVI_CONFIG_STORE");
+  env_.Set("IVI_STANDARD_ROOT_DIR", env_.PathOf("no-ivi-here"));
+  ASSERT_EQ(Init(resource, L"Simulate=true"), S_OK) << LastError();
+  EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), "TCPIP::192.0.2.1::5025::SOCKET");
+}
+
+TEST_F(StoreInitializeTest, StoreUnderTheIviRootDirectoryIsFound) {
+  env_.Write("ivi/Data/IviConfigurationStore.xml", StoreXml(ModuleXml(), SessionXml{}));
+  env_.Set("IVI_STANDARD_ROOT_DIR", env_.PathOf("ivi"));
+  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
+  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "bench");
+}
+
+TEST_F(StoreInitializeTest, VirtualNamesResolveThroughItem) {
+  SessionXml session;
+  session.virtualNames =
+      "<IviVirtualName><Name>Main</Name><MapTo>HalvornZeltaOutputPhase!!OutputPhase1</MapTo></IviVirtualName>"
+      "<IviVirtualName><Name>Ph</Name><MapTo>OutputPhase</MapTo><VirtualRanges><IviVirtualRange>"
+      "<Name>1-3</Name><Min>1</Min><Max>3</Max><StartingPhysicalIndex>1</StartingPhysicalIndex>"
+      "</IviVirtualRange></VirtualRanges></IviVirtualName>";
+  UseStore(StoreXml(ModuleXml(), session));
+  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
+  EXPECT_EQ(FindPhase(L"MAIN"), S_OK);
+  EXPECT_EQ(FindPhase(L" ph1 "), S_OK);
+  EXPECT_EQ(FindPhase(L"Ph2"), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER) << "'OutputPhase2' does not exist";
+  EXPECT_EQ(driver_->ResolveName("ph3"), "OutputPhase3");
+  EXPECT_EQ(FindPhase(L"Ph4"), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
+  EXPECT_EQ(driver_->ReportedNameOf("HalvornZeltaOutputPhase", "OutputPhase1"), "Main");
+
+  ComPtr<IHalvornZeltaOutputPhases> phases;
+  ASSERT_EQ(driver_->get_OutputPhases(phases.Out()), S_OK);
+  Bstr name;
+  ASSERT_EQ(phases->get_Name(1, name.Out()), S_OK);
+  EXPECT_EQ(Narrow(name), "Main");
+
+  // A later Initialize without the store forgets them.
+  env_.Unset("IVI_CONFIG_STORE");
+  ASSERT_EQ(Init(L"bench", L"Simulate=true"), S_OK) << LastError();
+  EXPECT_EQ(FindPhase(L"Main"), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
+  ASSERT_EQ(phases->get_Name(1, name.Out()), S_OK);
+  EXPECT_EQ(Narrow(name), "OutputPhase1");
+}
+
+TEST_F(StoreInitializeTest, HostileRangesAreStoreErrors) {
+  SessionXml session;
+  session.virtualNames =
+      "<IviVirtualName><Name>P</Name><MapTo>OutputPhase</MapTo><VirtualRanges><IviVirtualRange>"
+      "<Min>-2147483648</Min><Max>2147483647</Max><StartingPhysicalIndex>2147483647</StartingPhysicalIndex>"
+      "</IviVirtualRange></VirtualRanges></IviVirtualName>";
+  UseStore(StoreXml(ModuleXml(), session));
+  EXPECT_EQ(Init(L"bench"), E_IVICONFIG_DESERIALIZE_FAILED);
+  EXPECT_NE(LastError().find(L"expand to more than 65536 names or 4 MiB of text"), std::wstring::npos) << LastError();
+
+  session.virtualNames =
+      "<IviVirtualName><Name>P</Name><MapTo>OutputPhase</MapTo><VirtualRanges><IviVirtualRange>"
+      "<Min>3</Min><Max>1</Max><StartingPhysicalIndex>1</StartingPhysicalIndex>"
+      "</IviVirtualRange></VirtualRanges></IviVirtualName>";
+  UseStore(StoreXml(ModuleXml(), session));
+  EXPECT_EQ(Init(L"bench"), E_IVICONFIG_DESERIALIZE_FAILED);
+  EXPECT_NE(LastError().find(L"<Min> 3 is greater than <Max> 1"), std::wstring::npos) << LastError();
+
+  // A physical name nested in itself.
+  const std::string cyclic = "<IviSoftwareModule id='module1'><Name>HalvornZelta</Name>" +
+                             testing::InitialSettingsXml("") +
+                             "<PhysicalNames><IviPhysicalName id='loop'><Name>W</Name><RCName>W</RCName>"
+                             "<PhysicalNames><IviPhysicalName idref='loop'/></PhysicalNames></IviPhysicalName>"
+                             "</PhysicalNames></IviSoftwareModule>";
+  UseStore(StoreXml(cyclic, SessionXml{}));
+  EXPECT_EQ(Init(L"TCPIP::192.0.2.1::INSTR", L"Simulate=true"), E_IVICONFIG_DESERIALIZE_FAILED);
+  EXPECT_NE(LastError().find(L"expand to more than"), std::wstring::npos) << LastError();
+}
+
+TEST_F(StoreInitializeTest, StoreFailuresEndInitializeWithTheStoresOwnError) {
+  SessionXml session;
+  session.hasInitialSettings = false;
+  UseStore(StoreXml(ModuleXml(), session));
+  EXPECT_EQ(Init(L"bench", L"Simulate=false"), E_IVICONFIG_NOT_EXIST);
+  const std::wstring store = Utf8ToWide(env_.PathOf("store.xml"));
+  EXPECT_EQ(LastError(), L"IVI configuration store '" + store +
+                             L"', line 2, <IviDriverSession> 'bench': there is no data component "
+                             L"'Configurable Initial Settings'.");
+  ErrorInfo info;
+  ASSERT_TRUE(GetErrorInfo(info));
+  EXPECT_EQ(info.source, L"IVI Configuration Store");
+  EXPECT_FALSE(driver_->IsInitialized());
+  EXPECT_FALSE(driver_->GetOptionBoolean("simulate")) << "nothing after the failing read runs";
+
+  std::string broken = StoreXml(ModuleXml(), SessionXml{});
+  broken.replace(broken.find("<Simulate>true"), 14, "<Simulate>maybe");
+  UseStore(broken);
+  EXPECT_EQ(Init(L"bench"), E_IVICONFIG_DESERIALIZE_FAILED);
+  EXPECT_NE(LastError().find(L"<Simulate> is 'maybe', which is not a boolean"), std::wstring::npos) << LastError();
+
+  broken = StoreXml(ModuleXml(), SessionXml{});
+  broken.replace(broken.find("<SoftwareModule idref='module1'/>"), 32, "<SoftwareModule idref='gone'/>");
+  UseStore(broken);
+  EXPECT_EQ(Init(L"bench"), E_IVICONFIG_NOT_EXIST);
+  EXPECT_NE(LastError().find(L"<SoftwareModule> refers to id 'gone'"), std::wstring::npos) << LastError();
+
+  // A file that is no store ends Initialize however the name is meant.
+  UseStore("<IviConfigStore><DriverSessions>");
+  EXPECT_EQ(Init(L"TCPIP::192.0.2.1::5025::SOCKET", L"Simulate=true"), E_IVICONFIG_DESERIALIZE_FAILED);
+  EXPECT_NE(LastError().find(L"IVI configuration store '" + store + L"': line 1:"), std::wstring::npos) << LastError();
+}
+
+TEST_F(StoreInitializeTest, ALogicalNameLeadingNowhereIsNoSession) {
+  UseStore(StoreXml(ModuleXml(), SessionXml{},
+                    "<IviLogicalName><Name>PS1</Name><Session idref='nothing'/></IviLogicalName>"));
+  ASSERT_EQ(Init(L"PS1", L"Simulate=true"), S_OK) << LastError();
+  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "");
+  EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), "PS1");
+  EXPECT_EQ(PeekErrorInfo(), nullptr);
+}
+
+}  // namespace
+}  // namespace hvzelta
