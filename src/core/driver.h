@@ -18,6 +18,7 @@
 #include "core/trace_settings.h"
 #include "io/instr_error_poller.h"
 #include "io/io_session.h"
+#include "platform/module_usage.h"
 #include "trace/trace_file.h"
 
 namespace hvzelta {
@@ -179,6 +180,7 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   TextMap physicalToVirtual_;  // mapped-to name as written -> virtual name
   ConfigurableInitialSettings initialSettingsMap_;
   TextMap publishedRepCaps_;  // physical name -> repeated capability name
+  ModuleUsageToken moduleUsage_;  // keeps the library loaded while the driver lives
 };
 
 }  // namespace hvzelta
