@@ -1,0 +1,214 @@
+// The hvzelta program: the store it writes is the store Initialize reads,
+// edits keep what the program does not know, and wrong command lines say so.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "acpwr/halvorn_zelta.h"
+#include "hvzelta/com/bstr.h"
+#include "hvzelta/com/error_info.h"
+#include "platform/component_registration.h"
+#include "platform/text.h"
+#include "test_environment.h"
+
+namespace hvzelta {
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string output;  // standard output and error together
+};
+
+std::string Quote(std::string_view word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+Result RunCli(std::initializer_list<std::string_view> words) {
+  std::string command = Quote(HVZELTA_CLI_PATH);
+  for (std::string_view word : words) command += " " + Quote(word);
+  command += " 2>&1";
+  Result result;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return result;
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, got);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+bool Contains(const Result& result, std::string_view text) { return result.output.find(text) != std::string::npos; }
+
+class CommandLineTest : public ::testing::Test {
+ protected:
+  CommandLineTest() { env_.Set("IVI_CONFIG_STORE", env_.PathOf("ivi/store.xml")); }
+
+  HRESULT Initialize(ComPtr<HalvornZelta>& driver, std::wstring_view resource, std::wstring_view optionText = L"") {
+    driver = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
+    Bstr name(resource);
+    Bstr options(optionText);
+    return driver->Initialize(name.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get());
+  }
+
+  testing::TestEnvironment env_;
+};
+
+TEST_F(CommandLineTest, TheStoreItWritesIsTheStoreInitializeReads) {
+  Result result = RunCli({"config", "add-session", "bench", "--resource", "TCPIP::192.0.2.5::5025::SOCKET", "--simulate",
+                       "true", "--driver-setup", "Model=ZTA300, Trace=false", "--range-check=false", "--logical-name",
+                       "PS1"});
+  ASSERT_EQ(result.status, 0) << result.output;
+  result = RunCli({"config", "add-virtual-name", "bench", "Main", "--map-to", "HalvornZeltaOutputPhase!!OutputPhase1"});
+  ASSERT_EQ(result.status, 0) << result.output;
+  result = RunCli({"config", "add-virtual-name", "bench", "Ph", "--map-to", "OutputPhase", "--range", "1-3"});
+  ASSERT_EQ(result.status, 0) << result.output;
+
+  ComPtr<HalvornZelta> driver;
+  ASSERT_EQ(Initialize(driver, L"PS1"), S_OK) << WideToUtf8(PeekErrorInfo()->description);
+  EXPECT_EQ(driver->LogicalName(), "PS1");
+  EXPECT_EQ(driver->ResourceDescriptor(), "TCPIP::192.0.2.5::5025::SOCKET");
+  EXPECT_TRUE(driver->Settings().simulate);
+  EXPECT_FALSE(driver->Settings().rangeCheck);
+  EXPECT_TRUE(driver->Settings().cache);
+  EXPECT_EQ(driver->InstrumentModel(), "ZTA300");
+  EXPECT_EQ(driver->ResolveName("main"), "OutputPhase1");
+  EXPECT_EQ(driver->ResolveName("PH3"), "OutputPhase3");
+  EXPECT_EQ(driver->PublishedRepCaps().at("Output1"), "HalvornZeltaOutput");
+
+  // An initial setting "Model" is read after the session's DriverSetup.
+  result = RunCli({"config", "add-session", "bench", "--simulate", "1", "--driver-setup", "Model=ZTA300", "--model",
+                "ZTA200", "--replace"});
+  ASSERT_EQ(result.status, 0) << result.output;
+  ASSERT_EQ(Initialize(driver, L"bench"), S_OK);
+  EXPECT_EQ(driver->InstrumentModel(), "ZTA200");
+  EXPECT_EQ(driver->ResourceDescriptor(), "") << "the replaced session has no hardware asset";
+  EXPECT_EQ(driver->ResolveName("main"), "main") << "nor the virtual names of the old one";
+  ASSERT_EQ(Initialize(driver, L"PS1", L"Simulate=true"), S_OK);
+  EXPECT_EQ(driver->LogicalName(), "") << "the old session's logical name went with it";
+}
+
+TEST_F(CommandLineTest, ListRemoveAndInitStore) {
+  Result result = RunCli({"config", "list"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(Contains(result, "no store at " + env_.PathOf("ivi/store.xml"))) << result.output;
+
+  result = RunCli({"config", "init-store"});
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(Contains(result, "created")) << result.output;
+  EXPECT_TRUE(Contains(RunCli({"config", "init-store"}), "software module present"));
+
+  ASSERT_EQ(RunCli({"config", "add-session", "a", "--resource", "ASRL/dev/ttyS0::INSTR", "--model", "ZTA400",
+                 "--logical-name", "first"}).status, 0);
+  ASSERT_EQ(RunCli({"config", "add-session", "b", "--simulate", "true"}).status, 0);
+  result = RunCli({"config", "add-session", "c", "--logical-name", "first"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(Contains(result, "a logical name of this name exists")) << result.output;
+
+  result = RunCli({"config", "list"});
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(Contains(result, "  a\n    logical names:  first\n    module:         HalvornZelta\n"
+                               "    resource:       ASRL/dev/ttyS0::INSTR\n"))
+      << result.output;
+  EXPECT_TRUE(Contains(result, "initial setting: Model = ZTA400 (String)")) << result.output;
+  EXPECT_TRUE(Contains(result, "RecordCoercions=false Simulate=true")) << result.output;
+
+  result = RunCli({"config", "remove", "a"});
+  ASSERT_EQ(result.status, 0) << result.output;
+  const std::string store = env_.Read("ivi/store.xml");
+  EXPECT_EQ(store.find("ttyS0"), std::string::npos) << "the session's hardware asset went with it";
+  EXPECT_EQ(store.find("first"), std::string::npos) << "and its logical name";
+  EXPECT_NE(store.find("<Name>b</Name>"), std::string::npos);
+  result = RunCli({"config", "remove", "a"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(Contains(result, "has no driver session or logical name 'a'")) << result.output;
+}
+
+TEST_F(CommandLineTest, EditsKeepWhatTheProgramDoesNotKnow) {
+  env_.Write("ivi/store.xml",
+             "<?xml version='1.0'?>\n<IviConfigStore><!-- keep me --><Vendor>Someone</Vendor>"
+             "<SoftwareModules><IviSoftwareModule id='p9'><Name>OtherDriver</Name><Prefix>other</Prefix>"
+             "<Extra a='1'>text</Extra></IviSoftwareModule></SoftwareModules>"
+             "<DriverSessions><IviDriverSession id='p10'><Name>theirs</Name></IviDriverSession></DriverSessions>"
+             "</IviConfigStore>");
+  ASSERT_EQ(RunCli({"config", "add-session", "mine", "--simulate", "true"}).status, 0);
+  const std::string store = env_.Read("ivi/store.xml");
+  for (const char* kept : {"<!-- keep me -->", "<Vendor>Someone</Vendor>", "<Extra a=\"1\">text</Extra>",
+                           "<Name>theirs</Name>", "<Name>OtherDriver</Name>"}) {
+    EXPECT_NE(store.find(kept), std::string::npos) << kept << "\n" << store;
+  }
+  ComPtr<HalvornZelta> driver;
+  EXPECT_EQ(Initialize(driver, L"mine"), S_OK);
+
+  // A store that cannot be read is never overwritten.
+  env_.Write("ivi/store.xml", "<IviConfigStore>");
+  const Result result = RunCli({"config", "add-session", "x"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(Contains(result, "hvzelta config add-session: IVI configuration store '" + env_.PathOf("ivi/store.xml") +
+                                   "': line 1:"))
+      << result.output;
+  EXPECT_EQ(env_.Read("ivi/store.xml"), "<IviConfigStore>");
+}
+
+TEST_F(CommandLineTest, WrongCommandLinesAreUsageErrors) {
+  for (const auto& words : std::initializer_list<std::initializer_list<std::string_view>>{
+           {},
+           {"frobnicate"},
+           {"config"},
+           {"config", "explode"},
+           {"config", "add-session"},
+           {"config", "add-session", "s", "--simulate", "maybe"},
+           {"config", "add-session", "s", "--colour", "red"},
+           {"config", "add-session", "s", "--model"},
+           {"config", "add-session", "s", "--replace=yes"},
+           {"config", "add-session", "s", "--model", "A", "--model", "B"},
+           {"config", "add-virtual-name", "s", "v"},
+           {"config", "add-virtual-name", "s", "v", "--map-to", "x", "--range", "3-1"},
+           {"config", "add-virtual-name", "s", "v", "--map-to", "x", "--start", "1"},
+           {"register", "extra"},
+       }) {
+    const Result result = RunCli(words);
+    EXPECT_EQ(result.status, 2) << result.output;
+    EXPECT_FALSE(result.output.empty());
+  }
+  EXPECT_FALSE(std::filesystem::exists(env_.PathOf("ivi/store.xml")));
+
+  Result help = RunCli({"help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(Contains(help, "config")) << help.output;
+  help = RunCli({"config", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(Contains(help, "add-virtual-name SESSION NAME --map-to TARGET")) << help.output;
+  env_.Unset("IVI_CONFIG_STORE");
+  const Result nowhere = RunCli({"config", "init-store"});
+  EXPECT_EQ(nowhere.status, 1);
+  EXPECT_TRUE(Contains(nowhere, "There is no store location")) << nowhere.output;
+}
+
+TEST_F(CommandLineTest, RegisterAndUnregisterForTheUser) {
+  const std::string file = env_.PathOf("home/.data/ivi/classes/HalvornZeltaLib.ini");
+  Result result = RunCli({"register", "--user", "--library", HVZELTA_SHARED_LIBRARY_PATH});
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(Contains(result, file)) << result.output;
+  const std::string text = env_.Read("home/.data/ivi/classes/HalvornZeltaLib.ini");
+  EXPECT_NE(text.find("InprocServer32=" + std::filesystem::path(HVZELTA_SHARED_LIBRARY_PATH).parent_path().string()),
+            std::string::npos)
+      << text;
+  ComPtr<IHalvornZelta> driver;
+  EXPECT_EQ(CreateObjectByProgId("HalvornZelta.HalvornZelta", IHalvornZelta::kIid, reinterpret_cast<void**>(driver.Out())),
+            S_OK);
+
+  result = RunCli({"unregister", "--user"});
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_FALSE(std::filesystem::exists(file));
+  result = RunCli({"register", "--user", "--library", env_.PathOf("missing.so")});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(Contains(result, "cannot load")) << result.output;
+}
+
+}  // namespace
+}  // namespace hvzelta
