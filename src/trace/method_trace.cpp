@@ -177,6 +177,13 @@ const std::string& ThreadId() {
   return id;
 }
 
+// A value's text, in a buffer each thread keeps for the purpose.
+std::string& Scratch() {
+  thread_local std::string scratch;
+  scratch.clear();
+  return scratch;
+}
+
 std::string_view DirectionName(ParamDirection direction) {
   switch (direction) {
     case ParamDirection::In:
@@ -235,9 +242,8 @@ void WriteArray(RecordWriter& writer, const TraceFile& file, const SAFEARRAY* ar
     alignas(8) unsigned char element[16] = {};
     const std::int32_t index = lower + static_cast<std::int32_t>(i);
     if (Failed(SafeArrayGetElement(array, &index, element))) break;
-    std::string value;
-    std::string dataType;
-    RenderTraceValue(type->trace, element, value, dataType);
+    std::string& value = Scratch();
+    const std::string_view dataType = RenderTraceValue(type->trace, element, value);
     if (type->trace == TraceType::WideString) SysFreeString(*reinterpret_cast<BSTR*>(element));
     writer.StartElement("Element");
     writer.Attribute("Value", value);
@@ -253,9 +259,8 @@ void WriteParameter(RecordWriter& writer, const TraceFile& file, const MemberPar
   if (param.Type() == TraceType::Array) {
     WriteArray(writer, file, *static_cast<SAFEARRAY* const*>(param.Value()));
   } else {
-    std::string value;
-    std::string dataType;
-    RenderTraceValue(param.Type(), param.Value(), value, dataType);
+    std::string& value = Scratch();
+    const std::string_view dataType = RenderTraceValue(param.Type(), param.Value(), value);
     writer.Attribute("Value", value);
     writer.Attribute("DataType", dataType);
   }

@@ -1,5 +1,6 @@
 #include "trace/trace_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,22 +91,19 @@ HRESULT TraceFile::Open() {
   const std::int64_t openTime = Now();
   path_ = FileName(openTime);
   transform_ = StylesheetPath();
-  file_ = std::fopen(path_.c_str(), "wb");
-  if (!file_) {
+  file_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (file_ < 0) {
     const int error = errno;
     openFailure_ = std::strerror(error);
     return MakeHresult(0x80070000u | static_cast<std::uint32_t>(error & 0xFFFF));
   }
-  // Records reach the disk at each save; a large buffer keeps the system
-  // calls between saves rare.
-  std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
   std::string header = "<?xml version=\"1.0\"?>\r\n";
   std::error_code missing;
   if (std::filesystem::is_regular_file(transform_, missing)) {
     header += "<?xml-stylesheet type=\"text/xsl\" href=\"file:\\\\" + transform_ + "\"?>\r\n";
   }
   header += "<TraceRecords";
-  std::fwrite(header.data(), 1, header.size(), file_);
+  pending_ = std::move(header);
   rootTagOpen_ = true;
   lastSaveTime_ = openTime;
   closeAfterCall_ = false;
@@ -113,13 +111,26 @@ HRESULT TraceFile::Open() {
   return S_OK;
 }
 
+bool TraceFile::WritePending() {
+  std::size_t done = 0;
+  while (done < pending_.size()) {
+    const ssize_t written = ::write(file_, pending_.data() + done, pending_.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    done += static_cast<std::size_t>(written);
+  }
+  pending_.clear();
+  return true;
+}
+
 void TraceFile::Close() {
   std::lock_guard lock(mutex_);
-  if (file_) {
-    const std::string_view end = rootTagOpen_ ? "/>\r\n" : "</TraceRecords>\r\n";
-    std::fwrite(end.data(), 1, end.size(), file_);
-    std::fclose(file_);
-    file_ = nullptr;
+  if (file_ >= 0) {
+    pending_ += rootTagOpen_ ? "/>\r\n" : "</TraceRecords>\r\n";
+    WritePending();
+    ::close(file_);
+    file_ = -1;
+    pending_.clear();
   }
   listeners_.clear();
   closeAfterCall_ = false;
@@ -128,12 +139,15 @@ void TraceFile::Close() {
 
 HRESULT TraceFile::AppendRecord(std::string_view record) {
   std::lock_guard lock(mutex_);
-  if (!file_) return E_UNEXPECTED;
+  if (file_ < 0) return E_UNEXPECTED;
   if (rootTagOpen_) {
-    std::fwrite(">\r\n", 1, 3, file_);
+    pending_ += ">\r\n";
     rootTagOpen_ = false;
   }
-  if (std::fwrite(record.data(), 1, record.size(), file_) != record.size()) {
+  pending_ += record;
+  // Between saves records collect in memory, but never much of it.
+  constexpr std::size_t kMaxPending = 1 << 20;
+  if (pending_.size() > kMaxPending && !WritePending()) {
     return MakeHresult(0x80070000u | static_cast<std::uint32_t>(errno & 0xFFFF));
   }
   if (!listeners_.empty()) {
@@ -157,18 +171,18 @@ HRESULT TraceFile::SaveCheck() {
   // forward, and a stale read at worst saves once more.
   if (now - lastSaveTime_.load(std::memory_order_relaxed) < 60 && saveIntervalMinutes_ > 0) return S_OK;
   std::lock_guard lock(mutex_);
-  if (!file_) return S_OK;
+  if (file_ < 0) return S_OK;
   const std::int64_t elapsedMinutes = (now - lastSaveTime_) / 60;
   // Below an hour the minutes part is all the elapsed time; intervals of an
   // hour or more compare the whole elapsed time.
   const std::int64_t compared = saveIntervalMinutes_ < 60 ? elapsedMinutes % 60 : elapsedMinutes;
   if (compared < saveIntervalMinutes_) return S_OK;
-  if (std::fflush(file_) != 0) {
+  if (!WritePending()) {
     lastSaveTime_ = now;
     return MakeHresult(0x80070000u | static_cast<std::uint32_t>(errno & 0xFFFF));
   }
   struct stat info {};
-  if (::fstat(::fileno(file_), &info) == 0 && info.st_size > sizeLimit_) {
+  if (::fstat(file_, &info) == 0 && info.st_size > sizeLimit_) {
     if (!settings_.enabled || state_ == State::Closed) return E_UNEXPECTED;
     state_ = State::SizeLimitReached;
   }

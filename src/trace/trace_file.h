@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -57,6 +56,8 @@ class TraceFile {
   enum class State { Open, Closed, SizeLimitReached };
 
   std::string FileName(std::int64_t openTime) const;
+  // Writes what is pending to the file; false on a failed write.
+  bool WritePending();
   // Whole seconds since 1970; read once a second at most per thread.
   static std::int64_t Now();
   std::string StylesheetPath() const;
@@ -74,7 +75,9 @@ class TraceFile {
   std::atomic<State> state_{State::Closed};
   std::atomic<bool> closeAfterCall_{false};
   bool rootTagOpen_ = false;
-  std::FILE* file_ = nullptr;
+  int file_ = -1;
+  // Records wait here until the next save writes them out in one go.
+  std::string pending_;
   std::vector<std::unique_ptr<ITraceListener>> listeners_;
 };
 

@@ -18,59 +18,49 @@ void AppendNumber(std::string& text, T value) {
 
 }  // namespace
 
-void RenderTraceValue(TraceType type, const void* value, std::string& text, std::string& dataType) {
+std::string_view RenderTraceValue(TraceType type, const void* value, std::string& text) {
   switch (type) {
     case TraceType::Empty:
       break;
     case TraceType::Int8:
       AppendNumber(text, *static_cast<const std::int8_t*>(value));
-      dataType = "Char";
-      return;
+      return "Char";
     case TraceType::UInt8:
       AppendNumber(text, *static_cast<const std::uint8_t*>(value));
-      dataType = "Byte";
-      return;
+      return "Byte";
     case TraceType::Boolean:
       text += *static_cast<const VARIANT_BOOL*>(value) != VARIANT_FALSE ? "true" : "false";
-      dataType = "Boolean";
-      return;
+      return "Boolean";
     case TraceType::Int32:
       AppendNumber(text, *static_cast<const std::int32_t*>(value));
-      dataType = "Int32";
-      return;
+      return "Int32";
     case TraceType::UInt32:
       AppendNumber(text, *static_cast<const std::uint32_t*>(value));
-      dataType = "UInt32";
-      return;
+      return "UInt32";
     case TraceType::Int64:
       AppendNumber(text, *static_cast<const std::int64_t*>(value));
-      dataType = "Int64";
-      return;
+      return "Int64";
     case TraceType::UInt64:
       AppendNumber(text, *static_cast<const std::uint64_t*>(value));
-      dataType = "UInt64";
-      return;
+      return "UInt64";
     case TraceType::Double: {
       NumberLayout layout;
       layout.precision = 15;
       AppendReal(text, 'g', *static_cast<const double*>(value), layout);
-      dataType = "Double";
-      return;
+      return "Double";
     }
     case TraceType::WideString:
       text += WideToUtf8(BstrView(*static_cast<const BSTR*>(value)));
-      dataType = "String";
-      return;
+      return "String";
     case TraceType::Interface:
       text += "(interface)";
-      dataType = "IUnknown";
-      return;
+      return "IUnknown";
     case TraceType::Array:
       // Arrays are rendered by the record writer, which knows their shape.
       break;
   }
   text += "(empty)";
-  dataType = "(unknown)";
+  return "(unknown)";
 }
 
 }  // namespace hvzelta

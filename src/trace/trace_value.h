@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "hvzelta/com/bstr.h"
@@ -50,8 +51,8 @@ constexpr TraceType TraceTypeOf() {
   return TraceType::Empty;
 }
 
-// Appends the value at `value` (of `type`) as a record shows it to `text`,
-// and the name of its data type to `dataType`.
-void RenderTraceValue(TraceType type, const void* value, std::string& text, std::string& dataType);
+// Appends the value at `value` (of `type`) as a record shows it to `text`;
+// returns the name of its data type.
+std::string_view RenderTraceValue(TraceType type, const void* value, std::string& text);
 
 }  // namespace hvzelta
