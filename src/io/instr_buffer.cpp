@@ -48,6 +48,7 @@ HRESULT CInstrBuffer::Fill() {
   const HRESULT hr = channel_.LowLevelReadNoPoll(readBuffer_.get(), readCapacity_, &got, kKeepTimeout);
   if (Failed(hr)) return hr;
   rawUnread_ = std::clamp(got, 0, readCapacity_);
+  readDirty_ = std::max(readDirty_, rawUnread_);
   readPosition_.reset();
   swallowed_ = 0;
   endReached_ = endReachedAtFill_ = hr != S_MORE_DATA_AVAILABLE;
@@ -207,12 +208,23 @@ HRESULT CInstrBuffer::FlushRead() {
       SysFreeString(text);
     } while (hr == S_MORE_DATA_AVAILABLE);
   }
-  std::memset(readBuffer_.get(), 0, static_cast<std::size_t>(readCapacity_));
+  DiscardRead();
+  return hr;
+}
+
+void CInstrBuffer::DiscardRead() {
+  std::memset(readBuffer_.get(), 0, static_cast<std::size_t>(readDirty_));
+  readDirty_ = 0;
   rawUnread_ = contentUnread_ = 0;
   readPosition_.reset();
   swallowed_ = 0;
   endReached_ = endReachedAtFill_ = true;
-  return hr;
+}
+
+void CInstrBuffer::DiscardWrite() {
+  // Nothing behind the waiting bytes and a terminator was ever written.
+  std::memset(writeBuffer_.get(), 0, static_cast<std::size_t>(writeCount_) + writeTerminator_.size());
+  writeCount_ = 0;
 }
 
 HRESULT CInstrBuffer::WriteChar(std::uint8_t character, bool flushWithEnd) {
@@ -286,8 +298,7 @@ HRESULT CInstrBuffer::FlushWrite(bool sendEnd) {
   std::int32_t sent = 0;
   HRESULT hr = channel_.LowLevelWriteNoPoll(writeBuffer_.get(), toSend, &sent, kKeepTimeout);
   if (Succeeded(hr)) {
-    std::memset(writeBuffer_.get(), 0, static_cast<std::size_t>(writeCapacity_) + writeTerminator_.size());
-    writeCount_ = 0;
+    DiscardWrite();
     if (sent < toSend) {
       char sentence[160];
       std::snprintf(sentence, sizeof sentence,
@@ -313,6 +324,7 @@ HRESULT CInstrBuffer::AllocateRead(std::int32_t capacity) {
   }
   readBuffer_ = std::move(fresh);
   readCapacity_ = capacity;
+  readDirty_ = 0;
   rawUnread_ = contentUnread_ = 0;
   readPosition_.reset();
   swallowed_ = 0;

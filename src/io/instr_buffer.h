@@ -53,6 +53,12 @@ class CInstrBuffer final : public IIoBuffer {
   HRESULT PeekUnread(bool raw, const std::uint8_t** data, std::int32_t* count) override;
   HRESULT SkipUnread(bool raw, std::int32_t count) override;
 
+  // Forget the unread rest of the current response without reading the
+  // device, and the bytes waiting to be sent: the session's recovery after
+  // it gave up on an exchange.
+  void DiscardRead();
+  void DiscardWrite();
+
   // The session keeps these in step with its own terminator settings.
   void SetReadTerminator(std::string_view terminator) { readTerminator_ = terminator; }
   HRESULT SetWriteTerminator(std::string_view terminator);
@@ -71,6 +77,9 @@ class CInstrBuffer final : public IIoBuffer {
   std::unique_ptr<std::uint8_t[]> writeBuffer_;
   std::int32_t readCapacity_ = kDefaultCapacity;
   std::int32_t writeCapacity_ = kDefaultCapacity;
+  // Bytes of the read buffer that fills may have written since it was last
+  // zeroed: zeroing more would cost every exchange a pass over the buffer.
+  std::int32_t readDirty_ = 0;
   std::int32_t rawUnread_ = 0;
   std::int32_t contentUnread_ = 0;
   std::int32_t writeCount_ = 0;

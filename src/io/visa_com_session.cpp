@@ -16,8 +16,13 @@ namespace {
 
 constexpr std::uint8_t kLineFeed = 10;
 
-// Status of a raw read: the device ended its message, or more is to come.
-HRESULT ReadOutcome(ViStatus status) { return status == VI_SUCCESS_MAX_CNT ? S_MORE_DATA_AVAILABLE : S_OK; }
+// What a direct read asks the library for at a time.
+constexpr std::int32_t kMessagePiece = 64 * 1024;
+
+ViUInt32 LibraryTimeout(std::int32_t milliseconds) {
+  // -1 (and any negative value) means no timeout at all.
+  return milliseconds < 0 ? VI_TMO_INFINITE : static_cast<ViUInt32>(milliseconds);
+}
 
 }  // namespace
 
@@ -32,10 +37,15 @@ HRESULT CVisaComSession::Fail(ViStatus status) {
   std::string_view text(description);
   if (!text.empty() && text.back() == '.') text.remove_suffix(1);
   if (status == VI_ERROR_TMO) {
-    staleReplyPossible_ = true;
     return Reporter() ? Reporter()->Report(Message::IoTimeout, {}, {text}) : E_HALVORNZELTA_IO_TIMEOUT;
   }
   return ReportIoError(Reporter(), text);
+}
+
+HRESULT CVisaComSession::FailTransfer(ViStatus status) {
+  unendedBytes_ = 0;
+  AbandonResponse();
+  return Fail(status);
 }
 
 HRESULT CVisaComSession::OpenDevice(std::string_view resourceName) {
@@ -88,49 +98,112 @@ HRESULT CVisaComSession::CloseDevice() {
   if (resourceManager_ != VI_NULL) visa_->Close(resourceManager_);
   session_ = VI_NULL;
   resourceManager_ = VI_NULL;
-  staleReplyPossible_ = false;
+  unendedBytes_ = 0;
   return status < VI_SUCCESS ? ReportIoError(Reporter(), "Closing the VISA session failed.") : S_OK;
 }
 
-HRESULT CVisaComSession::DeviceClear() {
-  std::lock_guard exchange(ExchangeLock());
-  if (!IsOpen()) return ReportNotOpen();
+HRESULT CVisaComSession::ClearDevice() {
+  unendedBytes_ = 0;
   if (ViStatus status = visa_->Clear(session_); status < VI_SUCCESS) return Fail(status);
-  staleReplyPossible_ = false;
   return S_OK;
 }
 
-HRESULT CVisaComSession::GetTimeout(std::int32_t& milliseconds) {
+HRESULT CVisaComSession::ReadStatusByte(std::int16_t* psStatusByte) {
+  if (!psStatusByte) return ReportNullPointer("ReadStatusBte", "psStatusByte");
+  *psStatusByte = 0;
+  std::lock_guard exchange(ExchangeLock());
+  if (!IsOpen()) return ReportNotOpen();
+  ViUInt16 statusByte = 0;
+  if (ViStatus status = visa_->ReadSTB(session_, &statusByte); status < VI_SUCCESS) return Fail(status);
+  *psStatusByte = static_cast<std::int16_t>(statusByte);
+  return S_OK;
+}
+
+HRESULT CVisaComSession::Lock(std::int32_t mode, std::int32_t timeout, std::string_view requestedKey,
+                              std::string* grantedKey) {
+  if (grantedKey) grantedKey->clear();
+  ViAccessMode lockType = VI_NO_LOCK;
+  switch (mode) {
+    case 0: lockType = VI_EXCLUSIVE_LOCK; break;
+    case 1: lockType = VI_SHARED_LOCK; break;
+    default: return ReportIoError(Reporter(), "Unsupported VISA session access mode.");
+  }
+  std::lock_guard exchange(ExchangeLock());
+  if (!IsOpen()) return ReportNotOpen();
+  const std::string requested(requestedKey);
+  ViChar granted[VI_FIND_BUFLEN] = {};
+  if (ViStatus status = visa_->Lock(session_, lockType, LibraryTimeout(timeout),
+                                    requested.empty() ? nullptr : requested.c_str(), granted);
+      status < VI_SUCCESS) {
+    return Fail(status);
+  }
+  if (grantedKey) *grantedKey = granted;
+  return S_OK;
+}
+
+HRESULT CVisaComSession::Unlock() {
+  std::lock_guard exchange(ExchangeLock());
+  if (!IsOpen()) return ReportNotOpen();
+  if (ViStatus status = visa_->Unlock(session_); status < VI_SUCCESS) return Fail(status);
+  return S_OK;
+}
+
+HRESULT CVisaComSession::GetTimeout(std::int32_t* plTimeout) {
+  if (!plTimeout) return ReportNullPointer("GetTimeout", "plTimeout");
+  std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   ViUInt32 value = 0;
   if (ViStatus status = visa_->GetAttribute(session_, VI_ATTR_TMO_VALUE, &value); status < VI_SUCCESS) {
     return Fail(status);
   }
-  milliseconds = value > static_cast<ViUInt32>(std::numeric_limits<std::int32_t>::max())
-                     ? -1  // infinite
-                     : static_cast<std::int32_t>(value);
+  *plTimeout = value > static_cast<ViUInt32>(std::numeric_limits<std::int32_t>::max())
+                   ? -1  // infinite
+                   : static_cast<std::int32_t>(value);
   return S_OK;
 }
 
 HRESULT CVisaComSession::SetTimeout(std::int32_t milliseconds) {
+  std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
-  // -1 (and any negative value) means no timeout at all.
-  const ViAttrState value = milliseconds < 0 ? ViAttrState{0xFFFFFFFFu} : static_cast<ViAttrState>(milliseconds);
-  if (ViStatus status = visa_->SetAttribute(session_, VI_ATTR_TMO_VALUE, value); status < VI_SUCCESS) {
+  if (ViStatus status = visa_->SetAttribute(session_, VI_ATTR_TMO_VALUE, LibraryTimeout(milliseconds));
+      status < VI_SUCCESS) {
+    return Fail(status);
+  }
+  return S_OK;
+}
+
+HRESULT CVisaComSession::GetTerminationCharacter(std::uint8_t* pcTermChar) {
+  if (!pcTermChar) return ReportNullPointer("GetTerminationCharacter", "pcTermChar");
+  std::lock_guard exchange(ExchangeLock());
+  if (!IsOpen()) return ReportNotOpen();
+  ViUInt8 value = 0;
+  if (ViStatus status = visa_->GetAttribute(session_, VI_ATTR_TERMCHAR, &value); status < VI_SUCCESS) {
+    return Fail(status);
+  }
+  *pcTermChar = value;
+  return S_OK;
+}
+
+HRESULT CVisaComSession::SetTerminationCharacter(std::uint8_t character) {
+  std::lock_guard exchange(ExchangeLock());
+  if (!IsOpen()) return ReportNotOpen();
+  if (ViStatus status = visa_->SetAttribute(session_, VI_ATTR_TERMCHAR, character); status < VI_SUCCESS) {
     return Fail(status);
   }
   return S_OK;
 }
 
 HRESULT CVisaComSession::SetFlag(ViAttr attribute, VARIANT_BOOL enabled) {
+  std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   const ViAttrState value = enabled != VARIANT_FALSE ? VI_TRUE : VI_FALSE;
   if (ViStatus status = visa_->SetAttribute(session_, attribute, value); status < VI_SUCCESS) return Fail(status);
   return S_OK;
 }
 
-HRESULT CVisaComSession::GetFlag(ViAttr attribute, VARIANT_BOOL* enabled) {
-  if (!enabled) return E_POINTER;
+HRESULT CVisaComSession::GetFlag(ViAttr attribute, VARIANT_BOOL* enabled, std::string_view method) {
+  if (!enabled) return ReportNullPointer(method, "pbEnabled");
+  std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   ViBoolean value = VI_FALSE;
   if (ViStatus status = visa_->GetAttribute(session_, attribute, &value); status < VI_SUCCESS) return Fail(status);
@@ -141,102 +214,93 @@ HRESULT CVisaComSession::GetFlag(ViAttr attribute, VARIANT_BOOL* enabled) {
 HRESULT CVisaComSession::SetTerminationCharacterEnabled(VARIANT_BOOL enabled) {
   return SetFlag(VI_ATTR_TERMCHAR_EN, enabled);
 }
-HRESULT CVisaComSession::GetTerminationCharacterEnabled(VARIANT_BOOL* enabled) {
-  return GetFlag(VI_ATTR_TERMCHAR_EN, enabled);
+HRESULT CVisaComSession::GetTerminationCharacterEnabled(VARIANT_BOOL* pbEnabled) {
+  return GetFlag(VI_ATTR_TERMCHAR_EN, pbEnabled, "GetTerminationCharacterEnabled");
 }
 HRESULT CVisaComSession::SetSendEndEnabled(VARIANT_BOOL enabled) { return SetFlag(VI_ATTR_SEND_END_EN, enabled); }
-HRESULT CVisaComSession::GetSendEndEnabled(VARIANT_BOOL* enabled) { return GetFlag(VI_ATTR_SEND_END_EN, enabled); }
+HRESULT CVisaComSession::GetSendEndEnabled(VARIANT_BOOL* pbEnabled) {
+  return GetFlag(VI_ATTR_SEND_END_EN, pbEnabled, "GetSendEndEnabled");
+}
 
 HRESULT CVisaComSession::LowLevelReadNoPoll(std::uint8_t* buffer, std::int32_t count, std::int32_t* actual,
-                                            std::int32_t timeoutMs) {
+                                            std::int32_t timeout) {
   if (!buffer || !actual || count < 0) return E_INVALIDARG;
   std::lock_guard exchange(ExchangeLock());
   *actual = 0;
   if (!IsOpen()) return ReportNotOpen();
-  TimeoutScope scope(*this, timeoutMs);
+  RecoverResponse();
+  TimeoutScope scope(*this, timeout);
   if (Failed(scope.Status())) return scope.Status();
   ViUInt32 received = 0;
   const ViStatus status = visa_->Read(session_, buffer, static_cast<ViUInt32>(count), &received);
-  *actual = static_cast<std::int32_t>(std::min<ViUInt32>(received, static_cast<ViUInt32>(count)));
-  return status < VI_SUCCESS ? Fail(status) : ReadOutcome(status);
-}
-
-HRESULT CVisaComSession::LowLevelReadStringNoPoll(BSTR* text, std::int32_t count, std::int32_t timeoutMs) {
-  if (!text || count < 0) return E_INVALIDARG;
-  *text = nullptr;
-  std::string bytes(static_cast<std::size_t>(count), '\0');
-  std::int32_t actual = 0;
-  const HRESULT hr = LowLevelReadNoPoll(reinterpret_cast<std::uint8_t*>(bytes.data()), count, &actual, timeoutMs);
-  if (Failed(hr)) return hr;
-  bytes.resize(static_cast<std::size_t>(actual));
-  const std::wstring wide = Utf8ToWide(bytes);
-  *text = SysAllocStringLen(wide.data(), static_cast<std::uint32_t>(wide.size()));
-  return *text ? hr : ReportOutOfMemory(Reporter(), "Read function failed to copy data into the user buffer.");
-}
-
-HRESULT CVisaComSession::ClearStaleReply() {
-  if (!staleReplyPossible_) return S_OK;
-  staleReplyPossible_ = false;
-  // Best effort: a transport without device clear still drops what it holds.
-  visa_->Clear(session_);
-  return S_OK;
+  received = std::min(received, static_cast<ViUInt32>(count));
+  *actual = static_cast<std::int32_t>(received);
+  if (status < VI_SUCCESS) return FailTransfer(status);
+  if (status != VI_SUCCESS_MAX_CNT) {
+    unendedBytes_ = 0;
+    return S_OK;
+  }
+  unendedBytes_ += received;
+  if (unendedBytes_ > maxResponseBytes_) {
+    unendedBytes_ = 0;
+    AbandonResponse();
+    char sentence[160];
+    std::snprintf(sentence, sizeof sentence,
+                  "The instrument's response did not end within %zu bytes; the rest of it is dropped",
+                  maxResponseBytes_);
+    return ReportIoError(Reporter(), sentence);
+  }
+  return S_MORE_DATA_AVAILABLE;
 }
 
 HRESULT CVisaComSession::LowLevelWriteNoPoll(const std::uint8_t* buffer, std::int32_t count, std::int32_t* written,
-                                             std::int32_t timeoutMs) {
+                                             std::int32_t timeout) {
   if ((!buffer && count > 0) || !written || count < 0) return E_INVALIDARG;
   std::lock_guard exchange(ExchangeLock());
   *written = 0;
   if (!IsOpen()) return ReportNotOpen();
-  TimeoutScope scope(*this, timeoutMs);
+  RecoverResponse();
+  TimeoutScope scope(*this, timeout);
   if (Failed(scope.Status())) return scope.Status();
-  ClearStaleReply();
+  // A new message: whatever the last response was, it is over.
+  unendedBytes_ = 0;
   ViUInt32 sent = 0;
   const ViStatus status = visa_->Write(session_, buffer, static_cast<ViUInt32>(count), &sent);
-  *written = static_cast<std::int32_t>(sent);
-  return status < VI_SUCCESS ? Fail(status) : S_OK;
+  *written = static_cast<std::int32_t>(std::min(sent, static_cast<ViUInt32>(count)));
+  return status < VI_SUCCESS ? FailTransfer(status) : S_OK;
 }
 
 HRESULT CVisaComSession::ReadWholeMessage(std::string& message) {
+  std::lock_guard exchange(ExchangeLock());
   message.clear();
-  std::uint8_t chunk[64 * 1024];
   for (;;) {
+    const std::size_t start = message.size();
+    message.resize(start + kMessagePiece);
     std::int32_t actual = 0;
-    const HRESULT hr = LowLevelReadNoPoll(chunk, sizeof chunk, &actual, kKeepTimeout);
-    if (Failed(hr)) return hr;
-    message.append(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(actual));
-    if (hr != S_MORE_DATA_AVAILABLE) return S_OK;
-    if (message.size() > kMaxResponseBytes) {
-      return ReportIoError(Reporter(), "The instrument's response is longer than 64 MiB; it was discarded.");
-    }
+    const HRESULT hr =
+        LowLevelReadNoPoll(reinterpret_cast<std::uint8_t*>(message.data() + start), kMessagePiece, &actual, kKeepTimeout);
+    message.resize(start + static_cast<std::size_t>(std::clamp(actual, 0, kMessagePiece)));
+    // The channel gives up on a message that never ends at its limit.
+    if (hr != S_MORE_DATA_AVAILABLE) return hr;
   }
 }
 
 HRESULT CVisaComSession::DirectReadBytes(std::vector<std::uint8_t>& bytes) {
-  std::lock_guard exchange(ExchangeLock());
-  if (!IsOpen()) return ReportNotOpen();
   std::string message;
   const HRESULT hr = ReadWholeMessage(message);
   bytes.assign(message.begin(), message.end());
   return hr;
 }
 
-HRESULT CVisaComSession::DirectReadString(std::string& text) {
-  std::lock_guard exchange(ExchangeLock());
-  if (!IsOpen()) return ReportNotOpen();
-  return ReadWholeMessage(text);
-}
+HRESULT CVisaComSession::DirectReadString(std::string& text) { return ReadWholeMessage(text); }
 
 HRESULT CVisaComSession::DirectWriteBytes(std::span<const std::uint8_t> bytes, std::size_t& written) {
-  std::lock_guard exchange(ExchangeLock());
   written = 0;
-  if (!IsOpen()) return ReportNotOpen();
   if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     return ReportIoError(Reporter(), "Write could not copy data to SAFEARRAY.");
   }
   std::int32_t sent = 0;
-  const HRESULT hr =
-      LowLevelWriteNoPoll(bytes.data(), static_cast<std::int32_t>(bytes.size()), &sent, kKeepTimeout);
+  const HRESULT hr = LowLevelWriteNoPoll(bytes.data(), static_cast<std::int32_t>(bytes.size()), &sent, kKeepTimeout);
   written = static_cast<std::size_t>(sent);
   return hr;
 }

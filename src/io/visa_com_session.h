@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "io/io_session_base.h"
+#include "io/visa_session.h"
 #include "visa/visa_library.h"
 
 namespace hvzelta {
@@ -11,50 +13,98 @@ namespace hvzelta {
 // opens the resource, configures message termination the way the resource's
 // kind needs, and turns every failure of the library into the driver's I/O
 // messages with the library's own description.
-class CVisaComSession final : public CIoSession {
+class CVisaComSession final : public CIoSession, public IVisaSession {
  public:
   static constexpr visa::ViUInt32 kOpenTimeoutMs = 2000;
+  // A response that has not ended after this many bytes is given up on, so
+  // that a device that never ends its message cannot make a read or a drain
+  // run forever or fill memory.
+  static constexpr std::size_t kDefaultMaxResponseBytes = std::size_t{64} << 20;
 
-  explicit CVisaComSession(std::shared_ptr<visa::IVisaLibrary> library) : visa_(std::move(library)) {}
+  explicit CVisaComSession(std::shared_ptr<visa::IVisaLibrary> library,
+                           std::size_t maxResponseBytes = kDefaultMaxResponseBytes)
+      : visa_(std::move(library)), maxResponseBytes_(maxResponseBytes) {}
   ~CVisaComSession() override;
 
-  HRESULT DeviceClear() override;
-  HRESULT GetTimeout(std::int32_t& milliseconds) override;
+  IVisaSession* Visa() override { return this; }
+
+  HRESULT ReadStatusByte(std::int16_t* psStatusByte) override;
+  HRESULT Lock(std::int32_t mode, std::int32_t timeout, std::string_view requestedKey,
+               std::string* grantedKey) override;
+  HRESULT Unlock() override;
+  HRESULT GetTimeout(std::int32_t* plTimeout) override;
   HRESULT SetTimeout(std::int32_t milliseconds) override;
+  using IIoSession::GetTimeout;
+  HRESULT GetTerminationCharacter(std::uint8_t* pcTermChar) override;
+  HRESULT SetTerminationCharacter(std::uint8_t character) override;
+
+  HRESULT SetTerminationCharacterEnabled(VARIANT_BOOL enabled) override;
+  HRESULT GetTerminationCharacterEnabled(VARIANT_BOOL* pbEnabled) override;
+  HRESULT SetSendEndEnabled(VARIANT_BOOL enabled) override;
+  HRESULT GetSendEndEnabled(VARIANT_BOOL* pbEnabled) override;
+  HRESULT LowLevelReadNoPoll(std::uint8_t* buffer, std::int32_t count, std::int32_t* actual,
+                             std::int32_t timeout) override;
+  HRESULT LowLevelWriteNoPoll(const std::uint8_t* buffer, std::int32_t count, std::int32_t* written,
+                              std::int32_t timeout) override;
+
   HRESULT DirectReadBytes(std::vector<std::uint8_t>& bytes) override;
   HRESULT DirectReadString(std::string& text) override;
   HRESULT DirectWriteBytes(std::span<const std::uint8_t> bytes, std::size_t& written) override;
   HRESULT DirectWriteString(std::string_view text) override;
 
-  HRESULT SetTerminationCharacterEnabled(VARIANT_BOOL enabled) override;
-  HRESULT GetTerminationCharacterEnabled(VARIANT_BOOL* enabled) override;
-  HRESULT SetSendEndEnabled(VARIANT_BOOL enabled) override;
-  HRESULT GetSendEndEnabled(VARIANT_BOOL* enabled) override;
-  HRESULT LowLevelReadNoPoll(std::uint8_t* buffer, std::int32_t count, std::int32_t* actual,
-                             std::int32_t timeoutMs) override;
-  HRESULT LowLevelReadStringNoPoll(BSTR* text, std::int32_t count, std::int32_t timeoutMs) override;
-  HRESULT LowLevelWriteNoPoll(const std::uint8_t* buffer, std::int32_t count, std::int32_t* written,
-                              std::int32_t timeoutMs) override;
+  // IVisaSession (visa_session_info.cpp).
+  HRESULT GetResourceName(std::string* pbstrResourceName) override;
+  HRESULT GetResourceClass(std::string* pbstrResourceClass) override;
+  HRESULT GetInterfaceType(VisaInterfaceType* peType) override;
+  HRESULT GetProtocol(VisaIoProtocol* peProtocol) override;
+  HRESULT GetInterfaceNumber(std::int16_t* psInterfaceNumber) override;
+  HRESULT GetManufacturerId(std::int16_t* psManufacturerId) override;
+  HRESULT GetModelCode(std::int16_t* psModelCode) override;
+  HRESULT GetAttribute(std::uint32_t attribute, std::uint8_t* value) override;
+  HRESULT GetAttribute(std::uint32_t attribute, std::uint16_t* value) override;
+  HRESULT GetAttribute(std::uint32_t attribute, std::uint32_t* value) override;
+  HRESULT GetAttribute(std::uint32_t attribute, std::uint64_t* value) override;
+  HRESULT GetAttribute(std::uint32_t attribute, VARIANT_BOOL* value) override;
+  HRESULT GetAttribute(std::uint32_t attribute, std::string* value) override;
+  HRESULT SetAttribute(std::uint32_t attribute, std::uint64_t value) override;
+  // visa_operations.cpp.
+  HRESULT CheckOperation(VisaOperation operation) override;
 
  protected:
   HRESULT OpenDevice(std::string_view resourceName) override;
   HRESULT CloseDevice() override;
+  HRESULT ClearDevice() override;
 
  private:
+  // An attribute as the library holds it: text, or a number of at most 64 bits.
+  struct AttributeValue {
+    bool text = false;
+    visa::ViAttrState number = 0;
+    std::string characters;
+  };
+
   // The driver's I/O error (or I/O timeout error) for a failed library call.
   HRESULT Fail(visa::ViStatus status);
+  // The same for a read or a write: the exchange it belonged to is given up.
+  HRESULT FailTransfer(visa::ViStatus status);
   HRESULT ConfigureAfterOpen();
   HRESULT SetFlag(visa::ViAttr attribute, VARIANT_BOOL enabled);
-  HRESULT GetFlag(visa::ViAttr attribute, VARIANT_BOOL* enabled);
+  HRESULT GetFlag(visa::ViAttr attribute, VARIANT_BOOL* enabled, std::string_view method);
+  HRESULT ReadAttribute(visa::ViAttr attribute, AttributeValue& value);
+  template <class T>
+  HRESULT GetConverted(visa::ViAttr attribute, T* value, std::string_view method, std::string_view parameter);
+  // The 16-bit identity values, which VISA keeps unsigned and the framework signed.
+  HRESULT GetShort(visa::ViAttr attribute, std::int16_t* value, std::string_view method, std::string_view parameter);
+  HRESULT ReportConversion(visa::ViAttr attribute, std::string_view target);
   // Reads raw bytes until the device ends its message.
   HRESULT ReadWholeMessage(std::string& message);
-  // After a read timed out, the late reply must not answer the next query.
-  HRESULT ClearStaleReply();
 
   std::shared_ptr<visa::IVisaLibrary> visa_;
+  const std::size_t maxResponseBytes_;
   visa::ViSession resourceManager_ = visa::VI_NULL;
   visa::ViSession session_ = visa::VI_NULL;
-  bool staleReplyPossible_ = false;
+  // Bytes of the current response read so far without its end.
+  std::size_t unendedBytes_ = 0;
 };
 
 }  // namespace hvzelta
