@@ -1,6 +1,5 @@
 #include "acpwr/halvorn_zelta.h"
 
-#include <charconv>
 #include <memory>
 #include <new>
 
@@ -104,15 +103,6 @@ std::string_view StripErrorText(std::string_view text) {
   while (!text.empty() && text.back() == '"') text.remove_suffix(1);
   while (!text.empty() && text.front() == '"') text.remove_prefix(1);
   return TrimWhiteSpace(text);
-}
-
-std::optional<std::int32_t> ParseInt32(std::string_view text) {
-  text = TrimWhiteSpace(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  std::int32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
 }
 
 }  // namespace
@@ -474,17 +464,9 @@ HRESULT HalvornZelta::GetNextCoercionRecord(BSTR* val) {
 
 HRESULT HalvornZelta::QueryInteger(std::string_view command, std::int32_t timeout, std::int32_t& value) {
   if (!Io()) return Reporter().Report(Message::NotInitialized);
-  std::string reply;
-  std::lock_guard exchange(Io()->ExchangeLock());
-  if (HRESULT hr = Io()->WriteStringNoPoll(command, true, timeout); Failed(hr)) return hr;
-  if (HRESULT hr = Io()->ReadString(reply, timeout); Failed(hr)) return hr;
-  const std::optional<std::int32_t> parsed = ParseInt32(reply);
-  if (!parsed) {
-    return Reporter().Report(Message::UnexpectedResponse,
-                             "'" + std::string(command) + "' answered '" + reply + "', not an integer.");
-  }
-  value = *parsed;
-  return S_OK;
+  auto packed = PackFormatArgs(command, &value);
+  FormatArgs args(packed);
+  return Io()->Queryf("%s", "%d", args, timeout);
 }
 
 HRESULT HalvornZelta::ResetInstrument(std::int32_t timeout) {
@@ -545,16 +527,13 @@ HRESULT HalvornZelta::ErrorQuery(std::int32_t* ErrorCode, BSTR* ErrorMessage) {
                       bool saved = setting.exchange(false);
                       ~PollingOff() { setting = saved; }
                     } pollingOff{MutableSettings().queryInstrumentStatus};
-                    std::string reply;
-                    std::lock_guard exchange(Io()->ExchangeLock());
-                    HRESULT hr = Io()->WriteStringNoPoll(":SYST:ERR?", true, kKeepTimeout);
-                    if (Succeeded(hr)) hr = Io()->ReadString(reply, kKeepTimeout);
-                    const std::size_t comma = reply.find(',');
-                    const std::optional<std::int32_t> code =
-                        comma == std::string::npos ? std::nullopt : ParseInt32(std::string_view(reply).substr(0, comma));
-                    if (Failed(hr) || !code) return Reporter().Report(Message::UnexpectedResponse);
-                    *ErrorCode = *code;
-                    return CopyOut(StripErrorText(std::string_view(reply).substr(comma + 1)), ErrorMessage);
+                    std::int32_t code = 0;
+                    std::string text;
+                    if (Failed(Io()->Queryf(":SYST:ERR?", "%d,%$Ct", &code, &text))) {
+                      return Reporter().Report(Message::UnexpectedResponse);
+                    }
+                    *ErrorCode = code;
+                    return CopyOut(StripErrorText(text), ErrorMessage);
                   });
 }
 

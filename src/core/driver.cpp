@@ -4,8 +4,9 @@
 #include <charconv>
 
 #include "core/option_string.h"
+#include "io/io_error.h"
 #include "io/visa_com_session.h"
-#include "visa/builtin_visa.h"
+#include "visa/visa_library_choice.h"
 #include "hvzelta/com/bstr.h"
 #include "hvzelta/status.h"
 #include "platform/text.h"
@@ -92,7 +93,13 @@ HRESULT CDriver::FinishInitialize() {
 HRESULT CDriver::OpenIo() {
   if (settings_.simulate) return S_OK;
   const std::string unknownResource = "Resource descriptor = " + resourceDescriptor_ + ".";
-  io_ = ioSessionFactory_ ? ioSessionFactory_() : std::make_unique<CVisaComSession>(visa::BuiltinVisaLibrary());
+  if (ioSessionFactory_) {
+    io_ = ioSessionFactory_();
+  } else {
+    visa::VisaLibraryChoice visa = visa::ChooseVisaLibrary(GetDriverSetupValue("VisaLibrary"));
+    if (!visa.library) return ReportIoError(&Reporter(), visa.error);
+    io_ = std::make_unique<CVisaComSession>(std::move(visa.library));
+  }
   if (!io_) return Reporter().Report(Message::ResourceUnknown, unknownResource);
   const HRESULT hr = io_->Open(resourceDescriptor_, this, &Reporter(), EnumFormatter());
   if (Failed(hr)) {
