@@ -1,0 +1,199 @@
+// Initialize, the status poll, identity and utility of the driver against
+// the emulated instrument, over each transport the emulator serves.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "acpwr/halvorn_zelta.h"
+#include "hvzelta/status.h"
+#include "io/session_harness.h"
+#include "io/visa_com_session.h"
+#include "visa/builtin_visa.h"
+#include "visa/loopback_peer.h"
+#include "zta_sim/emulator.h"
+
+namespace hvzelta {
+namespace {
+
+using testing::LastError;
+
+std::string Narrow(const Bstr& text) { return std::string(text.View().begin(), text.View().end()); }
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+enum class Transport { Socket, Vxi11, Serial, HiSlip };
+
+std::string ResourceOf(Transport transport, const zta_sim::Endpoints& endpoints) {
+  switch (transport) {
+    case Transport::Vxi11: return "TCPIP::127.0.0.1," + std::to_string(endpoints.vxi11Port) + "::INSTR";
+    case Transport::Serial: return "ASRL" + endpoints.serialPath + "::INSTR";
+    case Transport::Socket:
+    case Transport::HiSlip: break;
+  }
+  return "TCPIP::127.0.0.1::" + std::to_string(endpoints.socketPort) + "::SOCKET";
+}
+
+class DriverInstrumentTest : public ::testing::Test {
+ protected:
+  void Start(zta_sim::Options options, Transport transport = Transport::Socket) {
+    options.serial = transport == Transport::Serial;
+    options.vxi11 = transport == Transport::Vxi11;
+    emulator_ = std::make_unique<zta_sim::Emulator>(std::move(options));
+    endpoints_ = emulator_->Start();
+    resource_ = ResourceOf(transport, endpoints_);
+  }
+
+  HRESULT Init(std::wstring_view options, bool idQuery = true, bool reset = false) {
+    Bstr name(Wide(resource_));
+    Bstr optionText(options);
+    return driver_->Initialize(name.Get(), ToVariantBool(idQuery), ToVariantBool(reset), optionText.Get());
+  }
+
+  // Sends a line outside the driver's exchanges, so that no poll sees it,
+  // and waits until the instrument has taken it.
+  void SendUnpolled(std::string_view command) {
+    std::int32_t complete = 0;
+    ASSERT_EQ(driver_->Io()->WriteStringNoPoll(command, true, kKeepTimeout), S_OK) << LastError();
+    ASSERT_EQ(driver_->Io()->QueryNumber("*OPC?", complete, kKeepTimeout, Polling::Off), S_OK) << LastError();
+  }
+
+  std::pair<std::int32_t, std::string> ErrorQuery() {
+    std::int32_t code = 7;
+    Bstr message;
+    EXPECT_EQ(driver_->ErrorQuery(&code, message.Out()), S_OK) << LastError();
+    return {code, Narrow(message)};
+  }
+
+  std::unique_ptr<zta_sim::Emulator> emulator_;
+  zta_sim::Endpoints endpoints_;
+  std::string resource_;
+  ComPtr<HalvornZelta> driver_ = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
+};
+
+class TransportTest : public DriverInstrumentTest, public ::testing::WithParamInterface<Transport> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == Transport::HiSlip) GTEST_SKIP() << "switch on when the emulator serves HiSLIP";
+    zta_sim::Options options;
+    options.model = zta_sim::Model::ZTA200;
+    Start(options, GetParam());
+  }
+};
+
+TEST_P(TransportTest, IdentityAndUtilityAgainstTheInstrument) {
+  ASSERT_EQ(Init(L"QueryInstrStatus=true", /*idQuery=*/true, /*reset=*/true), S_OK) << LastError();
+  const std::vector<std::pair<HRESULT (HalvornZelta::*)(BSTR*), std::string>> texts{
+      {&HalvornZelta::get_Description, "IVI Driver for HalvornZelta"},
+      {&HalvornZelta::get_Revision, "1.1.2.0"},
+      {&HalvornZelta::get_Vendor, "Halvorn"},
+      {&HalvornZelta::get_Identifier, "HalvornZelta"},
+      {&HalvornZelta::get_SupportedInstrumentModels, "ZTA100,ZTA200,ZTA300,ZTA400"},
+      {&HalvornZelta::get_GroupCapabilities, "IviACPwrBase"},
+      {&HalvornZelta::get_InstrumentManufacturer, "Halvorn"},
+      {&HalvornZelta::get_InstrumentModel, "ZTA200"},
+      {&HalvornZelta::get_InstrumentFirmwareRevision, "2.04"},
+  };
+  for (const auto& [getter, expected] : texts) {
+    Bstr value;
+    ASSERT_EQ((driver_.Get()->*getter)(value.Out()), S_OK) << expected;
+    EXPECT_EQ(Narrow(value), expected);
+  }
+  std::int32_t version = 0;
+  ASSERT_EQ(driver_->get_SpecificationMinorVersion(&version), S_OK);
+  EXPECT_EQ(version, 2);
+  EXPECT_EQ(driver_->SerialNumber(), "HZ2000417");
+
+  EXPECT_EQ(driver_->Reset(), S_OK) << LastError();
+  EXPECT_EQ(driver_->ResetWithDefaults(), S_OK) << LastError();
+  EXPECT_EQ(driver_->Disable(), S_OK) << LastError();
+  std::int32_t result = -1;
+  Bstr message;
+  ASSERT_EQ(driver_->SelfTest(&result, message.Out()), S_OK) << LastError();
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(Narrow(message), "Selftest passed");
+
+  // The status poll would see the command error and consume it; the error
+  // query turns polling off and reports the entry with its quotes stripped.
+  SendUnpolled("BOGUS");
+  EXPECT_EQ(ErrorQuery(), (std::pair<std::int32_t, std::string>{-113, "Undefined header"}));
+  EXPECT_EQ(ErrorQuery(), (std::pair<std::int32_t, std::string>{0, "No error"}));
+  VARIANT_BOOL polling = VARIANT_FALSE;
+  ASSERT_EQ(driver_->get_QueryInstrumentStatus(&polling), S_OK);
+  EXPECT_EQ(polling, VARIANT_TRUE);
+
+  ASSERT_EQ(driver_->Close(), S_OK);
+  ASSERT_EQ(Init(L""), S_OK) << "opens again after a close: " << LastError();
+  EXPECT_EQ(driver_->Close(), S_OK);
+}
+
+std::string TransportName(const ::testing::TestParamInfo<Transport>& transport) {
+  constexpr std::array<const char*, 4> kNames{"Socket", "Vxi11", "Serial", "HiSlip"};
+  return kNames[static_cast<std::size_t>(transport.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, TransportTest,
+                         ::testing::Values(Transport::Socket, Transport::Vxi11, Transport::Serial, Transport::HiSlip),
+                         TransportName);
+
+TEST_F(DriverInstrumentTest, IdQueryRefusesAModelOutsideTheFamily) {
+  zta_sim::Options options;
+  options.idn = "Halvorn,ZTA999,1,1.0";
+  Start(options);
+  EXPECT_EQ(Init(L""), E_IVI_ID_QUERY_FAILED);
+  EXPECT_EQ(LastError(), "HalvornZelta: Instrument ID query failed.\r\nUnrecognized model: ZTA999.");
+  EXPECT_EQ(driver_->Io(), nullptr) << "the failed Initialize closed the session";
+  ASSERT_EQ(Init(L"", /*idQuery=*/false), S_OK) << LastError();
+}
+
+TEST_F(DriverInstrumentTest, ResetAtInitializeRestoresTheInstrumentsDefaults) {
+  Start({});
+  ASSERT_EQ(Init(L""), S_OK) << LastError();
+  SendUnpolled("VOLT 123");
+  double volts = 0;
+  ASSERT_EQ(driver_->Io()->QueryReal("VOLT?", volts, kKeepTimeout), S_OK);
+  ASSERT_EQ(volts, 123.0);
+  ASSERT_EQ(driver_->Close(), S_OK);
+  ASSERT_EQ(Init(L"", true, /*reset=*/true), S_OK) << LastError();
+  ASSERT_EQ(driver_->Io()->QueryReal("VOLT?", volts, kKeepTimeout), S_OK);
+  EXPECT_NE(volts, 123.0);
+}
+
+TEST_F(DriverInstrumentTest, StatusPollingStartsFromACleanStatusAndReportsErrorBits) {
+  Start({});
+  // An error left behind by an earlier user of the instrument.
+  ASSERT_EQ(Init(L""), S_OK);
+  SendUnpolled("BOGUS");
+  ASSERT_EQ(driver_->Close(), S_OK);
+
+  ASSERT_EQ(Init(L"QueryInstrStatus=true, RangeCheck=false"), S_OK) << "*CLS before the polled *IDN?: " << LastError();
+  ComPtr<IHalvornZeltaOutputs> outputs;
+  ComPtr<IHalvornZeltaOutput> output;
+  Bstr first(L"Output1");
+  ASSERT_EQ(driver_->get_Outputs(outputs.Out()), S_OK);
+  ASSERT_EQ(outputs->get_Item(first.Get(), output.Out()), S_OK);
+  EXPECT_EQ(output->put_VoltageLevel(100), S_OK) << LastError();
+  EXPECT_EQ(output->put_VoltageLevel(1000), E_IVI_INSTRUMENT_STATUS);
+  EXPECT_EQ(LastError(), "HalvornZelta: Instrument error detected.  Use ErrorQuery() to determine error(s).");
+  EXPECT_EQ(ErrorQuery(), (std::pair<std::int32_t, std::string>{-222, "Data out of range"}));
+}
+
+TEST_F(DriverInstrumentTest, UnknownResourcesNameTheirDescriptor) {
+  for (const std::string& resource :
+       {"TCPIP::127.0.0.1::" + std::to_string(visa::testing::ClosedPort()) + "::SOCKET", std::string("NO::SUCH")}) {
+    resource_ = resource;
+    EXPECT_EQ(Init(L""), E_IVI_RESOURCE_UNKNOWN) << resource;
+    EXPECT_EQ(LastError(), "HalvornZelta: Unknown resource.\r\nResource descriptor = " + resource + ".");
+  }
+}
+
+TEST_F(DriverInstrumentTest, DriverSetupChoosesTheVisaLibrary) {
+  Start({});
+  EXPECT_EQ(Init(L"DriverSetup=VisaLibrary=/nonexistent/libvisa.so"), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_NE(LastError().find("'/nonexistent/libvisa.so' could not be loaded"), std::string::npos) << LastError();
+  EXPECT_EQ(Init(L"DriverSetup=VisaLibrary=builtin"), S_OK) << LastError();
+}
+
+}  // namespace
+}  // namespace hvzelta
