@@ -108,6 +108,10 @@ class Parser {
       Port(o.vxi11Port);
     } else if (argument == "--portmapper-port") {
       Port(o.portmapperPort);
+    } else if (argument == "--hislip") {
+      o.hislip = true;
+    } else if (argument == "--hislip-port") {
+      Port(o.hislipPort);
     } else if (argument == "--resistance") {
       Real(o.load.resistanceOhm, 1e-3);
     } else if (argument == "--inductance") {
@@ -195,6 +199,8 @@ Transports:
   --vxi11              serve VXI-11 (core and abort channel)
   --vxi11-port N       VXI-11 core channel port (default 0: a free one)
   --portmapper-port N  port-mapper port for VXI-11 (default 111; 0: a free one)
+  --hislip             serve HiSLIP (synchronized mode)
+  --hislip-port N      HiSLIP port (default 0: a free one; 4880 is the usual)
   --bind ADDRESS       IPv4 address to listen on (default 127.0.0.1)
 
 Instrument:

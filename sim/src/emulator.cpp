@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "fault_plan.h"
+#include "hislip_transport.h"
 #include "instrument.h"
 #include "model_catalog.h"
 #include "serial_pty_transport.h"
@@ -47,6 +48,7 @@ Endpoints Emulator::Start() {
   if (options_.vxi11) {
     r.transports.push_back(std::make_unique<Vxi11Transport>(context, options_.vxi11Port, options_.portmapperPort));
   }
+  if (options_.hislip) r.transports.push_back(std::make_unique<HislipTransport>(context, options_.hislipPort));
   try {
     for (const auto& transport : r.transports) transport->Start();
   } catch (...) {

@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
     std::cout << "vxi11: " << endpoints.address << ":" << endpoints.vxi11Port << "\n";
     std::cout << "portmapper: " << endpoints.address << ":" << endpoints.portmapperPort << "\n";
   }
+  if (endpoints.hislipPort != 0) std::cout << "hislip: " << endpoints.address << ":" << endpoints.hislipPort << "\n";
   std::cout << "ready" << std::endl;
 
   int received = 0;

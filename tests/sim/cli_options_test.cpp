@@ -16,15 +16,15 @@ TEST(CommandLine, DefaultsServeTheStandardSocketOnLoopback) {
   EXPECT_EQ(line.options.bindAddress, "127.0.0.1");
   EXPECT_EQ(line.options.socketPort, 5025);
   EXPECT_EQ(line.options.portmapperPort, 111);
-  EXPECT_FALSE(line.options.serial || line.options.vxi11);
+  EXPECT_FALSE(line.options.serial || line.options.vxi11 || line.options.hislip);
 }
 
 TEST(CommandLine, ReadsEveryOption) {
   const CommandLine line = ParseCommandLine(
       {"--port", "0", "--model=ZTA400", "--idn", "A,B,C,D", "--serial", "--vxi11", "--vxi11-port", "4000",
-       "--portmapper-port=0", "--resistance", "12.5", "--inductance", "0.01", "--crest-factor", "3", "--noise",
-       "0.001", "--seed", "99", "--delay", "20", "--late", "500", "--fault", "stall@3", "--fault",
-       "garbage%2.5", "--bind", "127.0.0.2"});
+       "--portmapper-port=0", "--hislip", "--hislip-port", "4880", "--resistance", "12.5", "--inductance",
+       "0.01", "--crest-factor", "3", "--noise", "0.001", "--seed", "99", "--delay", "20", "--late", "500",
+       "--fault", "stall@3", "--fault", "garbage%2.5", "--bind", "127.0.0.2"});
   ASSERT_EQ(line.error, "");
   const Options& o = line.options;
   EXPECT_EQ(o.socketPort, 0);
@@ -33,6 +33,8 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_TRUE(o.serial && o.vxi11);
   EXPECT_EQ(o.vxi11Port, 4000);
   EXPECT_EQ(o.portmapperPort, 0);
+  EXPECT_TRUE(o.hislip);
+  EXPECT_EQ(o.hislipPort, 4880);
   EXPECT_DOUBLE_EQ(o.load.resistanceOhm, 12.5);
   EXPECT_DOUBLE_EQ(o.load.inductanceHenry, 0.01);
   EXPECT_DOUBLE_EQ(o.load.crestFactor, 3.0);
@@ -57,6 +59,7 @@ TEST(CommandLine, RefusesWhatItDoesNotUnderstand) {
   }
   EXPECT_TRUE(ParseCommandLine({"--help"}).help);
   EXPECT_NE(Usage().find("--portmapper-port"), std::string::npos);
+  EXPECT_NE(Usage().find("--hislip-port"), std::string::npos);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 // An emulated ZTA-family AC power source that test programs start in-process.
 // It serves the instrument's SCPI command set over a raw TCP socket, a
-// pseudo-terminal and a VXI-11 core channel, all on loopback unless told
-// otherwise, from threads of its own that Stop() joins.
+// pseudo-terminal, a VXI-11 core channel and HiSLIP, all on loopback unless
+// told otherwise, from threads of its own that Stop() joins.
 
 #include <chrono>
 #include <cmath>
@@ -65,6 +65,8 @@ struct Options {
   bool vxi11 = false;
   std::uint16_t vxi11Port = 0;       // core and abort channel
   std::uint16_t portmapperPort = 0;  // 111 is the standard one
+  bool hislip = false;
+  std::uint16_t hislipPort = 0;  // 4880 is the standard one
 };
 
 // Where the running emulator can be reached; a port of 0 or an empty path
@@ -75,6 +77,7 @@ struct Endpoints {
   std::string serialPath;
   std::uint16_t vxi11Port = 0;
   std::uint16_t portmapperPort = 0;
+  std::uint16_t hislipPort = 0;
 };
 
 class Emulator {
