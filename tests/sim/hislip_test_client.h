@@ -15,32 +15,17 @@
 
 namespace sim_test {
 
+// Message types, by number.
 namespace hs {
+// clang-format off
 enum : std::uint8_t {
-  kInitialize = 0,
-  kInitializeResponse = 1,
-  kFatalError = 2,
-  kError = 3,
-  kAsyncLock = 4,
-  kAsyncLockResponse = 5,
-  kData = 6,
-  kDataEnd = 7,
-  kDeviceClearComplete = 8,
-  kDeviceClearAcknowledge = 9,
-  kAsyncRemoteLocalControl = 10,
-  kAsyncRemoteLocalResponse = 11,
-  kTrigger = 12,
-  kAsyncMaximumMessageSize = 15,
-  kAsyncMaximumMessageSizeResponse = 16,
-  kAsyncInitialize = 17,
-  kAsyncInitializeResponse = 18,
-  kAsyncDeviceClear = 19,
-  kAsyncStatusQuery = 21,
-  kAsyncStatusResponse = 22,
-  kAsyncDeviceClearAcknowledge = 23,
-  kAsyncLockInfo = 24,
-  kAsyncLockInfoResponse = 25,
+  kInitialize = 0, kInitializeResponse, kFatalError, kError, kAsyncLock, kAsyncLockResponse, kData, kDataEnd,
+  kDeviceClearComplete, kDeviceClearAcknowledge, kAsyncRemoteLocalControl, kAsyncRemoteLocalResponse, kTrigger,
+  kAsyncMaximumMessageSize = 15, kAsyncMaximumMessageSizeResponse, kAsyncInitialize, kAsyncInitializeResponse,
+  kAsyncDeviceClear, kAsyncStatusQuery = 21, kAsyncStatusResponse, kAsyncDeviceClearAcknowledge, kAsyncLockInfo,
+  kAsyncLockInfoResponse
 };
+// clang-format on
 }  // namespace hs
 
 struct HislipMessage {
