@@ -1,0 +1,122 @@
+// The stand-ins the C interface builds on: IVI sessions with their data slot,
+// lock and error storage, the object registry, and the copy-out rule.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/ivi_session.h"
+#include "platform/object_registry.h"
+#include "platform/string_copy_out.h"
+
+namespace hvzelta {
+namespace {
+
+TEST(CopyStringOutTest, EverySizeRule) {
+  char buffer[8] = "zzzzzzz";
+  EXPECT_EQ(CopyStringOut("abc", buffer, 10), 0);
+  EXPECT_STREQ(buffer, "abc");
+  EXPECT_EQ(CopyStringOut("abc", buffer, 4), 0);
+  EXPECT_EQ(CopyStringOut("abc", buffer, 3), 4);
+  EXPECT_STREQ(buffer, "ab");
+  EXPECT_EQ(CopyStringOut("abc", buffer, 1), 4);
+  EXPECT_STREQ(buffer, "");
+  std::strcpy(buffer, "zz");
+  EXPECT_EQ(CopyStringOut("abc", buffer, 0), 4);
+  EXPECT_STREQ(buffer, "zz");
+  EXPECT_EQ(CopyStringOut("abc", nullptr, 5), 4);
+  EXPECT_EQ(CopyStringOut("abc", buffer, -1), 0);
+  EXPECT_STREQ(buffer, "abc");
+  EXPECT_EQ(CopyStringOut("", buffer, 5), 0);
+  EXPECT_STREQ(buffer, "");
+  EXPECT_EQ(CopyStringOut("", buffer, 0), 1);
+  EXPECT_EQ(CopyStringOut("", nullptr, 5), 1);
+}
+
+TEST(IviSessionTest, HandlesAreNeverReused) {
+  ViSession first = 0;
+  ViSession second = 0;
+  ASSERT_EQ(IviSession_New(&first), VI_SUCCESS);
+  ASSERT_EQ(IviSession_Dispose(first), VI_SUCCESS);
+  ASSERT_EQ(IviSession_New(&second), VI_SUCCESS);
+  EXPECT_NE(first, second);
+  void* data = &first;
+  EXPECT_EQ(IviSession_GetDataPtr(first, &data), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
+  EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(IviSession_Dispose(first), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
+  EXPECT_EQ(IviSession_SetDataPtr(second, &second), VI_SUCCESS);
+  EXPECT_EQ(IviSession_GetDataPtr(second, &data), VI_SUCCESS);
+  EXPECT_EQ(data, &second);
+  EXPECT_EQ(IviSession_Dispose(second), VI_SUCCESS);
+}
+
+TEST(IviSessionTest, ErrorsBelongToTheirSessionOrThread) {
+  ViSession session = 0;
+  ASSERT_EQ(IviSession_New(&session), VI_SUCCESS);
+  ASSERT_EQ(IviSession_SetError(session, -5, "session text"), VI_SUCCESS);
+  ASSERT_EQ(IviSession_SetError(VI_NULL, -6, "thread text"), VI_SUCCESS);
+  std::thread([] {
+    ViStatus code = 1;
+    char text[32];
+    EXPECT_EQ(IviSession_GetError(VI_NULL, sizeof text, &code, text), VI_SUCCESS);
+    EXPECT_EQ(code, VI_SUCCESS);
+  }).join();
+  ViStatus code = 0;
+  char text[32];
+  EXPECT_EQ(IviSession_GetError(session, sizeof text, &code, text), VI_SUCCESS);
+  EXPECT_EQ(code, -5);
+  EXPECT_STREQ(text, "session text");
+  EXPECT_EQ(IviSession_GetError(VI_NULL, sizeof text, &code, text), VI_SUCCESS);
+  EXPECT_EQ(code, -6);
+  EXPECT_EQ(IviSession_SetError(session + 1000, -5, "lost"), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
+  EXPECT_EQ(IviSession_Dispose(session), VI_SUCCESS);
+}
+
+TEST(IviSessionTest, DisposingWakesThreadsWaitingForTheLock) {
+  ViSession session = 0;
+  ASSERT_EQ(IviSession_New(&session), VI_SUCCESS);
+  ASSERT_EQ(IviSession_Lock(session, nullptr), VI_SUCCESS);
+  std::atomic<ViStatus> waited{VI_SUCCESS};
+  std::thread waiter([&] { waited = IviSession_Lock(session, nullptr); });
+  // Whether the waiter is already waiting or not, it cannot get the lock.
+  ASSERT_EQ(IviSession_Dispose(session), VI_SUCCESS);
+  waiter.join();
+  EXPECT_EQ(waited.load(), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
+}
+
+class CountedObject final : public IUnknown {
+ public:
+  HRESULT QueryInterface(const IID&, void** object) override {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  std::uint32_t AddRef() override { return ++references; }
+  std::uint32_t Release() override { return --references; }
+  std::atomic<std::uint32_t> references{1};
+};
+
+TEST(ObjectRegistryTest, CookiesHoldOneReferenceUntilRevoked) {
+  CountedObject object;
+  std::uint32_t cookie = 0;
+  ASSERT_EQ(RegisterObject(&object, cookie), S_OK);
+  EXPECT_EQ(object.references, 2u);
+  std::thread([&] {
+    IUnknown* found = nullptr;
+    ASSERT_EQ(GetRegisteredObject(cookie, &found), S_OK);
+    EXPECT_EQ(found, &object);
+    found->Release();
+  }).join();
+  EXPECT_EQ(RevokeObject(cookie), S_OK);
+  EXPECT_EQ(object.references, 1u);
+  IUnknown* found = &object;
+  EXPECT_EQ(GetRegisteredObject(cookie, &found), E_INVALIDARG);
+  EXPECT_EQ(found, nullptr);
+  EXPECT_EQ(RevokeObject(cookie), E_INVALIDARG);
+  EXPECT_EQ(RegisterObject(nullptr, cookie), E_INVALIDARG);
+}
+
+}  // namespace
+}  // namespace hvzelta

@@ -1,0 +1,66 @@
+/* Channel names as selectors: lists, ranges, brackets and their errors, with
+ * the texts stored for each, on a simulated session. */
+#include "c_test_support.h"
+
+static const char kBadlyFormed[] = "The repeated capability selector is badly-formed.";
+static const char kBadRange[] = "Invalid range specified in repeated capability selector.";
+static const char kBadLevels[] = "Invalid or inconsistent number of levels specified in repeated capability selector.";
+
+static void NamesThatSelect(void) {
+  ViSession vi = OpenSimulated();
+  ViReal64 level = 0;
+  static const char* const kNames[] = {NULL, "", "Output1", "  output1\t", "OUTPUT1", "Output1,output1"};
+  size_t i;
+  for (i = 0; i < sizeof kNames / sizeof kNames[0]; ++i) {
+    CHECK_STATUS(VI_SUCCESS, hvzelta_SetVoltageLevel(vi, kNames[i], 10.0 + (double)i));
+    CHECK_STATUS(VI_SUCCESS, hvzelta_GetVoltageLevel(vi, kNames[i], &level));
+    CHECK(level == 10.0 + (double)i);
+  }
+  /* A range selects each of its names, where writing; the single phase is
+     its own range. */
+  CHECK_STATUS(VI_SUCCESS, hvzelta_ConfigureVoltageLevel(vi, "OutputPhase1-OutputPhase1", 42.0));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetAttributeViReal64(vi, "[OutputPhase1]", HVZELTA_ATTR_VOLTAGE_LEVEL, &level));
+  CHECK(level == 42.0);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
+}
+
+static void MalformedSelectors(void) {
+  ViSession vi = OpenSimulated();
+  ViReal64 level = 0;
+  CHECK_ERROR(HVZELTA_ERROR_BADLY_FORMED_SELECTOR, kBadlyFormed, vi, hvzelta_SetVoltageLevel(vi, "Output1,Output1", 1));
+  CHECK_ERROR(HVZELTA_ERROR_INVALID_NUMBER_OF_LEVELS_IN_SELECTOR, kBadLevels, vi,
+              hvzelta_SetVoltageLevel(vi, "Output1:A,Output1", 1));
+  CHECK_ERROR(HVZELTA_ERROR_BADLY_FORMED_SELECTOR, kBadlyFormed, vi, hvzelta_SetVoltageLevel(vi, "[Output1", 1));
+  CHECK_ERROR(HVZELTA_ERROR_BADLY_FORMED_SELECTOR, kBadlyFormed, vi, hvzelta_SetVoltageLevel(vi, "Out put1", 1));
+  CHECK_ERROR(HVZELTA_ERROR_INVALID_RANGE_IN_SELECTOR, kBadRange, vi, hvzelta_SetVoltageLevel(vi, "A3-A1", 1));
+  CHECK_ERROR(HVZELTA_ERROR_INVALID_RANGE_IN_SELECTOR, kBadRange, vi, hvzelta_SetVoltageLevel(vi, "A1-B3", 1));
+  /* Readers take no ranges: refused before the driver is asked anything. */
+  CHECK_ERROR(HVZELTA_ERROR_BADLY_FORMED_SELECTOR, kBadlyFormed, vi,
+              hvzelta_GetAttributeViReal64(vi, "OutputPhase1-OutputPhase2", HVZELTA_ATTR_VOLTAGE_LEVEL, &level));
+  /* Only names the driver knows resolve; its own text says so. */
+  CHECK_ERROR(HVZELTA_ERROR_UNKNOWN_PHYSICAL_IDENTIFIER, "HalvornZelta: Unknown physical repeated capability selector.",
+              vi, hvzelta_GetVoltageLevel(vi, "Output2", &level));
+  CHECK_STATUS(HVZELTA_ERROR_UNKNOWN_PHYSICAL_IDENTIFIER, hvzelta_GetVoltageLevel(vi, "OutputPhase1", &level));
+  /* A selector is checked before the session: a bad one on a dead session
+     reports the session. */
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_SetVoltageLevel(4242, "[", 1));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
+}
+
+/* Every name is resolved before any object changes. */
+static void NothingChangesOnAnUnknownName(void) {
+  ViSession vi = OpenSimulated();
+  ViReal64 level = 0;
+  CHECK_STATUS(VI_SUCCESS, hvzelta_SetVoltageLevel(vi, "Output1", 10.0));
+  CHECK_STATUS(HVZELTA_ERROR_UNKNOWN_PHYSICAL_IDENTIFIER, hvzelta_SetVoltageLevel(vi, "Output1,Output2", 20.0));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetVoltageLevel(vi, "Output1", &level));
+  CHECK(level == 10.0);
+  CHECK_STATUS(HVZELTA_ERROR_UNKNOWN_PHYSICAL_IDENTIFIER, hvzelta_GetVoltageLevel(vi, "Output1,Output2", &level));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
+}
+
+void TestSelectors(void) {
+  NamesThatSelect();
+  MalformedSelectors();
+  NothingChangesOnAnUnknownName();
+}

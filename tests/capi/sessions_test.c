@@ -1,0 +1,162 @@
+/* Opening and closing sessions, stored errors, messages, copy-out sizes,
+ * the session lock and the inherent functions on a simulated session. */
+#include "c_test_support.h"
+
+static void OpeningAndClosing(void) {
+  ViSession vi = 0;
+  ViSession again = 0;
+  ViStatus code = 0;
+
+  /* No place for the handle: nothing is created and nothing stored. */
+  CHECK_STATUS(HVZELTA_ERROR_NULL_POINTER, hvzelta_init("TCPIP::127.0.0.1::5025::SOCKET", VI_FALSE, VI_FALSE, NULL));
+  CHECK_TEXT("", TakeError(VI_NULL, &code));
+
+  /* A failed Initialize leaves the handle at 0 and its text for this thread. */
+  vi = 77;
+  CHECK_STATUS(HVZELTA_ERROR_BAD_OPTION_VALUE,
+               hvzelta_InitWithOptions("TCPIP::127.0.0.1::5025::SOCKET", VI_FALSE, VI_FALSE, "Simulate=maybe", &vi));
+  CHECK(vi == VI_NULL);
+  CHECK(strstr(TakeError(VI_NULL, &code), "'maybe'") != NULL);
+  CHECK_STATUS(HVZELTA_ERROR_BAD_OPTION_VALUE, code);
+
+  vi = OpenSimulated();
+  CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
+  /* Gone for good, and never handed out again. */
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_close(vi));
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_reset(vi));
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_close(VI_NULL));
+  again = OpenSimulated();
+  CHECK(again != vi);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_close(again));
+}
+
+static void StoredErrors(void) {
+  ViSession vi = OpenSimulated();
+  ViStatus code = 0;
+  char text[64];
+  ViInt32 needed = 0;
+  ViReal64 level = 0;
+
+  CHECK_STATUS(HVZELTA_ERROR_NOT_INITIALIZED, hvzelta_GetTriggerSource(vi, "", (ViInt32*)&needed));
+  /* Asking for the size leaves the error in place; reading it whole clears it. */
+  needed = hvzelta_GetError(vi, &code, 0, NULL);
+  CHECK_STATUS(HVZELTA_ERROR_NOT_INITIALIZED, code);
+  CHECK(needed == (ViInt32)strlen("HalvornZelta: A connection to the instrument has not been established.") + 1);
+  CHECK_STATUS(needed, hvzelta_GetError(vi, &code, 8, text));
+  CHECK_TEXT("HalvornZelta: A connection to the instrument has not been established.", TakeError(vi, &code));
+  CHECK_STATUS(HVZELTA_ERROR_NOT_INITIALIZED, code);
+  CHECK_TEXT("", TakeError(vi, &code));
+  CHECK_STATUS(VI_SUCCESS, code);
+
+  /* Success does not replace an earlier description; ClearError does. */
+  CHECK_STATUS(HVZELTA_ERROR_NULL_POINTER, hvzelta_GetVoltageLevel(vi, "", NULL));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetVoltageLevel(vi, "", &level));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetError(vi, &code, (ViInt32)sizeof text, text));
+  CHECK_STATUS(HVZELTA_ERROR_NULL_POINTER, code);
+  CHECK_STATUS(HVZELTA_ERROR_NULL_POINTER, hvzelta_GetVoltageLevel(vi, "", NULL));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_ClearError(vi));
+  CHECK_TEXT("", TakeError(vi, &code));
+  CHECK_STATUS(HVZELTA_ERROR_NULL_POINTER, hvzelta_GetError(vi, NULL, 0, NULL));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_GetError(vi, &code, (ViInt32)sizeof text, text));
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_ClearError(vi));
+}
+
+static void Messages(void) {
+  char text[256];
+  /* Any session, none at all too. */
+  CHECK_STATUS(VI_SUCCESS, hvzelta_error_message(12345, HVZELTA_ERROR_BADLY_FORMED_SELECTOR, text));
+  CHECK_TEXT("The repeated capability selector is badly-formed.", text);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_error_message(VI_NULL, HVZELTA_ERROR_TYPES_DO_NOT_MATCH, text));
+  CHECK_TEXT("%1Attribute%2 called for attribute '%3' of type '%4'.", text);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_error_message(VI_NULL, HVZELTA_WARN_NSUP_RESET, text));
+  CHECK_TEXT("Reset is not supported by this instrument.", text);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_error_message(VI_NULL, VI_SUCCESS, text));
+  CHECK_TEXT("Success.", text);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_error_message(VI_NULL, 0x12345, text));
+  CHECK_TEXT("", text);
+  CHECK_STATUS(1, hvzelta_error_message(VI_NULL, 0x12345, NULL));
+  CHECK_STATUS(strlen("Invalid session handle.") + 1,
+               hvzelta_error_message(VI_NULL, HVZELTA_ERROR_INVALID_SESSION_HANDLE, NULL));
+}
+
+/* The copy-out rule, through the driver prefix "hvzelta" (seven letters). */
+static void CopyOutSizes(void) {
+  char text[16];
+  memset(text, 'x', sizeof text);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetAttributeViString(99, "", HVZELTA_ATTR_SPECIFIC_DRIVER_PREFIX, 10, text));
+  CHECK_TEXT("hvzelta", text);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetAttributeViString(99, "", HVZELTA_ATTR_SPECIFIC_DRIVER_PREFIX, 8, text));
+  CHECK_TEXT("hvzelta", text);
+  CHECK_STATUS(8, hvzelta_GetAttributeViString(99, "", HVZELTA_ATTR_SPECIFIC_DRIVER_PREFIX, 7, text));
+  CHECK_TEXT("hvzelt", text);
+  memset(text, 'x', sizeof text);
+  CHECK_STATUS(8, hvzelta_GetAttributeViString(99, "", HVZELTA_ATTR_SPECIFIC_DRIVER_PREFIX, 0, text));
+  CHECK(text[0] == 'x');
+  CHECK_STATUS(8, hvzelta_GetAttributeViString(99, "", HVZELTA_ATTR_SPECIFIC_DRIVER_PREFIX, 5, NULL));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetAttributeViString(99, "", HVZELTA_ATTR_SPECIFIC_DRIVER_PREFIX, -1, text));
+  CHECK_TEXT("hvzelta", text);
+}
+
+static void Locking(void) {
+  ViSession vi = OpenSimulated();
+  ViBoolean hasLock = VI_FALSE;
+  ViReal64 level = 0;
+
+  CHECK_STATUS(VI_SUCCESS, hvzelta_LockSession(vi, &hasLock));
+  CHECK(hasLock == VI_TRUE);
+  /* Taken already: the flag says so and nothing more is taken. */
+  CHECK_STATUS(VI_SUCCESS, hvzelta_LockSession(vi, &hasLock));
+  /* The holder may still call in, and take the lock again without the flag. */
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetVoltageLevel(vi, "Output1", &level));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_LockSession(vi, NULL));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_UnlockSession(vi, NULL));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_UnlockSession(vi, &hasLock));
+  CHECK(hasLock == VI_FALSE);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_UnlockSession(vi, &hasLock));
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_LockSession(VI_NULL, NULL));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_UnlockSession(vi, NULL));
+}
+
+static void InherentFunctions(void) {
+  ViSession vi = OpenSimulated();
+  ViInt16 result = -1;
+  ViInt32 code = -1;
+  char message[256];
+  char other[256];
+
+  CHECK_ERROR(HVZELTA_ERROR_NULL_POINTER, "Parameter TestResult is VI_NULL.", vi, hvzelta_self_test(vi, NULL, message));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_self_test(vi, &result, message));
+  CHECK(result == 0);
+  CHECK_TEXT("Selftest passed", message);
+  CHECK_ERROR(HVZELTA_ERROR_NULL_POINTER, "Parameter ErrorCode is VI_NULL.", vi,
+              hvzelta_error_query(vi, NULL, message));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_error_query(vi, &code, message));
+  CHECK(code == 0);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_revision_query(vi, message, other));
+  CHECK_TEXT("1.1.2.0", message);
+  CHECK_TEXT("Sim1.1.2.0", other);
+
+  CHECK_STATUS(VI_SUCCESS, hvzelta_reset(vi));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_ResetWithDefaults(vi));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_Disable(vi));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_InvalidateAllAttributes(vi));
+  CHECK_STATUS(HVZELTA_ERROR_FUNCTION_NOT_SUPPORTED, hvzelta_ClearInterchangeWarnings(vi));
+  CHECK_STATUS(HVZELTA_ERROR_FUNCTION_NOT_SUPPORTED, hvzelta_ResetInterchangeCheck(vi));
+  CHECK_STATUS(HVZELTA_ERROR_FUNCTION_NOT_SUPPORTED, hvzelta_GetNextInterchangeWarning(vi, 256, message));
+  /* An empty queue reads as the empty text. */
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetNextCoercionRecord(vi, 5, message));
+  CHECK_TEXT("", message);
+  CHECK_STATUS(1, hvzelta_GetNextCoercionRecord(vi, 0, NULL));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
+}
+
+void TestSessions(void) {
+  OpeningAndClosing();
+  StoredErrors();
+  Messages();
+  CopyOutSizes();
+  Locking();
+  InherentFunctions();
+}
