@@ -17,7 +17,7 @@
 namespace {
 
 // Initialize reads the store from a file; every input is written to one file
-// of this process.
+// of this process, removed when the process ends.
 const std::string& StorePath() {
   static const std::string path = [] {
     char pattern[] = "/tmp/fuzz_config_store-XXXXXX";
@@ -26,6 +26,8 @@ const std::string& StorePath() {
     setenv("IVI_CONFIG_STORE", pattern, 1);
     return std::string(pattern);
   }();
+  static const int removal = std::atexit([] { std::remove(path.c_str()); });
+  (void)removal;
   return path;
 }
 
