@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 
+#include "platform/ivi_directories.h"
 #include "platform/text.h"
 #include "trace/trace_listener_registry.h"
 
@@ -20,8 +20,6 @@
 namespace hvzelta {
 
 namespace {
-
-constexpr std::string_view kCompanyName = "Halvorn";
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
@@ -35,16 +33,11 @@ std::string InCurrentDirectory(const std::string& name) {
   return error ? name : (current / path).string();
 }
 
-// Where the driver's components live: the IVI root's Components folder under
-// our company name, else its shared fallback; without an IVI root, the
-// folder the library installs its data to.
-std::filesystem::path ComponentDirectory() {
-  const char* root = std::getenv("IVI_STANDARD_ROOT_DIR");
-  if (!root || !*root) return HVZELTA_DATA_DIR;
-  const std::filesystem::path components = std::filesystem::path(root) / "Components";
-  std::error_code error;
-  const std::filesystem::path ours = components / std::string(kCompanyName);
-  return std::filesystem::is_directory(ours, error) ? ours : components / "Quillfern Tools";
+// The stylesheet's folder: the component directory below the IVI root, or
+// without an IVI root the folder the library installs its data to.
+std::filesystem::path StylesheetDirectory() {
+  const std::string components = ComponentDirectory();
+  return components.empty() ? std::filesystem::path(HVZELTA_DATA_DIR) : std::filesystem::path(components);
 }
 
 }  // namespace
@@ -81,7 +74,7 @@ std::string TraceFile::StylesheetPath() const {
   std::string name = transform_.empty() ? "trace.xslt" : transform_;
   if (std::filesystem::path(name).has_parent_path()) return name;
   if (!EndsWithIgnoringCase(name, ".xslt")) name += ".xslt";
-  return (ComponentDirectory() / name).string();
+  return (StylesheetDirectory() / name).string();
 }
 
 HRESULT TraceFile::Open() {
