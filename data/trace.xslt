@@ -36,8 +36,10 @@
       <body>
         <h1>Driver trace</h1>
         <div class="summary">
-          <xsl:value-of select="count(//Method)"/> calls,
-          <xsl:value-of select="count(//Method[starts-with(HRESULT/@Value, '0x8')])"/> failed
+          <xsl:value-of select="count(//Method)"/>
+          <xsl:text> calls, </xsl:text>
+          <xsl:value-of select="count(//Method[starts-with(HRESULT/@Value, '0x8')])"/>
+          <xsl:text> failed</xsl:text>
         </div>
         <table>
           <thead>

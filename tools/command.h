@@ -31,5 +31,6 @@ struct Command {
 extern const Command kConfigCommand;
 extern const Command kRegisterCommand;
 extern const Command kUnregisterCommand;
+extern const Command kTraceCommand;
 
 }  // namespace hvzelta::cli

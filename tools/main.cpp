@@ -12,7 +12,7 @@
 namespace hvzelta::cli {
 namespace {
 
-constexpr std::array kCommands{&kConfigCommand, &kRegisterCommand, &kUnregisterCommand};
+constexpr std::array kCommands{&kConfigCommand, &kRegisterCommand, &kUnregisterCommand, &kTraceCommand};
 
 const Command* Find(std::string_view name) {
   for (const Command* command : kCommands) {

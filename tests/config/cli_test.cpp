@@ -2,7 +2,6 @@
 // edits keep what the program does not know, and wrong command lines say so.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,35 +11,15 @@
 #include "hvzelta/com/error_info.h"
 #include "platform/component_registration.h"
 #include "platform/text.h"
+#include "support/program_runner.h"
 #include "test_environment.h"
 
 namespace hvzelta {
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string output;  // standard output and error together
-};
+using Result = testing::ProgramResult;
 
-std::string Quote(std::string_view word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-Result RunCli(std::initializer_list<std::string_view> words) {
-  std::string command = Quote(HVZELTA_CLI_PATH);
-  for (std::string_view word : words) command += " " + Quote(word);
-  command += " 2>&1";
-  Result result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, got);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+Result RunCli(std::initializer_list<std::string_view> words) { return testing::RunProgram(HVZELTA_CLI_PATH, words); }
 
 bool Contains(const Result& result, std::string_view text) { return result.output.find(text) != std::string::npos; }
 
