@@ -1,0 +1,459 @@
+// What the I/O session costs over a raw socket client doing the same work on
+// the same peer, measured in one run: a real-valued query and a set command
+// to the emulated instrument, a 10 MB definite-length block and 100 000
+// comma-separated reals from a loopback server (the emulator has no command
+// that answers with either). When PyVISA with its pure-Python backend is
+// installed, the same block and list are read through it as well.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "core/call_context.h"
+#include "core/halvorn_zelta_error_reporter.h"
+#include "fmtio/enum_formatter.h"
+#include "io/instr_error_poller.h"
+#include "io/visa_com_session.h"
+#include "support/ratio_runner.h"
+#include "visa/builtin_visa.h"
+#include "zta_sim/emulator.h"
+
+#ifndef HVZELTA_PYVISA_SCRIPT
+#error "the build names the PyVISA reference script"
+#endif
+
+namespace {
+
+using hvzelta::CVisaComSession;
+using hvzelta::HRESULT;
+namespace visa = hvzelta::visa;
+
+constexpr std::size_t kBlockBytes = 10'000'000;
+constexpr std::size_t kListValues = 100'000;
+
+int Connect(std::uint16_t port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) std::abort();
+  const int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  return fd;
+}
+
+bool SendAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(sent));
+  }
+  return true;
+}
+
+bool ReceiveExactly(int fd, char* buffer, std::size_t size) {
+  while (size > 0) {
+    const ssize_t got = recv(fd, buffer, size, 0);
+    if (got <= 0) return false;
+    buffer += got;
+    size -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+// Receives into `reply` (kept between calls) up to and including a line feed.
+bool ReceiveLine(int fd, std::string& reply) {
+  reply.clear();
+  char chunk[64 * 1024];
+  for (;;) {
+    const ssize_t got = recv(fd, chunk, sizeof chunk, 0);
+    if (got <= 0) return false;
+    reply.append(chunk, static_cast<std::size_t>(got));
+    if (reply.back() == '\n') return true;
+  }
+}
+
+// Answers "BLK?" with a 10 MB definite-length block and "LIST?" with 100 000
+// reals, on a thread per connection.
+class DataServer {
+ public:
+  DataServer() {
+    block_ = "#8" + std::to_string(kBlockBytes);
+    for (std::size_t i = 0; i < kBlockBytes; ++i) block_ += static_cast<char>('0' + i % 64);
+    block_ += '\n';
+    char number[32];
+    for (std::size_t i = 0; i < kListValues; ++i) {
+      std::snprintf(number, sizeof number, "%s%.6e", i ? "," : "", 230.0 + static_cast<double>(i % 1000) * 1e-3);
+      list_ += number;
+    }
+    list_ += '\n';
+    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(listener_, 8) != 0 ||
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      std::abort();
+    }
+    port_ = ntohs(address.sin_port);
+    acceptor_ = std::thread([this] { Accept(); });
+  }
+  ~DataServer() {
+    shutdown(listener_, SHUT_RDWR);
+    acceptor_.join();
+    close(listener_);
+    std::lock_guard lock(mutex_);
+    for (const int fd : connections_) shutdown(fd, SHUT_RDWR);
+    for (std::thread& thread : servers_) thread.join();
+  }
+  DataServer(const DataServer&) = delete;
+  DataServer& operator=(const DataServer&) = delete;
+
+  std::uint16_t port() const { return port_; }
+  std::size_t ListBytes() const { return list_.size(); }
+
+ private:
+  void Accept() {
+    int fd;
+    while ((fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0) {
+      const int on = 1;
+      setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+      std::lock_guard lock(mutex_);
+      connections_.push_back(fd);
+      servers_.emplace_back([this, fd] { Serve(fd); });
+    }
+  }
+  void Serve(int fd) {
+    std::string line;
+    while (ReceiveLine(fd, line)) {
+      const std::string_view reply = line.starts_with("BLK?") ? std::string_view(block_) : std::string_view(list_);
+      if (!SendAll(fd, reply)) break;
+    }
+    close(fd);
+  }
+
+  std::string block_;
+  std::string list_;
+  int listener_ = -1;
+  std::uint16_t port_ = 0;
+  std::thread acceptor_;
+  std::mutex mutex_;
+  std::vector<int> connections_;
+  std::list<std::thread> servers_;
+};
+
+// What a session needs from a driver: here nothing polls and nothing is an
+// enumeration.
+class BenchDriver final : public hvzelta::IInstrErrorPoller,
+                          public hvzelta::IEnumFormatter,
+                          public hvzelta::ICallContextProvider {
+ public:
+  HRESULT PollInstrumentErrors() override { return hvzelta::S_OK; }
+  HRESULT FormatEnum(std::string_view, std::int32_t, std::string&) override { return hvzelta::E_NOTIMPL; }
+  HRESULT ParseEnum(std::string_view, std::string_view, std::int32_t&) override { return hvzelta::E_NOTIMPL; }
+  std::int32_t GetMaxEnumLength(std::string_view) override { return 0; }
+  hvzelta::IID GetCallContext() const override { return hvzelta::GUID_NULL; }
+  const hvzelta::MemberDescriptor* CurrentMember() const override { return nullptr; }
+
+  std::unique_ptr<CVisaComSession> Open(std::uint16_t port) {
+    auto session = std::make_unique<CVisaComSession>(hvzelta::visa::BuiltinVisaLibrary());
+    const std::string resource = "TCPIP::127.0.0.1::" + std::to_string(port) + "::SOCKET";
+    if (hvzelta::Failed(session->Open(resource, this, &reporter_, this))) std::abort();
+    return session;
+  }
+
+ private:
+  hvzelta::CHalvornZeltaErrorReporter reporter_{*this};
+};
+
+zta_sim::Emulator& Emulator() {
+  static zta_sim::Emulator emulator{zta_sim::Options{}};
+  return emulator;
+}
+std::uint16_t EmulatorPort() {
+  static const std::uint16_t port = Emulator().Start().socketPort;
+  return port;
+}
+DataServer& Server() {
+  static DataServer server;
+  return server;
+}
+BenchDriver& Driver() {
+  static BenchDriver driver;
+  return driver;
+}
+
+void BM_RawSocketQuery(benchmark::State& state) {
+  const int fd = Connect(EmulatorPort());
+  std::string reply;
+  for (auto _ : state) {
+    double volts = 0;
+    // The instrument writes its numbers with a sign, which from_chars refuses.
+    if (!SendAll(fd, "VOLT?\n") || !ReceiveLine(fd, reply) ||
+        std::from_chars(reply.data() + (reply[0] == '+'), reply.data() + reply.size(), volts).ec != std::errc()) {
+      state.SkipWithError("the exchange failed");
+      break;
+    }
+    benchmark::DoNotOptimize(volts);
+  }
+  close(fd);
+}
+BENCHMARK(BM_RawSocketQuery)->UseRealTime();
+
+void BM_SessionQuery(benchmark::State& state) {
+  auto session = Driver().Open(EmulatorPort());
+  for (auto _ : state) {
+    double volts = 0;
+    if (session->QueryReal("VOLT?", volts, hvzelta::kKeepTimeout) != hvzelta::S_OK) {
+      state.SkipWithError("the query failed");
+      break;
+    }
+    benchmark::DoNotOptimize(volts);
+  }
+}
+BENCHMARK(BM_SessionQuery)->UseRealTime();
+
+// Commands that get no reply pile up in the emulator faster than it
+// executes them. A run sends few enough that they fit the socket's buffers,
+// and waits for the emulator to catch up before the next run, so that
+// neither the sender nor the next benchmark pays for the backlog.
+constexpr benchmark::IterationCount kSetCommands = 20000;
+
+void BM_RawSocketSetCommand(benchmark::State& state) {
+  const int fd = Connect(EmulatorPort());
+  std::string reply;
+  for (auto _ : state) {
+    if (!SendAll(fd, "VOLT 100\n")) {
+      state.SkipWithError("the send failed");
+      break;
+    }
+  }
+  if (!SendAll(fd, "*OPC?\n") || !ReceiveLine(fd, reply)) state.SkipWithError("the emulator did not catch up");
+  close(fd);
+}
+BENCHMARK(BM_RawSocketSetCommand)->UseRealTime()->Iterations(kSetCommands);
+
+// Waits for the emulator to execute what the session sent.
+void CatchUp(benchmark::State& state, CVisaComSession& session) {
+  std::int32_t complete = 0;
+  if (session.QueryNumber("*OPC?", complete) != hvzelta::S_OK) state.SkipWithError("the emulator did not catch up");
+}
+
+// The command as a member sends it once formatted: the same bytes as the raw send.
+void BM_SessionSetCommand(benchmark::State& state) {
+  auto session = Driver().Open(EmulatorPort());
+  for (auto _ : state) {
+    if (session->WriteString("VOLT 100", true, hvzelta::kKeepTimeout) != hvzelta::S_OK) {
+      state.SkipWithError("the command failed");
+      break;
+    }
+  }
+  CatchUp(state, *session);
+}
+BENCHMARK(BM_SessionSetCommand)->UseRealTime()->Iterations(kSetCommands);
+
+// The same with the value formatted by the write engine on the way.
+void BM_SessionPrintfCommand(benchmark::State& state) {
+  auto session = Driver().Open(EmulatorPort());
+  for (auto _ : state) {
+    if (session->Printf("VOLT %0.15lg", 100.0) != hvzelta::S_OK) {
+      state.SkipWithError("the command failed");
+      break;
+    }
+  }
+  CatchUp(state, *session);
+}
+BENCHMARK(BM_SessionPrintfCommand)->UseRealTime()->Iterations(kSetCommands);
+
+// The VISA library alone, to tell the session's share from the library's.
+class VisaLibrarySession {
+ public:
+  VisaLibrarySession() {
+    const std::string resource = "TCPIP::127.0.0.1::" + std::to_string(EmulatorPort()) + "::SOCKET";
+    if (library_->OpenDefaultRM(&manager_) != visa::VI_SUCCESS ||
+        library_->Open(manager_, resource.c_str(), visa::VI_NO_LOCK, 2000, &instrument_) != visa::VI_SUCCESS ||
+        library_->SetAttribute(instrument_, visa::VI_ATTR_TERMCHAR_EN, visa::VI_TRUE) != visa::VI_SUCCESS) {
+      std::abort();
+    }
+  }
+  ~VisaLibrarySession() { library_->Close(manager_); }
+  VisaLibrarySession(const VisaLibrarySession&) = delete;
+  VisaLibrarySession& operator=(const VisaLibrarySession&) = delete;
+
+  bool Write(std::string_view bytes) {
+    visa::ViUInt32 sent = 0;
+    return library_->Write(instrument_, reinterpret_cast<const visa::ViByte*>(bytes.data()),
+                           static_cast<visa::ViUInt32>(bytes.size()), &sent) == visa::VI_SUCCESS;
+  }
+  bool Query(std::string_view command) {
+    visa::ViUInt32 received = 0;
+    return Write(command) && library_->Read(instrument_, reply_, sizeof reply_, &received) >= visa::VI_SUCCESS;
+  }
+
+ private:
+  std::shared_ptr<visa::IVisaLibrary> library_ = visa::BuiltinVisaLibrary();
+  visa::ViSession manager_ = visa::VI_NULL;
+  visa::ViSession instrument_ = visa::VI_NULL;
+  visa::ViByte reply_[256];
+};
+
+void BM_VisaLibraryWrite(benchmark::State& state) {
+  VisaLibrarySession library;
+  for (auto _ : state) {
+    if (!library.Write("VOLT 100\n")) {
+      state.SkipWithError("the write failed");
+      break;
+    }
+  }
+  if (!library.Query("*OPC?\n")) state.SkipWithError("the emulator did not catch up");
+}
+BENCHMARK(BM_VisaLibraryWrite)->UseRealTime()->Iterations(kSetCommands);
+
+void BM_VisaLibraryQuery(benchmark::State& state) {
+  VisaLibrarySession library;
+  for (auto _ : state) {
+    if (!library.Query("VOLT?\n")) {
+      state.SkipWithError("the query failed");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_VisaLibraryQuery)->UseRealTime();
+
+void BM_RawSocketBlock(benchmark::State& state) {
+  const int fd = Connect(Server().port());
+  std::vector<char> data(kBlockBytes + 1);
+  char header[10];
+  for (auto _ : state) {
+    if (!SendAll(fd, "BLK?\n") || !ReceiveExactly(fd, header, sizeof header) ||
+        !ReceiveExactly(fd, data.data(), data.size())) {
+      state.SkipWithError("the exchange failed");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBlockBytes));
+  close(fd);
+}
+BENCHMARK(BM_RawSocketBlock)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_SessionBlock(benchmark::State& state) {
+  auto session = Driver().Open(Server().port());
+  std::vector<std::uint8_t> data(kBlockBytes);
+  for (auto _ : state) {
+    std::int32_t count = 0;
+    if (session->QueryBlock<std::uint8_t>("BLK?", data, count) != hvzelta::S_OK ||
+        count != static_cast<std::int32_t>(kBlockBytes)) {
+      state.SkipWithError("the block read failed");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBlockBytes));
+}
+BENCHMARK(BM_SessionBlock)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_RawSocketRealList(benchmark::State& state) {
+  const int fd = Connect(Server().port());
+  std::string reply;
+  reply.reserve(Server().ListBytes());
+  std::vector<double> values(kListValues);
+  for (auto _ : state) {
+    if (!SendAll(fd, "LIST?\n") || !ReceiveLine(fd, reply)) {
+      state.SkipWithError("the exchange failed");
+      break;
+    }
+    const char* at = reply.data();
+    const char* end = reply.data() + reply.size() - 1;
+    std::size_t count = 0;
+    while (at < end && count < values.size()) {
+      at = std::from_chars(at, end, values[count++]).ptr + 1;
+    }
+    if (count != kListValues) state.SkipWithError("the list did not parse");
+  }
+  close(fd);
+}
+BENCHMARK(BM_RawSocketRealList)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void SessionRealList(benchmark::State& state, std::int32_t readBuffer) {
+  auto session = Driver().Open(Server().port());
+  if (session->SetBufferSize(hvzelta::BufferSelect::Read, readBuffer) != hvzelta::S_OK) std::abort();
+  std::vector<double> values(kListValues);
+  for (auto _ : state) {
+    std::int32_t count = 0;
+    if (session->QueryList<double>("LIST?", values, count, ',') != hvzelta::S_OK ||
+        count != static_cast<std::int32_t>(kListValues)) {
+      state.SkipWithError("the list read failed");
+      break;
+    }
+  }
+}
+void BM_SessionRealList(benchmark::State& state) { SessionRealList(state, 4096); }
+BENCHMARK(BM_SessionRealList)->UseRealTime()->Unit(benchmark::kMillisecond);
+void BM_SessionRealList64k(benchmark::State& state) { SessionRealList(state, 64 * 1024); }
+BENCHMARK(BM_SessionRealList64k)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Runs the PyVISA script against the data server and prints its figures
+// against ours; says so when PyVISA is not there.
+void ComparePyVisa(std::map<std::string, double>& medians) {
+  if (!medians.count("BM_SessionBlock") && !medians.count("BM_SessionRealList")) return;
+  const std::string command = "/usr/bin/python3 " HVZELTA_PYVISA_SCRIPT " " + std::to_string(Server().port());
+  FILE* script = popen(command.c_str(), "r");
+  if (!script) return;
+  char line[256];
+  while (std::fgets(line, sizeof line, script)) {
+    char what[64] = {};
+    double seconds = 0;
+    if (std::sscanf(line, "pyvisa %63s %lf", what, &seconds) != 2) {
+      std::printf("%s", line);
+      continue;
+    }
+    const std::string ours = std::string_view(what) == "block" ? "BM_SessionBlock" : "BM_SessionRealList";
+    if (!medians.count(ours)) continue;
+    std::printf("ratio %-60s %6.2f  (PyVISA time over ours)\n",
+                ("PyVISA " + std::string(what) + " / session " + what).c_str(), seconds * 1e9 / medians[ours]);
+  }
+  pclose(script);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Round trips feel every other process on the machine; interleaving the
+  // repetitions spreads that over ours and the references alike.
+  std::vector<char*> args(argv, argv + argc);
+  std::string interleave = "--benchmark_enable_random_interleaving=true";
+  args.insert(args.begin() + 1, interleave.data());
+  return hvzelta::bench::RunWithRatios(
+      static_cast<int>(args.size()), args.data(),
+      {
+          {"session query / raw socket query", "BM_SessionQuery", "BM_RawSocketQuery", "<= 1.10"},
+          {"VISA library query alone / raw socket query", "BM_VisaLibraryQuery", "BM_RawSocketQuery",
+           "(the library's share)"},
+          {"session set command / raw socket send", "BM_SessionSetCommand", "BM_RawSocketSetCommand", "<= 1.15"},
+          {"session Printf set command / raw socket send", "BM_SessionPrintfCommand", "BM_RawSocketSetCommand",
+           "(formats too)"},
+          {"VISA library write alone / raw socket send", "BM_VisaLibraryWrite", "BM_RawSocketSetCommand",
+           "(the library's share)"},
+          {"session 10 MB block bandwidth / raw socket", "BM_SessionBlock", "BM_RawSocketBlock", ">= 0.7", true},
+          {"session 100 000 reals / raw read + from_chars", "BM_SessionRealList", "BM_RawSocketRealList", ">= 0.5",
+           true},
+          {"same, 64 KiB read buffer", "BM_SessionRealList64k", "BM_RawSocketRealList", ">= 0.5", true},
+      },
+      ComparePyVisa);
+}
