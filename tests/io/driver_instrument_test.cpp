@@ -29,8 +29,8 @@ std::string ResourceOf(Transport transport, const zta_sim::Endpoints& endpoints)
   switch (transport) {
     case Transport::Vxi11: return "TCPIP::127.0.0.1," + std::to_string(endpoints.vxi11Port) + "::INSTR";
     case Transport::Serial: return "ASRL" + endpoints.serialPath + "::INSTR";
-    case Transport::Socket:
-    case Transport::HiSlip: break;
+    case Transport::HiSlip: return "TCPIP::127.0.0.1::hislip0," + std::to_string(endpoints.hislipPort) + "::INSTR";
+    case Transport::Socket: break;
   }
   return "TCPIP::127.0.0.1::" + std::to_string(endpoints.socketPort) + "::SOCKET";
 }
@@ -40,6 +40,7 @@ class DriverInstrumentTest : public ::testing::Test {
   void Start(zta_sim::Options options, Transport transport = Transport::Socket) {
     options.serial = transport == Transport::Serial;
     options.vxi11 = transport == Transport::Vxi11;
+    options.hislip = transport == Transport::HiSlip;
     emulator_ = std::make_unique<zta_sim::Emulator>(std::move(options));
     endpoints_ = emulator_->Start();
     resource_ = ResourceOf(transport, endpoints_);
@@ -75,7 +76,6 @@ class DriverInstrumentTest : public ::testing::Test {
 class TransportTest : public DriverInstrumentTest, public ::testing::WithParamInterface<Transport> {
  protected:
   void SetUp() override {
-    if (GetParam() == Transport::HiSlip) GTEST_SKIP() << "switch on when the emulator serves HiSLIP";
     zta_sim::Options options;
     options.model = zta_sim::Model::ZTA200;
     Start(options, GetParam());
@@ -104,6 +104,9 @@ TEST_P(TransportTest, IdentityAndUtilityAgainstTheInstrument) {
   ASSERT_EQ(driver_->get_SpecificationMinorVersion(&version), S_OK);
   EXPECT_EQ(version, 2);
   EXPECT_EQ(driver_->SerialNumber(), "HZ2000417");
+  std::int16_t statusByte = -1;
+  const bool hasStatusByte = GetParam() == Transport::Vxi11 || GetParam() == Transport::HiSlip;
+  EXPECT_EQ(driver_->Io()->ReadStatusByte(&statusByte), hasStatusByte ? S_OK : E_HALVORNZELTA_IO_GENERAL);
 
   EXPECT_EQ(driver_->Reset(), S_OK) << LastError();
   EXPECT_EQ(driver_->ResetWithDefaults(), S_OK) << LastError();
