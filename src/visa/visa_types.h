@@ -186,7 +186,7 @@ constexpr ViUInt16 VI_IO_OUT_BUF_DISCARD = 128;
 // Trigger protocols.
 constexpr ViUInt16 VI_TRIG_PROT_DEFAULT = 0;
 
-// The version of the VISA specification whose numbers this layer uses.
+// The published VISA version whose numbers this layer uses.
 constexpr ViVersion kVisaSpecVersion = 0x00500800u;
 
 constexpr bool ViSucceeded(ViStatus status) { return status >= 0; }
