@@ -113,8 +113,9 @@ char* PutDecimal(char* out, T value) {
   return std::to_chars(out, out + 24, value).ptr;
 }
 
-// "h:m:s:ms" of local time; the broken-down time is worked out once a second.
-std::string LocalStartTime() {
+// "h:m:s:ms" of local time into `text`; the broken-down time is worked out
+// once a second.
+std::string_view LocalStartTime(char (&text)[64]) {
   thread_local std::time_t cachedSecond = -1;
   thread_local std::tm cached{};
   timespec now{};
@@ -123,7 +124,6 @@ std::string LocalStartTime() {
     cachedSecond = now.tv_sec;
     localtime_r(&cachedSecond, &cached);
   }
-  char text[128];
   char* end = PutDecimal(text, cached.tm_hour);
   *end++ = ':';
   end = PutDecimal(end, cached.tm_min);
@@ -131,21 +131,22 @@ std::string LocalStartTime() {
   end = PutDecimal(end, cached.tm_sec);
   *end++ = ':';
   end = PutDecimal(end, static_cast<int>(now.tv_nsec / 1000000));
-  return std::string(text, end);
+  return {text, static_cast<std::size_t>(end - text)};
 }
 
-// "0x%08X" of a result code.
-std::string HexResult(HRESULT result) {
+// "0x%08X" of a result code into `text`.
+std::string_view HexResult(HRESULT result, char (&text)[16]) {
   constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text = "0x00000000";
+  text[0] = '0';
+  text[1] = 'x';
   auto bits = static_cast<std::uint32_t>(result);
-  for (std::size_t i = text.size() - 1; i >= 2; --i, bits >>= 4) text[i] = kDigits[bits & 0xF];
-  return text;
+  for (int i = 9; i >= 2; --i, bits >>= 4) text[i] = kDigits[bits & 0xF];
+  return {text, 10};
 }
 
 // An execution time in seconds as "%e" writes it, from whole nanoseconds:
 // seven significant digits, rounded half up.
-std::string Scientific(std::uint64_t nanoseconds) {
+std::string_view Scientific(std::uint64_t nanoseconds, char (&text)[32]) {
   if (nanoseconds == 0) return "0.000000e+00";
   char digits[24];
   const auto count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, nanoseconds).ptr - digits);
@@ -159,7 +160,6 @@ std::string Scientific(std::uint64_t nanoseconds) {
   } else {
     for (int i = count; i < 7; ++i) mantissa *= 10;
   }
-  char text[24];
   std::to_chars(text + 1, text + 8, mantissa);
   text[0] = text[1];
   text[1] = '.';
@@ -169,7 +169,7 @@ std::string Scientific(std::uint64_t nanoseconds) {
   const int magnitude = exponent < 0 ? -exponent : exponent;
   if (magnitude < 10) *out++ = '0';
   out = std::to_chars(out, out + 4, magnitude).ptr;
-  return std::string(text, out);
+  return {text, static_cast<std::size_t>(out - text)};
 }
 
 const std::string& ThreadId() {
@@ -289,7 +289,8 @@ void CMethodTrace::TraceEntry() {
   writer.StartElement("Method");
   writer.Attribute("Name", member_.MemberName());
   writer.Attribute("Interface", member_.InterfaceName());
-  writer.Attribute("StartTime", LocalStartTime());
+  char startTime[64];
+  writer.Attribute("StartTime", LocalStartTime(startTime));
   writer.Attribute("Thread", ThreadId());
   startCount_ = Counter();
   writer.NumberAttribute("Timestamp", startCount_);
@@ -305,14 +306,16 @@ HRESULT CMethodTrace::TraceExit(HRESULT result) {
     if (param.Direction() != ParamDirection::In && !param.IsMissingPointer()) WriteParameter(writer, *file_, param);
   }
   writer.StartElement("HRESULT");
-  writer.Attribute("Value", HexResult(result));
+  char hex[16];
+  writer.Attribute("Value", HexResult(result, hex));
   // Read without taking: the caller still wants the description after the call.
   if (const ErrorInfo* info = PeekErrorInfo(); Failed(result) && info) {
     writer.Attribute("Message", WideToUtf8(info->description));
   }
   writer.EndElement();
   writer.StartElement("Execution");
-  writer.Attribute("ExecutionTime", Scientific(elapsed));
+  char scientific[32];
+  writer.Attribute("ExecutionTime", Scientific(elapsed, scientific));
   writer.EndElement();
   writer.EndElement();
   if (!writer.open.empty()) return S_OK;

@@ -21,6 +21,9 @@ namespace hvzelta {
 
 namespace {
 
+// Between saves records collect in memory, but never much of it.
+constexpr std::size_t kMaxPending = 1 << 20;
+
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
@@ -96,7 +99,8 @@ HRESULT TraceFile::Open() {
     header += "<?xml-stylesheet type=\"text/xsl\" href=\"file:\\\\" + transform_ + "\"?>\r\n";
   }
   header += "<TraceRecords";
-  pending_ = std::move(header);
+  pending_.reserve(kMaxPending + (64 << 10));
+  pending_ = header;
   rootTagOpen_ = true;
   lastSaveTime_ = openTime;
   closeAfterCall_ = false;
@@ -138,8 +142,6 @@ HRESULT TraceFile::AppendRecord(std::string_view record) {
     rootTagOpen_ = false;
   }
   pending_ += record;
-  // Between saves records collect in memory, but never much of it.
-  constexpr std::size_t kMaxPending = 1 << 20;
   if (pending_.size() > kMaxPending && !WritePending()) {
     return MakeHresult(0x80070000u | static_cast<std::uint32_t>(errno & 0xFFFF));
   }
