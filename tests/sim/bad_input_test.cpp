@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "scpi_client.h"
@@ -82,10 +83,12 @@ TEST(BadInput, ConnectionsBeyondTheLimitAreClosed) {
   clients.pop_back();
   // The freed slot is taken again once the emulator notices the close.
   bool served = false;
-  // A loaded machine may take a while to start the connection's thread.
-  for (int attempt = 0; attempt < 20 && !served; ++attempt) {
+  // Until the emulator has noticed the close, a new connection is turned away
+  // at once; a loaded machine may take a while to notice.
+  for (int attempt = 0; attempt < 100 && !served; ++attempt) {
     ScpiClient late(emulator.port());
     served = late.Query("*OPC?", 500ms) == "1";
+    if (!served) std::this_thread::sleep_for(50ms);
   }
   EXPECT_TRUE(served);
   EXPECT_EQ(clients.front()->Query("*OPC?"), "1");
