@@ -399,6 +399,9 @@ HRESULT FormatWriter::Block(const Directive& d) {
   ElementsView view;
   HRESULT hr = Elements(d, nullptr, element, view);
   if (Failed(hr)) return hr;
+  // Blocks copy the elements' bytes as they are: floats cannot stand in for
+  // doubles here as they may in text.
+  if (view.type != element) return E_INVALIDARG;
   const std::size_t size = ElementSize(element);
   const std::size_t bytes = view.count * size;
   bool bigEndian = !d.littleEndian;
