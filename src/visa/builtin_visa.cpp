@@ -76,15 +76,17 @@ struct BuiltinVisa::Session {
   std::string lockKey;
   std::unique_ptr<ITransport> transport;
   AttributeStore attributes;
+  // What every transfer needs from the attributes, kept ready: the store is
+  // a list, and a transfer should not search it four times.
+  IoSettings io;
 
   bool IsResourceManager() const { return rm == VI_NULL; }
-  IoSettings Io() const {
-    IoSettings io;
+  const IoSettings& Io() const { return io; }
+  void RefreshIo() {
     io.timeoutMs = static_cast<ViUInt32>(attributes.Number(VI_ATTR_TMO_VALUE));
     io.termChar = static_cast<ViByte>(attributes.Number(VI_ATTR_TERMCHAR));
     io.termCharEnabled = attributes.Number(VI_ATTR_TERMCHAR_EN) != VI_FALSE;
     io.sendEnd = attributes.Number(VI_ATTR_SEND_END_EN) != VI_FALSE;
-    return io;
   }
 };
 
@@ -106,9 +108,28 @@ std::shared_ptr<BuiltinVisa::Session> BuiltinVisa::Find(ViObject vi) const {
   return found == sessions_.end() ? nullptr : found->second;
 }
 
+BuiltinVisa::Session* BuiltinVisa::FindForThisThread(ViObject vi) const {
+  // Handles are never reused in a process, so the session a thread used last
+  // is the right one for as long as its handle is asked for; a closed one has
+  // lost its transport, which the callers check. A test program talks to one
+  // session at a time, so this spares the table and its lock nearly always.
+  struct LastUsed {
+    const BuiltinVisa* library = nullptr;
+    ViObject vi = VI_NULL;
+    std::shared_ptr<Session> session;
+  };
+  thread_local LastUsed last;
+  if (last.library != this || last.vi != vi || !last.session) {
+    std::shared_ptr<Session> found = Find(vi);
+    if (!found) return nullptr;
+    last = {this, vi, std::move(found)};
+  }
+  return last.session.get();
+}
+
 template <typename Operation>
 ViStatus BuiltinVisa::WithInstrument(ViSession vi, bool needsAccess, Operation&& operation) {
-  std::shared_ptr<Session> session = Find(vi);
+  Session* session = FindForThisThread(vi);
   if (!session) return VI_ERROR_INV_OBJECT;
   if (session->IsResourceManager()) return VI_ERROR_NSUP_OPER;
   std::lock_guard lock(session->mutex);
@@ -154,6 +175,7 @@ ViStatus BuiltinVisa::Open(ViSession rm, const ViChar* name, ViAccessMode mode, 
   if (ViStatus status = NewHandle(session->handle); status != VI_SUCCESS) return status;
   DefineSessionAttributes(session->attributes, *resource, rm);
   session->transport->DefineAttributes(session->attributes);
+  session->RefreshIo();
 
   if (mode & VI_EXCLUSIVE_LOCK) {
     std::string granted;
@@ -334,6 +356,7 @@ ViStatus BuiltinVisa::SetAttribute(ViObject vi, ViAttr attribute, ViAttrState va
   if (session->IsResourceManager()) return VI_SUCCESS;
   ViStatus applied = session->transport->ApplyAttribute(attribute, attributes);
   if (ViFailed(applied)) attributes.Update(attribute, previous);
+  session->RefreshIo();
   return applied;
 }
 

@@ -38,6 +38,7 @@ class BuiltinVisa final : public IVisaLibrary {
  private:
   struct Session;
   std::shared_ptr<Session> Find(ViObject vi) const;
+  Session* FindForThisThread(ViObject vi) const;
   // Runs `operation` on an instrument session under its lock, after the
   // check that no other session's VISA lock keeps it out.
   template <typename Operation>

@@ -20,26 +20,28 @@ class Deadline {
  public:
   using Clock = std::chrono::steady_clock;
 
+  // The clock is read when the deadline is first needed, that is when an
+  // operation has to wait: most transfers never do, and should not pay for it.
   static Deadline After(ViUInt32 timeoutMs) {
     Deadline deadline;
     deadline.infinite_ = timeoutMs == VI_TMO_INFINITE;
-    deadline.at_ = Clock::now() + std::chrono::milliseconds(deadline.infinite_ ? 0 : timeoutMs);
+    deadline.timeout_ = std::chrono::milliseconds(deadline.infinite_ ? 0 : timeoutMs);
     return deadline;
   }
   static Deadline After(std::chrono::milliseconds timeout) {
     Deadline deadline;
-    deadline.at_ = Clock::now() + timeout;
+    deadline.timeout_ = timeout;
     return deadline;
   }
 
   bool Infinite() const { return infinite_; }
-  bool Expired() const { return !infinite_ && Clock::now() >= at_; }
+  bool Expired() const { return !infinite_ && Clock::now() >= At(); }
 
   // Milliseconds left for poll(): -1 when infinite, 0 once expired, rounded
   // up so that a poll never returns just before the deadline.
   int PollTimeout() const {
     if (infinite_) return -1;
-    auto left = at_ - Clock::now();
+    auto left = At() - Clock::now();
     if (left <= Clock::duration::zero()) return 0;
     auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
     return ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(ms);
@@ -48,7 +50,7 @@ class Deadline {
   // The milliseconds left, as a VISA timeout for a peer that times out itself.
   ViUInt32 RemainingMs() const {
     if (infinite_) return VI_TMO_INFINITE;
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(at_ - Clock::now()).count();
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(At() - Clock::now()).count();
     return left <= 0 ? 0 : static_cast<ViUInt32>(left >= VI_TMO_INFINITE ? VI_TMO_INFINITE - 1 : left);
   }
 
@@ -56,12 +58,23 @@ class Deadline {
   // enforces the timeout itself and must be given the chance to say so.
   Deadline Extended(std::chrono::milliseconds margin) const {
     Deadline deadline = *this;
-    deadline.at_ += margin;
+    deadline.at_ = At() + margin;
+    deadline.started_ = true;
     return deadline;
   }
 
  private:
-  Clock::time_point at_{};
+  Clock::time_point At() const {
+    if (!started_) {
+      at_ = Clock::now() + timeout_;
+      started_ = true;
+    }
+    return at_;
+  }
+
+  Clock::duration timeout_{};
+  mutable Clock::time_point at_{};
+  mutable bool started_ = false;
   bool infinite_ = false;
 };
 

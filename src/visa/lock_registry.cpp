@@ -25,6 +25,7 @@ ViStatus LockRegistry::Lock(const std::string& device, ViSession session, ViAcce
   if (type != VI_EXCLUSIVE_LOCK && type != VI_SHARED_LOCK) return VI_ERROR_INV_LOCK_TYPE;
   std::unique_lock lock(mutex_);
   DeviceLocks& locks = devices_[device];
+  anyEntry_.store(true, std::memory_order_release);
   first = false;
 
   if (type == VI_EXCLUSIVE_LOCK && locks.exclusiveOwner == session) {
@@ -55,7 +56,9 @@ ViStatus LockRegistry::Lock(const std::string& device, ViSession session, ViAcce
       return VI_ERROR_TMO;
     }
   }
+  // The entry may have been forgotten while this call waited.
   DeviceLocks& now = devices_[device];
+  anyEntry_.store(true, std::memory_order_release);
   first = true;
   if (type == VI_EXCLUSIVE_LOCK) {
     now.exclusiveOwner = session;
@@ -120,9 +123,13 @@ void LockRegistry::Forget(const std::string& device) {
   DeviceLocks& locks = found->second;
   if (locks.sharedDepth.empty()) locks.sharedKey.clear();
   if (locks.exclusiveOwner == VI_NULL && locks.sharedDepth.empty()) devices_.erase(found);
+  anyEntry_.store(!devices_.empty(), std::memory_order_release);
 }
 
 ViStatus LockRegistry::CheckAccess(const std::string& device, ViSession session) const {
+  // A lock granted while this runs orders after the caller's operation, as it
+  // would had the caller come a moment earlier.
+  if (!anyEntry_.load(std::memory_order_acquire)) return VI_SUCCESS;
   std::lock_guard lock(mutex_);
   auto found = devices_.find(device);
   if (found == devices_.end()) return VI_SUCCESS;

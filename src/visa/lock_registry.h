@@ -5,6 +5,7 @@
 // session holding it (with the same key) reach it. Locks nest; a session's
 // locks go when it closes. Waiting for a lock is bounded by its timeout.
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -45,6 +46,9 @@ class LockRegistry {
   mutable std::mutex mutex_;
   std::condition_variable released_;
   std::map<std::string, DeviceLocks> devices_;
+  // Whether devices_ has an entry at all, readable without the mutex: nearly
+  // every I/O call checks access, and nearly always nothing is locked.
+  std::atomic<bool> anyEntry_{false};
   unsigned long long nextKey_ = 1;
 };
 
