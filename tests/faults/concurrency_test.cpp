@@ -1,0 +1,180 @@
+// Many threads at once through the C interface against the emulator: on one
+// session (one object, and different objects) and on a session each. Each
+// thread owns a setting that no other thread writes and sets it to values
+// that carry the thread's number, so a reply that belongs to another call is
+// seen at once.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "emulated_instrument.h"
+#include "fault_ledger.h"
+
+namespace hvzelta::faults {
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kRounds = 40;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr int kRounds = 40;
+#else
+constexpr int kRounds = 1000;
+#endif
+#else
+constexpr int kRounds = 1000;
+#endif
+
+constexpr int kThreads = 8;
+// Far beyond what the rounds need; a deadlock ends the program instead of
+// waiting for the test driver's timeout.
+constexpr auto kDeadline = std::chrono::seconds(60);
+
+using Setter = ViStatus (*)(ViSession, ViConstString, ViReal64);
+using Getter = ViStatus (*)(ViSession, ViConstString, ViReal64*);
+
+// A setting of its own per thread, with a base its values start from.
+struct OwnedSetting {
+  const char* channel;
+  Setter set;
+  Getter get;
+  ViReal64 base;
+};
+
+const std::array<OwnedSetting, kThreads> kOutputSettings = {{
+    {"Output1", hvzelta_SetCurrentLimit, hvzelta_GetCurrentLimit, 1.0},
+    {"Output1", hvzelta_SetFrequency, hvzelta_GetFrequency, 50.0},
+    {"Output1", hvzelta_SetVoltageLevel, hvzelta_GetVoltageLevel, 100.0},
+    {"Output1", hvzelta_SetTriggeredVoltageLevel, hvzelta_GetTriggeredVoltageLevel, 110.0},
+    {"Output1", hvzelta_SetTriggeredFrequency, hvzelta_GetTriggeredFrequency, 55.0},
+    {"Output1", hvzelta_SetCurrentOffset, hvzelta_GetCurrentOffset, 0.5},
+    {"Output1", hvzelta_SetSyncPhase, hvzelta_GetSyncPhase, 10.0},
+    {"Output1", hvzelta_SetVoltageOffset, hvzelta_GetVoltageOffset, 1.0},
+}};
+
+// The value of `round` for `thread`: the hundredths name the thread.
+ViReal64 OwnValue(const OwnedSetting& setting, int thread, int round) {
+  return setting.base + 0.01 * thread + 0.1 * (round % 5);
+}
+
+struct Tally {
+  int operations = 0;
+  int failures = 0;
+  int mismatches = 0;
+  std::string first;
+};
+
+Tally Work(ViSession vi, const OwnedSetting& setting, int thread) {
+  Tally tally;
+  for (int round = 0; round < kRounds; ++round) {
+    const ViReal64 value = OwnValue(setting, thread, round);
+    ViReal64 read = -1;
+    const ViStatus set = setting.set(vi, setting.channel, value);
+    const ViStatus got = set == VI_SUCCESS ? setting.get(vi, setting.channel, &read) : set;
+    tally.operations += set == VI_SUCCESS ? 2 : 1;
+    FaultLedger::Instance().Operation(set);
+    if (set == VI_SUCCESS) FaultLedger::Instance().Operation(got);
+    if (got != VI_SUCCESS) {
+      ++tally.failures;
+      if (tally.first.empty()) tally.first = "status " + std::to_string(got) + ": " + TakeError(vi);
+    } else if (std::fabs(read - value) > 1e-9) {
+      ++tally.mismatches;
+      FaultLedger::Instance().LostData();
+      if (tally.first.empty()) tally.first = "read " + std::to_string(read) + " after writing " + std::to_string(value);
+    }
+  }
+  return tally;
+}
+
+// Runs `body(thread)` on kThreads threads and checks what they tally.
+template <class Body>
+int RunThreads(Body body) {
+  int operations = 0;
+  std::vector<std::future<Tally>> results;
+  for (int thread = 0; thread < kThreads; ++thread) {
+    results.push_back(std::async(std::launch::async, body, thread));
+  }
+  const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+  for (int thread = 0; thread < kThreads; ++thread) {
+    if (results[thread].wait_until(deadline) != std::future_status::ready) {
+      std::fprintf(stderr, "threads still busy after %lld s: a deadlock\n", static_cast<long long>(kDeadline.count()));
+      std::abort();
+    }
+    const Tally tally = results[thread].get();
+    operations += tally.operations;
+    EXPECT_EQ(tally.failures, 0) << "thread " << thread << ": " << tally.first;
+    EXPECT_EQ(tally.mismatches, 0) << "thread " << thread << ": " << tally.first;
+  }
+  return operations;
+}
+
+class Concurrency : public ::testing::Test {
+ protected:
+  void Open(CSession& session) {
+    ASSERT_EQ(session.Open(instrument_.Resource(Transport::Socket), "Cache=false"), VI_SUCCESS) << TakeError(VI_NULL);
+    ASSERT_EQ(hvzelta_SetAttributeViInt32(session.Get(), "", HVZELTA_ATTR_IO_TIMEOUT, 5000), VI_SUCCESS);
+  }
+  // Every set and get went to the instrument: none was answered from a cache.
+  void ExpectEachCallReachedTheInstrument(std::uint64_t before, int operations) {
+    EXPECT_GE(instrument_.Emulator().MessageCount() - before, static_cast<std::uint64_t>(operations));
+  }
+  EmulatedInstrument instrument_;
+};
+
+TEST_F(Concurrency, ThreadsOnOneObjectOfOneSessionEachGetTheirOwnReplies) {
+  CSession session;
+  Open(session);
+  const std::uint64_t before = instrument_.Emulator().MessageCount();
+  const int operations = RunThreads([&](int thread) { return Work(session.Get(), kOutputSettings[thread], thread); });
+  ExpectEachCallReachedTheInstrument(before, operations);
+}
+
+// The root and the output have locks of their own, so calls on them overlap
+// in the driver and meet only at the I/O session.
+TEST_F(Concurrency, ThreadsOnDifferentObjectsOfOneSessionEachGetTheirOwnReplies) {
+  CSession session;
+  Open(session);
+  RunThreads([&](int thread) -> Tally {
+    if (thread % 2 == 0) return Work(session.Get(), kOutputSettings[thread], thread);
+    Tally tally;
+    char name[64];
+    for (int round = 0; round < kRounds; ++round) {
+      ViInt32 count = 0;
+      const ViStatus counted = hvzelta_GetAttributeViInt32(session.Get(), "", HVZELTA_ATTR_OUTPUT_COUNT, &count);
+      const ViStatus named = hvzelta_GetOutputName(session.Get(), 1, static_cast<ViInt32>(sizeof name), name);
+      ViInt32 code = -1;
+      char message[256];
+      const ViStatus queried = hvzelta_error_query(session.Get(), &code, message);
+      for (ViStatus status : {counted, named, queried}) FaultLedger::Instance().Operation(status);
+      tally.operations += 3;
+      tally.failures += (counted != VI_SUCCESS) + (named != VI_SUCCESS) + (queried != VI_SUCCESS);
+      if (count != 1 || std::string(name) != "Output1" || code != 0) {
+        ++tally.mismatches;
+        FaultLedger::Instance().LostData();
+        if (tally.first.empty()) tally.first = "count " + std::to_string(count) + ", name " + name + ", error " +
+                                               std::to_string(code) + " " + message;
+      }
+    }
+    return tally;
+  });
+}
+
+TEST_F(Concurrency, ThreadsOnSessionsOfTheirOwnEachGetTheirOwnReplies) {
+  std::array<CSession, kThreads> sessions;
+  for (CSession& session : sessions) Open(session);
+  const std::uint64_t before = instrument_.Emulator().MessageCount();
+  const int operations =
+      RunThreads([&](int thread) { return Work(sessions[thread].Get(), kOutputSettings[thread], thread); });
+  ExpectEachCallReachedTheInstrument(before, operations);
+}
+
+}  // namespace
+}  // namespace hvzelta::faults
