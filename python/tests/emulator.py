@@ -9,6 +9,15 @@ STARTUP_SECONDS = 20
 STOP_SECONDS = 10
 
 
+def native_environment():
+    """The environment for a program of the build: without the sanitizer runtime
+    that a sanitized build preloads into the interpreter, which such a program
+    carries itself."""
+    environment = dict(os.environ)
+    environment.pop("LD_PRELOAD", None)
+    return environment
+
+
 def program():
     """The emulator program the build made (the test registration names it)."""
     path = os.environ.get("HVZELTA_SIM")
@@ -32,7 +41,7 @@ class Emulator:
 
     def start(self):
         self._process = subprocess.Popen([program(), "--port", "0", *self._arguments], stdout=subprocess.PIPE,
-                                         stderr=subprocess.PIPE, bufsize=0)
+                                         stderr=subprocess.PIPE, bufsize=0, env=native_environment())
         try:
             self._read_endpoints()
         except BaseException:
