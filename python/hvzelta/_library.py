@@ -30,10 +30,11 @@ def _recorded_location():
 
 
 def candidates():
-    """Where the library is looked for, in order: each a path or a name for dlopen."""
-    found = []
+    """Where the library is looked for, in order: each a path or a name for dlopen.
+    A library named in the environment is the only candidate: it was chosen."""
     if os.environ.get(LIBRARY_ENVIRONMENT_VARIABLE):
-        found.append(os.environ[LIBRARY_ENVIRONMENT_VARIABLE])
+        return [os.environ[LIBRARY_ENVIRONMENT_VARIABLE]]
+    found = []
     recorded = _recorded_location()
     if recorded and os.path.exists(recorded):
         found.append(recorded)

@@ -1,6 +1,9 @@
-"""How statuses become exceptions and warnings, and how texts are copied out,
-with a stand-in for the C library that returns chosen statuses."""
+"""Finding the library; how statuses become exceptions and warnings and how
+texts are copied out, with a stand-in for the C library."""
 
+import os
+import subprocess
+import sys
 import unittest
 import warnings
 
@@ -83,6 +86,25 @@ class StatusTest(unittest.TestCase):
             self.assertEqual(_library.Library(fake).text(1, "GetAttributeViString", 1, b"", 1050510), "partial")
         self.assertEqual(fake.buffer_sizes, [1024])
         self.assertEqual(caught[0].message.code, code)
+
+
+class LoadingTest(unittest.TestCase):
+    def load_with(self, library):
+        environment = dict(os.environ, HVZELTA_LIBRARY=library)
+        code = "import hvzelta; hvzelta.Driver('x', options='Simulate=true').close()"
+        return subprocess.run([sys.executable, "-c", code], env=environment, capture_output=True, text=True,
+                              timeout=30)
+
+    def test_a_library_named_in_the_environment_is_the_one_loaded(self):
+        from hvzelta import _location
+        self.assertEqual(self.load_with(_location.LIBRARY).returncode, 0)
+
+    def test_a_missing_library_named_in_the_environment_is_not_replaced_by_another(self):
+        result = self.load_with("/nonexistent/libhvzelta.so")
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("LibraryNotFoundError", result.stderr)
+        self.assertIn("/nonexistent/libhvzelta.so", result.stderr)
+        self.assertIn("HVZELTA_LIBRARY", result.stderr)
 
 
 if __name__ == "__main__":
