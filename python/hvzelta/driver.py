@@ -177,20 +177,20 @@ class Output(_Channel):
     def _min_max(self, function):
         return self._query(function, (_encode(self.name),), _capi.ViReal64, _capi.ViReal64, _capi.ViInt32)[:2]
 
-    def voltage_level_limits(self):
+    def voltage_level_min_max(self):
         """(minimum, maximum) of the voltage level the instrument accepts."""
         return self._min_max("QueryVoltageLevelMinMax")
 
-    def voltage_offset_limits(self):
+    def voltage_offset_min_max(self):
         return self._min_max("QueryVoltageOffsetMinMax")
 
-    def current_limit_limits(self):
+    def current_limit_min_max(self):
         return self._min_max("QueryCurrentLimitMinMax2")
 
-    def current_offset_limits(self):
+    def current_offset_min_max(self):
         return self._min_max("QueryCurrentOffsetMinMax")
 
-    def frequency_limits(self):
+    def frequency_min_max(self):
         return self._min_max("QueryFrequencyMinMax")
 
     def reset_output_protection(self):

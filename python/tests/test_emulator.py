@@ -48,7 +48,7 @@ class InstrumentTest(unittest.TestCase):
 
     def test_limits_of_the_range_come_as_a_pair(self):
         self.output.voltage_range = 155
-        self.assertEqual(self.output.voltage_level_limits(), (0.0, 155.0))
+        self.assertEqual(self.output.voltage_level_min_max(), (0.0, 155.0))
 
     def test_direct_io_reaches_the_instrument_and_its_error_queue(self):
         self.assertTrue(self.drv.query("*IDN?").startswith("Halvorn,ZTA300,"))
