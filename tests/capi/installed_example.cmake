@@ -1,6 +1,11 @@
-# Installs the build into a fresh prefix, then builds and runs the C example
-# against that installation with pkg-config, as a user of the driver would.
-# Inputs: BUILD_DIR, PREFIX, SOURCE, C_COMPILER, LINKER, C_FLAGS, LINK_FLAGS.
+# Installs the build into a fresh prefix and uses it as a driver user would:
+# builds the C example with pkg-config, builds the C and C++ examples in a
+# project of their own with find_package(hvzelta), runs each in simulation,
+# and imports the installed Python package and runs the Python example.
+# Inputs: BUILD_DIR, PREFIX, SOURCE_DIR, C_COMPILER, CXX_COMPILER, LINKER,
+# C_FLAGS, CXX_FLAGS, LINK_FLAGS, PYTHON (empty: no Python part), PYTHON_DIR
+# (the package's folder in the prefix), PYTHON_ENVIRONMENT (what the
+# interpreter needs to load this build's library).
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output
@@ -13,6 +18,8 @@ endfunction()
 
 file(REMOVE_RECURSE "${PREFIX}")
 run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}")
+
+# pkg-config
 file(GLOB_RECURSE pc_files "${PREFIX}/*/hvzelta.pc")
 list(GET pc_files 0 pc_file)
 get_filename_component(pc_dir "${pc_file}" DIRECTORY)
@@ -28,8 +35,39 @@ pkg_config(libdir --variable=libdir)
 
 separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
 separate_arguments(link_flags UNIX_COMMAND "${LINK_FLAGS}")
-run("${C_COMPILER}" -std=c99 -Wall -Werror ${c_flags} ${cflags} -c "${SOURCE}" -o "${PREFIX}/ac_source.o")
+run("${C_COMPILER}" -std=c99 -Wall -Werror ${c_flags} ${cflags} -c "${SOURCE_DIR}/examples/c/ac_source.c"
+    -o "${PREFIX}/ac_source.o")
 run("${LINKER}" ${c_flags} ${link_flags} "${PREFIX}/ac_source.o" ${libs} "-Wl,-rpath,${libdir}"
     -o "${PREFIX}/ac_source")
 run("${PREFIX}/ac_source")
-message("${output}")
+message("pkg-config, C:\n${output}")
+
+# find_package
+set(consumer "${PREFIX}/consumer")
+run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/tests/capi/installed_consumer" -B "${consumer}" -G Ninja
+    "-DCMAKE_PREFIX_PATH=${PREFIX}" "-DEXAMPLES_DIR=${SOURCE_DIR}/examples"
+    "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
+    "-DCMAKE_C_FLAGS=${C_FLAGS} -Wall -Werror" "-DCMAKE_CXX_FLAGS=${CXX_FLAGS} -Wall -Werror"
+    "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}")
+run(${CMAKE_COMMAND} --build "${consumer}")
+foreach(example ac_source ac_source_cpp)
+  run("${consumer}/${example}")
+  message("find_package, ${example}:\n${output}")
+endforeach()
+
+# Python: the installed package finds the installed library by itself.
+if(PYTHON)
+  set(python_env ${CMAKE_COMMAND} -E env --unset=HVZELTA_LIBRARY "PYTHONPATH=${PREFIX}/${PYTHON_DIR}"
+      ${PYTHON_ENVIRONMENT})
+  run(${python_env} ${PYTHON} -c
+      "import os, hvzelta, hvzelta._library as l; print(hvzelta.__file__); print(os.path.normpath(l.candidates()[0]))")
+  string(REPLACE "\n" ";" found "${output}")
+  foreach(path IN LISTS found)
+    string(FIND "${path}" "${PREFIX}/" at)
+    if(NOT at EQUAL 0)
+      message(FATAL_ERROR "The Python package or the library it found is not the installed one:\n${output}")
+    endif()
+  endforeach()
+  run(${python_env} ${PYTHON} "${SOURCE_DIR}/examples/python/ac_source.py")
+  message("Python:\n${output}")
+endif()

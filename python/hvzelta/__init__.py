@@ -1,0 +1,25 @@
+"""hvzelta: the driver of the ZTA100/ZTA200/ZTA300/ZTA400 AC power sources.
+
+    import hvzelta
+    with hvzelta.Driver("TCPIP::192.0.2.7::5025::SOCKET", id_query=True, reset=True) as drv:
+        drv.output.voltage_level = 230
+        drv.output.enabled = True
+        print(drv.output.measure(hvzelta.MeasurementType.VOLTAGE_AC))
+
+The package calls libhvzelta.so through ctypes. It looks for the library in
+the environment variable HVZELTA_LIBRARY, then where the build or the
+installation put it beside this package, then on the system's library path.
+"""
+
+from .driver import Driver, Output, OutputPhase
+from .enums import (AmmeterItem, Average, CouplingMode, CurrentLimitBehavior, DCGenerationMode, HoldTime,
+                    MeasurementGroup, MeasurementType, OutputState, PhaseMeasurement, PhaseMeasurementArray,
+                    TriggerSource, WaveformCatalog)
+from .errors import DriverError, DriverWarning, LibraryNotFoundError, StatusCode
+
+__all__ = [
+    "AmmeterItem", "Average", "CouplingMode", "CurrentLimitBehavior", "DCGenerationMode", "Driver", "DriverError",
+    "DriverWarning", "HoldTime", "LibraryNotFoundError", "MeasurementGroup", "MeasurementType", "Output",
+    "OutputPhase", "OutputState", "PhaseMeasurement", "PhaseMeasurementArray", "StatusCode", "TriggerSource",
+    "WaveformCatalog",
+]

@@ -1,0 +1,85 @@
+"""The package against the ZTA emulator over a raw socket on loopback."""
+
+import unittest
+
+import hvzelta
+from emulator import Emulator
+from hvzelta import MeasurementType, StatusCode
+
+_emulator = Emulator("--model", "ZTA300")
+
+
+def setUpModule():
+    _emulator.start()
+
+
+def tearDownModule():
+    _emulator.stop()
+
+
+class InstrumentTest(unittest.TestCase):
+    def setUp(self):
+        self.drv = hvzelta.Driver(_emulator.resource, id_query=True, reset=True, options="Simulate=false")
+        self.addCleanup(self.drv.close)
+        self.output = self.drv.output
+
+    def test_the_output_delivers_what_was_set(self):
+        self.output.voltage_range = 310
+        self.output.voltage_level = 230
+        self.output.enabled = True
+        self.assertEqual(self.output.measure(MeasurementType.VOLTAGE_AC), 230.0)
+        # The emulator's default load is 50 ohm.
+        self.assertAlmostEqual(self.output.measure("CurrentAC"), 4.6)
+        self.assertAlmostEqual(self.output.fetch(1021), 230.0 * 4.6)
+        self.assertEqual(self.drv.phases["OutputPhase1"].voltage_level, 230.0)
+
+    def test_identity_comes_from_the_instrument(self):
+        self.assertEqual((self.drv.instrument_manufacturer, self.drv.instrument_model), ("Halvorn", "ZTA300"))
+        self.assertEqual(self.drv.revision_query()[1], self.drv.instrument_firmware_revision)
+        self.assertEqual(self.drv.self_test(), (0, "Selftest passed"))
+
+    def test_enumerated_settings_read_back_as_their_enumerations(self):
+        self.output.trigger_source = "SwTrigFunc"
+        self.output.average = hvzelta.Average.AVERAGE_4
+        self.output.coupling_mode = 3
+        self.assertIs(self.output.trigger_source, hvzelta.TriggerSource.SW_TRIG_FUNC)
+        self.assertIs(self.output.average, hvzelta.Average.AVERAGE_4)
+        self.assertIs(self.output.coupling_mode, hvzelta.CouplingMode.ACDC)
+
+    def test_limits_of_the_range_come_as_a_pair(self):
+        self.output.voltage_range = 155
+        self.assertEqual(self.output.voltage_level_min_max(), (0.0, 155.0))
+
+    def test_direct_io_reaches_the_instrument_and_its_error_queue(self):
+        self.assertTrue(self.drv.query("*IDN?").startswith("Halvorn,ZTA300,"))
+        self.drv.write("SYST:BOGUS")
+        self.assertEqual(self.drv.error_query(), (-113, "Undefined header"))
+        self.assertEqual(self.drv.error_query(), (0, "No error"))
+
+
+class InstrumentStatusTest(unittest.TestCase):
+    def test_a_refused_setting_fails_with_the_instrument_status_and_stays_in_the_queue(self):
+        with hvzelta.Driver(_emulator.resource, reset=True, options="QueryInstrStatus=true") as drv:
+            drv.output.voltage_range = 155
+            with self.assertRaises(hvzelta.DriverError) as caught:
+                drv.output.voltage_level = 200
+            self.assertEqual(caught.exception.code, StatusCode.ERROR_INSTRUMENT_STATUS)
+            self.assertIn("ErrorQuery", caught.exception.description)
+            self.assertEqual(drv.error_query(), (-222, "Data out of range"))
+
+
+class ConnectionLossTest(unittest.TestCase):
+    def test_a_lost_connection_fails_each_call_at_once(self):
+        with Emulator() as lost:
+            drv = hvzelta.Driver(lost.resource)
+            self.addCleanup(drv.close)
+            drv.io_timeout = 2000  # bounds the wait, should the loss go unnoticed
+        for attempt in range(2):
+            with self.subTest(attempt=attempt), self.assertRaises(hvzelta.DriverError) as caught:
+                drv.output.measure("VoltageAC")
+            self.assertEqual(caught.exception.code, StatusCode.ERROR_IO_GENERAL)
+            self.assertIn("connection", caught.exception.description)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,54 @@
+"""The example programs against the emulator and in simulation, so they never rot."""
+
+import os
+import subprocess
+import sys
+import unittest
+
+from emulator import Emulator, native_environment
+
+RUN_SECONDS = 30
+
+
+def _example_commands():
+    """Each example's command line and environment."""
+    python_example = os.path.join(os.environ["HVZELTA_EXAMPLES_DIR"], "python", "ac_source.py")
+    return {"C": ([os.environ["HVZELTA_EXAMPLE_C"]], native_environment()),
+            "C++": ([os.environ["HVZELTA_EXAMPLE_CPP"]], native_environment()),
+            "Python": ([sys.executable, python_example], os.environ)}
+
+
+def _run(example, *arguments):
+    command, environment = example
+    return subprocess.run(command + list(arguments), capture_output=True, text=True, timeout=RUN_SECONDS,
+                          env=environment)
+
+
+class ExamplesTest(unittest.TestCase):
+    def test_each_example_sets_up_the_emulator_and_measures(self):
+        with Emulator("--model", "ZTA200") as emulator:
+            for language, example in _example_commands().items():
+                with self.subTest(language):
+                    result = _run(example, emulator.resource)
+                    self.assertEqual(result.returncode, 0, result.stderr)
+                    self.assertRegex(result.stdout, r"instrument model +ZTA200")
+                    self.assertRegex(result.stdout, r"measured +115(\.00)? V")
+
+    def test_each_example_runs_in_simulation(self):
+        for language, example in _example_commands().items():
+            with self.subTest(language):
+                result = _run(example)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertRegex(result.stdout, r"voltage level +115(\.0)? V")
+                self.assertNotIn("measured", result.stdout)
+
+    def test_a_failure_is_reported_with_the_driver_text(self):
+        for language, example in _example_commands().items():
+            with self.subTest(language):
+                result = _run(example, "TCPIP::127.0.0.1::1::SOCKET")
+                self.assertEqual(result.returncode, 1)
+                self.assertIn("Unknown resource", result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,111 @@
+"""Finding the library; how statuses become exceptions and warnings and how
+texts are copied out, with a stand-in for the C library."""
+
+import os
+import subprocess
+import sys
+import unittest
+import warnings
+
+from hvzelta import DriverError, DriverWarning, StatusCode, _library
+
+
+class FakeLibrary:
+    """Answers hvzelta_GetError from `stored` ({session: (code, text)}) and every
+    other function with the next of `statuses`, filling a text buffer with `text`."""
+
+    def __init__(self, statuses, stored, text=""):
+        self.statuses = list(statuses)
+        self.stored = stored
+        self.text = text
+        self.buffer_sizes = []
+
+    def hvzelta_GetError(self, session, code, size, buffer):
+        stored_code, description = self.stored.get(session, (0, ""))
+        code._obj.value = stored_code
+        needed = len(description) + 1
+        if size < needed:
+            return needed
+        buffer.value = description.encode()
+        del self.stored[session]
+        return 0
+
+    def hvzelta_error_message(self, session, code, buffer):
+        buffer.value = b"From the message table."
+        return 0
+
+    def __getattr__(self, name):
+        def function(*arguments):
+            if len(arguments) >= 2 and isinstance(arguments[-2], int):
+                size, buffer = arguments[-2:]
+                self.buffer_sizes.append(size)
+                buffer.value = self.text.encode()[:size - 1]
+            return self.statuses.pop(0)
+        return function
+
+
+class StatusTest(unittest.TestCase):
+    def test_an_error_raises_the_description_stored_in_the_session(self):
+        stored = {7: (StatusCode.ERROR_INVALID_VALUE, "HalvornZelta: Too high.")}
+        library = _library.Library(FakeLibrary([StatusCode.ERROR_INVALID_VALUE], stored))
+        with self.assertRaises(DriverError) as caught:
+            library.call(7, "SetVoltageLevel", 7, b"", 1e9)
+        self.assertEqual((caught.exception.code, caught.exception.description, caught.exception.function),
+                         (StatusCode.ERROR_INVALID_VALUE, "HalvornZelta: Too high.", "hvzelta_SetVoltageLevel"))
+
+    def test_without_a_stored_description_the_thread_and_then_the_message_table_answer(self):
+        code = StatusCode.ERROR_INVALID_SESSION_HANDLE
+        library = _library.Library(FakeLibrary([code], {0: (code, "Invalid session handle.")}))
+        with self.assertRaisesRegex(DriverError, "Invalid session handle"):
+            library.call(9, "reset", 9)
+        library = _library.Library(FakeLibrary([code], {}))
+        with self.assertRaisesRegex(DriverError, "From the message table"):
+            library.call(9, "reset", 9)
+
+    def test_a_warning_is_issued_and_the_call_goes_on(self):
+        code = StatusCode.WARN_NSUP_ID_QUERY
+        library = _library.Library(FakeLibrary([code], {3: (code, "Identification query not supported.")}))
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            self.assertEqual(library.call(3, "reset", 3), code)
+        self.assertEqual(len(caught), 1)
+        self.assertIsInstance(caught[0].message, DriverWarning)
+        self.assertEqual(caught[0].message.description, "Identification query not supported.")
+
+    def test_a_text_larger_than_the_buffer_is_read_again_with_the_size_it_needs(self):
+        text = "y" * 3000
+        fake = FakeLibrary([len(text) + 1, 0], {}, text)
+        self.assertEqual(_library.Library(fake).text(1, "GetAttributeViString", 1, b"", 1050007), text)
+        self.assertEqual(fake.buffer_sizes, [1024, 3001])
+
+    def test_a_warning_of_a_copy_out_function_is_not_taken_for_a_size(self):
+        code = StatusCode.WARN_NSUP_REV_QUERY
+        fake = FakeLibrary([code], {1: (code, "Revision query not supported.")}, "partial")
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            self.assertEqual(_library.Library(fake).text(1, "GetAttributeViString", 1, b"", 1050510), "partial")
+        self.assertEqual(fake.buffer_sizes, [1024])
+        self.assertEqual(caught[0].message.code, code)
+
+
+class LoadingTest(unittest.TestCase):
+    def load_with(self, library):
+        environment = dict(os.environ, HVZELTA_LIBRARY=library)
+        code = "import hvzelta; hvzelta.Driver('x', options='Simulate=true').close()"
+        return subprocess.run([sys.executable, "-c", code], env=environment, capture_output=True, text=True,
+                              timeout=30)
+
+    def test_a_library_named_in_the_environment_is_the_one_loaded(self):
+        from hvzelta import _location
+        self.assertEqual(self.load_with(_location.LIBRARY).returncode, 0)
+
+    def test_a_missing_library_named_in_the_environment_is_not_replaced_by_another(self):
+        result = self.load_with("/nonexistent/libhvzelta.so")
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("LibraryNotFoundError", result.stderr)
+        self.assertIn("/nonexistent/libhvzelta.so", result.stderr)
+        self.assertIn("HVZELTA_LIBRARY", result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()

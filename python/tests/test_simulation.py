@@ -1,0 +1,122 @@
+"""Sessions in simulation: opening, closing, errors with their codes and texts."""
+
+import gc
+import unittest
+
+import hvzelta
+from hvzelta import StatusCode, _library
+
+RESOURCE = "TCPIP::127.0.0.1::5025::SOCKET"
+OPTIONS = "Simulate=true, DriverSetup=Model=ZTA200"
+
+
+def _handle_is_live(session):
+    try:
+        _library.library().call(session, "ClearError", session)
+    except hvzelta.DriverError as error:
+        if error.code == StatusCode.ERROR_INVALID_SESSION_HANDLE:
+            return False
+        raise
+    return True
+
+
+class SessionTest(unittest.TestCase):
+    def test_the_context_manager_closes_the_session_even_when_the_block_fails(self):
+        with self.assertRaises(KeyError):
+            with hvzelta.Driver(RESOURCE, options=OPTIONS) as drv:
+                self.assertTrue(_handle_is_live(drv.session))
+                raise KeyError("in the block")
+        self.assertTrue(drv.closed)
+        self.assertFalse(_handle_is_live(drv.session))
+
+    def test_a_closed_session_refuses_calls_with_the_invalid_session_status(self):
+        drv = hvzelta.Driver(RESOURCE, options=OPTIONS)
+        drv.close()
+        drv.close()
+        with self.assertRaises(hvzelta.DriverError) as caught:
+            drv.output.voltage_level = 1
+        self.assertEqual(caught.exception.code, StatusCode.ERROR_INVALID_SESSION_HANDLE)
+        self.assertEqual(caught.exception.description, "Invalid session handle.")
+
+    def test_a_forgotten_session_is_closed_when_the_driver_is_collected(self):
+        session = hvzelta.Driver(RESOURCE, options=OPTIONS).session
+        gc.collect()
+        self.assertFalse(_handle_is_live(session))
+
+    def test_a_failed_open_raises_the_description_of_the_calling_thread(self):
+        with self.assertRaises(hvzelta.DriverError) as caught:
+            hvzelta.Driver(RESOURCE, options="Simulate=maybe")
+        error = caught.exception
+        self.assertEqual(error.code, StatusCode.ERROR_BAD_OPTION_VALUE)
+        self.assertEqual(error.function, "hvzelta_InitWithOptions")
+        self.assertIn("'maybe'", error.description)
+        self.assertIn("0xBFFA004C ERROR_BAD_OPTION_VALUE", str(error))
+
+
+class SimulatedDriverTest(unittest.TestCase):
+    def setUp(self):
+        self.drv = hvzelta.Driver(RESOURCE, id_query=True, reset=True, options=OPTIONS)
+        self.addCleanup(self.drv.close)
+
+    def test_settings_are_kept_per_output_and_per_phase(self):
+        self.drv.output.voltage_range = 310
+        self.drv.output.voltage_level = 230
+        self.drv.phases["OutputPhase1"].current_limit = 4.5
+        self.assertEqual(self.drv.outputs["Output1"].voltage_level, 230.0)
+        self.assertEqual(self.drv.phase.current_limit, 4.5)
+        self.assertEqual(self.drv.get_attribute(1150016, "Output1"), 230.0)
+
+    def test_identity_comes_from_the_driver_setup_model(self):
+        self.assertEqual(self.drv.instrument_model, "ZTA200")
+        self.assertTrue(self.drv.simulate)
+        self.assertEqual(self.drv.specific_driver_prefix, "hvzelta")
+        self.assertIn("ZTA400", self.drv.supported_instrument_models)
+
+    def test_outputs_and_phases_are_found_by_name_and_index(self):
+        self.assertEqual(self.drv.outputs.names(), ["Output1"])
+        self.assertEqual(self.drv.outputs[-1].name, "Output1")
+        self.assertEqual([phase.name for phase in self.drv.phases], ["OutputPhase1"])
+        with self.assertRaisesRegex(IndexError, "there are 1"):
+            self.drv.phases[1]
+
+    def test_a_text_longer_than_the_first_buffer_comes_back_whole(self):
+        padding = "x" * 5000
+        with hvzelta.Driver(RESOURCE, options=f"{OPTIONS}, Padding={padding}") as drv:
+            self.assertTrue(drv.driver_setup.endswith(padding))
+
+    def test_errors_of_the_c_layer_carry_its_fixed_texts(self):
+        cases = [
+            (lambda: self.drv.set_attribute(1050512, "ZTA999"), StatusCode.ERROR_ATTR_NOT_WRITABLE,
+             "Attribute '%1' is read-only."),
+            (lambda: self.drv.outputs["Output1]"].voltage_level, StatusCode.ERROR_BADLY_FORMED_SELECTOR,
+             "The repeated capability selector is badly-formed."),
+            (lambda: setattr(self.drv.phases["OutputPhase3-OutputPhase1"], "voltage_level", 1),
+             StatusCode.ERROR_INVALID_RANGE_IN_SELECTOR, "Invalid range specified in repeated capability selector."),
+        ]
+        for action, code, text in cases:
+            with self.subTest(text), self.assertRaises(hvzelta.DriverError) as caught:
+                action()
+            self.assertEqual((caught.exception.code, caught.exception.description), (code, text))
+
+    def test_a_driver_failure_carries_the_driver_text(self):
+        with self.assertRaises(hvzelta.DriverError) as caught:
+            self.drv.outputs["Output7"].voltage_level = 10
+        self.assertEqual(caught.exception.code, StatusCode.ERROR_UNKNOWN_PHYSICAL_IDENTIFIER)
+        self.assertEqual(caught.exception.description, "HalvornZelta: Unknown physical repeated capability selector.")
+        # The error was handed out: the next failure brings its own text.
+        with self.assertRaises(hvzelta.DriverError) as caught:
+            self.drv.phase.ramp_voltage(0, 10, 1)
+        self.assertEqual(caught.exception.code, StatusCode.ERROR_FUNCTION_NOT_SUPPORTED)
+        self.assertIn("IIviACPwrOutputPhase_RampVoltage", caught.exception.description)
+
+    def test_mistakes_in_python_are_python_errors(self):
+        with self.assertRaises(AttributeError):
+            self.drv.instrument_model = "ZTA999"
+        with self.assertRaises(ValueError):
+            self.drv.output.trigger_source = "Sometimes"
+        with self.assertRaisesRegex(ValueError, "no attribute"):
+            self.drv.get_attribute(42)
+
+
+if __name__ == "__main__":
+    unittest.main()
