@@ -213,6 +213,12 @@ extern "C" {
 #define HVZELTA_ERROR_IO_TIMEOUT ((ViStatus)(HVZELTA_IVI_SPECIFIC_ERROR_BASE + 0x215L))
 #define HVZELTA_ERROR_MODEL_NOT_SUPPORTED ((ViStatus)(HVZELTA_IVI_SPECIFIC_ERROR_BASE + 0x216L))
 
+/* Generic failures that pass through unchanged: a value outside what a
+ * function takes where no driver message applies (a range number, a voltage
+ * range), and a response that does not match what the driver reads. */
+#define HVZELTA_ERROR_INVALID_ARGUMENT ((ViStatus)0x80070057L)
+#define HVZELTA_ERROR_UNEXPECTED ((ViStatus)0x8000FFFFL)
+
 /* ---- Attributes -------------------------------------------------------------
  * Read and written with hvzelta_GetAttribute<Type> and
  * hvzelta_SetAttribute<Type>. Attributes marked per output or per output

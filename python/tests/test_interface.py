@@ -79,8 +79,12 @@ class HeaderTest(unittest.TestCase):
         codes = {}
         for kind in ("WARN_", "ERROR_"):
             for name, definition in self.defines(kind):
-                base, offset = re.search(r"\((HVZELTA_\w+) \+ (0x[0-9A-F]+)L\)", definition).groups()
-                codes[kind + name] = bases[base] + int(offset, 16)
+                relative = re.search(r"\((HVZELTA_\w+) \+ (0x[0-9A-F]+)L\)", definition)
+                if relative:
+                    codes[kind + name] = bases[relative.group(1)] + int(relative.group(2), 16)
+                else:
+                    absolute = int(re.search(r"\)(0x[0-9A-F]+)L\)", definition).group(1), 16)
+                    codes[kind + name] = absolute - (1 << 32) if absolute & 0x80000000 else absolute
         self.assertEqual({code.name: code.value for code in errors.StatusCode}, codes)
 
 

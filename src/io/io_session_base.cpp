@@ -223,7 +223,13 @@ HRESULT CIoSession::Exchange(const ExchangeSteps& steps, std::string_view writeF
     if (Succeeded(hr) && steps.completeWrite) hr = buffer.FlushWrite(true);
     // A command that did not go out whole must not become the start of the next one.
     if (Failed(hr) && steps.completeWrite) buffer.DiscardWrite();
-    if (Succeeded(hr) && steps.read) hr = ReadFormatted(&buffer, enumFormatter_, reporter_, readFormat, args);
+    if (Succeeded(hr) && steps.read) {
+      hr = ReadFormatted(&buffer, enumFormatter_, reporter_, readFormat, args);
+      // What the format could not read must not become the start of the
+      // next response. A transfer that failed has abandoned the response
+      // already; otherwise the rest of it is read away, up to its end.
+      if (Failed(hr) && steps.completeRead && !responseAbandoned_) buffer.FlushRead();
+    }
     if (Succeeded(hr) && steps.completeRead) hr = buffer.FlushRead();
     return steps.poll ? PollAfter(hr) : hr;
   });

@@ -6,6 +6,7 @@
 // next read. A short receive never ends a read by itself.
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "visa/deadline.h"
@@ -39,6 +40,13 @@ class MessageReader {
                 ViUInt32& received);
   void Discard();
 
+  // A byte stream has no message ids: the reply a read gave up on may still
+  // come, and would answer the next query. After a timed-out read this
+  // waits, for at most as long again as that read waited, for the rest of
+  // that reply (up to a byte that ends it) and drops it, with whatever else
+  // is waiting. Transports call it when the device is cleared.
+  void DropLateReply(IByteSource& source, const StopRule& rule);
+
  private:
   // Stores what followed a stop byte; returns the stop's status.
   ViStatus KeepSurplus(const ViByte* surplus, std::size_t size, bool ended, ViStatus stop);
@@ -46,6 +54,7 @@ class MessageReader {
   std::vector<ViByte> pending_;
   std::size_t pendingAt_ = 0;
   bool pendingEnded_ = false;
+  std::optional<Deadline::Clock::time_point> lateReplyUntil_;
 };
 
 }  // namespace hvzelta::visa

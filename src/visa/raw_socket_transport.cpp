@@ -46,8 +46,11 @@ ViStatus RawSocketTransport::Write(const ViByte* buffer, ViUInt32 count, const I
 
 // A socket has no device clear: the best that can be done is to forget the
 // answer of an earlier command that is still on its way or already here.
-ViStatus RawSocketTransport::Clear(const IoSettings& /*io*/) {
+ViStatus RawSocketTransport::Clear(const IoSettings& io) {
   DiscardInput();
+  StopRule rule;
+  if (io.termCharEnabled) rule.termChar = io.termChar;
+  reader_.DropLateReply(*this, rule);
   return VI_SUCCESS;
 }
 

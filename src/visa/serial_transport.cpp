@@ -245,12 +245,16 @@ ViStatus SerialTransport::Receive(ViByte* buffer, std::size_t capacity, const De
   }
 }
 
-ViStatus SerialTransport::Read(ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& received) {
+StopRule SerialTransport::ReadRule(const IoSettings& io) const {
   StopRule rule;
   if (io.termCharEnabled) rule.termChar = io.termChar;
   if (endIn_ == VI_ASRL_END_TERMCHAR) rule.endChar = io.termChar;
   if (endIn_ == VI_ASRL_END_LAST_BIT) rule.endBits = static_cast<ViByte>(1u << (dataBits_ - 1));
-  return reader_.Read(*this, buffer, count, rule, Deadline::After(io.timeoutMs), received);
+  return rule;
+}
+
+ViStatus SerialTransport::Read(ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& received) {
+  return reader_.Read(*this, buffer, count, ReadRule(io), Deadline::After(io.timeoutMs), received);
 }
 
 ViStatus SerialTransport::WriteAll(const ViByte* buffer, std::size_t size, const Deadline& deadline,
@@ -285,9 +289,10 @@ ViStatus SerialTransport::Write(const ViByte* buffer, ViUInt32 count, const IoSe
   return VI_SUCCESS;
 }
 
-ViStatus SerialTransport::Clear(const IoSettings& /*io*/) {
-  reader_.Discard();
-  return ::tcflush(port_.Get(), TCIOFLUSH) == 0 ? VI_SUCCESS : VI_ERROR_IO;
+ViStatus SerialTransport::Clear(const IoSettings& io) {
+  if (::tcflush(port_.Get(), TCIOFLUSH) != 0) return VI_ERROR_IO;
+  reader_.DropLateReply(*this, ReadRule(io));
+  return VI_SUCCESS;
 }
 
 void SerialTransport::DiscardInput() {

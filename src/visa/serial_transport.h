@@ -33,6 +33,7 @@ class SerialTransport final : public ITransport, private IByteSource {
   void DiscardInput() override;
 
  private:
+  StopRule ReadRule(const IoSettings& io) const;
   ViStatus Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,
                    bool& ended) override;
   ViStatus WriteAll(const ViByte* buffer, std::size_t size, const Deadline& deadline, std::size_t& written);
