@@ -102,6 +102,7 @@ std::uint64_t Counter() {
   return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + static_cast<std::uint64_t>(now.tv_nsec);
 }
 
+
 template <class T>
 std::string Decimal(T value) {
   char digits[32];
@@ -113,15 +114,30 @@ char* PutDecimal(char* out, T value) {
   return std::to_chars(out, out + 24, value).ptr;
 }
 
-// "h:m:s:ms" of local time into `text`; the broken-down time is worked out
-// once a second.
-std::string_view LocalStartTime(char (&text)[64]) {
+std::uint64_t Nanoseconds(const timespec& time) {
+  return static_cast<std::uint64_t>(time.tv_sec) * 1000000000u + static_cast<std::uint64_t>(time.tv_nsec);
+}
+
+// "h:m:s:ms" of local time at the counter reading `count` into `text`. The
+// wall clock is the counter plus an offset read again once a second, which
+// spares every call a second clock read; the broken-down time is worked out
+// once a second too.
+std::string_view LocalStartTime(std::uint64_t count, char (&text)[64]) {
+  constexpr std::uint64_t kSecond = 1000000000u;
+  thread_local std::uint64_t offsetReadAt = 0;
+  thread_local std::uint64_t offset = 0;
   thread_local std::time_t cachedSecond = -1;
   thread_local std::tm cached{};
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  if (now.tv_sec != cachedSecond) {
-    cachedSecond = now.tv_sec;
+  if (offsetReadAt == 0 || count - offsetReadAt >= kSecond) {
+    timespec wall{};
+    clock_gettime(CLOCK_REALTIME, &wall);
+    offsetReadAt = Counter();
+    offset = Nanoseconds(wall) - offsetReadAt;
+  }
+  const std::uint64_t now = count + offset;
+  const auto second = static_cast<std::time_t>(now / kSecond);
+  if (second != cachedSecond) {
+    cachedSecond = second;
     localtime_r(&cachedSecond, &cached);
   }
   char* end = PutDecimal(text, cached.tm_hour);
@@ -130,7 +146,7 @@ std::string_view LocalStartTime(char (&text)[64]) {
   *end++ = ':';
   end = PutDecimal(end, cached.tm_sec);
   *end++ = ':';
-  end = PutDecimal(end, static_cast<int>(now.tv_nsec / 1000000));
+  end = PutDecimal(end, static_cast<int>(now % kSecond / 1000000));
   return {text, static_cast<std::size_t>(end - text)};
 }
 
@@ -289,10 +305,10 @@ void CMethodTrace::TraceEntry() {
   writer.StartElement("Method");
   writer.Attribute("Name", member_.MemberName());
   writer.Attribute("Interface", member_.InterfaceName());
-  char startTime[64];
-  writer.Attribute("StartTime", LocalStartTime(startTime));
-  writer.Attribute("Thread", ThreadId());
   startCount_ = Counter();
+  char startTime[64];
+  writer.Attribute("StartTime", LocalStartTime(startCount_, startTime));
+  writer.Attribute("Thread", ThreadId());
   writer.NumberAttribute("Timestamp", startCount_);
   for (const MemberParam& param : params_) {
     if (param.Direction() != ParamDirection::Out) WriteParameter(writer, *file_, param);

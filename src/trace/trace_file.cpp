@@ -21,8 +21,9 @@ namespace hvzelta {
 
 namespace {
 
-// Between saves records collect in memory, but never much of it.
-constexpr std::size_t kMaxPending = 1 << 20;
+// Between saves records collect in memory, but never much of it: past this
+// they go to the writer thread, in pieces small enough to stay in the cache.
+constexpr std::size_t kMaxPending = 256 << 10;
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
@@ -101,6 +102,7 @@ HRESULT TraceFile::Open() {
   header += "<TraceRecords";
   pending_.reserve(kMaxPending + (64 << 10));
   pending_ = header;
+  writer_ = std::make_unique<BackgroundFileWriter>(file_);
   rootTagOpen_ = true;
   lastSaveTime_ = openTime;
   closeAfterCall_ = false;
@@ -109,6 +111,12 @@ HRESULT TraceFile::Open() {
 }
 
 bool TraceFile::WritePending() {
+  if (writer_) {
+    if (const int failure = writer_->Drain()) {
+      errno = failure;
+      return false;
+    }
+  }
   std::size_t done = 0;
   while (done < pending_.size()) {
     const ssize_t written = ::write(file_, pending_.data() + done, pending_.size() - done);
@@ -125,6 +133,7 @@ void TraceFile::Close() {
   if (file_ >= 0) {
     pending_ += rootTagOpen_ ? "/>\r\n" : "</TraceRecords>\r\n";
     WritePending();
+    writer_.reset();
     ::close(file_);
     file_ = -1;
     pending_.clear();
@@ -142,8 +151,10 @@ HRESULT TraceFile::AppendRecord(std::string_view record) {
     rootTagOpen_ = false;
   }
   pending_ += record;
-  if (pending_.size() > kMaxPending && !WritePending()) {
-    return MakeHresult(0x80070000u | static_cast<std::uint32_t>(errno & 0xFFFF));
+  if (pending_.size() > kMaxPending) {
+    if (const int failure = writer_->Hand(pending_)) {
+      return MakeHresult(0x80070000u | static_cast<std::uint32_t>(failure & 0xFFFF));
+    }
   }
   if (!listeners_.empty()) {
     const std::wstring identifier = Utf8ToWide(identifier_);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/trace_settings.h"
+#include "trace/background_file_writer.h"
 #include "hvzelta/com/types.h"
 #include "hvzelta/trace_listener.h"
 
@@ -56,7 +57,8 @@ class TraceFile {
   enum class State { Open, Closed, SizeLimitReached };
 
   std::string FileName(std::int64_t openTime) const;
-  // Writes what is pending to the file; false on a failed write.
+  // Writes what is pending to the file, after what the writer thread has;
+  // false on a failed write, with errno telling why.
   bool WritePending();
   // Whole seconds since 1970; read once a second at most per thread.
   static std::int64_t Now();
@@ -76,8 +78,10 @@ class TraceFile {
   std::atomic<bool> closeAfterCall_{false};
   bool rootTagOpen_ = false;
   int file_ = -1;
-  // Records wait here until the next save writes them out in one go.
+  // Records wait here until the next save writes them out in one go, or
+  // until there are enough of them to hand to the writer thread.
   std::string pending_;
+  std::unique_ptr<BackgroundFileWriter> writer_;
   std::vector<std::unique_ptr<ITraceListener>> listeners_;
 };
 

@@ -224,7 +224,9 @@ TEST_F(TraceTest, RecordsOfTwoThreadsNeverInterleave) {
   ComPtr<IHalvornZeltaOutput> output;
   Bstr any;
   ASSERT_EQ(outputs->get_Item(any.Get(), output.Out()), S_OK);
-  constexpr int kRounds = 300;
+  // Enough records that some go to the file through the writer thread
+  // before the close writes the rest.
+  constexpr int kRounds = 800;
   std::thread other([&] {
     for (int i = 0; i < kRounds; ++i) output->put_VoltageLevel(i);
   });
