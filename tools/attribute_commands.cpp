@@ -118,7 +118,10 @@ std::string ValueNames(const AttributeInfo& attribute) {
 }
 
 int List(std::span<const std::string_view> words, Streams& streams) {
-  static constexpr OptionRule kOptions[] = {{"json", false}};
+  // The session options are taken and ignored, so that an alias such as
+  // "hvzelta -r RESOURCE" serves this command too.
+  static constexpr OptionRule kOptions[] = {
+      {"json", false}, {"resource", true, 'r'}, {"options", true, 'o'}, {"channel", true, 'c'}};
   Arguments arguments;
   std::string error;
   if (!arguments.Parse(words, kOptions, error) || !arguments.Positional().empty()) {
@@ -181,7 +184,8 @@ const Command kAttributesCommand{
     "\n"
     "Lists every attribute 'get' and 'set' take: its name, number, type, access,\n"
     "the kind of channel it belongs to (output, phase or none) and, for an\n"
-    "enumeration, the names of its values. Needs no instrument.\n",
+    "enumeration, the names of its values. Needs no instrument: -r, -o and -c\n"
+    "are ignored.\n",
     &List,
     true};
 

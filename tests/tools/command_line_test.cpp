@@ -82,6 +82,7 @@ TEST(Attributes, ListsEveryAttributeOfTheCInterfaceWithItsTraits) {
   const CliResult text = RunCli({"attributes"});
   ASSERT_EQ(text.status, 0) << text.err;
   EXPECT_TRUE(Contains(text.out, "\nOUTPUT_AVERAGE ")) << text.out;
+  EXPECT_EQ(RunCli({"-r", "TCPIP::192.0.2.1::INSTR", "attributes"}).out, text.out) << "needs no instrument";
 
   const CliResult result = RunCli({"attributes", "--json"});
   ASSERT_EQ(result.status, 0) << result.err;
