@@ -46,6 +46,9 @@ int Io(bool query, std::span<const std::string_view> words, Streams& streams) {
                        "reading the reply to \"" + message + "\"")) {
       return command.FailureExit();
     }
+    if (count == kLargestReply) {
+      streams.err << "hvzelta query: warning: the reply was cut after " << kLargestReply << " bytes\n";
+    }
     reply.assign(reinterpret_cast<const char*>(buffer.data()), static_cast<std::size_t>(count));
     while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.pop_back();
   }
