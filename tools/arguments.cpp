@@ -18,7 +18,8 @@ bool Arguments::Parse(std::span<const std::string_view> words, std::span<const O
     const bool isLong = !optionsEnded && word.size() > 2 && word.substr(0, 2) == "--";
     const bool isShort = !optionsEnded && !isLong && word.size() == 2 && word[0] == '-';
     const std::size_t equals = isLong ? word.find('=') : std::string_view::npos;
-    const std::string_view longName = isLong ? word.substr(2, equals == std::string_view::npos ? equals : equals - 2) : "";
+    const std::string_view longName =
+        isLong ? word.substr(2, equals == std::string_view::npos ? equals : equals - 2) : "";
     const auto rule = std::find_if(options.begin(), options.end(), [&](const OptionRule& o) {
       return isLong ? o.name == longName : isShort && o.shortName == word[1];
     });

@@ -1,8 +1,8 @@
 #include "attribute_catalog.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 
 namespace hvzelta::cli {
 
@@ -45,11 +45,11 @@ std::vector<AttributeInfo> BuildCatalog() {
                                     [&](const HeaderAttribute& h) { return h.id == entry.id; });
     const auto group = std::find_if(std::begin(kValueGroups), std::end(kValueGroups),
                                     [&](const ValueGroup& g) { return g.attribute == entry.id; });
-    catalog.push_back({named != std::end(kHeaderAttributes) ? std::string(named->name)
-                                                             : "ATTRIBUTE_" + std::to_string(entry.id),
-                       entry.id, entry.type, entry.reader != nullptr, entry.writer != nullptr,
-                       named != std::end(kHeaderAttributes) ? named->channel : ChannelKind::None,
-                       group != std::end(kValueGroups) ? group->prefix : std::string_view()});
+    catalog.push_back(
+        {named != std::end(kHeaderAttributes) ? std::string(named->name) : "ATTRIBUTE_" + std::to_string(entry.id),
+         entry.id, entry.type, entry.reader != nullptr, entry.writer != nullptr,
+         named != std::end(kHeaderAttributes) ? named->channel : ChannelKind::None,
+         group != std::end(kValueGroups) ? group->prefix : std::string_view()});
   }
   return catalog;
 }
@@ -117,20 +117,28 @@ std::string_view SymbolName(std::string_view prefix, ViInt32 value) {
 
 std::string_view TypeName(capi::AttributeType type) {
   switch (type) {
-    case capi::AttributeType::Int32: return "ViInt32";
-    case capi::AttributeType::Real64: return "ViReal64";
-    case capi::AttributeType::Boolean: return "ViBoolean";
-    case capi::AttributeType::Session: return "ViSession";
-    case capi::AttributeType::String: return "ViString";
+    case capi::AttributeType::Int32:
+      return "ViInt32";
+    case capi::AttributeType::Real64:
+      return "ViReal64";
+    case capi::AttributeType::Boolean:
+      return "ViBoolean";
+    case capi::AttributeType::Session:
+      return "ViSession";
+    case capi::AttributeType::String:
+      return "ViString";
   }
   return "unknown";
 }
 
 std::string_view ChannelKindName(ChannelKind kind) {
   switch (kind) {
-    case ChannelKind::Output: return "output";
-    case ChannelKind::Phase: return "phase";
-    case ChannelKind::None: break;
+    case ChannelKind::Output:
+      return "output";
+    case ChannelKind::Phase:
+      return "phase";
+    case ChannelKind::None:
+      break;
   }
   return "none";
 }

@@ -57,9 +57,9 @@ std::optional<ViInt32> FindSymbol(std::string_view prefix, std::string_view text
 // The short name of `value`; empty when the enumeration has none for it.
 std::string_view SymbolName(std::string_view prefix, ViInt32 value);
 
-std::string_view TypeName(capi::AttributeType type);      // "ViReal64"
-std::string_view ChannelKindName(ChannelKind kind);       // "output", "phase" or "none"
-std::string_view AccessName(const AttributeInfo& info);   // "read/write", "read-only", "write-only"
+std::string_view TypeName(capi::AttributeType type);     // "ViReal64"
+std::string_view ChannelKindName(ChannelKind kind);      // "output", "phase" or "none"
+std::string_view AccessName(const AttributeInfo& info);  // "read/write", "read-only", "write-only"
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 

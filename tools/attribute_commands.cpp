@@ -22,15 +22,15 @@ const std::string kGetUsage = InstrumentUsage("get NAME [-c CHANNEL]",
                                                   std::string(kNameHelp),
                                               true);
 
-const std::string kSetUsage = InstrumentUsage(
-    "set NAME VALUE [-c CHANNEL]",
-    "Writes one attribute. VALUE is read by the attribute's type: a whole number\n"
-    "or the name of one of its values for ViInt32 (IMMEDIATE, TRIGGER_SOURCE_IMMEDIATE\n"
-    "and HVZELTA_VAL_TRIGGER_SOURCE_IMMEDIATE are the same), a number for ViReal64,\n"
-    "true/false/on/off/1/0 for ViBoolean, any text for ViString. With --json the\n"
-    "value written is printed. " +
-        std::string(kNameHelp),
-    true);
+const std::string kSetUsage =
+    InstrumentUsage("set NAME VALUE [-c CHANNEL]",
+                    "Writes one attribute. VALUE is read by the attribute's type: a whole number\n"
+                    "or the name of one of its values for ViInt32 (IMMEDIATE, TRIGGER_SOURCE_IMMEDIATE\n"
+                    "and HVZELTA_VAL_TRIGGER_SOURCE_IMMEDIATE are the same), a number for ViReal64,\n"
+                    "true/false/on/off/1/0 for ViBoolean, any text for ViString. With --json the\n"
+                    "value written is printed. " +
+                        std::string(kNameHelp),
+                    true);
 
 // The attribute and the channel it was read or written on, as the JSON
 // document of get and set begins.
@@ -95,7 +95,8 @@ int Set(std::span<const std::string_view> words, Streams& streams) {
   if (!attribute) return kExitUsage;
   std::string problem;
   const auto value = ParseAttributeValue(*attribute, command.Positional()[1], problem);
-  if (!value) return command.UsageError(problem + " (" + attribute->name + " is " + std::string(TypeName(attribute->type)) + ")");
+  if (!value)
+    return command.UsageError(problem + " (" + attribute->name + " is " + std::string(TypeName(attribute->type)) + ")");
 
   InstrumentSession session;
   if (const int status = command.Open(session)) return status;
@@ -178,15 +179,13 @@ int List(std::span<const std::string_view> words, Streams& streams) {
 
 const Command kGetCommand{"get", "read an attribute", kGetUsage, &Get, true};
 const Command kSetCommand{"set", "write an attribute", kSetUsage, &Set, true};
-const Command kAttributesCommand{
-    "attributes", "list the attributes with their types, access and channels",
-    "usage: hvzelta attributes [--json]\n"
-    "\n"
-    "Lists every attribute 'get' and 'set' take: its name, number, type, access,\n"
-    "the kind of channel it belongs to (output, phase or none) and, for an\n"
-    "enumeration, the names of its values. Needs no instrument: -r, -o and -c\n"
-    "are ignored.\n",
-    &List,
-    true};
+const Command kAttributesCommand{"attributes", "list the attributes with their types, access and channels",
+                                 "usage: hvzelta attributes [--json]\n"
+                                 "\n"
+                                 "Lists every attribute 'get' and 'set' take: its name, number, type, access,\n"
+                                 "the kind of channel it belongs to (output, phase or none) and, for an\n"
+                                 "enumeration, the names of its values. Needs no instrument: -r, -o and -c\n"
+                                 "are ignored.\n",
+                                 &List, true};
 
 }  // namespace hvzelta::cli

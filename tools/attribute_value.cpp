@@ -40,7 +40,8 @@ std::optional<AttributeValue> ParseAttributeValue(const AttributeInfo& attribute
       if (const auto number = ParseNumber<ViInt32>(text)) return *number;
       if (!attribute.valuePrefix.empty()) {
         if (const auto symbol = FindSymbol(attribute.valuePrefix, text)) return *symbol;
-        problem = "'" + std::string(text) + "' is neither a whole number nor one of " + SymbolList(attribute.valuePrefix);
+        problem =
+            "'" + std::string(text) + "' is neither a whole number nor one of " + SymbolList(attribute.valuePrefix);
       } else {
         problem = "'" + std::string(text) + "' is not a whole number from -2147483648 to 2147483647";
       }
@@ -57,8 +58,10 @@ std::optional<AttributeValue> ParseAttributeValue(const AttributeInfo& attribute
       problem = "'" + std::string(text) + "' is not a boolean (true, false, on, off, 1 or 0)";
       return std::nullopt;
     }
-    case capi::AttributeType::String: return std::string(text);
-    case capi::AttributeType::Session: break;
+    case capi::AttributeType::String:
+      return std::string(text);
+    case capi::AttributeType::Session:
+      break;
   }
   problem = "attributes of type " + std::string(TypeName(attribute.type)) + " cannot be set from the command line";
   return std::nullopt;

@@ -35,17 +35,15 @@ int Demo(std::span<const std::string_view> words, Streams& streams) {
 
 }  // namespace
 
-const Command kDemoCommand{
-    "demo", "run the guided tour of the driver",
-    "usage: hvzelta demo [RESOURCE [OPTIONS]] [--trace FILE]\n"
-    "       hvzelta -r RESOURCE [-o OPTIONS] demo\n"
-    "\n"
-    "Runs the driver's guided tour: opens a session, shows what the driver and the\n"
-    "instrument say about themselves, configures and switches on the output,\n"
-    "measures, reads the error queue and closes. Without a resource it starts the\n"
-    "built-in emulator in this process and tours that.\n"
-    "  --trace FILE   where the tour's method trace goes\n",
-    &Demo,
-    true};
+const Command kDemoCommand{"demo", "run the guided tour of the driver",
+                           "usage: hvzelta demo [RESOURCE [OPTIONS]] [--trace FILE]\n"
+                           "       hvzelta -r RESOURCE [-o OPTIONS] demo\n"
+                           "\n"
+                           "Runs the driver's guided tour: opens a session, shows what the driver and the\n"
+                           "instrument say about themselves, configures and switches on the output,\n"
+                           "measures, reads the error queue and closes. Without a resource it starts the\n"
+                           "built-in emulator in this process and tours that.\n"
+                           "  --trace FILE   where the tour's method trace goes\n",
+                           &Demo, true};
 
 }  // namespace hvzelta::cli

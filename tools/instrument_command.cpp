@@ -10,6 +10,7 @@ namespace hvzelta::cli {
 
 namespace {
 
+// --channel comes last: the subcommands without a channel take the others.
 constexpr OptionRule kOptions[] = {
     {"resource", true, 'r'}, {"options", true, 'o'}, {"json", false}, {"channel", true, 'c'}};
 

@@ -75,7 +75,8 @@ ViStatus InstrumentSession::Read(const AttributeInfo& attribute, const std::stri
       return status;
     }
     case capi::AttributeType::String:
-    case capi::AttributeType::Session: break;
+    case capi::AttributeType::Session:
+      break;
   }
   std::string text;
   const ViStatus status = ReadText(text, [&](ViInt32 size, ViChar* buffer) {

@@ -14,9 +14,7 @@ namespace {
 constexpr ViInt64 kLargestReply = 1 << 20;
 
 // The message as the instrument expects it: ended by a newline.
-std::string Terminated(const std::string& message) {
-  return message.ends_with('\n') ? message : message + "\n";
-}
+std::string Terminated(const std::string& message) { return message.ends_with('\n') ? message : message + "\n"; }
 
 bool Send(InstrumentCommand& command, const InstrumentSession& session, const std::string& message) {
   const std::string bytes = Terminated(message);
@@ -69,26 +67,24 @@ int Io(bool query, std::span<const std::string_view> words, Streams& streams) {
   return kExitSuccess;
 }
 
-const std::string kQueryUsage = InstrumentUsage("query \"SCPI?\"",
-                                                "Sends one SCPI message and prints the instrument's reply (without its\n"
-                                                "terminator). A newline is added to the message when it has none.\n",
-                                                false);
-const std::string kWriteUsage = InstrumentUsage("write \"SCPI\"",
-                                                "Sends one SCPI message that has no reply. 'hvzelta errors' shows whether\n"
-                                                "the instrument accepted it.\n",
-                                                false);
+const std::string kQueryUsage =
+    InstrumentUsage("query \"SCPI?\"",
+                    "Sends one SCPI message and prints the instrument's reply (without its\n"
+                    "terminator). A newline is added to the message when it has none.\n",
+                    false);
+const std::string kWriteUsage =
+    InstrumentUsage("write \"SCPI\"",
+                    "Sends one SCPI message that has no reply. 'hvzelta errors' shows whether\n"
+                    "the instrument accepted it.\n",
+                    false);
 
 }  // namespace
 
-const Command kQueryCommand{"query", "send a SCPI query and print the reply", kQueryUsage,
-                            [](std::span<const std::string_view> words, Streams& streams) {
-                              return Io(true, words, streams);
-                            },
-                            true};
-const Command kWriteCommand{"write", "send a SCPI command", kWriteUsage,
-                            [](std::span<const std::string_view> words, Streams& streams) {
-                              return Io(false, words, streams);
-                            },
-                            true};
+const Command kQueryCommand{
+    "query", "send a SCPI query and print the reply", kQueryUsage,
+    [](std::span<const std::string_view> words, Streams& streams) { return Io(true, words, streams); }, true};
+const Command kWriteCommand{
+    "write", "send a SCPI command", kWriteUsage,
+    [](std::span<const std::string_view> words, Streams& streams) { return Io(false, words, streams); }, true};
 
 }  // namespace hvzelta::cli

@@ -13,10 +13,10 @@
 namespace hvzelta::cli {
 namespace {
 
-constexpr std::array kCommands{&kInfoCommand,   &kGetCommand,    &kSetCommand,      &kAttributesCommand,
-                               &kMeasureCommand, &kQueryCommand,  &kWriteCommand,    &kResetCommand,
+constexpr std::array kCommands{&kInfoCommand,     &kGetCommand,    &kSetCommand,      &kAttributesCommand,
+                               &kMeasureCommand,  &kQueryCommand,  &kWriteCommand,    &kResetCommand,
                                &kSelfTestCommand, &kErrorsCommand, &kSimCommand,      &kDemoCommand,
-                               &kConfigCommand,  &kTraceCommand,  &kRegisterCommand, &kUnregisterCommand};
+                               &kConfigCommand,   &kTraceCommand,  &kRegisterCommand, &kUnregisterCommand};
 
 // The options that may come before the command's name, and whether each
 // takes a value.
@@ -24,9 +24,8 @@ struct LeadingOption {
   std::string_view word;
   bool takesValue;
 };
-constexpr LeadingOption kLeadingOptions[] = {{"-r", true},        {"--resource", true}, {"-o", true},
-                                             {"--options", true}, {"-c", true},         {"--channel", true},
-                                             {"--json", false}};
+constexpr LeadingOption kLeadingOptions[] = {{"-r", true}, {"--resource", true}, {"-o", true},     {"--options", true},
+                                             {"-c", true}, {"--channel", true},  {"--json", false}};
 
 const Command* Find(std::string_view name) {
   for (const Command* command : kCommands) {
@@ -116,8 +115,7 @@ int Run(std::span<const std::string_view> words) {
     return kExitUsage;
   }
   if (!leading.empty() && !command->takesSessionOptions) {
-    std::cerr << "hvzelta: '" << first << "' takes no " << leading.front() << " (see 'hvzelta help " << first
-              << "')\n";
+    std::cerr << "hvzelta: '" << first << "' takes no " << leading.front() << " (see 'hvzelta help " << first << "')\n";
     return kExitUsage;
   }
   const std::span<const std::string_view> rest = words.subspan(commandIndex + 1);

@@ -117,20 +117,19 @@ int Measure(std::span<const std::string_view> words, Streams& streams) {
   return readings.size() == wanted.size() ? kExitSuccess : command.FailureExit();
 }
 
-const std::string kUsage = InstrumentUsage(
-    "measure [TYPE...] [-c OUTPUT]",
-    "Measures on one output (default: the first) and prints each value with its\n"
-    "unit. Without TYPE every type is measured; TYPE is a name of the header's\n"
-    "measurement types, with or without HVZELTA_VAL_MEASUREMENT_TYPE_, in any case:\n"
-    "VOLTAGE_AC, VOLTAGE_DC, CURRENT_AC, CURRENT_DC, CURRENT_MAX, CURRENT_MAX_HOLD,\n"
-    "CURRENT_CREST_FACTOR, FREQUENCY, POWER_AC, POWER_DC, AC_APPARENT,\n"
-    "POWER_AC_REACTIVE, AC_POWER_FACTOR. A type that fails is reported and the\n"
-    "others are still measured (exit status 1).\n",
-    true);
+const std::string kUsage =
+    InstrumentUsage("measure [TYPE...] [-c OUTPUT]",
+                    "Measures on one output (default: the first) and prints each value with its\n"
+                    "unit. Without TYPE every type is measured; TYPE is a name of the header's\n"
+                    "measurement types, with or without HVZELTA_VAL_MEASUREMENT_TYPE_, in any case:\n"
+                    "VOLTAGE_AC, VOLTAGE_DC, CURRENT_AC, CURRENT_DC, CURRENT_MAX, CURRENT_MAX_HOLD,\n"
+                    "CURRENT_CREST_FACTOR, FREQUENCY, POWER_AC, POWER_DC, AC_APPARENT,\n"
+                    "POWER_AC_REACTIVE, AC_POWER_FACTOR. A type that fails is reported and the\n"
+                    "others are still measured (exit status 1).\n",
+                    true);
 
 }  // namespace
 
-const Command kMeasureCommand{"measure", "take measurements, all types or the named ones", kUsage, &Measure,
-                                true};
+const Command kMeasureCommand{"measure", "take measurements, all types or the named ones", kUsage, &Measure, true};
 
 }  // namespace hvzelta::cli

@@ -105,16 +105,17 @@ const std::string kSelfTestUsage = InstrumentUsage("selftest",
                                                    "Runs the instrument's self test and prints its result code and\n"
                                                    "message; exit status 3 when the result is not 0 (passed).\n",
                                                    false);
-const std::string kErrorsUsage = InstrumentUsage("errors",
-                                                 "Reads the instrument's error queue until it answers \"No error\" and\n"
-                                                 "prints each error as CODE, \"MESSAGE\"; exit status 3 when there were any.\n",
-                                                 false);
+const std::string kErrorsUsage =
+    InstrumentUsage("errors",
+                    "Reads the instrument's error queue until it answers \"No error\" and\n"
+                    "prints each error as CODE, \"MESSAGE\"; exit status 3 when there were any.\n",
+                    false);
 
 }  // namespace
 
 const Command kResetCommand{"reset", "reset the instrument", kResetUsage, &Reset, true};
 const Command kSelfTestCommand{"selftest", "run the instrument's self test", kSelfTestUsage, &SelfTest, true};
 const Command kErrorsCommand{"errors", "read the instrument's error queue until it is empty", kErrorsUsage, &Errors,
-                              true};
+                             true};
 
 }  // namespace hvzelta::cli

@@ -21,9 +21,9 @@ using testing::RunCli;
 
 bool Contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
-const std::vector<std::string> kCommands{"info",     "get",    "set",    "attributes", "measure", "query",
-                                         "write",    "reset",  "selftest", "errors",   "sim",     "demo",
-                                         "config",   "trace",  "register", "unregister"};
+const std::vector<std::string> kCommands{"info",   "get",   "set",      "attributes", "measure", "query",
+                                         "write",  "reset", "selftest", "errors",     "sim",     "demo",
+                                         "config", "trace", "register", "unregister"};
 
 TEST(Help, EveryCommandHasItsUsageAndTheOverviewListsThemAndTheExitStatuses) {
   const CliResult overview = RunCli({"--help"});
@@ -114,8 +114,7 @@ TEST(Attributes, ListsEveryAttributeOfTheCInterfaceWithItsTraits) {
   EXPECT_EQ(find("IO_TIMEOUT")["type"], "ViInt32");
   EXPECT_EQ(find("OUTPUT_AVERAGE")["values"]["16"], HVZELTA_VAL_AVERAGE_16);
   EXPECT_EQ(find("DC_GENERATION_MODE")["values"]["AC_DC"], HVZELTA_VAL_MODE_AC_DC);
-  EXPECT_EQ(find("OUTPUT_TRIGGER_TRANSIENT_SOURCE")["values"]["SW_TRIG_FUNC"],
-            HVZELTA_VAL_TRIGGER_SOURCE_SW_TRIG_FUNC);
+  EXPECT_EQ(find("OUTPUT_TRIGGER_TRANSIENT_SOURCE")["values"]["SW_TRIG_FUNC"], HVZELTA_VAL_TRIGGER_SOURCE_SW_TRIG_FUNC);
 }
 
 TEST(Sim, RunsTheEmulatorUntilSigtermAndPrintsResourcesThatWork) {

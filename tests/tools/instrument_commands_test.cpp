@@ -88,8 +88,9 @@ TEST_F(EmulatorCommands, InfoShowsTheDriverTheInstrumentAndTheSession) {
 TEST_F(EmulatorCommands, AnAttributeIsNamedShortFullInAnyCaseOrByNumber) {
   Set("VOLTAGE_RANGE", "310", "OutputPhase1");
   Set("voltage_level", "120.5");
-  for (const std::string& name : std::vector<std::string>{"VOLTAGE_LEVEL", "HVZELTA_ATTR_VOLTAGE_LEVEL", "hvzelta_attr_Voltage_Level",
-                                 std::to_string(HVZELTA_ATTR_VOLTAGE_LEVEL)}) {
+  for (const std::string& name :
+       std::vector<std::string>{"VOLTAGE_LEVEL", "HVZELTA_ATTR_VOLTAGE_LEVEL", "hvzelta_attr_Voltage_Level",
+                                std::to_string(HVZELTA_ATTR_VOLTAGE_LEVEL)}) {
     EXPECT_EQ(Get(name), "120.5\n") << name;
   }
   const CliResult result = Run({"get", "VOLTAGE_LEVEL", "--json", "-c", "OutputPhase1"});
@@ -104,11 +105,11 @@ TEST_F(EmulatorCommands, AnAttributeIsNamedShortFullInAnyCaseOrByNumber) {
 
 TEST_F(EmulatorCommands, ValuesFollowTheAttributesType) {
   // Enumerations by any spelling of their names, or by number.
-  for (const auto& [text, shown] : std::vector<std::pair<std::string, std::string>>{
-           {"sw_trig_func", "SW_TRIG_FUNC"},
-           {"HVZELTA_VAL_TRIGGER_SOURCE_IMMEDIATE", "IMMEDIATE"},
-           {"trigger_source_sw_trig_func", "SW_TRIG_FUNC"},
-           {"0", "IMMEDIATE"}}) {
+  for (const auto& [text, shown] :
+       std::vector<std::pair<std::string, std::string>>{{"sw_trig_func", "SW_TRIG_FUNC"},
+                                                        {"HVZELTA_VAL_TRIGGER_SOURCE_IMMEDIATE", "IMMEDIATE"},
+                                                        {"trigger_source_sw_trig_func", "SW_TRIG_FUNC"},
+                                                        {"0", "IMMEDIATE"}}) {
     Set("OUTPUT_TRIGGER_SOURCE", text);
     EXPECT_EQ(Get("OUTPUT_TRIGGER_SOURCE"), shown + "\n") << text;
   }

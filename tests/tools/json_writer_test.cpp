@@ -16,9 +16,10 @@ namespace {
 using nlohmann::json;
 
 TEST(JsonQuote, EscapesWhatJsonForbidsAndKeepsUtf8) {
-  for (const std::string& text : {std::string("plain"), std::string("quote \" backslash \\ slash /"),
-                                 std::string("\n\r\t\b\f"), std::string("\x01\x1f\x7f", 3),
-                                 std::string("nul \0 inside", 12), std::string("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x8c")}) {
+  for (const std::string& text :
+       {std::string("plain"), std::string("quote \" backslash \\ slash /"), std::string("\n\r\t\b\f"),
+        std::string("\x01\x1f\x7f", 3), std::string("nul \0 inside", 12),
+        std::string("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x8c")}) {
     const std::string quoted = JsonQuote(text);
     ASSERT_TRUE(json::accept(quoted)) << quoted;
     EXPECT_EQ(json::parse(quoted).get<std::string>(), text) << quoted;
@@ -29,7 +30,7 @@ TEST(JsonQuote, BytesThatAreNotUtf8StandForLatin1Characters) {
   // A lone continuation byte, a truncated sequence, an overlong form, a
   // surrogate and a value beyond U+10FFFF.
   for (const std::string& text : {std::string("\x80"), std::string("ab\xe2\x82"), std::string("\xc0\xaf"),
-                                 std::string("\xed\xa0\x80"), std::string("\xf4\x90\x80\x80"), std::string("\xff")}) {
+                                  std::string("\xed\xa0\x80"), std::string("\xf4\x90\x80\x80"), std::string("\xff")}) {
     const std::string quoted = JsonQuote(text);
     ASSERT_TRUE(json::accept(quoted)) << quoted;
     std::string latin1;
