@@ -11,17 +11,23 @@ bool Arguments::Parse(std::span<const std::string_view> words, std::span<const O
   bool optionsEnded = false;
   for (std::size_t i = 0; i < words.size(); ++i) {
     const std::string_view word = words[i];
-    if (optionsEnded || word.size() < 3 || word.substr(0, 2) != "--") {
-      positional_.emplace_back(word);
-      continue;
-    }
-    if (word == "--") {
+    if (!optionsEnded && word == "--") {
       optionsEnded = true;
       continue;
     }
-    const std::size_t equals = word.find('=');
-    const std::string_view name = word.substr(2, equals == std::string_view::npos ? std::string_view::npos : equals - 2);
-    const auto rule = std::find_if(options.begin(), options.end(), [&](const OptionRule& o) { return o.name == name; });
+    const bool isLong = !optionsEnded && word.size() > 2 && word.substr(0, 2) == "--";
+    const bool isShort = !optionsEnded && !isLong && word.size() == 2 && word[0] == '-';
+    const std::size_t equals = isLong ? word.find('=') : std::string_view::npos;
+    const std::string_view longName =
+        isLong ? word.substr(2, equals == std::string_view::npos ? equals : equals - 2) : "";
+    const auto rule = std::find_if(options.begin(), options.end(), [&](const OptionRule& o) {
+      return isLong ? o.name == longName : isShort && o.shortName == word[1];
+    });
+    if (!isLong && rule == options.end()) {
+      positional_.emplace_back(word);
+      continue;
+    }
+    const std::string_view name = isLong ? longName : rule->name;
     if (rule == options.end()) {
       error = "unknown option --" + std::string(name);
       return false;

@@ -1,7 +1,9 @@
 #pragma once
 
 // The words of a subcommand: positional words and "--name value" options
-// ("--name=value" too); a flag is an option without a value.
+// ("--name=value" too, and "-x value" for an option with a short name); a
+// flag is an option without a value. A word such as "-5" that is no short
+// name stays positional, so negative numbers need no "--".
 
 #include <map>
 #include <optional>
@@ -15,6 +17,7 @@ namespace hvzelta::cli {
 struct OptionRule {
   std::string_view name;  // without the leading "--"
   bool takesValue;
+  char shortName = '\0';  // "-x" stands for "--name"; none when '\0'
 };
 
 class Arguments {

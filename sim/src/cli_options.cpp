@@ -189,10 +189,13 @@ class Parser {
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) { return Parser(arguments).Run(); }
 
 std::string Usage() {
-  return R"(usage: hvzelta-sim [options]
-An emulated Halvorn ZTA-family AC power source, answering SCPI on loopback.
+  return "usage: hvzelta-sim [options]\n"
+         "An emulated Halvorn ZTA-family AC power source, answering SCPI on loopback.\n\n" +
+         OptionsHelp() + "\nThe endpoints are printed one a line, then \"ready\"; SIGINT or SIGTERM stops.\n";
+}
 
-Transports:
+std::string OptionsHelp() {
+  return R"(Transports:
   --port N             raw SCPI socket port (default 5025; 0 takes a free one)
   --no-socket          do not serve the raw socket
   --serial             serve a pseudo-terminal as a serial line
@@ -219,8 +222,6 @@ Faults (message numbers count from 1 over all connections):
                        KIND: stall, drop, garbage, truncate, oversize,
                        short-block, late
   --late MS            how long a 'late' fault holds a reply (default 2000)
-
-The endpoints are printed one a line, then "ready"; SIGINT or SIGTERM stops.
 )";
 }
 

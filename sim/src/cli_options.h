@@ -1,6 +1,6 @@
 #pragma once
 
-// The command line of hvzelta-sim.
+// The command line of hvzelta-sim, also read by "hvzelta sim".
 
 #include <string>
 #include <vector>
@@ -18,5 +18,8 @@ struct CommandLine {
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 std::string Usage();
+
+// The options part of Usage(), for programs that take the same options.
+std::string OptionsHelp();
 
 }  // namespace zta_sim

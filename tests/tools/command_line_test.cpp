@@ -1,0 +1,167 @@
+// The hvzelta program's command line: help, wrong command lines, the
+// attribute list, the emulator in the foreground and the guided tour.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli_process.h"
+#include "hvzelta.h"
+
+namespace hvzelta {
+namespace {
+
+using nlohmann::json;
+using testing::CliResult;
+using testing::RunCli;
+
+bool Contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
+
+const std::vector<std::string> kCommands{"info",   "get",   "set",      "attributes", "measure", "query",
+                                         "write",  "reset", "selftest", "errors",     "sim",     "demo",
+                                         "config", "trace", "register", "unregister"};
+
+TEST(Help, EveryCommandHasItsUsageAndTheOverviewListsThemAndTheExitStatuses) {
+  const CliResult overview = RunCli({"--help"});
+  ASSERT_EQ(overview.status, 0);
+  for (const std::string& command : kCommands) {
+    EXPECT_TRUE(Contains(overview.out, "\n  " + command + " ")) << command;
+    for (const std::vector<std::string>& words :
+         std::vector<std::vector<std::string>>{{"help", command}, {command, "--help"}, {command, "-h"}}) {
+      const CliResult usage = RunCli(words);
+      EXPECT_EQ(usage.status, 0) << words[0] << " " << words[1];
+      EXPECT_TRUE(usage.out.starts_with("usage: hvzelta ")) << usage.out;
+    }
+  }
+  for (const std::string_view status : {"  0  success", "  1  ", "  2  the command line is wrong", "  3  ", "  4  "}) {
+    EXPECT_TRUE(Contains(overview.out, status)) << status;
+  }
+  EXPECT_TRUE(Contains(RunCli({"help", "sim"}).out, "--fault KIND@N")) << "the emulator's own options";
+  EXPECT_TRUE(Contains(RunCli({"help", "get"}).out, "-c, --channel")) << "the session options";
+}
+
+TEST(Usage, AWrongCommandLineExitsWith2AndSaysWhy) {
+  struct Case {
+    std::vector<std::string> words;
+    std::string says;
+  };
+  const std::vector<Case> cases{
+      {{}, "usage: hvzelta"},
+      {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{"-x", "info"}, "unknown option '-x'"},
+      {{"-r"}, "option -r needs a value"},
+      {{"info"}, "name the instrument with -r RESOURCE"},
+      {{"-o", "Simulate=true", "info", "extra"}, "info takes no arguments"},
+      {{"-o", "Simulate=true", "get"}, "give one attribute name"},
+      {{"-o", "Simulate=true", "set", "VOLTAGE_LEVEL"}, "give an attribute name and a value"},
+      {{"-o", "Simulate=true", "info", "--channel", "Output1"}, "unknown option --channel"},
+      {{"-o", "Simulate=true", "query"}, "give one SCPI message"},
+      {{"-o", "Simulate=true", "write", ""}, "the SCPI message is empty"},
+      {{"-o", "Simulate=true", "reset", "now"}, "unexpected argument 'now'"},
+      {{"-o", "Simulate=true", "get", "CACHE", "--resource"}, "option --resource needs a value"},
+      {{"-r", "x", "config", "list"}, "'config' takes no -r"},
+      {{"attributes", "--verbose"}, "unknown option --verbose"},
+      {{"sim", "--port", "70000"}, "a port is a number"},
+      {{"demo", "a", "b", "c"}, "at most a resource and an option string"},
+  };
+  for (const Case& c : cases) {
+    const CliResult result = RunCli(c.words);
+    std::string line;
+    for (const std::string& word : c.words) line += word + " ";
+    EXPECT_EQ(result.status, 2) << line << result.err;
+    EXPECT_TRUE(Contains(result.err, c.says)) << line << "\n" << result.err;
+    EXPECT_TRUE(result.out.empty()) << line << result.out;
+  }
+}
+
+TEST(Attributes, ListsEveryAttributeOfTheCInterfaceWithItsTraits) {
+  const CliResult text = RunCli({"attributes"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_TRUE(Contains(text.out, "\nOUTPUT_AVERAGE ")) << text.out;
+  EXPECT_EQ(RunCli({"-r", "TCPIP::192.0.2.1::INSTR", "attributes"}).out, text.out) << "needs no instrument";
+
+  const CliResult result = RunCli({"attributes", "--json"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json all = json::parse(result.out);
+  ASSERT_EQ(all.size(), 78u);
+  std::set<std::string> names;
+  std::set<unsigned> ids;
+  for (const json& attribute : all) {
+    names.insert(attribute["name"].get<std::string>());
+    ids.insert(attribute["id"].get<unsigned>());
+    EXPECT_FALSE(attribute["name"].get<std::string>().starts_with("ATTRIBUTE_")) << attribute << " has no header name";
+  }
+  EXPECT_EQ(names.size(), 78u);
+  EXPECT_EQ(ids.size(), 78u);
+
+  const auto find = [&](std::string_view name) {
+    for (const json& attribute : all) {
+      if (attribute["name"] == name) return attribute;
+    }
+    return json();
+  };
+  EXPECT_EQ(find("VOLTAGE_LEVEL"),
+            json::parse(R"({"name":"VOLTAGE_LEVEL","id":1250016,"type":"ViReal64","access":"read/write",)"
+                        R"("channel":"phase"})"));
+  EXPECT_EQ(find("OUTPUT_COUNT")["access"], "read-only");
+  EXPECT_EQ(find("OUTPUT_COUNT")["channel"], "none");
+  EXPECT_EQ(find("OUTPUT_CURRENT_LIMIT")["channel"], "output");
+  EXPECT_EQ(find("WAVEFORM")["type"], "ViString");
+  EXPECT_EQ(find("IO_TIMEOUT")["type"], "ViInt32");
+  EXPECT_EQ(find("OUTPUT_AVERAGE")["values"]["16"], HVZELTA_VAL_AVERAGE_16);
+  EXPECT_EQ(find("DC_GENERATION_MODE")["values"]["AC_DC"], HVZELTA_VAL_MODE_AC_DC);
+  EXPECT_EQ(find("OUTPUT_TRIGGER_TRANSIENT_SOURCE")["values"]["SW_TRIG_FUNC"], HVZELTA_VAL_TRIGGER_SOURCE_SW_TRIG_FUNC);
+}
+
+TEST(Sim, RunsTheEmulatorUntilSigtermAndPrintsResourcesThatWork) {
+  testing::RunningCli sim({"sim", "--json", "--port", "0", "--hislip", "--model", "ZTA200"});
+  const std::string line = sim.ReadLine();
+  ASSERT_TRUE(json::accept(line)) << "first line: " << line;
+  const json started = json::parse(line);
+  EXPECT_EQ(started["model"], "ZTA200");
+  ASSERT_TRUE(started["resources"]["socket"].is_string()) << started;
+  ASSERT_TRUE(started["resources"]["hislip"].is_string()) << started;
+
+  for (const char* transport : {"socket", "hislip"}) {
+    const CliResult result = RunCli({"-r", started["resources"][transport], "query", "*IDN?"});
+    EXPECT_EQ(result.status, 0) << transport << ": " << result.err;
+    EXPECT_TRUE(Contains(result.out, "ZTA200")) << transport << ": " << result.out;
+  }
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+}
+
+TEST(Sim, PrintsTheResourcesAsTextAndStopsOnSigint) {
+  testing::RunningCli sim({"sim", "--port", "0"});
+  const std::string heading = sim.ReadLine();
+  EXPECT_EQ(heading, "Emulated ZTA100; resource strings:");
+  const std::string socket = sim.ReadLine();
+  EXPECT_TRUE(socket.starts_with("  socket  TCPIP::127.0.0.1::")) << socket;
+  EXPECT_EQ(sim.ReadLine(), "ready (Ctrl-C stops)");
+  EXPECT_EQ(sim.Stop(SIGINT), 0);
+}
+
+TEST(Sim, APortInUseIsAFailure) {
+  testing::RunningCli first({"sim", "--json", "--port", "0"});
+  const json started = json::parse(first.ReadLine(), nullptr, false);
+  ASSERT_TRUE(started.is_object());
+  const std::string resource = started["resources"]["socket"];
+  const std::size_t start = resource.find("::", 7) + 2;  // TCPIP::127.0.0.1::PORT::SOCKET
+  const std::string port = resource.substr(start, resource.rfind("::") - start);
+  const CliResult second = RunCli({"sim", "--port", port});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_TRUE(Contains(second.err, "hvzelta sim: cannot start the emulator: ")) << second.err;
+  EXPECT_EQ(first.Stop(SIGTERM), 0);
+}
+
+TEST(Demo, TheTourRunsOnTheEmulatorItStarts) {
+  const CliResult result = RunCli({"demo"}, std::chrono::seconds(60));
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_FALSE(result.out.empty());
+}
+
+}  // namespace
+}  // namespace hvzelta

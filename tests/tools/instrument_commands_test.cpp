@@ -1,0 +1,327 @@
+// The instrument subcommands of the hvzelta program, run as a user runs them,
+// against the emulator in this process and in simulation.
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli_process.h"
+#include "hvzelta.h"
+#include "zta_sim/emulator.h"
+
+namespace hvzelta {
+namespace {
+
+using nlohmann::json;
+using testing::CliResult;
+using testing::RunCli;
+
+bool Contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
+
+json ParseJson(const CliResult& result) {
+  EXPECT_TRUE(json::accept(result.out)) << "not one JSON document: " << result.out << result.err;
+  return json::parse(result.out, nullptr, false);
+}
+
+class EmulatorCommands : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    zta_sim::Options options;
+    options.model = zta_sim::Model::ZTA300;
+    options.load.resistanceOhm = 46.0;
+    emulator_ = std::make_unique<zta_sim::Emulator>(options);
+    const zta_sim::Endpoints endpoints = emulator_->Start();
+    resource_ = "TCPIP::" + endpoints.address + "::" + std::to_string(endpoints.socketPort) + "::SOCKET";
+  }
+  static void TearDownTestSuite() { emulator_.reset(); }
+
+  // The program with the emulator's resource in front of `words`.
+  static CliResult Run(std::vector<std::string> words) {
+    words.insert(words.begin(), {"-r", resource_});
+    return RunCli(words);
+  }
+
+  // Sets and expects success.
+  static void Set(const std::string& name, const std::string& value, const std::string& channel = "") {
+    std::vector<std::string> words{"set", name, value};
+    if (!channel.empty()) words.insert(words.end(), {"-c", channel});
+    const CliResult result = Run(words);
+    ASSERT_EQ(result.status, 0) << name << " " << value << ": " << result.err;
+  }
+
+  static std::string Get(const std::string& name) {
+    const CliResult result = Run({"get", name});
+    EXPECT_EQ(result.status, 0) << name << ": " << result.err;
+    return result.out;
+  }
+
+  static inline std::unique_ptr<zta_sim::Emulator> emulator_;
+  static inline std::string resource_;
+};
+
+TEST_F(EmulatorCommands, InfoShowsTheDriverTheInstrumentAndTheSession) {
+  CliResult result = Run({"info"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(Contains(result.out, "ZTA300")) << result.out;
+  EXPECT_TRUE(result.err.empty()) << result.err;
+
+  result = Run({"info", "--json"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json info = ParseJson(result);
+  EXPECT_EQ(info["driver"]["prefix"], "hvzelta");
+  EXPECT_EQ(info["driver"]["supportedModels"], "ZTA100,ZTA200,ZTA300,ZTA400");
+  EXPECT_EQ(info["instrument"]["manufacturer"], "Halvorn");
+  EXPECT_EQ(info["instrument"]["model"], "ZTA300");
+  EXPECT_EQ(info["instrument"]["outputCount"], 1);
+  EXPECT_EQ(info["session"]["resource"], resource_);
+  EXPECT_EQ(info["session"]["simulate"], false);
+  EXPECT_EQ(info["session"]["queryInstrumentStatus"], false);
+}
+
+TEST_F(EmulatorCommands, AnAttributeIsNamedShortFullInAnyCaseOrByNumber) {
+  Set("VOLTAGE_RANGE", "310", "OutputPhase1");
+  Set("voltage_level", "120.5");
+  for (const std::string& name :
+       std::vector<std::string>{"VOLTAGE_LEVEL", "HVZELTA_ATTR_VOLTAGE_LEVEL", "hvzelta_attr_Voltage_Level",
+                                std::to_string(HVZELTA_ATTR_VOLTAGE_LEVEL)}) {
+    EXPECT_EQ(Get(name), "120.5\n") << name;
+  }
+  const CliResult result = Run({"get", "VOLTAGE_LEVEL", "--json", "-c", "OutputPhase1"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json value = ParseJson(result);
+  EXPECT_EQ(value["attribute"], "VOLTAGE_LEVEL");
+  EXPECT_EQ(value["id"], HVZELTA_ATTR_VOLTAGE_LEVEL);
+  EXPECT_EQ(value["type"], "ViReal64");
+  EXPECT_EQ(value["channel"], "OutputPhase1");
+  EXPECT_DOUBLE_EQ(value["value"].get<double>(), 120.5);
+}
+
+TEST_F(EmulatorCommands, ValuesFollowTheAttributesType) {
+  // Enumerations by any spelling of their names, or by number.
+  for (const auto& [text, shown] :
+       std::vector<std::pair<std::string, std::string>>{{"sw_trig_func", "SW_TRIG_FUNC"},
+                                                        {"HVZELTA_VAL_TRIGGER_SOURCE_IMMEDIATE", "IMMEDIATE"},
+                                                        {"trigger_source_sw_trig_func", "SW_TRIG_FUNC"},
+                                                        {"0", "IMMEDIATE"}}) {
+    Set("OUTPUT_TRIGGER_SOURCE", text);
+    EXPECT_EQ(Get("OUTPUT_TRIGGER_SOURCE"), shown + "\n") << text;
+  }
+  Set("OUTPUT_TRIGGER_SOURCE", "SW_TRIG_FUNC");
+  const json source = ParseJson(Run({"--json", "get", "OUTPUT_TRIGGER_SOURCE"}));
+  EXPECT_EQ(source["value"], HVZELTA_VAL_TRIGGER_SOURCE_SW_TRIG_FUNC);
+  EXPECT_EQ(source["valueName"], "SW_TRIG_FUNC");
+  EXPECT_EQ(source["channel"], "Output1");
+  Set("OUTPUT_TRIGGER_SOURCE", "IMMEDIATE");
+
+  for (const auto& [text, shown] : std::vector<std::pair<std::string, std::string>>{
+           {"on", "true"}, {"0", "false"}, {"TRUE", "true"}, {"off", "false"}, {"1", "true"}, {"false", "false"}}) {
+    Set("OUTPUT_SYNC_ENABLED", text);
+    EXPECT_EQ(Get("OUTPUT_SYNC_ENABLED"), shown + "\n") << text;
+  }
+  // A negative number is a value, not an option.
+  Set("OUTPUT_VOLTAGE_OFFSET", "-5");
+  EXPECT_EQ(Get("OUTPUT_VOLTAGE_OFFSET"), "-5\n");
+  Set("OUTPUT_VOLTAGE_OFFSET", "0");
+  EXPECT_EQ(ParseJson(Run({"get", "--json", "OUTPUT_SYNC_ENABLED"}))["value"], false);
+
+  // set --json echoes what was written.
+  const json written = ParseJson(Run({"set", "OUTPUT_SYNC_PHASE", "30", "--json"}));
+  EXPECT_DOUBLE_EQ(written["value"].get<double>(), 30.0);
+  EXPECT_EQ(Get("INSTRUMENT_MODEL"), "ZTA300\n");
+}
+
+TEST_F(EmulatorCommands, MeasureTakesEveryTypeOrTheNamedOnesWithUnits) {
+  Set("VOLTAGE_RANGE", "310");
+  Set("VOLTAGE_LEVEL", "230");
+  Set("OUTPUT_FREQUENCY", "50");
+  Set("ENABLED", "on");
+
+  CliResult result = Run({"measure"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(Contains(result.out, "VOLTAGE_AC             230 V\n")) << result.out;
+  EXPECT_TRUE(Contains(result.out, "FREQUENCY              50 Hz\n")) << result.out;
+  EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 13) << result.out;
+
+  result = Run({"measure", "--json"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json all = ParseJson(result);
+  EXPECT_EQ(all["channel"], "Output1");
+  ASSERT_EQ(all["measurements"].size(), 13u);
+  for (const json& reading : all["measurements"]) {
+    EXPECT_TRUE(reading["type"].is_string() && reading["value"].is_number() && reading["unit"].is_string()) << reading;
+  }
+
+  // Named ones, in the order named, in any case.
+  result = Run({"measure", "current_ac", "HVZELTA_VAL_MEASUREMENT_TYPE_VOLTAGE_AC", "--json"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json some = ParseJson(result)["measurements"];
+  ASSERT_EQ(some.size(), 2u);
+  EXPECT_EQ(some[0]["type"], "CURRENT_AC");
+  EXPECT_NEAR(some[0]["value"].get<double>(), 5.0, 0.01);  // 230 V on 46 ohm
+  EXPECT_EQ(some[0]["unit"], "A");
+  EXPECT_EQ(some[1]["type"], "VOLTAGE_AC");
+  EXPECT_DOUBLE_EQ(some[1]["value"].get<double>(), 230.0);
+
+  result = Run({"measure", "VOLTAGE", "-c", "Output1"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(Contains(result.err, "no measurement type 'VOLTAGE'") && Contains(result.err, "AC_POWER_FACTOR"))
+      << result.err;
+  Set("ENABLED", "off");
+}
+
+TEST_F(EmulatorCommands, DirectIoAndTheErrorQueue) {
+  CliResult result = Run({"query", "*IDN?"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(result.out.starts_with("Halvorn,ZTA300,")) << result.out;
+  EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1) << "the reply's terminator is dropped";
+
+  const json reply = ParseJson(Run({"query", "--json", "VOLT:RANG?"}));
+  EXPECT_EQ(reply["message"], "VOLT:RANG?");
+  EXPECT_TRUE(reply["reply"].is_string());
+
+  Run({"errors"});  // whatever earlier tests left
+  ASSERT_EQ(Run({"write", "NO:SUCH:COMMAND"}).status, 0);
+  ASSERT_EQ(Run({"write", "ALSO:NOT:A:COMMAND"}).status, 0);
+  result = Run({"errors", "--json"});
+  EXPECT_EQ(result.status, 3);
+  const json errors = ParseJson(result);
+  ASSERT_EQ(errors.size(), 2u) << errors;
+  EXPECT_EQ(errors[0]["code"], -113);
+  EXPECT_TRUE(errors[0]["message"].is_string());
+
+  result = Run({"errors"});
+  EXPECT_EQ(result.status, 0) << "the queue was drained";
+  EXPECT_EQ(result.out, "0, \"No error\"\n");
+}
+
+TEST_F(EmulatorCommands, ResetAndSelfTest) {
+  Set("OUTPUT_SYNC_PHASE", "77");
+  CliResult result = Run({"reset", "--json"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(ParseJson(result)["reset"], true);
+  EXPECT_EQ(Get("OUTPUT_SYNC_PHASE"), "0\n");
+
+  result = Run({"selftest"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(result.out.starts_with("0 ")) << result.out;
+  const json test = ParseJson(Run({"selftest", "--json"}));
+  EXPECT_EQ(test["result"], 0);
+  EXPECT_TRUE(test["message"].is_string());
+}
+
+TEST_F(EmulatorCommands, FailuresSayWhatWasBeingDoneInTheDriversWords) {
+  // Found by the program before any instrument is opened.
+  CliResult result = Run({"get", "NO_SUCH_ATTRIBUTE"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(Contains(result.err, "Attribute ID 'NO_SUCH_ATTRIBUTE' not recognized.")) << result.err;
+  result = Run({"get", "99"});
+  EXPECT_EQ(result.status, 2);
+  result = Run({"set", "VOLTAGE_LEVEL", "high"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(Contains(result.err, "'high' is not a finite number (VOLTAGE_LEVEL is ViReal64)")) << result.err;
+  result = Run({"set", "OUTPUT_SYNC_ENABLED", "yes"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(Contains(result.err, "not a boolean")) << result.err;
+  result = Run({"set", "OUTPUT_TRIGGER_SOURCE", "SOMETIMES"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(Contains(result.err, "IMMEDIATE, SW_TRIG_FUNC")) << result.err;
+
+  // Refused by the driver.
+  result = Run({"set", "INSTRUMENT_MODEL", "ZTA400"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(Contains(result.err, "hvzelta set: writing INSTRUMENT_MODEL: ") && Contains(result.err, "read-only"))
+      << result.err;
+  result = Run({"get", "VOLTAGE_LEVEL", "-c", "Output9"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(Contains(result.err, "hvzelta get: reading VOLTAGE_LEVEL: ")) << result.err;
+
+  // Refused by the instrument, found by the driver's status polling: the
+  // instrument's own errors are shown with the driver's message.
+  result = Run({"-o", "QueryInstrStatus=true", "set", "VOLTAGE_LEVEL", "9999"});
+  EXPECT_EQ(result.status, 3);
+  EXPECT_TRUE(Contains(result.err, "Instrument error detected") && Contains(result.err, "instrument error -222"))
+      << result.err;
+  EXPECT_EQ(Run({"errors"}).status, 0) << "showing the errors read them";
+}
+
+TEST_F(EmulatorCommands, SessionOptionsGoBeforeOrAfterTheCommand) {
+  const CliResult before = RunCli({"-r", resource_, "--json", "-c", "OutputPhase1", "get", "VOLTAGE_RANGE"});
+  const CliResult after = RunCli({"get", "VOLTAGE_RANGE", "--resource", resource_, "--channel=OutputPhase1", "--json"});
+  ASSERT_EQ(before.status, 0) << before.err;
+  EXPECT_EQ(before.out, after.out);
+}
+
+// An address where nothing listens: a port that was free a moment ago.
+std::string UnreachableResource() {
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  close(probe);
+  return "TCPIP::127.0.0.1::" + std::to_string(ntohs(address.sin_port)) + "::SOCKET";
+}
+
+// The description the driver itself gives for a failed open.
+std::string DriverOpenFailure(const std::string& resource, const std::string& options) {
+  ViSession vi = VI_NULL;
+  const ViStatus status = hvzelta_InitWithOptions(resource.c_str(), VI_TRUE, VI_FALSE, options.c_str(), &vi);
+  EXPECT_LT(status, 0);
+  ViStatus code = VI_SUCCESS;
+  ViChar description[1024] = {};
+  hvzelta_GetError(VI_NULL, &code, sizeof description, description);
+  return description;
+}
+
+TEST(SessionFailures, AnUnopenedSessionGivesTheDriversMessageAndStatus4) {
+  const std::string resource = UnreachableResource();
+  CliResult result = RunCli({"-r", resource, "info"});
+  EXPECT_EQ(result.status, 4);
+  EXPECT_EQ(result.err, "hvzelta info: opening " + resource + ": " + DriverOpenFailure(resource, "") + "\n");
+  EXPECT_TRUE(result.out.empty());
+
+  result = RunCli({"-o", "Simulate=maybe", "--json", "info"});
+  EXPECT_EQ(result.status, 4);
+  EXPECT_TRUE(Contains(result.err, DriverOpenFailure("TCPIP::127.0.0.1::5025::SOCKET", "Simulate=maybe")))
+      << result.err;
+  EXPECT_TRUE(result.out.empty()) << "no half document on standard output";
+}
+
+TEST(Simulation, NeedsNoResourceAndKeepsWhatTheDriverKeeps) {
+  CliResult result = RunCli({"-o", "Simulate=true, DriverSetup=Model=ZTA400", "--json", "info"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json info = ParseJson(result);
+  EXPECT_EQ(info["instrument"]["model"], "ZTA400");
+  EXPECT_EQ(info["session"]["simulate"], true);
+  EXPECT_EQ(info["session"]["driverSetup"], "Model=ZTA400");
+
+  EXPECT_EQ(RunCli({"-o", "Simulate=true", "set", "VOLTAGE_LEVEL", "100"}).status, 0);
+  EXPECT_EQ(RunCli({"-o", "Simulate=true", "selftest"}).out, "0 Selftest passed\n");
+  EXPECT_EQ(RunCli({"-o", "Simulate=true", "errors"}).status, 0);
+  EXPECT_EQ(RunCli({"-o", "Simulate=true", "reset"}).status, 0);
+
+  // What needs an instrument fails in the driver's words.
+  result = RunCli({"-o", "Simulate=true", "query", "*IDN?"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(Contains(result.err, "hvzelta query: writing \"*IDN?\": ") && Contains(result.err, "simulation"))
+      << result.err;
+  result = RunCli({"-o", "Simulate=true", "measure", "FREQUENCY"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(Contains(result.err, "hvzelta measure: measuring FREQUENCY on Output1: ")) << result.err;
+
+  result = RunCli({"-o", "Simulate=false", "info"});
+  EXPECT_EQ(result.status, 2) << "without simulation a resource is needed";
+  EXPECT_TRUE(Contains(result.err, "-r RESOURCE")) << result.err;
+}
+
+}  // namespace
+}  // namespace hvzelta

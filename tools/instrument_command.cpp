@@ -1,0 +1,109 @@
+#include "instrument_command.h"
+
+#include <ostream>
+#include <vector>
+
+#include "core/option_string.h"
+#include "progress.h"
+
+namespace hvzelta::cli {
+
+namespace {
+
+// --channel comes last: the subcommands without a channel take the others.
+constexpr OptionRule kOptions[] = {
+    {"resource", true, 'r'}, {"options", true, 'o'}, {"json", false}, {"channel", true, 'c'}};
+
+// Whether the option string names Simulate other than false, read the way
+// the driver reads it; a value it does not understand is for the driver to
+// refuse in its own words.
+bool AsksForSimulation(std::string_view optionString) {
+  for (const OptionPair& pair : ParseOptionPairs(SplitDriverSetup(optionString).options)) {
+    if (EqualsIgnoringCase(pair.name, "Simulate")) return ParseOptionBoolean(pair.value).value_or(true);
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string InstrumentUsage(std::string_view synopsis, std::string_view description, bool takesChannel) {
+  std::string usage = "usage: hvzelta [-r RESOURCE] [-o OPTIONS] [--json] " + std::string(synopsis) + "\n\n" +
+                      std::string(description) +
+                      "\n"
+                      "  -r, --resource RESOURCE  the instrument: a VISA resource string or a logical name\n"
+                      "                           (may be left out with -o Simulate=true)\n"
+                      "  -o, --options OPTIONS    the driver's option string, e.g. \"Simulate=true\" or\n"
+                      "                           \"QueryInstrStatus=true, DriverSetup=Model=ZTA300\"\n";
+  if (takesChannel) {
+    usage +=
+        "  -c, --channel NAME       the output (\"Output1\") or output phase (\"OutputPhase1\"), or a\n"
+        "                           list or range of them; default: the first one\n";
+  }
+  usage += "  --json                   print one JSON document instead of text\n";
+  return usage;
+}
+
+bool InstrumentCommand::Parse(std::span<const std::string_view> words, bool takesChannel) {
+  std::string error;
+  if (!arguments_.Parse(words, takesChannel ? std::span(kOptions) : std::span(kOptions).first(3), error)) {
+    UsageError(error);
+    return false;
+  }
+  return true;
+}
+
+int InstrumentCommand::UsageError(std::string_view problem) {
+  streams_.err << "hvzelta " << name_ << ": " << problem << " (see 'hvzelta help " << name_ << "')\n";
+  return kExitUsage;
+}
+
+const AttributeInfo* InstrumentCommand::Attribute(std::string_view text) {
+  const AttributeInfo* attribute = FindAttribute(text);
+  if (attribute) return attribute;
+  ViChar message[256] = {};
+  hvzelta_error_message(VI_NULL, HVZELTA_ERROR_INVALID_ATTRIBUTE, message);
+  std::string description = message;
+  if (const std::size_t placeholder = description.find("%1"); placeholder != std::string::npos) {
+    description.replace(placeholder, 2, text);
+  }
+  streams_.err << "hvzelta " << name_ << ": " << description << " ('hvzelta attributes' lists them)\n";
+  return nullptr;
+}
+
+int InstrumentCommand::Open(InstrumentSession& session) {
+  if (!arguments_.Has("resource") && !AsksForSimulation(arguments_.Value("options").value_or(""))) {
+    return UsageError("name the instrument with -r RESOURCE (or simulate it with -o Simulate=true)");
+  }
+  const std::string resource = arguments_.Value("resource").value_or(std::string(kSimulationResource));
+  const std::string options = arguments_.Value("options").value_or("");
+  ViStatus status = VI_SUCCESS;
+  {
+    const Progress progress("opening " + resource);
+    status = session.Open(resource, options);
+  }
+  return Check(session, status, "opening " + resource) ? kExitSuccess : kExitNoSession;
+}
+
+bool InstrumentCommand::Check(const InstrumentSession& session, ViStatus status, std::string_view doing) {
+  if (status == VI_SUCCESS) return true;
+  streams_.err << "hvzelta " << name_ << ": " << (status > 0 ? "warning: " : "") << doing << ": "
+               << session.Description(status) << "\n";
+  if (status == HVZELTA_ERROR_INSTRUMENT_STATUS) {
+    instrumentReported_ = true;
+    std::vector<InstrumentError> errors;
+    session.ReadErrorQueue(errors);
+    for (const InstrumentError& error : errors) {
+      streams_.err << "  instrument error " << error.code << ", \"" << error.message << "\"\n";
+    }
+  }
+  return status > 0;
+}
+
+std::optional<std::string> InstrumentCommand::ChannelFor(const InstrumentSession& session, ChannelKind kind) {
+  if (const auto named = Channel()) return named;
+  std::string first;
+  if (!Check(session, session.FirstChannel(kind, first), "finding the first channel")) return std::nullopt;
+  return first;
+}
+
+}  // namespace hvzelta::cli
