@@ -16,6 +16,7 @@
 
 #include "hvzelta/com/error_info.h"
 #include "hvzelta/halvorn_zelta.h"
+#include "trace_page.h"
 #include "zta_sim/emulator.h"
 
 namespace hvzelta::demo {
@@ -237,6 +238,24 @@ std::string TraceOptions(const std::string& tracePath) {
   return "DriverSetup=Trace=true, TraceName=" + tracePath + ", TraceSaveInterval=0";
 }
 
+// The trace as a page, with the installed stylesheet or, in the build tree,
+// the one in the sources.
+void WriteTracePage(const std::string& tracePath, std::FILE* out) {
+  std::string stylesheet = tracepage::InstalledStylesheet();
+  std::error_code missing;
+  if (stylesheet.empty() && std::filesystem::is_regular_file(HVZELTA_SOURCE_STYLESHEET, missing)) {
+    stylesheet = HVZELTA_SOURCE_STYLESHEET;
+  }
+  if (stylesheet.empty()) return;
+  const std::string page = std::filesystem::path(tracePath).replace_extension(".html").string();
+  const std::string failure = tracepage::Render(tracePath, stylesheet, page);
+  if (failure.empty()) {
+    std::fprintf(out, "Trace page:   %s\n", page.c_str());
+  } else {
+    std::fprintf(out, "No trace page: %s\n", failure.c_str());
+  }
+}
+
 }  // namespace
 
 int RunDemo(const DemoRequest& request, std::FILE* out) {
@@ -263,7 +282,10 @@ int RunDemo(const DemoRequest& request, std::FILE* out) {
                            "QueryInstrStatus=true, " + TraceOptions(tracePath));
   }
   std::error_code missing;
-  if (std::filesystem::is_regular_file(tracePath, missing)) std::fprintf(out, "Method trace: %s\n", tracePath.c_str());
+  if (std::filesystem::is_regular_file(tracePath, missing)) {
+    std::fprintf(out, "Method trace: %s\n", tracePath.c_str());
+    WriteTracePage(tracePath, out);
+  }
   return result;
 }
 

@@ -1,0 +1,67 @@
+#include "trace_page.h"
+
+#include <libxml/parser.h>
+#include <libxslt/security.h>
+#include <libxslt/transform.h>
+#include <libxslt/xsltutils.h>
+
+#include <memory>
+
+#include "platform/ivi_directories.h"
+
+#ifndef HVZELTA_DATA_DIR
+#define HVZELTA_DATA_DIR "/usr/local/share/hvzelta"
+#endif
+
+namespace hvzelta::tracepage {
+namespace {
+
+struct StylesheetDeleter {
+  void operator()(xsltStylesheet* sheet) const { xsltFreeStylesheet(sheet); }
+};
+struct DocumentDeleter {
+  void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
+};
+struct PrefsDeleter {
+  void operator()(xsltSecurityPrefs* prefs) const { xsltFreeSecurityPrefs(prefs); }
+};
+
+}  // namespace
+
+std::string InstalledStylesheet() {
+  for (const std::filesystem::path& folder :
+       {std::filesystem::path(ComponentDirectory()), std::filesystem::path(HVZELTA_DATA_DIR)}) {
+    std::error_code missing;
+    if (!folder.empty() && std::filesystem::is_regular_file(folder / "trace.xslt", missing)) {
+      return (folder / "trace.xslt").string();
+    }
+  }
+  return {};
+}
+
+std::string Render(const std::filesystem::path& trace, const std::string& stylesheet, const std::string& page) {
+  // The stylesheet may read nothing but its input and write nothing at all.
+  std::unique_ptr<xsltSecurityPrefs, PrefsDeleter> prefs(xsltNewSecurityPrefs());
+  for (xsltSecurityOption option : {XSLT_SECPREF_WRITE_FILE, XSLT_SECPREF_CREATE_DIRECTORY, XSLT_SECPREF_READ_NETWORK,
+                                    XSLT_SECPREF_WRITE_NETWORK}) {
+    xsltSetSecurityPrefs(prefs.get(), option, xsltSecurityForbid);
+  }
+  std::unique_ptr<xsltStylesheet, StylesheetDeleter> sheet(
+      xsltParseStylesheetFile(reinterpret_cast<const xmlChar*>(stylesheet.c_str())));
+  if (!sheet) return "cannot read the stylesheet " + stylesheet;
+  // A trace cut short by a process that ended mid-call is still worth reading.
+  std::unique_ptr<xmlDoc, DocumentDeleter> document(
+      xmlReadFile(trace.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_RECOVER | XML_PARSE_NOWARNING | XML_PARSE_NOERROR));
+  if (!document) return "cannot read the trace " + trace.string();
+  xsltTransformContextPtr context = xsltNewTransformContext(sheet.get(), document.get());
+  xsltSetCtxtSecurityPrefs(prefs.get(), context);
+  std::unique_ptr<xmlDoc, DocumentDeleter> rendered(
+      xsltApplyStylesheetUser(sheet.get(), document.get(), nullptr, nullptr, nullptr, context));
+  xsltFreeTransformContext(context);
+  if (!rendered || xsltSaveResultToFilename(page.c_str(), rendered.get(), sheet.get(), 0) < 0) {
+    return "cannot write " + page;
+  }
+  return {};
+}
+
+}  // namespace hvzelta::tracepage
