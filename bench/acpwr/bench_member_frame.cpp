@@ -58,9 +58,11 @@ BENCHMARK(BM_TracedSetThenGet);
 }  // namespace hvzelta
 
 int main(int argc, char** argv) {
+  using hvzelta::bench::Goal;
   return hvzelta::bench::RunWithRatios(
-      argc, argv, {{"simulated put_VoltageLevel + get_VoltageLevel / snprintf(\"%.15g\")", "BM_SimulatedSetThenGet",
-                    "BM_SnprintfReal", "<= 2"},
-                   {"traced put + get / untraced put + get", "BM_TracedSetThenGet", "BM_SimulatedSetThenGet",
-                    "<= 10"}});
+      argc, argv,
+      {{"object interface: simulated put + get VoltageLevel / snprintf(\"%.15g\")", "BM_SimulatedSetThenGet",
+        "BM_SnprintfReal", Goal::AtMost(2)},
+       {"object interface: traced simulated put + get / untraced", "BM_TracedSetThenGet", "BM_SimulatedSetThenGet",
+        Goal::AtMost(10)}});
 }

@@ -40,6 +40,6 @@ BENCHMARK(BM_CSetThenGetReal64);
 int main(int argc, char** argv) {
   return hvzelta::bench::RunWithRatios(
       argc, argv,
-      {{"hvzelta_SetAttributeViReal64 + hvzelta_GetAttributeViReal64 / snprintf(\"%.15g\")", "BM_CSetThenGetReal64",
-        "BM_SnprintfReal", "<= 4"}});
+      {{"C interface: simulated Set + GetAttributeViReal64 / snprintf(\"%.15g\")", "BM_CSetThenGetReal64",
+        "BM_SnprintfReal", hvzelta::bench::Goal::AtMost(4)}});
 }

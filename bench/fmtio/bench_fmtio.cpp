@@ -1,7 +1,6 @@
 // Speed of the formatted I/O engines, each against a reference measured in
 // the same run; the closing lines print the ratios.
 
-
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -199,16 +198,19 @@ BENCHMARK(BM_FromCharsRealList)->Unit(benchmark::kMillisecond);
 }  // namespace hvzelta
 
 int main(int argc, char** argv) {
+  using hvzelta::bench::Goal;
+  constexpr auto kDetail = hvzelta::bench::Row::kDetail;
   return hvzelta::bench::RunWithRatios(
       argc, argv,
       {{"Format(\"VOLT %0.15lg\") / snprintf(\"VOLT %.15g\")", "BM_FormatVoltCommand", "BM_SnprintfVoltCommand",
-        "<= 1.5"},
-       {"read one \"%lf\" reply / strtod", "BM_ReadOneReal", "BM_StrtodOneReal", "<= 2"},
-       {"uncached cut / snprintf(\"VOLT %.15g\")", "BM_CutUncached", "BM_SnprintfVoltCommand", "<= 10"},
-       {"10 MB block bandwidth / memcpy bandwidth", "BM_ReadBlock10MB", "BM_Memcpy10MB", ">= 0.5", true},
-       {"100000 doubles \"%,#lf\" speed / from_chars speed", "BM_ReadRealList", "BM_FromCharsRealList", ">= 0.5",
-        true}},
-      [](std::map<std::string, double>& medians) {
-        if (medians.count("BM_CutCached")) std::printf("cached cut median %.1f ns  (goal <= 50 ns)\n", medians["BM_CutCached"]);
-      });
+        Goal::AtMost(1.5)},
+       {"\"%lf\" read of one reply / strtod", "BM_ReadOneReal", "BM_StrtodOneReal", Goal::AtMost(2)},
+       {"format cut, cached / snprintf(\"VOLT %.15g\")", "BM_CutCached", "BM_SnprintfVoltCommand", Goal::Report(),
+        false, kDetail},
+       {"format cut, uncached / snprintf(\"VOLT %.15g\")", "BM_CutUncached", "BM_SnprintfVoltCommand",
+        Goal::AtMost(10), false, kDetail},
+       {"10 MB block from memory \"%#b\": speed / memcpy", "BM_ReadBlock10MB", "BM_Memcpy10MB", Goal::AtLeast(0.5),
+        true, kDetail},
+       {"100 000 reals from memory \"%,#lf\": speed / from_chars", "BM_ReadRealList", "BM_FromCharsRealList",
+        Goal::AtLeast(0.5), true, kDetail}});
 }

@@ -5,12 +5,6 @@
 // that answers with either). When PyVISA with its pure-Python backend is
 // installed, the same block and list are read through it as well.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <charconv>
 #include <chrono>
 #include <cstdint>
@@ -31,6 +25,7 @@
 #include "io/instr_error_poller.h"
 #include "io/visa_com_session.h"
 #include "support/ratio_runner.h"
+#include "support/raw_socket.h"
 #include "visa/builtin_visa.h"
 #include "zta_sim/emulator.h"
 
@@ -42,53 +37,11 @@ namespace {
 
 using hvzelta::CVisaComSession;
 using hvzelta::HRESULT;
+using hvzelta::bench::RawSocketClient;
 namespace visa = hvzelta::visa;
 
 constexpr std::size_t kBlockBytes = 10'000'000;
 constexpr std::size_t kListValues = 100'000;
-
-int Connect(std::uint16_t port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) std::abort();
-  const int on = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  return fd;
-}
-
-bool SendAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(sent));
-  }
-  return true;
-}
-
-bool ReceiveExactly(int fd, char* buffer, std::size_t size) {
-  while (size > 0) {
-    const ssize_t got = recv(fd, buffer, size, 0);
-    if (got <= 0) return false;
-    buffer += got;
-    size -= static_cast<std::size_t>(got);
-  }
-  return true;
-}
-
-// Receives into `reply` (kept between calls) up to and including a line feed.
-bool ReceiveLine(int fd, std::string& reply) {
-  reply.clear();
-  char chunk[64 * 1024];
-  for (;;) {
-    const ssize_t got = recv(fd, chunk, sizeof chunk, 0);
-    if (got <= 0) return false;
-    reply.append(chunk, static_cast<std::size_t>(got));
-    if (reply.back() == '\n') return true;
-  }
-}
 
 // Answers "BLK?" with a 10 MB definite-length block and "LIST?" with 100 000
 // reals, on a thread per connection.
@@ -104,16 +57,7 @@ class DataServer {
       list_ += number;
     }
     list_ += '\n';
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(listener_, 8) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      std::abort();
-    }
-    port_ = ntohs(address.sin_port);
+    listener_ = hvzelta::bench::ListenOnLoopback(port_);
     acceptor_ = std::thread([this] { Accept(); });
   }
   ~DataServer() {
@@ -134,8 +78,7 @@ class DataServer {
   void Accept() {
     int fd;
     while ((fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0) {
-      const int on = 1;
-      setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+      hvzelta::bench::DisableNagle(fd);
       std::lock_guard lock(mutex_);
       connections_.push_back(fd);
       servers_.emplace_back([this, fd] { Serve(fd); });
@@ -143,9 +86,9 @@ class DataServer {
   }
   void Serve(int fd) {
     std::string line;
-    while (ReceiveLine(fd, line)) {
+    while (hvzelta::bench::ReceiveLine(fd, line)) {
       const std::string_view reply = line.starts_with("BLK?") ? std::string_view(block_) : std::string_view(list_);
-      if (!SendAll(fd, reply)) break;
+      if (!hvzelta::bench::SendAll(fd, reply)) break;
     }
     close(fd);
   }
@@ -202,19 +145,16 @@ BenchDriver& Driver() {
 }
 
 void BM_RawSocketQuery(benchmark::State& state) {
-  const int fd = Connect(EmulatorPort());
+  RawSocketClient client(EmulatorPort());
   std::string reply;
   for (auto _ : state) {
     double volts = 0;
-    // The instrument writes its numbers with a sign, which from_chars refuses.
-    if (!SendAll(fd, "VOLT?\n") || !ReceiveLine(fd, reply) ||
-        std::from_chars(reply.data() + (reply[0] == '+'), reply.data() + reply.size(), volts).ec != std::errc()) {
+    if (!client.QueryReal("VOLT?\n", reply, volts)) {
       state.SkipWithError("the exchange failed");
       break;
     }
     benchmark::DoNotOptimize(volts);
   }
-  close(fd);
 }
 BENCHMARK(BM_RawSocketQuery)->UseRealTime();
 
@@ -258,12 +198,15 @@ void TimeSetCommands(benchmark::State& state, Send&& send, CatchUp&& catchUp) {
 }
 
 void BM_RawSocketSetCommand(benchmark::State& state) {
-  const int fd = Connect(EmulatorPort());
+  RawSocketClient client(EmulatorPort());
   std::string reply;
-  TimeSetCommands(
-      state, [&] { return SendAll(fd, "VOLT 100\n"); },
-      [&] { return SendAll(fd, "*OPC?\n") && ReceiveLine(fd, reply); });
-  close(fd);
+  for (auto _ : state) {
+    if (!client.Send("VOLT 100\n")) {
+      state.SkipWithError("the send failed");
+      break;
+    }
+  }
+  if (!client.Query("*OPC?\n", reply)) state.SkipWithError("the emulator did not catch up");
 }
 BENCHMARK(BM_RawSocketSetCommand)->UseManualTime();
 
@@ -342,18 +285,17 @@ void BM_VisaLibraryQuery(benchmark::State& state) {
 BENCHMARK(BM_VisaLibraryQuery)->UseRealTime();
 
 void BM_RawSocketBlock(benchmark::State& state) {
-  const int fd = Connect(Server().port());
+  RawSocketClient client(Server().port());
   std::vector<char> data(kBlockBytes + 1);
   char header[10];
   for (auto _ : state) {
-    if (!SendAll(fd, "BLK?\n") || !ReceiveExactly(fd, header, sizeof header) ||
-        !ReceiveExactly(fd, data.data(), data.size())) {
+    if (!client.Send("BLK?\n") || !client.ReceiveExactly(header, sizeof header) ||
+        !client.ReceiveExactly(data.data(), data.size())) {
       state.SkipWithError("the exchange failed");
       break;
     }
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBlockBytes));
-  close(fd);
 }
 BENCHMARK(BM_RawSocketBlock)->UseRealTime()->Unit(benchmark::kMillisecond);
 
@@ -373,12 +315,12 @@ void BM_SessionBlock(benchmark::State& state) {
 BENCHMARK(BM_SessionBlock)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_RawSocketRealList(benchmark::State& state) {
-  const int fd = Connect(Server().port());
+  RawSocketClient client(Server().port());
   std::string reply;
   reply.reserve(Server().ListBytes());
   std::vector<double> values(kListValues);
   for (auto _ : state) {
-    if (!SendAll(fd, "LIST?\n") || !ReceiveLine(fd, reply)) {
+    if (!client.Query("LIST?\n", reply)) {
       state.SkipWithError("the exchange failed");
       break;
     }
@@ -390,7 +332,6 @@ void BM_RawSocketRealList(benchmark::State& state) {
     }
     if (count != kListValues) state.SkipWithError("the list did not parse");
   }
-  close(fd);
 }
 BENCHMARK(BM_RawSocketRealList)->UseRealTime()->Unit(benchmark::kMillisecond);
 
@@ -413,51 +354,77 @@ void BM_SessionRealList64k(benchmark::State& state) { SessionRealList(state, 64 
 BENCHMARK(BM_SessionRealList64k)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Runs the PyVISA script against the data server and prints its figures
-// against ours; says so when PyVISA is not there.
-void ComparePyVisa(std::map<std::string, double>& medians) {
-  if (!medians.count("BM_SessionBlock") && !medians.count("BM_SessionRealList")) return;
+// against ours, or why there are none.
+void ComparePyVisa(hvzelta::bench::Medians& medians) {
+  using hvzelta::bench::Goal;
+  struct Figure {
+    const char* what;  // as the script names it
+    const char* figure;
+    const char* ours;
+    Goal goal;
+    double pyvisaSeconds = -1;
+  };
+  Figure figures[] = {
+      {"block", "10 MB binary block read: speed over PyVISA's", "BM_SessionBlock", Goal::AtLeast(100)},
+      {"list", "100 000 ASCII reals read: speed over PyVISA's", "BM_SessionRealList", Goal::AtLeast(7)},
+  };
   const std::string command = "/usr/bin/python3 " HVZELTA_PYVISA_SCRIPT " " + std::to_string(Server().port());
-  FILE* script = popen(command.c_str(), "r");
-  if (!script) return;
-  char line[256];
-  while (std::fgets(line, sizeof line, script)) {
-    char what[64] = {};
-    double seconds = 0;
-    if (std::sscanf(line, "pyvisa %63s %lf", what, &seconds) != 2) {
-      std::printf("%s", line);
-      continue;
+  if (FILE* script = popen(command.c_str(), "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, script)) {
+      char what[64] = {};
+      double seconds = 0;
+      if (std::sscanf(line, "pyvisa %63s %lf", what, &seconds) != 2) {
+        std::printf("%s", line);
+        continue;
+      }
+      for (Figure& figure : figures) {
+        if (std::string_view(what) == figure.what) figure.pyvisaSeconds = seconds;
+      }
     }
-    const std::string ours = std::string_view(what) == "block" ? "BM_SessionBlock" : "BM_SessionRealList";
-    if (!medians.count(ours)) continue;
-    std::printf("ratio %-60s %6.2f  (PyVISA time over ours)\n",
-                ("PyVISA " + std::string(what) + " / session " + what).c_str(), seconds * 1e9 / medians[ours]);
+    pclose(script);
   }
-  pclose(script);
+  for (const Figure& figure : figures) {
+    if (!medians.count(figure.ours)) {
+      hvzelta::bench::PrintNotMeasured(figure.figure, figure.goal);
+    } else if (figure.pyvisaSeconds < 0) {
+      hvzelta::bench::PrintNotMeasured(figure.figure, figure.goal, hvzelta::bench::Row::kResult,
+                                       "SKIPPED (no PyVISA for /usr/bin/python3)");
+    } else {
+      const double ours = medians[figure.ours];
+      const double pyvisa = figure.pyvisaSeconds * 1e9;
+      hvzelta::bench::PrintResult(figure.figure, hvzelta::bench::Duration(ours), hvzelta::bench::Duration(pyvisa),
+                                  pyvisa / ours, figure.goal);
+    }
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Round trips feel every other process on the machine; interleaving the
-  // repetitions spreads that over ours and the references alike.
-  std::vector<char*> args(argv, argv + argc);
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  args.insert(args.begin() + 1, interleave.data());
+  using hvzelta::bench::Goal;
+  constexpr auto kDetail = hvzelta::bench::Row::kDetail;
+  // The query and the set command as the C interface sends them are the
+  // figures that count (bench_c_emulator); these tell the layers' shares.
   return hvzelta::bench::RunWithRatios(
-      static_cast<int>(args.size()), args.data(),
+      argc, argv,
       {
-          {"session query / raw socket query", "BM_SessionQuery", "BM_RawSocketQuery", "<= 1.10"},
-          {"VISA library query alone / raw socket query", "BM_VisaLibraryQuery", "BM_RawSocketQuery",
-           "(the library's share)"},
-          {"session set command / raw socket send", "BM_SessionSetCommand", "BM_RawSocketSetCommand", "<= 1.15"},
-          {"session Printf set command / raw socket send", "BM_SessionPrintfCommand", "BM_RawSocketSetCommand",
-           "(formats too)"},
-          {"VISA library write alone / raw socket send", "BM_VisaLibraryWrite", "BM_RawSocketSetCommand",
-           "(the library's share)"},
-          {"session 10 MB block bandwidth / raw socket", "BM_SessionBlock", "BM_RawSocketBlock", ">= 0.7", true},
-          {"session 100 000 reals / raw read + from_chars", "BM_SessionRealList", "BM_RawSocketRealList", ">= 0.5",
+          {"I/O session \"VOLT?\" query / raw socket", "BM_SessionQuery", "BM_RawSocketQuery", Goal::Report(), false,
+           kDetail},
+          {"VISA library alone \"VOLT?\" query / raw socket", "BM_VisaLibraryQuery", "BM_RawSocketQuery",
+           Goal::Report(), false, kDetail},
+          {"I/O session \"VOLT 100\" write / raw socket send", "BM_SessionSetCommand", "BM_RawSocketSetCommand",
+           Goal::Report(), false, kDetail},
+          {"I/O session Printf(\"VOLT %0.15lg\") / raw socket send", "BM_SessionPrintfCommand",
+           "BM_RawSocketSetCommand", Goal::Report(), false, kDetail},
+          {"VISA library alone \"VOLT 100\" write / raw socket send", "BM_VisaLibraryWrite", "BM_RawSocketSetCommand",
+           Goal::Report(), false, kDetail},
+          {"10 MB binary block read: speed / raw recv", "BM_SessionBlock", "BM_RawSocketBlock", Goal::AtLeast(0.7),
            true},
-          {"same, 64 KiB read buffer", "BM_SessionRealList64k", "BM_RawSocketRealList", ">= 0.5", true},
+          {"100 000 ASCII reals read: speed / raw read + from_chars", "BM_SessionRealList", "BM_RawSocketRealList",
+           Goal::AtLeast(0.5), true},
+          {"same with a 64 KiB read buffer: speed / raw", "BM_SessionRealList64k", "BM_RawSocketRealList",
+           Goal::Report(), true, kDetail},
       },
-      ComparePyVisa);
+      ComparePyVisa, {.interleave = true});
 }

@@ -1,0 +1,143 @@
+// What the C interface costs a test program on an instrument: the output
+// voltage read and set through hvzelta_GetAttributeViReal64 and
+// hvzelta_SetAttributeViReal64 on the emulated instrument over a raw socket,
+// against a raw socket client exchanging the same bytes with the same
+// emulator in the same run ("VOLT?\n" and its reply, "VOLT 100\n"). The read
+// over HiSLIP and VXI-11 is reported against the raw socket too. Each pair
+// runs in alternating rounds (see paired_rounds.h).
+
+#include <cstdint>
+#include <string>
+
+#include "hvzelta.h"
+#include "support/paired_rounds.h"
+#include "support/ratio_runner.h"
+#include "support/raw_socket.h"
+#include "zta_sim/emulator.h"
+
+namespace {
+
+using hvzelta::bench::Contender;
+using hvzelta::bench::Goal;
+using hvzelta::bench::RawSocketClient;
+
+zta_sim::Emulator& Emulator() {
+  static zta_sim::Emulator emulator{[] {
+    zta_sim::Options options;
+    options.hislip = true;
+    options.vxi11 = true;
+    return options;
+  }()};
+  return emulator;
+}
+const zta_sim::Endpoints& Endpoints() {
+  static const zta_sim::Endpoints endpoints = Emulator().Start();
+  return endpoints;
+}
+
+std::string SocketResource() { return "TCPIP::127.0.0.1::" + std::to_string(Endpoints().socketPort) + "::SOCKET"; }
+std::string HislipResource() {
+  return "TCPIP::127.0.0.1::hislip0," + std::to_string(Endpoints().hislipPort) + "::INSTR";
+}
+std::string Vxi11Resource() { return "TCPIP::127.0.0.1," + std::to_string(Endpoints().vxi11Port) + "::INSTR"; }
+
+class CSession {
+ public:
+  explicit CSession(const std::string& resource) {
+    if (hvzelta_InitWithOptions(resource.c_str(), VI_FALSE, VI_FALSE, "", &vi_) != VI_SUCCESS) vi_ = VI_NULL;
+  }
+  ~CSession() {
+    if (vi_ != VI_NULL) hvzelta_close(vi_);
+  }
+  CSession(const CSession&) = delete;
+  CSession& operator=(const CSession&) = delete;
+
+  bool IsOpen() const { return vi_ != VI_NULL; }
+  Contender Reads() {
+    return {[this] {
+      ViReal64 volts = 0;
+      return Get(volts);
+    }};
+  }
+  // The read that settles waits for the instrument to have executed them.
+  Contender Sets() {
+    return {[this] { return Set(100.0); },
+            [this] {
+              ViReal64 volts = 0;
+              return Get(volts);
+            }};
+  }
+  bool Get(ViReal64& volts) {
+    return hvzelta_GetAttributeViReal64(vi_, "Output1", HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL, &volts) == VI_SUCCESS;
+  }
+  bool Set(ViReal64 volts) {
+    return hvzelta_SetAttributeViReal64(vi_, "Output1", HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL, volts) == VI_SUCCESS;
+  }
+
+ private:
+  ViSession vi_ = VI_NULL;
+};
+
+// The raw client is only the same work if each call is one program message;
+// the emulator counts them.
+bool SendsOneMessagePerCall(const Contender& contender, std::uint64_t settleMessages) {
+  constexpr int kCalls = 100;
+  const std::uint64_t before = Emulator().MessageCount();
+  for (int i = 0; i < kCalls; ++i) {
+    if (!contender.call()) return false;
+  }
+  return contender.settle() && Emulator().MessageCount() - before == kCalls + settleMessages;
+}
+
+struct Figure {
+  const char* figure;
+  Contender ours;
+  std::uint64_t settleMessages;  // what ours.settle sends
+  Contender reference;
+  Goal goal;
+  int callsPerRound;
+};
+
+}  // namespace
+
+int main() {
+  RawSocketClient raw(Endpoints().socketPort);
+  std::string reply;
+  const Contender rawReads{[&] {
+    double volts = 0;
+    return raw.QueryReal("VOLT?\n", reply, volts);
+  }};
+  const Contender rawSends{[&] { return raw.Send("VOLT 100\n"); }, [&] { return raw.Query("*OPC?\n", reply); }};
+  CSession socket(SocketResource());
+  CSession hislip(HislipResource());
+  CSession vxi11(Vxi11Resource());
+  if (!socket.IsOpen() || !hislip.IsOpen() || !vxi11.IsOpen()) {
+    std::fprintf(stderr, "a session on the emulator did not open (socket %d, HiSLIP %d, VXI-11 %d)\n",
+                 socket.IsOpen(), hislip.IsOpen(), vxi11.IsOpen());
+  }
+  const Figure figures[] = {
+      {"C GetAttributeViReal64 \"VOLT?\" to the emulator / raw round trip", socket.Reads(), 0, rawReads,
+       Goal::AtMost(1.10), 200},
+      {"C SetAttributeViReal64 \"VOLT 100\" to the emulator / raw send", socket.Sets(), 1, rawSends,
+       Goal::AtMost(1.15), 2000},
+      {"the same C read over HiSLIP / raw socket round trip", hislip.Reads(), 0, rawReads, Goal::Report(), 200},
+      {"the same C read over VXI-11 / raw socket round trip", vxi11.Reads(), 0, rawReads, Goal::Report(), 200},
+  };
+  constexpr int kRounds = 101;
+  for (const Figure& figure : figures) {
+    if (!SendsOneMessagePerCall(figure.ours, figure.settleMessages)) {
+      hvzelta::bench::PrintNotMeasured(figure.figure, figure.goal, hvzelta::bench::Row::kResult,
+                                       "NOT MEASURED (a call failed or was not one message)");
+      continue;
+    }
+    const auto result = hvzelta::bench::RunPaired(figure.ours, figure.reference, kRounds, figure.callsPerRound);
+    if (!result.ok) {
+      hvzelta::bench::PrintNotMeasured(figure.figure, figure.goal, hvzelta::bench::Row::kResult,
+                                       "NOT MEASURED (a call failed)");
+      continue;
+    }
+    hvzelta::bench::PrintResult(figure.figure, hvzelta::bench::Duration(result.ours),
+                                hvzelta::bench::Duration(result.reference), result.ratio, figure.goal);
+  }
+  return 0;
+}
