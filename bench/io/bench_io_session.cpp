@@ -426,5 +426,5 @@ int main(int argc, char** argv) {
           {"same with a 64 KiB read buffer: speed / raw", "BM_SessionRealList64k", "BM_RawSocketRealList",
            Goal::Report(), true, kDetail},
       },
-      ComparePyVisa, {.interleave = true});
+      ComparePyVisa);
 }

@@ -82,5 +82,5 @@ int main(int argc, char** argv) {
       argc, argv,
       {{"emulator \"VOLT?\" round trip / echo server round trip", "BM_EmulatorQueryRoundTrip", "BM_EchoRoundTrip",
         Goal::AtMost(1.2), false, hvzelta::bench::Row::kDetail}},
-      {}, {.interleave = true});
+      {});
 }

@@ -98,14 +98,18 @@ struct Ratio {
   Row row = Row::kResult;
 };
 
-// Keeps each benchmark's median time per iteration, in nanoseconds.
+// Keeps each benchmark's median time per iteration, in nanoseconds: real
+// time where the benchmark asks for it (it waits for a peer), else the
+// thread's processor time, which the other processes of a shared machine
+// leave alone.
 class MedianReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        nanoseconds[run.run_name.function_name] = run.GetAdjustedRealTime() * Scale(run.time_unit);
+        const double time = run.run_name.time_type.empty() ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
+        nanoseconds[run.run_name.function_name] = time * Scale(run.time_unit);
       }
     }
   }
@@ -129,23 +133,18 @@ class MedianReporter : public benchmark::ConsoleReporter {
 
 using Medians = std::map<std::string, double>;
 
-struct RunOptions {
-  // Round trips feel every other process on the machine; interleaving the
-  // repetitions of all benchmarks spreads that over ours and the references
-  // alike.
-  bool interleave = false;
-};
 
 // `extra` may print further figures from the medians.
+// The repetitions of all benchmarks run interleaved, so that the load of the
+// machine, which drifts, weighs on ours and the references alike.
 inline int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios,
-                         const std::function<void(Medians&)>& extra = {}, RunOptions options = {}) {
+                         const std::function<void(Medians&)>& extra = {}) {
   std::vector<char*> args(argv, argv + argc);
   std::string repetitions = "--benchmark_repetitions=5";
   std::string aggregates = "--benchmark_report_aggregates_only=true";
   std::string interleave = "--benchmark_enable_random_interleaving=true";
   // Given first, so that the caller's own flags win.
-  args.insert(args.begin() + 1, {repetitions.data(), aggregates.data()});
-  if (options.interleave) args.insert(args.begin() + 1, interleave.data());
+  args.insert(args.begin() + 1, {repetitions.data(), aggregates.data(), interleave.data()});
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
   MedianReporter reporter;
