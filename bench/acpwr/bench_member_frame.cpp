@@ -59,10 +59,9 @@ BENCHMARK(BM_TracedSetThenGet);
 
 int main(int argc, char** argv) {
   using hvzelta::bench::Goal;
-  return hvzelta::bench::RunWithRatios(
-      argc, argv,
-      {{"object interface: simulated put + get VoltageLevel / snprintf(\"%.15g\")", "BM_SimulatedSetThenGet",
-        "BM_SnprintfReal", Goal::AtMost(2)},
-       {"object interface: traced simulated put + get / untraced", "BM_TracedSetThenGet", "BM_SimulatedSetThenGet",
-        Goal::AtMost(10)}});
+  return hvzelta::bench::RunWithRatios(argc, argv,
+                                       {{"object interface: simulated put + get VoltageLevel / snprintf(\"%.15g\")",
+                                         "BM_SimulatedSetThenGet", "BM_SnprintfReal", Goal::AtMost(2)},
+                                        {"object interface: traced simulated put + get / untraced",
+                                         "BM_TracedSetThenGet", "BM_SimulatedSetThenGet", Goal::AtMost(10)}});
 }

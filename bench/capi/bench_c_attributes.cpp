@@ -38,8 +38,7 @@ BENCHMARK(BM_CSetThenGetReal64);
 }  // namespace
 
 int main(int argc, char** argv) {
-  return hvzelta::bench::RunWithRatios(
-      argc, argv,
-      {{"C interface: simulated Set + GetAttributeViReal64 / snprintf(\"%.15g\")", "BM_CSetThenGetReal64",
-        "BM_SnprintfReal", hvzelta::bench::Goal::AtMost(4)}});
+  return hvzelta::bench::RunWithRatios(argc, argv,
+                                       {{"C interface: simulated Set + GetAttributeViReal64 / snprintf(\"%.15g\")",
+                                         "BM_CSetThenGetReal64", "BM_SnprintfReal", hvzelta::bench::Goal::AtMost(4)}});
 }

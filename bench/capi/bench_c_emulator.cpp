@@ -112,14 +112,14 @@ int main() {
   CSession hislip(HislipResource());
   CSession vxi11(Vxi11Resource());
   if (!socket.IsOpen() || !hislip.IsOpen() || !vxi11.IsOpen()) {
-    std::fprintf(stderr, "a session on the emulator did not open (socket %d, HiSLIP %d, VXI-11 %d)\n",
-                 socket.IsOpen(), hislip.IsOpen(), vxi11.IsOpen());
+    std::fprintf(stderr, "a session on the emulator did not open (socket %d, HiSLIP %d, VXI-11 %d)\n", socket.IsOpen(),
+                 hislip.IsOpen(), vxi11.IsOpen());
   }
   const Figure figures[] = {
       {"C GetAttributeViReal64 \"VOLT?\" to the emulator / raw round trip", socket.Reads(), 0, rawReads,
        Goal::AtMost(1.10), 200},
-      {"C SetAttributeViReal64 \"VOLT 100\" to the emulator / raw send", socket.Sets(), 1, rawSends,
-       Goal::AtMost(1.15), 2000},
+      {"C SetAttributeViReal64 \"VOLT 100\" to the emulator / raw send", socket.Sets(), 1, rawSends, Goal::AtMost(1.15),
+       2000},
       {"the same C read over HiSLIP / raw socket round trip", hislip.Reads(), 0, rawReads, Goal::Report(), 200},
       {"the same C read over VXI-11 / raw socket round trip", vxi11.Reads(), 0, rawReads, Goal::Report(), 200},
   };

@@ -16,14 +16,16 @@
 #include <string>
 #include <vector>
 
-#include "hvzelta.h"
+#include "capi/simulated_sessions.h"
 #include "support/ratio_runner.h"
 
 namespace {
 
 using hvzelta::bench::Goal;
+using hvzelta::bench::OpenSimulated;
 using hvzelta::bench::PrintRow;
 using hvzelta::bench::Row;
+using hvzelta::bench::SetThenGet;
 
 // A "VmRSS:"-like field of /proc/self/status, in bytes.
 double StatusBytes(const char* field) {
@@ -59,32 +61,13 @@ std::string Bytes(double bytes) {
 
 std::string Growth(double bytes) { return (bytes >= 0 ? "+" : "") + Bytes(bytes); }
 
-ViSession OpenSimulated() {
-  ViSession vi = VI_NULL;
-  if (hvzelta_InitWithOptions("TCPIP::127.0.0.1::5025::SOCKET", VI_FALSE, VI_FALSE, "Simulate=true", &vi) !=
-      VI_SUCCESS) {
-    return VI_NULL;
-  }
-  return vi;
-}
-
-bool SetThenGet(ViSession vi) {
-  ViReal64 level = 0;
-  return hvzelta_SetAttributeViReal64(vi, "Output1", HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL, 229.99999999999997) ==
-             VI_SUCCESS &&
-         hvzelta_GetAttributeViReal64(vi, "Output1", HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL, &level) == VI_SUCCESS;
-}
-
 int Hold(int count) {
-  std::vector<ViSession> sessions;
-  for (int i = 0; i < count; ++i) {
-    const ViSession vi = OpenSimulated();
-    if (vi == VI_NULL || !SetThenGet(vi)) return 1;
-    sessions.push_back(vi);
-  }
-  std::printf("%.0f\n", StatusBytes("VmHWM:") / 1024);
-  for (const ViSession vi : sessions) hvzelta_close(vi);
-  return 0;
+  const std::vector<ViSession> sessions = OpenSimulated(count);
+  bool used = sessions.size() == static_cast<std::size_t>(count);
+  for (const ViSession vi : sessions) used = used && SetThenGet(vi);
+  if (used) std::printf("%.0f\n", StatusBytes("VmHWM:") / 1024);
+  hvzelta::bench::CloseAll(sessions);
+  return used ? 0 : 1;
 }
 
 // Peak RSS in bytes of this program holding `count` sessions; negative when

@@ -9,41 +9,23 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <latch>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "hvzelta.h"
+#include "capi/simulated_sessions.h"
+#include "support/paired_rounds.h"
 #include "support/ratio_runner.h"
 
 namespace {
 
+using hvzelta::bench::CloseAll;
 using hvzelta::bench::Goal;
-
-std::vector<ViSession> OpenSimulated(int count) {
-  std::vector<ViSession> sessions;
-  for (int i = 0; i < count; ++i) {
-    ViSession vi = VI_NULL;
-    if (hvzelta_InitWithOptions("TCPIP::127.0.0.1::5025::SOCKET", VI_FALSE, VI_FALSE, "Simulate=true", &vi) !=
-        VI_SUCCESS) {
-      break;
-    }
-    sessions.push_back(vi);
-  }
-  return sessions;
-}
-
-void CloseAll(const std::vector<ViSession>& sessions) {
-  for (const ViSession vi : sessions) hvzelta_close(vi);
-}
-
-bool SetThenGet(ViSession vi) {
-  ViReal64 level = 0;
-  return hvzelta_SetAttributeViReal64(vi, "Output1", HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL, 229.99999999999997) ==
-             VI_SUCCESS &&
-         hvzelta_GetAttributeViReal64(vi, "Output1", HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL, &level) == VI_SUCCESS;
-}
+using hvzelta::bench::Median;
+using hvzelta::bench::OpenSimulated;
+using hvzelta::bench::SetThenGet;
 
 constexpr int kSessionCounts[] = {1, 10, 100, 1000};
 
@@ -66,104 +48,101 @@ void SetThenGetAcross(benchmark::State& state, int count) {
   CloseAll(sessions);
 }
 
-constexpr int kThreadCounts[] = {1, 2, 4, 8};
-// Per thread and batch: a few milliseconds, so that starting the threads is
-// lost in it.
-constexpr int kCallsPerThread = 5000;
+// Per thread and batch: about ten milliseconds for each, longer than the
+// scheduler's time slice, and so long that starting the threads is lost in it.
+constexpr int kSetGetPairsPerThread = 20000;
+constexpr int kSnprintfCallsPerThread = 80000;
 
-std::string ThreadsName(const char* what, int threads) {
-  return std::string("BM_") + what + "On" + std::to_string(threads) + "Threads";
-}
-
-// Each iteration is one batch: every thread makes its calls on its own slot;
-// its time runs from the threads' common start to the last one's end.
+// Seconds from the threads' common start to the last one's end, each thread
+// working on its own slot; negative when the work failed.
 template <typename Work>
-void OnThreads(benchmark::State& state, int threads, Work work) {
-  for (auto _ : state) {
-    std::latch start(1);
-    std::vector<std::thread> workers;
-    for (int slot = 0; slot < threads; ++slot) {
-      workers.emplace_back([&, slot] {
-        start.wait();
-        work(slot);
-      });
-    }
-    const auto begin = std::chrono::steady_clock::now();
-    start.count_down();
-    for (std::thread& worker : workers) worker.join();
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
-  }
-}
-
-void SetThenGetOnThreads(benchmark::State& state, int threads) {
-  const std::vector<ViSession> sessions = OpenSimulated(threads);
-  if (sessions.size() != static_cast<std::size_t>(threads)) {
-    state.SkipWithError("a simulated session did not open");
-  } else {
-    std::atomic<bool> failed{false};
-    OnThreads(state, threads, [&](int slot) {
-      for (int i = 0; i < kCallsPerThread; ++i) {
-        if (!SetThenGet(sessions[static_cast<std::size_t>(slot)])) failed = true;
-      }
+double OnThreads(int threads, Work work) {
+  std::latch start(1);
+  std::atomic<bool> failed{false};
+  std::vector<std::thread> workers;
+  for (int slot = 0; slot < threads; ++slot) {
+    workers.emplace_back([&, slot] {
+      start.wait();
+      if (!work(slot)) failed = true;
     });
-    if (failed) state.SkipWithError("a call failed");
   }
-  CloseAll(sessions);
+  const auto begin = std::chrono::steady_clock::now();
+  start.count_down();
+  for (std::thread& worker : workers) worker.join();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  return failed ? -1 : seconds;
 }
 
-void SnprintfOnThreads(benchmark::State& state, int threads) {
-  OnThreads(state, threads, [](int) {
+double SetThenGetOnThreads(const std::vector<ViSession>& sessions, int threads) {
+  return OnThreads(threads, [&](int slot) {
+    for (int i = 0; i < kSetGetPairsPerThread; ++i) {
+      if (!SetThenGet(sessions[static_cast<std::size_t>(slot)])) return false;
+    }
+    return true;
+  });
+}
+
+double SnprintfOnThreads(int threads) {
+  return OnThreads(threads, [](int) {
     char text[64];
     double value = 229.99999999999997;
-    for (int i = 0; i < kCallsPerThread; ++i) {
+    for (int i = 0; i < kSnprintfCallsPerThread; ++i) {
       benchmark::DoNotOptimize(std::snprintf(text, sizeof text, "%.15g", value));
       benchmark::ClobberMemory();
     }
+    return true;
   });
+}
+
+// The throughput gain on `threads` threads over one, ours and snprintf's,
+// in rounds that run the four batches back to back (in turning order), so
+// that each round's gains see the same load. The ratio is the median of the
+// rounds' ratios.
+void ReportThreadGain(const std::vector<ViSession>& sessions, int threads) {
+  constexpr int kRounds = 11;
+  const std::string figure =
+      "C simulated set+get on " + std::to_string(threads) + " threads, a session each: throughput gain / snprintf's";
+  const Goal goal = Goal::AtLeast(0.9);
+  const std::function<double()> batches[] = {
+      [&] { return SetThenGetOnThreads(sessions, 1); },
+      [&] { return SetThenGetOnThreads(sessions, threads); },
+      [] { return SnprintfOnThreads(1); },
+      [&] { return SnprintfOnThreads(threads); },
+  };
+  std::vector<double> oursGains, referenceGains, ratios;
+  for (int round = 0; round < kRounds; ++round) {
+    double seconds[4];
+    for (int i = 0; i < 4; ++i) {
+      const int batch = (i + round) % 4;
+      seconds[batch] = batches[batch]();
+      if (seconds[batch] < 0) {
+        hvzelta::bench::PrintNotMeasured(figure, goal, hvzelta::bench::Row::kResult, "NOT MEASURED (a call failed)");
+        return;
+      }
+    }
+    oursGains.push_back(threads * seconds[0] / seconds[1]);
+    referenceGains.push_back(threads * seconds[2] / seconds[3]);
+    ratios.push_back(oursGains.back() / referenceGains.back());
+  }
+  char ours[32], reference[32];
+  std::snprintf(ours, sizeof ours, "%.2fx", Median(oursGains));
+  std::snprintf(reference, sizeof reference, "%.2fx", Median(referenceGains));
+  hvzelta::bench::PrintResult(figure, ours, reference, Median(ratios), goal);
+}
+
+void ReportThreadGains(hvzelta::bench::Medians&) {
+  constexpr int kThreadCounts[] = {2, 4, 8};
+  const std::vector<ViSession> sessions = OpenSimulated(8);
+  if (sessions.size() == 8) {
+    for (const int threads : kThreadCounts) ReportThreadGain(sessions, threads);
+  }
+  CloseAll(sessions);
 }
 
 void Register() {
   for (const int sessions : kSessionCounts) {
     benchmark::RegisterBenchmark(SessionsName(sessions).c_str(),
                                  [sessions](benchmark::State& state) { SetThenGetAcross(state, sessions); });
-  }
-  for (const int threads : kThreadCounts) {
-    benchmark::RegisterBenchmark(ThreadsName("CSetGet", threads).c_str(),
-                                 [threads](benchmark::State& state) { SetThenGetOnThreads(state, threads); })
-        ->UseManualTime()
-        ->MinTime(0.2);
-    benchmark::RegisterBenchmark(ThreadsName("Snprintf", threads).c_str(),
-                                 [threads](benchmark::State& state) { SnprintfOnThreads(state, threads); })
-        ->UseManualTime()
-        ->MinTime(0.2);
-  }
-}
-
-// Throughput on `threads` threads over that on one, from batch times.
-double Gain(hvzelta::bench::Medians& medians, const char* what, int threads) {
-  return threads * medians[ThreadsName(what, 1)] / medians[ThreadsName(what, threads)];
-}
-
-void PrintThreadGains(hvzelta::bench::Medians& medians) {
-  for (const int threads : kThreadCounts) {
-    if (threads == 1) continue;
-    const std::string figure = "C simulated set+get on " + std::to_string(threads) +
-                               " threads, a session each: throughput gain / snprintf's";
-    const Goal goal = Goal::AtLeast(0.9);
-    bool measured = true;
-    for (const char* what : {"CSetGet", "Snprintf"}) {
-      measured = measured && medians.count(ThreadsName(what, 1)) && medians.count(ThreadsName(what, threads));
-    }
-    if (!measured) {
-      hvzelta::bench::PrintNotMeasured(figure, goal);
-      continue;
-    }
-    const double ours = Gain(medians, "CSetGet", threads);
-    const double reference = Gain(medians, "Snprintf", threads);
-    char oursText[32], referenceText[32];
-    std::snprintf(oursText, sizeof oursText, "%.2fx", ours);
-    std::snprintf(referenceText, sizeof referenceText, "%.2fx", reference);
-    hvzelta::bench::PrintResult(figure, oursText, referenceText, ours / reference, goal);
   }
 }
 
@@ -177,5 +156,5 @@ int main(int argc, char** argv) {
     ratios.push_back({"C simulated set+get, " + std::to_string(sessions) + " sessions open / 1 session",
                       SessionsName(sessions), SessionsName(1), Goal::AtMost(1.3)});
   }
-  return hvzelta::bench::RunWithRatios(argc, argv, ratios, PrintThreadGains);
+  return hvzelta::bench::RunWithRatios(argc, argv, ratios, ReportThreadGains);
 }

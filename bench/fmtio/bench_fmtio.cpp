@@ -36,8 +36,7 @@ class RepeatingDevice final : public ILowLevelIo {
     *enabled = VARIANT_TRUE;
     return S_OK;
   }
-  HRESULT LowLevelReadNoPoll(std::uint8_t* buffer, std::int32_t count, std::int32_t* actual,
-                             std::int32_t) override {
+  HRESULT LowLevelReadNoPoll(std::uint8_t* buffer, std::int32_t count, std::int32_t* actual, std::int32_t) override {
     const std::size_t n = std::min(static_cast<std::size_t>(count), message_.size() - position_);
     std::memcpy(buffer, message_.data() + position_, n);
     position_ += n;
@@ -51,8 +50,7 @@ class RepeatingDevice final : public ILowLevelIo {
     position_ = 0;
     return S_OK;
   }
-  HRESULT LowLevelWriteNoPoll(const std::uint8_t*, std::int32_t count, std::int32_t* written,
-                              std::int32_t) override {
+  HRESULT LowLevelWriteNoPoll(const std::uint8_t*, std::int32_t count, std::int32_t* written, std::int32_t) override {
     *written = count;
     return S_OK;
   }
@@ -207,8 +205,8 @@ int main(int argc, char** argv) {
        {"\"%lf\" read of one reply / strtod", "BM_ReadOneReal", "BM_StrtodOneReal", Goal::AtMost(2)},
        {"format cut, cached / snprintf(\"VOLT %.15g\")", "BM_CutCached", "BM_SnprintfVoltCommand", Goal::Report(),
         false, kDetail},
-       {"format cut, uncached / snprintf(\"VOLT %.15g\")", "BM_CutUncached", "BM_SnprintfVoltCommand",
-        Goal::AtMost(10), false, kDetail},
+       {"format cut, uncached / snprintf(\"VOLT %.15g\")", "BM_CutUncached", "BM_SnprintfVoltCommand", Goal::AtMost(10),
+        false, kDetail},
        {"10 MB block from memory \"%#b\": speed / memcpy", "BM_ReadBlock10MB", "BM_Memcpy10MB", Goal::AtLeast(0.5),
         true, kDetail},
        {"100 000 reals from memory \"%,#lf\": speed / from_chars", "BM_ReadRealList", "BM_FromCharsRealList",

@@ -26,13 +26,13 @@ struct PairedResult {
   double ratio = 0;      // median of ours over reference, round by round
 };
 
-namespace paired_detail {
-
 inline double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t middle = values.size() / 2;
   return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
+
+namespace paired_detail {
 
 // Time of one call in ns, averaged over a round; negative on failure.
 inline double Round(const Contender& contender, int calls) {
@@ -70,9 +70,9 @@ inline PairedResult RunPaired(const Contender& ours, const Contender& reference,
     ratios.push_back(oursTime / referenceTime);
   }
   result.ok = true;
-  result.ours = paired_detail::Median(oursTimes);
-  result.reference = paired_detail::Median(referenceTimes);
-  result.ratio = paired_detail::Median(ratios);
+  result.ours = Median(oursTimes);
+  result.reference = Median(referenceTimes);
+  result.ratio = Median(ratios);
   return result;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 
-// Runs a benchmark program's benchmarks (five repetitions, medians) and
-// prints each ratio of one median against a reference measured in the same
-// run, so that figures compare across machines. Each figure is one
-// tab-separated line that bench/run collects into its tables:
+// Runs a benchmark program's benchmarks (five repetitions of at least a
+// quarter of a second, medians) and prints each ratio of one median against
+// a reference measured in the same run, so that figures compare across
+// machines. Each figure is one tab-separated line that bench/run collects
+// into its tables:
 //
 //   RESULT <figure> <our value> <reference value> <ratio> <goal> <verdict>
 //
@@ -56,12 +57,12 @@ inline const char* Tag(Row row) { return row == Row::kResult ? "RESULT" : "DETAI
 // One line of the table, each field as it is shown.
 inline void PrintRow(Row row, const std::string& figure, const std::string& ours, const std::string& reference,
                      const std::string& ratio, const std::string& goal, const std::string& verdict) {
-  std::printf("%s\t%s\t%s\t%s\t%s\t%s\t%s\n", Tag(row), figure.c_str(), ours.c_str(), reference.c_str(),
-              ratio.c_str(), goal.c_str(), verdict.c_str());
+  std::printf("%s\t%s\t%s\t%s\t%s\t%s\t%s\n", Tag(row), figure.c_str(), ours.c_str(), reference.c_str(), ratio.c_str(),
+              goal.c_str(), verdict.c_str());
 }
 
-inline void PrintResult(const std::string& figure, const std::string& ours, const std::string& reference,
-                        double ratio, const Goal& goal, Row row = Row::kResult) {
+inline void PrintResult(const std::string& figure, const std::string& ours, const std::string& reference, double ratio,
+                        const Goal& goal, Row row = Row::kResult) {
   char ratioText[32];
   std::snprintf(ratioText, sizeof ratioText, "%.2f", ratio);
   PrintRow(row, figure, ours, reference, ratioText, goal.Text(), goal.Verdict(ratio));
@@ -133,18 +134,18 @@ class MedianReporter : public benchmark::ConsoleReporter {
 
 using Medians = std::map<std::string, double>;
 
-
 // `extra` may print further figures from the medians.
 // The repetitions of all benchmarks run interleaved, so that the load of the
 // machine, which drifts, weighs on ours and the references alike.
 inline int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios,
                          const std::function<void(Medians&)>& extra = {}) {
   std::vector<char*> args(argv, argv + argc);
+  std::string minimumTime = "--benchmark_min_time=0.25";
   std::string repetitions = "--benchmark_repetitions=5";
   std::string aggregates = "--benchmark_report_aggregates_only=true";
   std::string interleave = "--benchmark_enable_random_interleaving=true";
   // Given first, so that the caller's own flags win.
-  args.insert(args.begin() + 1, {repetitions.data(), aggregates.data(), interleave.data()});
+  args.insert(args.begin() + 1, {minimumTime.data(), repetitions.data(), aggregates.data(), interleave.data()});
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
   MedianReporter reporter;
