@@ -10,6 +10,7 @@
 #include <string>
 
 #include "hvzelta.h"
+#include "support/one_core.h"
 #include "support/paired_rounds.h"
 #include "support/ratio_runner.h"
 #include "support/raw_socket.h"
@@ -101,6 +102,7 @@ struct Figure {
 }  // namespace
 
 int main() {
+  hvzelta::bench::StayOnOneCore();  // before any peer starts its threads
   RawSocketClient raw(Endpoints().socketPort);
   std::string reply;
   const Contender rawReads{[&] {

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -24,6 +23,8 @@
 #include "fmtio/enum_formatter.h"
 #include "io/instr_error_poller.h"
 #include "io/visa_com_session.h"
+#include "support/one_core.h"
+#include "support/paired_rounds.h"
 #include "support/ratio_runner.h"
 #include "support/raw_socket.h"
 #include "visa/builtin_visa.h"
@@ -144,96 +145,6 @@ BenchDriver& Driver() {
   return driver;
 }
 
-void BM_RawSocketQuery(benchmark::State& state) {
-  RawSocketClient client(EmulatorPort());
-  std::string reply;
-  for (auto _ : state) {
-    double volts = 0;
-    if (!client.QueryReal("VOLT?\n", reply, volts)) {
-      state.SkipWithError("the exchange failed");
-      break;
-    }
-    benchmark::DoNotOptimize(volts);
-  }
-}
-BENCHMARK(BM_RawSocketQuery)->UseRealTime();
-
-void BM_SessionQuery(benchmark::State& state) {
-  auto session = Driver().Open(EmulatorPort());
-  for (auto _ : state) {
-    double volts = 0;
-    if (session->QueryReal("VOLT?", volts, hvzelta::kKeepTimeout) != hvzelta::S_OK) {
-      state.SkipWithError("the query failed");
-      break;
-    }
-    benchmark::DoNotOptimize(volts);
-  }
-}
-BENCHMARK(BM_SessionQuery)->UseRealTime();
-
-// Commands that get no reply queue up in the emulator faster than it
-// executes them; once its socket buffer is full every send waits for the
-// emulator, and the figure would be the emulator's speed. So the commands go
-// in batches that are timed alone (per command), and the emulator catches up
-// between batches with the clock stopped.
-constexpr int kSetBatch = 32;
-
-template <typename Send, typename CatchUp>
-void TimeSetCommands(benchmark::State& state, Send&& send, CatchUp&& catchUp) {
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < kSetBatch; ++i) {
-      if (!send()) {
-        state.SkipWithError("the command failed");
-        return;
-      }
-    }
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    state.SetIterationTime(elapsed.count() / kSetBatch);
-    if (!catchUp()) {
-      state.SkipWithError("the emulator did not catch up");
-      return;
-    }
-  }
-}
-
-void BM_RawSocketSetCommand(benchmark::State& state) {
-  RawSocketClient client(EmulatorPort());
-  std::string reply;
-  for (auto _ : state) {
-    if (!client.Send("VOLT 100\n")) {
-      state.SkipWithError("the send failed");
-      break;
-    }
-  }
-  if (!client.Query("*OPC?\n", reply)) state.SkipWithError("the emulator did not catch up");
-}
-BENCHMARK(BM_RawSocketSetCommand)->UseManualTime();
-
-// Waits for the emulator to execute what the session sent.
-bool CatchUp(CVisaComSession& session) {
-  std::int32_t complete = 0;
-  return session.QueryNumber("*OPC?", complete) == hvzelta::S_OK;
-}
-
-// The command as a member sends it once formatted: the same bytes as the raw send.
-void BM_SessionSetCommand(benchmark::State& state) {
-  auto session = Driver().Open(EmulatorPort());
-  TimeSetCommands(
-      state, [&] { return session->WriteString("VOLT 100", true, hvzelta::kKeepTimeout) == hvzelta::S_OK; },
-      [&] { return CatchUp(*session); });
-}
-BENCHMARK(BM_SessionSetCommand)->UseManualTime();
-
-// The same with the value formatted by the write engine on the way.
-void BM_SessionPrintfCommand(benchmark::State& state) {
-  auto session = Driver().Open(EmulatorPort());
-  TimeSetCommands(
-      state, [&] { return session->Printf("VOLT %0.15lg", 100.0) == hvzelta::S_OK; },
-      [&] { return CatchUp(*session); });
-}
-BENCHMARK(BM_SessionPrintfCommand)->UseManualTime();
-
 // The VISA library alone, to tell the session's share from the library's.
 class VisaLibrarySession {
  public:
@@ -266,23 +177,63 @@ class VisaLibrarySession {
   visa::ViByte reply_[256];
 };
 
-void BM_VisaLibraryWrite(benchmark::State& state) {
+// The query and the set command to the emulator, through each layer and
+// through the raw client, in alternating rounds (see paired_rounds.h): the
+// layers' shares of what the C interface costs (bench_c_emulator). The
+// command as a member sends it, once formatted, is the same bytes as the raw
+// send; Printf formats the value on the way.
+void ReportLayerShares() {
+  using hvzelta::bench::Contender;
+  constexpr auto kDetail = hvzelta::bench::Row::kDetail;
+  RawSocketClient raw(EmulatorPort());
+  std::string reply;
+  auto session = Driver().Open(EmulatorPort());
   VisaLibrarySession library;
-  TimeSetCommands(
-      state, [&] { return library.Write("VOLT 100\n"); }, [&] { return library.Query("*OPC?\n"); });
-}
-BENCHMARK(BM_VisaLibraryWrite)->UseManualTime();
-
-void BM_VisaLibraryQuery(benchmark::State& state) {
-  VisaLibrarySession library;
-  for (auto _ : state) {
-    if (!library.Query("VOLT?\n")) {
-      state.SkipWithError("the query failed");
-      break;
+  const Contender rawQuery{[&] {
+    double volts = 0;
+    return raw.QueryReal("VOLT?\n", reply, volts);
+  }};
+  // Commands without a reply pile up in the emulator; the settling query
+  // waits until it has executed them.
+  const Contender rawSend{[&] { return raw.Send("VOLT 100\n"); }, [&] { return raw.Query("*OPC?\n", reply); }};
+  const auto sessionSettles = [&] {
+    std::int32_t complete = 0;
+    return session->QueryNumber("*OPC?", complete) == hvzelta::S_OK;
+  };
+  const Contender sessionQuery{[&] {
+    double volts = 0;
+    return session->QueryReal("VOLT?", volts, hvzelta::kKeepTimeout) == hvzelta::S_OK;
+  }};
+  const Contender sessionWrite{
+      [&] { return session->WriteString("VOLT 100", true, hvzelta::kKeepTimeout) == hvzelta::S_OK; }, sessionSettles};
+  const Contender sessionPrintf{[&] { return session->Printf("VOLT %0.15lg", 100.0) == hvzelta::S_OK; },
+                                sessionSettles};
+  const Contender libraryQuery{[&] { return library.Query("VOLT?\n"); }};
+  const Contender libraryWrite{[&] { return library.Write("VOLT 100\n"); }, [&] { return library.Query("*OPC?\n"); }};
+  struct Share {
+    const char* figure;
+    const Contender& ours;
+    const Contender& reference;
+    int callsPerRound;
+  };
+  const Share shares[] = {
+      {"I/O session \"VOLT?\" query / raw socket", sessionQuery, rawQuery, 200},
+      {"VISA library alone \"VOLT?\" query / raw socket", libraryQuery, rawQuery, 200},
+      {"I/O session \"VOLT 100\" write / raw socket send", sessionWrite, rawSend, 2000},
+      {"I/O session Printf(\"VOLT %0.15lg\") / raw socket send", sessionPrintf, rawSend, 2000},
+      {"VISA library alone \"VOLT 100\" write / raw socket send", libraryWrite, rawSend, 2000},
+  };
+  for (const Share& share : shares) {
+    const auto result = hvzelta::bench::RunPaired(share.ours, share.reference, 41, share.callsPerRound);
+    if (!result.ok) {
+      hvzelta::bench::PrintNotMeasured(share.figure, hvzelta::bench::Goal::Report(), kDetail);
+      continue;
     }
+    hvzelta::bench::PrintResult(share.figure, hvzelta::bench::Duration(result.ours),
+                                hvzelta::bench::Duration(result.reference), result.ratio,
+                                hvzelta::bench::Goal::Report(), kDetail);
   }
 }
-BENCHMARK(BM_VisaLibraryQuery)->UseRealTime();
 
 void BM_RawSocketBlock(benchmark::State& state) {
   RawSocketClient client(Server().port());
@@ -402,23 +353,12 @@ void ComparePyVisa(hvzelta::bench::Medians& medians) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  hvzelta::bench::StayOnOneCore();  // before any peer starts its threads
   using hvzelta::bench::Goal;
   constexpr auto kDetail = hvzelta::bench::Row::kDetail;
-  // The query and the set command as the C interface sends them are the
-  // figures that count (bench_c_emulator); these tell the layers' shares.
   return hvzelta::bench::RunWithRatios(
       argc, argv,
       {
-          {"I/O session \"VOLT?\" query / raw socket", "BM_SessionQuery", "BM_RawSocketQuery", Goal::Report(), false,
-           kDetail},
-          {"VISA library alone \"VOLT?\" query / raw socket", "BM_VisaLibraryQuery", "BM_RawSocketQuery",
-           Goal::Report(), false, kDetail},
-          {"I/O session \"VOLT 100\" write / raw socket send", "BM_SessionSetCommand", "BM_RawSocketSetCommand",
-           Goal::Report(), false, kDetail},
-          {"I/O session Printf(\"VOLT %0.15lg\") / raw socket send", "BM_SessionPrintfCommand",
-           "BM_RawSocketSetCommand", Goal::Report(), false, kDetail},
-          {"VISA library alone \"VOLT 100\" write / raw socket send", "BM_VisaLibraryWrite", "BM_RawSocketSetCommand",
-           Goal::Report(), false, kDetail},
           {"10 MB binary block read: speed / raw recv", "BM_SessionBlock", "BM_RawSocketBlock", Goal::AtLeast(0.7),
            true},
           {"100 000 ASCII reals read: speed / raw read + from_chars", "BM_SessionRealList", "BM_RawSocketRealList",
@@ -426,5 +366,8 @@ int main(int argc, char** argv) {
           {"same with a 64 KiB read buffer: speed / raw", "BM_SessionRealList64k", "BM_RawSocketRealList",
            Goal::Report(), true, kDetail},
       },
-      ComparePyVisa);
+      [](hvzelta::bench::Medians& medians) {
+        ReportLayerShares();
+        ComparePyVisa(medians);
+      });
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "support/one_core.h"
 #include "support/ratio_runner.h"
 #include "support/raw_socket.h"
 #include "zta_sim/emulator.h"
@@ -75,6 +76,7 @@ BENCHMARK(BM_EmulatorQueryRoundTrip)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
+  hvzelta::bench::StayOnOneCore();  // before any peer starts its threads
   using hvzelta::bench::Goal;
   // Not a figure of the driver: it tells whether the emulator's own share
   // could distort those that query it.
