@@ -20,6 +20,8 @@ namespace {
 
 using hvzelta::bench::Contender;
 using hvzelta::bench::Goal;
+using hvzelta::bench::kCommandsPerRound;
+using hvzelta::bench::kQueriesPerRound;
 using hvzelta::bench::RawSocketClient;
 
 zta_sim::Emulator& Emulator() {
@@ -119,11 +121,13 @@ int main() {
   }
   const Figure figures[] = {
       {"C GetAttributeViReal64 \"VOLT?\" to the emulator / raw round trip", socket.Reads(), 0, rawReads,
-       Goal::AtMost(1.10), 200},
+       Goal::AtMost(1.10), kQueriesPerRound},
       {"C SetAttributeViReal64 \"VOLT 100\" to the emulator / raw send", socket.Sets(), 1, rawSends, Goal::AtMost(1.15),
-       2000},
-      {"the same C read over HiSLIP / raw socket round trip", hislip.Reads(), 0, rawReads, Goal::Report(), 200},
-      {"the same C read over VXI-11 / raw socket round trip", vxi11.Reads(), 0, rawReads, Goal::Report(), 200},
+       kCommandsPerRound},
+      {"the same C read over HiSLIP / raw socket round trip", hislip.Reads(), 0, rawReads, Goal::Report(),
+       kQueriesPerRound},
+      {"the same C read over VXI-11 / raw socket round trip", vxi11.Reads(), 0, rawReads, Goal::Report(),
+       kQueriesPerRound},
   };
   constexpr int kRounds = 101;
   for (const Figure& figure : figures) {

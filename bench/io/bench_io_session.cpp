@@ -184,6 +184,8 @@ class VisaLibrarySession {
 // send; Printf formats the value on the way.
 void ReportLayerShares() {
   using hvzelta::bench::Contender;
+  using hvzelta::bench::kCommandsPerRound;
+  using hvzelta::bench::kQueriesPerRound;
   constexpr auto kDetail = hvzelta::bench::Row::kDetail;
   RawSocketClient raw(EmulatorPort());
   std::string reply;
@@ -217,14 +219,15 @@ void ReportLayerShares() {
     int callsPerRound;
   };
   const Share shares[] = {
-      {"I/O session \"VOLT?\" query / raw socket", sessionQuery, rawQuery, 200},
-      {"VISA library alone \"VOLT?\" query / raw socket", libraryQuery, rawQuery, 200},
-      {"I/O session \"VOLT 100\" write / raw socket send", sessionWrite, rawSend, 2000},
-      {"I/O session Printf(\"VOLT %0.15lg\") / raw socket send", sessionPrintf, rawSend, 2000},
-      {"VISA library alone \"VOLT 100\" write / raw socket send", libraryWrite, rawSend, 2000},
+      {"I/O session \"VOLT?\" query / raw socket", sessionQuery, rawQuery, kQueriesPerRound},
+      {"VISA library alone \"VOLT?\" query / raw socket", libraryQuery, rawQuery, kQueriesPerRound},
+      {"I/O session \"VOLT 100\" write / raw socket send", sessionWrite, rawSend, kCommandsPerRound},
+      {"I/O session Printf(\"VOLT %0.15lg\") / raw socket send", sessionPrintf, rawSend, kCommandsPerRound},
+      {"VISA library alone \"VOLT 100\" write / raw socket send", libraryWrite, rawSend, kCommandsPerRound},
   };
+  constexpr int kRounds = 41;
   for (const Share& share : shares) {
-    const auto result = hvzelta::bench::RunPaired(share.ours, share.reference, 41, share.callsPerRound);
+    const auto result = hvzelta::bench::RunPaired(share.ours, share.reference, kRounds, share.callsPerRound);
     if (!result.ok) {
       hvzelta::bench::PrintNotMeasured(share.figure, hvzelta::bench::Goal::Report(), kDetail);
       continue;
@@ -356,18 +359,17 @@ int main(int argc, char** argv) {
   hvzelta::bench::StayOnOneCore();  // before any peer starts its threads
   using hvzelta::bench::Goal;
   constexpr auto kDetail = hvzelta::bench::Row::kDetail;
-  return hvzelta::bench::RunWithRatios(
-      argc, argv,
-      {
-          {"10 MB binary block read: speed / raw recv", "BM_SessionBlock", "BM_RawSocketBlock", Goal::AtLeast(0.7),
-           true},
-          {"100 000 ASCII reals read: speed / raw read + from_chars", "BM_SessionRealList", "BM_RawSocketRealList",
-           Goal::AtLeast(0.5), true},
-          {"same with a 64 KiB read buffer: speed / raw", "BM_SessionRealList64k", "BM_RawSocketRealList",
-           Goal::Report(), true, kDetail},
-      },
-      [](hvzelta::bench::Medians& medians) {
-        ReportLayerShares();
-        ComparePyVisa(medians);
-      });
+  return hvzelta::bench::RunWithRatios(argc, argv,
+                                       {
+                                           {"10 MB binary block read: speed / raw recv", "BM_SessionBlock",
+                                            "BM_RawSocketBlock", Goal::AtLeast(0.7), true},
+                                           {"100 000 ASCII reals read: speed / raw read + from_chars",
+                                            "BM_SessionRealList", "BM_RawSocketRealList", Goal::AtLeast(0.5), true},
+                                           {"same with a 64 KiB read buffer: speed / raw", "BM_SessionRealList64k",
+                                            "BM_RawSocketRealList", Goal::Report(), true, kDetail},
+                                       },
+                                       [](hvzelta::bench::Medians& medians) {
+                                         ReportLayerShares();
+                                         ComparePyVisa(medians);
+                                       });
 }

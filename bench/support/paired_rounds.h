@@ -19,6 +19,15 @@ struct Contender {
   std::function<bool()> settle = [] { return true; };
 };
 
+// Calls per round for queries: a few milliseconds of round trips.
+constexpr int kQueriesPerRound = 200;
+// Calls per round for commands without a reply: enough that the instrument
+// stays awake through the round (a send that wakes the emulator costs several
+// times one that does not, and no send of ours wakes a real instrument), few
+// enough that a round fits the socket's first buffers, so that no send waits
+// for the instrument either.
+constexpr int kCommandsPerRound = 1000;
+
 struct PairedResult {
   bool ok = false;
   double ours = 0;       // median time of one call, ns
