@@ -6,7 +6,6 @@
 // installed, the same block and list are read through it as well.
 
 #include <charconv>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
