@@ -1,5 +1,7 @@
 #include "visa/raw_socket_transport.h"
 
+#include <utility>
+
 #include "visa/socket_io.h"
 #include "visa/tcpip_attributes.h"
 
@@ -28,7 +30,9 @@ ViStatus RawSocketTransport::ApplyAttribute(ViAttr id, const AttributeStore& sto
 ViStatus RawSocketTransport::Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline,
                                      std::size_t& received, bool& ended) {
   ended = false;
-  return ReceiveSome(socket_.Get(), buffer, capacity, deadline, received);
+  // Right after a command the reply is not there yet: waiting first spares
+  // a receive that could only come back empty.
+  return ReceiveSome(socket_.Get(), buffer, capacity, deadline, received, std::exchange(replyPending_, false));
 }
 
 ViStatus RawSocketTransport::Read(ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& received) {
@@ -40,6 +44,7 @@ ViStatus RawSocketTransport::Read(ViByte* buffer, ViUInt32 count, const IoSettin
 ViStatus RawSocketTransport::Write(const ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& written) {
   std::size_t sent = 0;
   ViStatus status = SendAll(socket_.Get(), buffer, count, Deadline::After(io.timeoutMs), &sent);
+  replyPending_ = status == VI_SUCCESS;
   written = static_cast<ViUInt32>(sent);
   return status;
 }

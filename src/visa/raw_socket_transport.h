@@ -36,6 +36,7 @@ class RawSocketTransport final : public ITransport, private IByteSource {
   ResourceName resource_;
   UniqueFd socket_;
   MessageReader reader_;
+  bool replyPending_ = false;  // a command went out and nothing was read since
 };
 
 }  // namespace hvzelta::visa

@@ -196,8 +196,12 @@ ViStatus SendAll(int fd, const void* data, std::size_t size, const Deadline& dea
   return VI_SUCCESS;
 }
 
-ViStatus ReceiveSome(int fd, void* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received) {
+ViStatus ReceiveSome(int fd, void* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,
+                     bool waitFirst) {
   received = 0;
+  if (waitFirst) {
+    if (ViStatus waited = WaitReady(fd, POLLIN, deadline); waited != VI_SUCCESS) return waited;
+  }
   for (;;) {
     ssize_t got = ::recv(fd, buffer, capacity, 0);
     if (got > 0) {

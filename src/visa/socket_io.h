@@ -27,8 +27,10 @@ ViStatus ConnectTcp(const std::string& host, std::uint16_t port, const Deadline&
 ViStatus SendAll(int fd, const iovec* pieces, int count, const Deadline& deadline, std::size_t* sent = nullptr);
 ViStatus SendAll(int fd, const void* data, std::size_t size, const Deadline& deadline, std::size_t* sent = nullptr);
 
-// Waits for at least one byte and stores up to `capacity` bytes.
-ViStatus ReceiveSome(int fd, void* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received);
+// Waits for at least one byte and stores up to `capacity` bytes. With
+// `waitFirst` it waits before it tries, for when nothing can be there yet.
+ViStatus ReceiveSome(int fd, void* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,
+                     bool waitFirst = false);
 
 // Stores exactly `size` bytes unless the deadline or the connection ends first.
 ViStatus ReceiveExact(int fd, void* buffer, std::size_t size, const Deadline& deadline);
