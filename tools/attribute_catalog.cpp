@@ -1,6 +1,7 @@
 #include "attribute_catalog.h"
 
 #include <algorithm>
+#include <string>
 #include <cctype>
 #include <charconv>
 
@@ -99,11 +100,28 @@ std::vector<Symbol> Enumeration(std::string_view prefix) {
   return symbols;
 }
 
+namespace {
+
+// Whether `text` names `symbol` in either spelling: the header's
+// (VOLTAGE_AC) or the object interface's (VoltageAC), in any case.
+bool NamesSymbol(std::string_view symbol, std::string_view text) {
+  auto letters = [](std::string_view name) {
+    std::string kept;
+    for (char c : name) {
+      if (c != '_') kept += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return kept;
+  };
+  return letters(symbol) == letters(text);
+}
+
+}  // namespace
+
 std::optional<ViInt32> FindSymbol(std::string_view prefix, std::string_view text) {
   std::string_view name = StripPrefix(text, kValuePrefix).value_or(text);
   name = StripPrefix(name, prefix).value_or(name);
   for (const Symbol& symbol : Enumeration(prefix)) {
-    if (EqualsIgnoringCase(symbol.name, name)) return symbol.value;
+    if (NamesSymbol(symbol.name, name)) return symbol.value;
   }
   return std::nullopt;
 }
