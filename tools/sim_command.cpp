@@ -1,9 +1,7 @@
 // "hvzelta sim": the built-in emulator in the foreground, with the resource
 // strings that reach it, until SIGINT or SIGTERM.
 
-#include <pthread.h>
 
-#include <csignal>
 #include <exception>
 #include <ostream>
 #include <string>
@@ -15,6 +13,7 @@
 #include "json_writer.h"
 #include "model_catalog.h"
 #include "progress.h"
+#include "stop_signals.h"
 #include "zta_sim/emulator.h"
 
 namespace hvzelta::cli {
@@ -59,13 +58,7 @@ int Sim(std::span<const std::string_view> words, Streams& streams) {
     return kExitSuccess;
   }
 
-  // Blocked before the emulator starts its threads, which inherit the mask,
-  // so that only the sigwait below takes them.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  const zta_sim::StopSignals stopSignals;
 
   zta_sim::Emulator emulator(commandLine.options);
   zta_sim::Endpoints endpoints;
@@ -98,8 +91,7 @@ int Sim(std::span<const std::string_view> words, Streams& streams) {
     }
     streams.out << "ready (Ctrl-C stops)" << std::endl;
   }
-  int received = 0;
-  sigwait(&stopSignals, &received);
+  stopSignals.Wait();
   emulator.Stop();
   return kExitSuccess;
 }

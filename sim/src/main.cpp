@@ -1,14 +1,12 @@
 // hvzelta-sim: runs the emulator until SIGINT or SIGTERM.
 
-#include <pthread.h>
-
-#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli_options.h"
+#include "stop_signals.h"
 #include "zta_sim/emulator.h"
 
 int main(int argc, char** argv) {
@@ -22,12 +20,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // Blocked before any thread starts, so that only sigwait() sees them.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  const zta_sim::StopSignals stopSignals;
 
   zta_sim::Emulator emulator(commandLine.options);
   zta_sim::Endpoints endpoints;
@@ -46,8 +39,7 @@ int main(int argc, char** argv) {
   if (endpoints.hislipPort != 0) std::cout << "hislip: " << endpoints.address << ":" << endpoints.hislipPort << "\n";
   std::cout << "ready" << std::endl;
 
-  int received = 0;
-  sigwait(&stopSignals, &received);
+  stopSignals.Wait();
   emulator.Stop();
   return 0;
 }

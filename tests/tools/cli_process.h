@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace hvzelta::testing {
@@ -20,6 +21,8 @@ struct CliResult {
 // Runs the program with `words` and waits at most `limit` for it to end;
 // a program still running then is killed.
 CliResult RunCli(const std::vector<std::string>& words, std::chrono::milliseconds limit = std::chrono::seconds(30));
+
+inline bool Contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
 // A program left running, such as "hvzelta sim": read its first line, then
 // stop it with a signal.

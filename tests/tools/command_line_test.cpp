@@ -17,9 +17,8 @@ namespace {
 
 using nlohmann::json;
 using testing::CliResult;
+using testing::Contains;
 using testing::RunCli;
-
-bool Contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
 const std::vector<std::string> kCommands{"info",   "get",   "set",      "attributes", "measure", "query",
                                          "write",  "reset", "selftest", "errors",     "sim",     "demo",

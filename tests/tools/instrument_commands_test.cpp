@@ -21,9 +21,8 @@ namespace {
 
 using nlohmann::json;
 using testing::CliResult;
+using testing::Contains;
 using testing::RunCli;
-
-bool Contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
 json ParseJson(const CliResult& result) {
   EXPECT_TRUE(json::accept(result.out)) << "not one JSON document: " << result.out << result.err;
