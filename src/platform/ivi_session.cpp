@@ -34,6 +34,9 @@ struct ErrorSlot {
 
 struct SessionRecord {
   std::atomic<void*> data{nullptr};
+  // Set once the table has dropped the record; threads that kept the record
+  // from an earlier lookup see the session gone through this.
+  std::atomic<bool> removed{false};
 
   // Guards everything below; held only for short steps, never while a
   // caller's session lock is awaited.
@@ -45,9 +48,13 @@ struct SessionRecord {
   ErrorSlot error;
 };
 
-// Lookups take the shared lock; operations that may block (waiting for a
-// session lock) keep their own reference to the record and wait outside it,
-// so that Dispose never waits for a blocked thread.
+// Lookups take the shared lock only when the calling thread's last session
+// was another one: a thread that keeps using one session reads its own copy
+// of the record and the record's removed flag, and writes no word that other
+// threads' lookups write, so threads on sessions of their own do not meet.
+// Operations that may block (waiting for a session lock) keep their own
+// reference to the record and wait outside the table's lock, so that Dispose
+// never waits for a blocked thread.
 class SessionTable {
  public:
   ViStatus Add(ViSession& session) {
@@ -60,34 +67,61 @@ class SessionTable {
   }
 
   std::shared_ptr<SessionRecord> Remove(ViSession session) {
-    std::unique_lock lock(mutex_);
-    const auto it = sessions_.find(session);
-    if (it == sessions_.end()) return nullptr;
-    auto record = std::move(it->second);
-    sessions_.erase(it);
+    std::shared_ptr<SessionRecord> record;
+    {
+      std::unique_lock lock(mutex_);
+      const auto it = sessions_.find(session);
+      if (it == sessions_.end()) return nullptr;
+      record = std::move(it->second);
+      sessions_.erase(it);
+    }
+    record->removed.store(true, std::memory_order_release);
     return record;
   }
 
   std::shared_ptr<SessionRecord> Find(ViSession session) const {
-    std::shared_lock lock(mutex_);
-    const auto it = sessions_.find(session);
-    return it == sessions_.end() ? nullptr : it->second;
+    SessionRecord* record = Live(session);
+    return record ? t_last.record : nullptr;
   }
 
-  // Runs `work` on the live session's record while the table cannot drop it.
+  // Runs `work` on the live session's record; the calling thread's reference
+  // keeps the record while `work` runs.
   template <class Work>
   ViStatus With(ViSession session, Work&& work) const {
-    std::shared_lock lock(mutex_);
-    const auto it = sessions_.find(session);
-    if (it == sessions_.end()) return HVZELTA_ERROR_INVALID_SESSION_HANDLE;
-    return work(*it->second);
+    SessionRecord* record = Live(session);
+    if (!record) return HVZELTA_ERROR_INVALID_SESSION_HANDLE;
+    return work(*record);
   }
 
  private:
+  // The thread's last session found. Handles are never reused, so a handle
+  // match together with the record's removed flag proves the session live.
+  struct LastFound {
+    ViSession session = VI_NULL;
+    std::shared_ptr<SessionRecord> record;
+  };
+  static thread_local LastFound t_last;
+
+  SessionRecord* Live(ViSession session) const {
+    LastFound& last = t_last;
+    if (session != VI_NULL && last.session == session) {
+      if (!last.record->removed.load(std::memory_order_acquire)) return last.record.get();
+      return nullptr;  // a removed record never returns to the table
+    }
+    std::shared_lock lock(mutex_);
+    const auto it = sessions_.find(session);
+    if (it == sessions_.end()) return nullptr;
+    last.session = session;
+    last.record = it->second;
+    return last.record.get();
+  }
+
   mutable std::shared_mutex mutex_;
   std::unordered_map<ViSession, std::shared_ptr<SessionRecord>> sessions_;
   ViSession next_ = 1;
 };
+
+thread_local SessionTable::LastFound SessionTable::t_last;
 
 // Never destroyed: threads may still use sessions while the process exits.
 SessionTable& Table() {
