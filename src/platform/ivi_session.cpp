@@ -32,20 +32,69 @@ struct ErrorSlot {
   }
 };
 
+// The session lock is a word that holds its owner: taking a free lock and
+// giving it back is one atomic step each, with no mutex and no wake-up call
+// unless another thread waits for it. Waiters sleep on `released` under
+// `mutex`; they count themselves in `waiters` before their last try, and a
+// releasing owner looks at `waiters` after freeing the word, so one of the
+// two always sees the other.
 struct SessionRecord {
   std::atomic<void*> data{nullptr};
   // Set once the table has dropped the record; threads that kept the record
   // from an earlier lookup see the session gone through this.
   std::atomic<bool> removed{false};
+  std::atomic<bool> disposed{false};
 
-  // Guards everything below; held only for short steps, never while a
-  // caller's session lock is awaited.
-  std::mutex mutex;
+  std::atomic<std::thread::id> owner{};
+  unsigned depth = 0;  // touched by the owner only
+  std::atomic<unsigned> waiters{0};
+  std::mutex mutex;  // for the waiters' sleep and for `error`
   std::condition_variable released;
-  std::thread::id owner;
-  unsigned depth = 0;
-  bool disposed = false;
   ErrorSlot error;
+
+  ViStatus Acquire() {
+    const std::thread::id self = std::this_thread::get_id();
+    if (owner.load(std::memory_order_relaxed) != self) {
+      if (disposed.load(std::memory_order_acquire)) return HVZELTA_ERROR_INVALID_SESSION_HANDLE;
+      if (!TryTake(self) && !WaitAndTake(self)) return HVZELTA_ERROR_INVALID_SESSION_HANDLE;
+    }
+    ++depth;
+    return VI_SUCCESS;
+  }
+
+  // False when the caller does not hold the lock.
+  bool Release() {
+    if (owner.load(std::memory_order_relaxed) != std::this_thread::get_id()) return false;
+    if (--depth > 0) return true;
+    owner.store(std::thread::id());
+    if (waiters.load() > 0) {
+      { std::lock_guard lock(mutex); }
+      released.notify_one();
+    }
+    return true;
+  }
+
+  void Dispose() {
+    disposed.store(true, std::memory_order_release);
+    { std::lock_guard lock(mutex); }
+    released.notify_all();
+  }
+
+ private:
+  bool TryTake(std::thread::id self) {
+    std::thread::id free;
+    return owner.compare_exchange_strong(free, self);
+  }
+
+  // False once the session is disposed.
+  bool WaitAndTake(std::thread::id self) {
+    std::unique_lock lock(mutex);
+    waiters.fetch_add(1);
+    bool taken = false;
+    released.wait(lock, [&] { return disposed.load(std::memory_order_acquire) || (taken = TryTake(self)); });
+    waiters.fetch_sub(1);
+    return taken;
+  }
 };
 
 // Lookups take the shared lock only when the calling thread's last session
@@ -146,11 +195,7 @@ ViStatus IviSession_New(ViSession* session) {
 ViStatus IviSession_Dispose(ViSession session) {
   const std::shared_ptr<SessionRecord> record = Table().Remove(session);
   if (!record) return HVZELTA_ERROR_INVALID_SESSION_HANDLE;
-  {
-    std::lock_guard lock(record->mutex);
-    record->disposed = true;
-  }
-  record->released.notify_all();
+  record->Dispose();
   return VI_SUCCESS;
 }
 
@@ -171,17 +216,11 @@ ViStatus IviSession_GetDataPtr(ViSession session, void** data) {
 }
 
 ViStatus IviSession_Lock(ViSession session, ViBoolean* callerHasLock) {
+  // Our own reference: a waiting thread must not depend on the table.
   const std::shared_ptr<SessionRecord> record = Table().Find(session);
   if (!record) return HVZELTA_ERROR_INVALID_SESSION_HANDLE;
   if (callerHasLock && *callerHasLock) return VI_SUCCESS;
-  const std::thread::id self = std::this_thread::get_id();
-  std::unique_lock lock(record->mutex);
-  if (record->depth == 0 || record->owner != self) {
-    record->released.wait(lock, [&] { return record->depth == 0 || record->disposed; });
-    if (record->disposed) return HVZELTA_ERROR_INVALID_SESSION_HANDLE;
-    record->owner = self;
-  }
-  ++record->depth;
+  if (const ViStatus status = record->Acquire()) return status;
   if (callerHasLock) *callerHasLock = VI_TRUE;
   return VI_SUCCESS;
 }
@@ -189,15 +228,7 @@ ViStatus IviSession_Lock(ViSession session, ViBoolean* callerHasLock) {
 ViStatus IviSession_Unlock(ViSession session, ViBoolean* callerHasLock) {
   return Table().With(session, [&](SessionRecord& record) {
     if (callerHasLock && !*callerHasLock) return VI_SUCCESS;
-    bool free = false;
-    {
-      std::lock_guard lock(record.mutex);
-      if (record.depth == 0 || record.owner != std::this_thread::get_id()) return VI_SUCCESS;
-      free = --record.depth == 0;
-      if (free) record.owner = std::thread::id();
-    }
-    if (free) record.released.notify_one();
-    if (callerHasLock) *callerHasLock = VI_FALSE;
+    if (record.Release() && callerHasLock) *callerHasLock = VI_FALSE;
     return VI_SUCCESS;
   });
 }
