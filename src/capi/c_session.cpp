@@ -18,14 +18,6 @@ thread_local bool t_threadPrepared = false;
 // unregistered only while its lock is held, so no copy races the release.
 using StateSlot = std::shared_ptr<CSession>;
 
-ViStatus LookUpState(ViSession vi, std::shared_ptr<CSession>& session) {
-  if (Failed(EnsureThreadCom())) return SetSessionError(vi, HVZELTA_ERROR_CANNOT_RECOVER, "Could not initialize COM.");
-  void* data = nullptr;
-  if (const ViStatus status = IviSession_GetDataPtr(vi, &data)) return status;
-  if (data) session = *static_cast<StateSlot*>(data);
-  return VI_SUCCESS;
-}
-
 }  // namespace
 
 HRESULT EnsureThreadCom() {
@@ -56,11 +48,13 @@ void CSession::End() {
 }
 
 ViStatus SessionFromHandle(ViSession vi, std::shared_ptr<CSession>& session) {
-  // The lock's own status is not needed: an invalid handle fails the lookup.
-  if (vi != VI_NULL) IviSession_Lock(vi, nullptr);
-  const ViStatus status = LookUpState(vi, session);
-  if (vi != VI_NULL) IviSession_Unlock(vi, nullptr);
-  return status;
+  if (Failed(EnsureThreadCom())) return SetSessionError(vi, HVZELTA_ERROR_CANNOT_RECOVER, "Could not initialize COM.");
+  return IviSession_UseDataPtr(
+      vi,
+      [](void* data, void* out) {
+        if (data) *static_cast<std::shared_ptr<CSession>*>(out) = *static_cast<StateSlot*>(data);
+      },
+      &session);
 }
 
 ViStatus DriverFromSession(ViSession vi, ComPtr<IUnknown>& driver) {

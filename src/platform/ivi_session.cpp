@@ -215,6 +215,15 @@ ViStatus IviSession_GetDataPtr(ViSession session, void** data) {
   });
 }
 
+ViStatus IviSession_UseDataPtr(ViSession session, void (*use)(void* data, void* context), void* context) {
+  const std::shared_ptr<SessionRecord> record = Table().Find(session);
+  if (!record) return HVZELTA_ERROR_INVALID_SESSION_HANDLE;
+  if (const ViStatus status = record->Acquire()) return status;
+  use(record->data.load(std::memory_order_acquire), context);
+  record->Release();
+  return VI_SUCCESS;
+}
+
 ViStatus IviSession_Lock(ViSession session, ViBoolean* callerHasLock) {
   // Our own reference: a waiting thread must not depend on the table.
   const std::shared_ptr<SessionRecord> record = Table().Find(session);
