@@ -134,7 +134,7 @@ class SessionTable {
   }
 
   // Runs `work` on the live session's record; the calling thread's reference
-  // keeps the record while `work` runs.
+  // keeps the record while `work` runs, even while it waits for the lock.
   template <class Work>
   ViStatus With(ViSession session, Work&& work) const {
     SessionRecord* record = Live(session);
@@ -216,12 +216,12 @@ ViStatus IviSession_GetDataPtr(ViSession session, void** data) {
 }
 
 ViStatus IviSession_UseDataPtr(ViSession session, void (*use)(void* data, void* context), void* context) {
-  const std::shared_ptr<SessionRecord> record = Table().Find(session);
-  if (!record) return HVZELTA_ERROR_INVALID_SESSION_HANDLE;
-  if (const ViStatus status = record->Acquire()) return status;
-  use(record->data.load(std::memory_order_acquire), context);
-  record->Release();
-  return VI_SUCCESS;
+  return Table().With(session, [&](SessionRecord& record) {
+    if (const ViStatus status = record.Acquire()) return status;
+    use(record.data.load(std::memory_order_acquire), context);
+    record.Release();
+    return VI_SUCCESS;
+  });
 }
 
 ViStatus IviSession_Lock(ViSession session, ViBoolean* callerHasLock) {
