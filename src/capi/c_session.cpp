@@ -82,7 +82,7 @@ ViStatus RegisterSession(IUnknown* driver, ViSession* newVi) {
     return SetSessionError(*newVi, HVZELTA_ERROR_OUT_OF_MEMORY, CMessageText(HVZELTA_ERROR_OUT_OF_MEMORY));
   }
   if (const ViStatus status = IviSession_SetDataPtr(*newVi, slot.get())) return status;
-  slot.release();
+  slot.release();  // the session owns the slot now; UnregisterSession deletes it
   return VI_SUCCESS;
 }
 

@@ -40,9 +40,8 @@ struct ErrorSlot {
 // two always sees the other.
 struct SessionRecord {
   std::atomic<void*> data{nullptr};
-  // Set once the table has dropped the record; threads that kept the record
-  // from an earlier lookup see the session gone through this.
-  std::atomic<bool> removed{false};
+  // Set as the table drops the record; threads that kept the record from an
+  // earlier lookup see the session gone through this.
   std::atomic<bool> disposed{false};
 
   std::atomic<std::thread::id> owner{};
@@ -99,7 +98,7 @@ struct SessionRecord {
 
 // Lookups take the shared lock only when the calling thread's last session
 // was another one: a thread that keeps using one session reads its own copy
-// of the record and the record's removed flag, and writes no word that other
+// of the record and the record's disposed flag, and writes no word that other
 // threads' lookups write, so threads on sessions of their own do not meet.
 // Operations that may block (waiting for a session lock) keep their own
 // reference to the record and wait outside the table's lock, so that Dispose
@@ -116,15 +115,11 @@ class SessionTable {
   }
 
   std::shared_ptr<SessionRecord> Remove(ViSession session) {
-    std::shared_ptr<SessionRecord> record;
-    {
-      std::unique_lock lock(mutex_);
-      const auto it = sessions_.find(session);
-      if (it == sessions_.end()) return nullptr;
-      record = std::move(it->second);
-      sessions_.erase(it);
-    }
-    record->removed.store(true, std::memory_order_release);
+    std::unique_lock lock(mutex_);
+    const auto it = sessions_.find(session);
+    if (it == sessions_.end()) return nullptr;
+    auto record = std::move(it->second);
+    sessions_.erase(it);
     return record;
   }
 
@@ -144,7 +139,7 @@ class SessionTable {
 
  private:
   // The thread's last session found. Handles are never reused, so a handle
-  // match together with the record's removed flag proves the session live.
+  // match together with the record's disposed flag proves the session live.
   struct LastFound {
     ViSession session = VI_NULL;
     std::shared_ptr<SessionRecord> record;
@@ -154,8 +149,8 @@ class SessionTable {
   SessionRecord* Live(ViSession session) const {
     LastFound& last = t_last;
     if (session != VI_NULL && last.session == session) {
-      if (!last.record->removed.load(std::memory_order_acquire)) return last.record.get();
-      return nullptr;  // a removed record never returns to the table
+      if (!last.record->disposed.load(std::memory_order_acquire)) return last.record.get();
+      return nullptr;  // a disposed record never returns to the table
     }
     std::shared_lock lock(mutex_);
     const auto it = sessions_.find(session);
