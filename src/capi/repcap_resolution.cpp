@@ -31,14 +31,12 @@ Bstr NameAsBstr(const SelectorName& name) {
   return text;
 }
 
-// Calls `found` with each selected object in selector order, fetching the
+// Appends each selected object to `objects` in selector order, fetching the
 // driver object afresh for every path.
-template <class Object, class Found>
-ViStatus ForEachSelected(ViSession vi, const char* channelName, bool rangesAllowed, std::pmr::memory_resource* memory,
-                         Found&& found) {
-  ChannelSelector selector(memory);
-  const SelectorError parsed =
-      selector.Parse(channelName ? std::string_view(channelName) : std::string_view(), rangesAllowed);
+template <class Object>
+ViStatus ResolveEach(ViSession vi, std::string_view text, bool rangesAllowed, ObjectList<Object>& objects) {
+  ChannelSelector selector(objects.get_allocator().resource());
+  const SelectorError parsed = selector.Parse(text, rangesAllowed);
   if (parsed != SelectorError::None) return ReportSelectorError(vi, parsed);
   for (std::size_t path = 0; path < selector.PathCount(); ++path) {
     ComPtr<typename CollectionOf<Object>::Type> collection;
@@ -47,16 +45,35 @@ ViStatus ForEachSelected(ViSession vi, const char* channelName, bool rangesAllow
     if (const SelectorError error = selector.Name(path, 0, name); error != SelectorError::None) {
       return ReportSelectorError(vi, error);
     }
-    const Bstr text = NameAsBstr(name);
-    if (!text.Get()) return SetSessionError(vi, HVZELTA_ERROR_OUT_OF_MEMORY, CMessageText(HVZELTA_ERROR_OUT_OF_MEMORY));
+    const Bstr nameText = NameAsBstr(name);
+    if (!nameText.Get()) {
+      return SetSessionError(vi, HVZELTA_ERROR_OUT_OF_MEMORY, CMessageText(HVZELTA_ERROR_OUT_OF_MEMORY));
+    }
     ComPtr<Object> object;
-    if (const ViStatus status = ConvertDriverStatus(vi, collection->get_Item(text.Get(), object.Out()))) {
+    if (const ViStatus status = ConvertDriverStatus(vi, collection->get_Item(nameText.Get(), object.Out()))) {
       return status;
     }
     if (!object) return static_cast<ViStatus>(_VI_ERROR);
-    if (const ViStatus status = found(std::move(object))) return status;
+    objects.push_back(std::move(object));
   }
   return VI_SUCCESS;
+}
+
+// ResolveEach through the session's selection cache. A hit stands for a
+// resolution that succeeded before on the same live session, so it gives
+// what resolving again would; anything unusual (an invalid handle, a failing
+// name) takes the full path and reports as it always did.
+template <class Object>
+ViStatus ResolveSelected(ViSession vi, const char* channelName, bool rangesAllowed, ObjectList<Object>& objects) {
+  const std::string_view text = channelName ? std::string_view(channelName) : std::string_view();
+  std::shared_ptr<CSession> session;
+  if (SessionFromHandle(vi, session) != VI_SUCCESS || !session) {
+    return ResolveEach(vi, text, rangesAllowed, objects);
+  }
+  if (session->Selections().Find<Object>(text, rangesAllowed, objects)) return VI_SUCCESS;
+  const ViStatus status = ResolveEach(vi, text, rangesAllowed, objects);
+  if (status == VI_SUCCESS) session->Selections().Keep<Object>(text, rangesAllowed, objects);
+  return status;
 }
 
 }  // namespace
@@ -77,31 +94,24 @@ ViStatus ReportSelectorError(ViSession vi, SelectorError error) {
 
 ViStatus ResolveOutputs(ViSession vi, const char* channelName, bool rangesAllowed,
                         ObjectList<IHalvornZeltaOutput>& outputs) {
-  return ForEachSelected<IHalvornZeltaOutput>(vi, channelName, rangesAllowed, outputs.get_allocator().resource(),
-                                              [&](ComPtr<IHalvornZeltaOutput> output) {
-                                                outputs.push_back(std::move(output));
-                                                return VI_SUCCESS;
-                                              });
+  return ResolveSelected(vi, channelName, rangesAllowed, outputs);
 }
 
 ViStatus ResolvePhases(ViSession vi, const char* channelName, bool rangesAllowed,
                        ObjectList<IIviACPwrOutputPhase>& phases) {
-  return ForEachSelected<IIviACPwrOutputPhase>(vi, channelName, rangesAllowed, phases.get_allocator().resource(),
-                                               [&](ComPtr<IIviACPwrOutputPhase> phase) {
-                                                 phases.push_back(std::move(phase));
-                                                 return VI_SUCCESS;
-                                               });
+  return ResolveSelected(vi, channelName, rangesAllowed, phases);
 }
 
 template <class Part>
 ViStatus ResolvePhaseParts(ViSession vi, const char* channelName, bool rangesAllowed, ObjectList<Part>& parts) {
-  return ForEachSelected<IIviACPwrOutputPhase>(vi, channelName, rangesAllowed, parts.get_allocator().resource(),
-                                               [&](const ComPtr<IIviACPwrOutputPhase>& phase) {
-                                                 ComPtr<Part> part;
-                                                 const ViStatus status = ConvertDriverStatus(vi, phase.As(part));
-                                                 if (status == VI_SUCCESS) parts.push_back(std::move(part));
-                                                 return status;
-                                               });
+  ObjectList<IIviACPwrOutputPhase> phases(parts.get_allocator().resource());
+  if (const ViStatus status = ResolveSelected(vi, channelName, rangesAllowed, phases)) return status;
+  for (const auto& phase : phases) {
+    ComPtr<Part> part;
+    if (const ViStatus status = ConvertDriverStatus(vi, phase.As(part))) return status;
+    parts.push_back(std::move(part));
+  }
+  return VI_SUCCESS;
 }
 
 template ViStatus ResolvePhaseParts(ViSession, const char*, bool, ObjectList<IIviACPwrCurrentProtection>&);

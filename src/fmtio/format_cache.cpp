@@ -58,6 +58,15 @@ struct ThreadSlot {
   std::shared_ptr<const CutFormat> cut;
 };
 
+// The same cut form under a reference count of the thread's own: the
+// shared form's count is then written once when the slot fills instead of
+// on every command, and threads do not take turns with its cache line.
+std::shared_ptr<const CutFormat> ThreadOwned(std::shared_ptr<const CutFormat> shared) {
+  auto holder = std::make_shared<const std::shared_ptr<const CutFormat>>(std::move(shared));
+  const CutFormat* cut = holder->get();
+  return std::shared_ptr<const CutFormat>(std::move(holder), cut);
+}
+
 std::shared_ptr<const CutFormat> CutNow(Direction direction, std::string_view format) {
   auto cut = std::make_shared<CutFormat>();
   if (!CutFormatString(direction, format, *cut)) return nullptr;
@@ -82,8 +91,8 @@ std::shared_ptr<const CutFormat> CachedCut(Direction direction, std::string_view
   }
   slot.hash = hash;
   slot.format.assign(format);
-  slot.cut = cut;
-  return cut;
+  slot.cut = ThreadOwned(std::move(cut));
+  return slot.cut;
 }
 
 }  // namespace hvzelta

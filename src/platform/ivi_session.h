@@ -18,6 +18,10 @@ ViStatus IviSession_Dispose(ViSession session);
 
 ViStatus IviSession_SetDataPtr(ViSession session, void* data);
 ViStatus IviSession_GetDataPtr(ViSession session, void** data);
+// Lock, GetDataPtr and Unlock in turn, with one lookup: waits until no other
+// thread holds the session's lock and, holding it, calls use(data, context).
+// `use` must not throw.
+ViStatus IviSession_UseDataPtr(ViSession session, void (*use)(void* data, void* context), void* context);
 
 // With `callerHasLock` given, Lock does nothing while it is already true and
 // sets it true, and Unlock does nothing while it is false and sets it false.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/ivi_session.h"
 #include "platform/object_registry.h"
@@ -85,6 +86,68 @@ TEST(IviSessionTest, DisposingWakesThreadsWaitingForTheLock) {
   ASSERT_EQ(IviSession_Dispose(session), VI_SUCCESS);
   waiter.join();
   EXPECT_EQ(waited.load(), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
+}
+
+// Exclusion and re-entry of the session lock under contention: the count is
+// only right when no two holders ever overlap.
+TEST(IviSessionTest, TheLockKeepsItsHoldersApart) {
+  ViSession session = 0;
+  ASSERT_EQ(IviSession_New(&session), VI_SUCCESS);
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 2000;
+  int count = 0;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < kRounds; ++round) {
+        ViBoolean has = VI_FALSE;
+        failures += IviSession_Lock(session, &has) != VI_SUCCESS;
+        failures += IviSession_Lock(session, nullptr) != VI_SUCCESS;  // again, as its holder
+        ++count;
+        failures += IviSession_Unlock(session, nullptr) != VI_SUCCESS;
+        failures += IviSession_Unlock(session, &has) != VI_SUCCESS || has != VI_FALSE;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(count, kThreads * kRounds);
+  EXPECT_EQ(IviSession_Dispose(session), VI_SUCCESS);
+}
+
+// A thread that keeps using one session finds it without the table; the
+// session must still be gone for it once disposed, on that thread and others.
+TEST(IviSessionTest, ADisposedSessionIsGoneForThreadsThatUsedIt) {
+  ViSession session = 0;
+  ViSession other = 0;
+  ASSERT_EQ(IviSession_New(&session), VI_SUCCESS);
+  ASSERT_EQ(IviSession_New(&other), VI_SUCCESS);
+  void* data = nullptr;
+  ASSERT_EQ(IviSession_SetDataPtr(session, &session), VI_SUCCESS);
+  ASSERT_EQ(IviSession_GetDataPtr(session, &data), VI_SUCCESS);
+  std::thread user([&] { EXPECT_EQ(IviSession_GetDataPtr(session, &data), VI_SUCCESS); });
+  user.join();
+  std::atomic<bool> used{false};
+  std::atomic<bool> disposed{false};
+  std::thread sameThread([&] {
+    void* seen = nullptr;
+    EXPECT_EQ(IviSession_GetDataPtr(session, &seen), VI_SUCCESS);
+    used = true;
+    while (!disposed) std::this_thread::yield();
+    EXPECT_EQ(IviSession_GetDataPtr(session, &seen), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
+    EXPECT_EQ(IviSession_Lock(session, nullptr), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
+    EXPECT_EQ(IviSession_SetError(session, -5, "lost"), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
+  });
+  while (!used) std::this_thread::yield();
+  ASSERT_EQ(IviSession_Dispose(session), VI_SUCCESS);
+  disposed = true;
+  sameThread.join();
+  EXPECT_EQ(IviSession_GetDataPtr(session, &data), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
+  // Another session in between does not bring it back.
+  EXPECT_EQ(IviSession_GetDataPtr(other, &data), VI_SUCCESS);
+  EXPECT_EQ(IviSession_Unlock(session, nullptr), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
+  EXPECT_EQ(IviSession_Dispose(other), VI_SUCCESS);
 }
 
 class CountedObject final : public IUnknown {

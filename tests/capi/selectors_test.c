@@ -59,8 +59,43 @@ static void NothingChangesOnAnUnknownName(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
 }
 
+/* A name used before answers as it did the first time, however many other
+ * names came in between; a failing one fails the same way every time. */
+static void RepeatedNames(void) {
+  ViSession vi = OpenSimulated();
+  ViReal64 level = 0;
+  char name[40];
+  int i;
+  for (i = 0; i < 2; ++i) {
+    CHECK_STATUS(VI_SUCCESS, hvzelta_SetVoltageLevel(vi, "Output1", 11.0 + i));
+    CHECK_STATUS(VI_SUCCESS, hvzelta_GetVoltageLevel(vi, "Output1", &level));
+    CHECK(level == 11.0 + i);
+    CHECK_ERROR(HVZELTA_ERROR_UNKNOWN_PHYSICAL_IDENTIFIER,
+                "HalvornZelta: Unknown physical repeated capability selector.", vi,
+                hvzelta_GetVoltageLevel(vi, "Output2", &level));
+    /* A range a writer took is still no name for a reader. */
+    CHECK_STATUS(VI_SUCCESS, hvzelta_ConfigureVoltageLevel(vi, "OutputPhase1-OutputPhase1", 20.0 + i));
+    CHECK_ERROR(HVZELTA_ERROR_BADLY_FORMED_SELECTOR, kBadlyFormed, vi,
+                hvzelta_GetAttributeViReal64(vi, "OutputPhase1-OutputPhase1", HVZELTA_ATTR_VOLTAGE_LEVEL, &level));
+    /* An output's name is no phase's, and the other way round. */
+    CHECK_STATUS(HVZELTA_ERROR_UNKNOWN_PHYSICAL_IDENTIFIER, hvzelta_ConfigureVoltageLevel(vi, "Output1", 1.0));
+    CHECK_STATUS(HVZELTA_ERROR_UNKNOWN_PHYSICAL_IDENTIFIER, hvzelta_SetVoltageLevel(vi, "OutputPhase1", 1.0));
+  }
+  /* Many spellings of the one output, and a long one, all still select it. */
+  for (i = 0; i < 40; ++i) {
+    snprintf(name, sizeof name, "%*sOutput1", i % 30, "");
+    CHECK_STATUS(VI_SUCCESS, hvzelta_SetVoltageLevel(vi, name, 30.0 + i));
+    CHECK_STATUS(VI_SUCCESS, hvzelta_GetVoltageLevel(vi, "Output1", &level));
+    CHECK(level == 30.0 + i);
+  }
+  CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_SetVoltageLevel(vi, "Output1", 1.0));
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_GetVoltageLevel(vi, "Output1", &level));
+}
+
 void TestSelectors(void) {
   NamesThatSelect();
   MalformedSelectors();
   NothingChangesOnAnUnknownName();
+  RepeatedNames();
 }

@@ -110,10 +110,45 @@ static void LockHoldsOthersBack(ViSession vi) {
   pthread_mutex_destroy(&probe.mutex);
 }
 
+/* A thread that used a session finds it closed once another thread closed it. */
+typedef struct {
+  ViSession vi;
+  pthread_barrier_t closed;
+  ViStatus before;
+  ViStatus after;
+} CloseProbe;
+
+static void* CallAroundClose(void* argument) {
+  CloseProbe* probe = (CloseProbe*)argument;
+  ViReal64 level = 0;
+  probe->before = hvzelta_GetVoltageLevel(probe->vi, "Output1", &level);
+  pthread_barrier_wait(&probe->closed);
+  pthread_barrier_wait(&probe->closed);
+  probe->after = hvzelta_GetVoltageLevel(probe->vi, "Output1", &level);
+  return NULL;
+}
+
+static void CloseReachesEveryThread(void) {
+  CloseProbe probe;
+  pthread_t thread;
+  probe.vi = OpenSimulated();
+  probe.before = probe.after = 1;
+  pthread_barrier_init(&probe.closed, NULL, 2);
+  CHECK(pthread_create(&thread, NULL, CallAroundClose, &probe) == 0);
+  pthread_barrier_wait(&probe.closed);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_close(probe.vi));
+  pthread_barrier_wait(&probe.closed);
+  CHECK(pthread_join(thread, NULL) == 0);
+  CHECK_STATUS(VI_SUCCESS, probe.before);
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, probe.after);
+  pthread_barrier_destroy(&probe.closed);
+}
+
 void TestThreads(void) {
   ViSession vi = OpenSimulated();
   RunWorkers(UseSharedSession, vi);
   RunWorkers(UseOwnSessions, VI_NULL);
   LockHoldsOthersBack(vi);
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
+  CloseReachesEveryThread();
 }
