@@ -37,6 +37,8 @@ class Deadline {
   bool Infinite() const { return infinite_; }
   // The time the deadline gives from its start.
   Clock::duration Length() const { return timeout_; }
+  // Whether the clock has started: a call has waited or asked what is left.
+  bool Started() const { return started_; }
   bool Expired() const { return !infinite_ && Clock::now() >= At(); }
 
   // Milliseconds left for poll(): -1 when infinite, 0 once expired, rounded

@@ -1,5 +1,6 @@
 #include "visa/raw_socket_transport.h"
 
+#include <chrono>
 #include <utility>
 
 #include "visa/socket_io.h"
@@ -17,7 +18,7 @@ ViStatus OpenRawSocketTransport(const ResourceName& resource, const Deadline& de
 }
 
 RawSocketTransport::RawSocketTransport(ResourceName resource, UniqueFd socket)
-    : resource_(std::move(resource)), socket_(std::move(socket)) {}
+    : resource_(std::move(resource)), socket_(std::move(socket)), blocking_(SetBlocking(socket_.Get())) {}
 
 void RawSocketTransport::DefineAttributes(AttributeStore& store) {
   DefineTcpipAttributes(store, resource_, socket_.Get(), resource_.port);
@@ -30,9 +31,29 @@ ViStatus RawSocketTransport::ApplyAttribute(ViAttr id, const AttributeStore& sto
 ViStatus RawSocketTransport::Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline,
                                      std::size_t& received, bool& ended) {
   ended = false;
-  // Right after a command the reply is not there yet: waiting first spares
-  // a receive that could only come back empty.
-  return ReceiveSome(socket_.Get(), buffer, capacity, deadline, received, std::exchange(replyPending_, false));
+  if (std::exchange(replyPending_, false)) return ReceiveReply(buffer, capacity, deadline, received);
+  return ReceiveSome(socket_.Get(), buffer, capacity, deadline, received);
+}
+
+// Right after a command the reply is not there yet. One receive that the
+// kernel ends at the timeout waits for it in one system call; a timeout
+// that cannot be given to the kernel (none, or a deadline that has started)
+// waits with poll first instead, which spares a receive that could only
+// come back empty.
+ViStatus RawSocketTransport::ReceiveReply(ViByte* buffer, std::size_t capacity, const Deadline& deadline,
+                                          std::size_t& received) {
+  const auto timeout = std::chrono::ceil<std::chrono::milliseconds>(deadline.Length());
+  const bool kernelCanWait = blocking_ && !deadline.Infinite() && timeout.count() > 0 && !deadline.Started();
+  if (kernelCanWait && timeout != receiveTimeout_) {
+    receiveTimeout_ = SetReceiveTimeout(socket_.Get(), timeout) ? timeout : std::chrono::milliseconds{0};
+  }
+  if (!kernelCanWait || timeout != receiveTimeout_) {
+    return ReceiveSome(socket_.Get(), buffer, capacity, deadline, received, true);
+  }
+  const ViStatus status = ReceiveBlocking(socket_.Get(), buffer, capacity, received);
+  // A signal cut the wait short: the rest of it goes by the deadline.
+  if (status == VI_SUCCESS && received == 0) return ReceiveSome(socket_.Get(), buffer, capacity, deadline, received);
+  return status;
 }
 
 ViStatus RawSocketTransport::Read(ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& received) {

@@ -5,6 +5,7 @@
 // the count is reached; device clear can only drop input that has arrived;
 // there is no status byte and no trigger.
 
+#include <chrono>
 #include <memory>
 
 #include "visa/deadline.h"
@@ -32,10 +33,13 @@ class RawSocketTransport final : public ITransport, private IByteSource {
  private:
   ViStatus Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,
                    bool& ended) override;
+  ViStatus ReceiveReply(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received);
 
   ResourceName resource_;
   UniqueFd socket_;
   MessageReader reader_;
+  bool blocking_;                                  // receives without MSG_DONTWAIT wait for data
+  std::chrono::milliseconds receiveTimeout_{0};    // what SO_RCVTIMEO holds now; 0: unset
   bool replyPending_ = false;  // a command went out and nothing was read since
 };
 

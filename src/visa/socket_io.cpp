@@ -1,10 +1,12 @@
 #include "visa/socket_io.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 #include <cerrno>
 #include <condition_variable>
@@ -152,7 +154,7 @@ ViStatus SendAll(int fd, const iovec* pieces, int count, const Deadline& deadlin
     msghdr message{};
     message.msg_iov = next;
     message.msg_iovlen = static_cast<std::size_t>(remaining);
-    ssize_t done = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+    ssize_t done = ::sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (done < 0) {
       if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno(errno);
@@ -182,7 +184,7 @@ ViStatus SendAll(int fd, const void* data, std::size_t size, const Deadline& dea
   std::size_t left = size;
   if (sent) *sent = 0;
   while (left > 0) {
-    ssize_t done = ::send(fd, next, left, MSG_NOSIGNAL);
+    ssize_t done = ::send(fd, next, left, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (done < 0) {
       if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno(errno);
@@ -203,7 +205,7 @@ ViStatus ReceiveSome(int fd, void* buffer, std::size_t capacity, const Deadline&
     if (ViStatus waited = WaitReady(fd, POLLIN, deadline); waited != VI_SUCCESS) return waited;
   }
   for (;;) {
-    ssize_t got = ::recv(fd, buffer, capacity, 0);
+    ssize_t got = ::recv(fd, buffer, capacity, MSG_DONTWAIT);
     if (got > 0) {
       received = static_cast<std::size_t>(got);
       return VI_SUCCESS;
@@ -213,6 +215,29 @@ ViStatus ReceiveSome(int fd, void* buffer, std::size_t capacity, const Deadline&
     if (errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno(errno);
     if (ViStatus waited = WaitReady(fd, POLLIN, deadline); waited != VI_SUCCESS) return waited;
   }
+}
+
+bool SetBlocking(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+bool SetReceiveTimeout(int fd, std::chrono::milliseconds timeout) {
+  const timeval limit{static_cast<time_t>(timeout.count() / 1000), static_cast<suseconds_t>(timeout.count() % 1000 * 1000)};
+  return ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0;
+}
+
+ViStatus ReceiveBlocking(int fd, void* buffer, std::size_t capacity, std::size_t& received) {
+  received = 0;
+  const ssize_t got = ::recv(fd, buffer, capacity, 0);
+  if (got > 0) {
+    received = static_cast<std::size_t>(got);
+    return VI_SUCCESS;
+  }
+  if (got == 0) return VI_ERROR_CONN_LOST;
+  if (errno == EAGAIN || errno == EWOULDBLOCK) return VI_ERROR_TMO;
+  if (errno == EINTR) return VI_SUCCESS;
+  return StatusFromErrno(errno);
 }
 
 ViStatus ReceiveExact(int fd, void* buffer, std::size_t size, const Deadline& deadline) {

@@ -7,6 +7,7 @@
 
 #include <sys/uio.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,6 +32,15 @@ ViStatus SendAll(int fd, const void* data, std::size_t size, const Deadline& dea
 // `waitFirst` it waits before it tries, for when nothing can be there yet.
 ViStatus ReceiveSome(int fd, void* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,
                      bool waitFirst = false);
+
+// A socket in blocking mode, for receives that the kernel ends at a timeout
+// (SO_RCVTIMEO): one system call for a reply instead of a poll and a receive.
+// Every other call here passes MSG_DONTWAIT and so never blocks on it.
+bool SetBlocking(int fd);
+bool SetReceiveTimeout(int fd, std::chrono::milliseconds timeout);
+// One receive on a blocking socket: VI_ERROR_TMO when the receive timeout
+// passed, VI_SUCCESS with nothing received when a signal interrupted it.
+ViStatus ReceiveBlocking(int fd, void* buffer, std::size_t capacity, std::size_t& received);
 
 // Stores exactly `size` bytes unless the deadline or the connection ends first.
 ViStatus ReceiveExact(int fd, void* buffer, std::size_t size, const Deadline& deadline);
