@@ -12,15 +12,15 @@
 namespace hvzelta::cli {
 namespace {
 
-constexpr OptionRule kOptions[] = {{"output", true}, {"stylesheet", true}};
+constexpr OptionRule kOptions[] = {{"output", true, 'o'}, {"stylesheet", true}};
 
 constexpr std::string_view kUsage =
-    "usage: hvzelta trace FILE.xml [--output FILE.html] [--stylesheet FILE.xslt]\n"
+    "usage: hvzelta trace FILE.xml [-o|--output FILE.html] [--stylesheet FILE.xslt]\n"
     "\n"
     "Renders a method trace (DriverSetup \"Trace=true\") as an HTML page: one row per\n"
     "call, nested calls indented, failures highlighted with their message.\n"
     "\n"
-    "  --output FILE      the page to write (default: the trace's name with .html)\n"
+    "  -o, --output FILE  the page to write (default: the trace's name with .html)\n"
     "  --stylesheet FILE  the stylesheet to render with (default: the installed trace.xslt)\n";
 
 int Render(std::span<const std::string_view> words, Streams& streams) {
@@ -34,7 +34,7 @@ int Render(std::span<const std::string_view> words, Streams& streams) {
   const std::filesystem::path trace = arguments.Positional().front();
   const std::string output =
       arguments.Value("output").value_or(std::filesystem::path(trace).replace_extension(".html").string());
-  const std::string stylesheet = arguments.Value("stylesheet").value_or(tracepage::InstalledStylesheet());
+  const std::string stylesheet = arguments.Value("stylesheet").value_or(tracepage::FindStylesheet());
   if (stylesheet.empty()) {
     streams.err << "hvzelta trace: no trace.xslt installed; name one with --stylesheet\n";
     return kExitFailure;

@@ -12,6 +12,9 @@
 #ifndef HVZELTA_DATA_DIR
 #define HVZELTA_DATA_DIR "/usr/local/share/hvzelta"
 #endif
+#ifndef HVZELTA_SOURCE_STYLESHEET
+#define HVZELTA_SOURCE_STYLESHEET ""
+#endif
 
 namespace hvzelta::tracepage {
 namespace {
@@ -28,14 +31,15 @@ struct PrefsDeleter {
 
 }  // namespace
 
-std::string InstalledStylesheet() {
+std::string FindStylesheet() {
+  std::error_code missing;
   for (const std::filesystem::path& folder :
        {std::filesystem::path(ComponentDirectory()), std::filesystem::path(HVZELTA_DATA_DIR)}) {
-    std::error_code missing;
     if (!folder.empty() && std::filesystem::is_regular_file(folder / "trace.xslt", missing)) {
       return (folder / "trace.xslt").string();
     }
   }
+  if (std::filesystem::is_regular_file(HVZELTA_SOURCE_STYLESHEET, missing)) return HVZELTA_SOURCE_STYLESHEET;
   return {};
 }
 

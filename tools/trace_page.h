@@ -10,8 +10,9 @@
 namespace hvzelta::tracepage {
 
 // The installed trace.xslt (in the IVI component folder, else where the
-// library installs its data); empty when there is none.
-std::string InstalledStylesheet();
+// library installs its data), else the one in the sources for programs run
+// from the build tree; empty when there is none.
+std::string FindStylesheet();
 
 // Renders `trace` with `stylesheet` into the file `page`. Empty on success,
 // else what went wrong, as a sentence for the user.

@@ -238,14 +238,9 @@ std::string TraceOptions(const std::string& tracePath) {
   return "DriverSetup=Trace=true, TraceName=" + tracePath + ", TraceSaveInterval=0";
 }
 
-// The trace as a page, with the installed stylesheet or, in the build tree,
-// the one in the sources.
+// The trace as a page, when a stylesheet is there to render it.
 void WriteTracePage(const std::string& tracePath, std::FILE* out) {
-  std::string stylesheet = tracepage::InstalledStylesheet();
-  std::error_code missing;
-  if (stylesheet.empty() && std::filesystem::is_regular_file(HVZELTA_SOURCE_STYLESHEET, missing)) {
-    stylesheet = HVZELTA_SOURCE_STYLESHEET;
-  }
+  const std::string stylesheet = tracepage::FindStylesheet();
   if (stylesheet.empty()) return;
   const std::string page = std::filesystem::path(tracePath).replace_extension(".html").string();
   const std::string failure = tracepage::Render(tracePath, stylesheet, page);
