@@ -50,6 +50,9 @@ constexpr std::string_view kUsage =
     "      logical names and its hardware asset when no other session uses it\n"
     "  list\n"
     "      show the driver sessions and logical names\n"
+    "  check\n"
+    "      tell whether Initialize can read the store, and if not, why it passes\n"
+    "      the file over\n"
     "\n"
     "BOOL is true or false (1 and 0, VI_TRUE and VI_FALSE are read too).\n";
 
@@ -67,6 +70,8 @@ int UsageError(std::string_view subcommand, std::string_view problem, Streams& s
   streams.err << "hvzelta config " << subcommand << ": " << problem << " (see 'hvzelta help config')\n";
   return kExitUsage;
 }
+
+std::string Trimmed(std::string_view text) { return std::string(TrimWhiteSpace(text)); }
 
 std::optional<std::int32_t> ParseInt32(std::string_view text) {
   std::int32_t value = 0;
@@ -88,13 +93,14 @@ int InitStore(const Arguments&, const std::string& storePath, Streams& streams) 
 
 int AddSession(const Arguments& arguments, const std::string& storePath, Streams& streams) {
   NewSession session;
-  session.name = arguments.Positional()[0];
+  // Names are trimmed as the reader trims them, so that what is written can be found.
+  session.name = Trimmed(arguments.Positional()[0]);
   session.resource = arguments.Value("resource").value_or("");
   session.driverSetup = arguments.Value("driver-setup").value_or("");
   session.model = arguments.Value("model").value_or("");
-  session.logicalName = arguments.Value("logical-name").value_or("");
+  session.logicalName = Trimmed(arguments.Value("logical-name").value_or(""));
   session.description = arguments.Value("description").value_or("");
-  if (TrimWhiteSpace(session.name).empty()) return UsageError("add-session", "the session needs a name", streams);
+  if (session.name.empty()) return UsageError("add-session", "the session needs a name", streams);
   for (std::size_t i = 0; i < kSessionSettings.size(); ++i) {
     const SessionSetting& setting = kSessionSettings[i];
     session.settings[i] = setting.defaultValue;
@@ -118,10 +124,10 @@ int AddSession(const Arguments& arguments, const std::string& storePath, Streams
 
 int AddVirtualName(const Arguments& arguments, const std::string& storePath, Streams& streams) {
   NewVirtualName virtualName;
-  virtualName.name = arguments.Positional()[1];
-  const std::optional<std::string> mapTo = arguments.Value("map-to");
-  if (!mapTo || mapTo->empty()) return UsageError("add-virtual-name", "--map-to TARGET is required", streams);
-  virtualName.mapTo = *mapTo;
+  virtualName.name = Trimmed(arguments.Positional()[1]);
+  virtualName.mapTo = Trimmed(arguments.Value("map-to").value_or(""));
+  if (virtualName.name.empty()) return UsageError("add-virtual-name", "the virtual name needs a name", streams);
+  if (virtualName.mapTo.empty()) return UsageError("add-virtual-name", "--map-to TARGET is required", streams);
   if (const std::optional<std::string> range = arguments.Value("range")) {
     // MIN-MAX with MIN, MAX >= 0; the dash between them is the first one after MIN's digits.
     const std::size_t dash = range->find('-', 1);
@@ -144,7 +150,7 @@ int AddVirtualName(const Arguments& arguments, const std::string& storePath, Str
     streams.err << "hvzelta config add-virtual-name: there is no store at " << storePath << "\n";
     return kExitFailure;
   }
-  if (Failed(editor.AddVirtualName(arguments.Positional()[0], virtualName)) || Failed(editor.Save())) {
+  if (Failed(editor.AddVirtualName(Trimmed(arguments.Positional()[0]), virtualName)) || Failed(editor.Save())) {
     return Failure("add-virtual-name", streams);
   }
   streams.out << "added virtual name '" << virtualName.name << "' to driver session '" << arguments.Positional()[0] << "'\n";
@@ -152,7 +158,7 @@ int AddVirtualName(const Arguments& arguments, const std::string& storePath, Str
 }
 
 int Remove(const Arguments& arguments, const std::string& storePath, Streams& streams) {
-  const std::string& name = arguments.Positional()[0];
+  const std::string name = Trimmed(arguments.Positional()[0]);
   StoreEditor editor;
   if (Failed(editor.Open(storePath))) return Failure("remove", streams);
   const HRESULT hr = editor.IsNew() ? S_FALSE : editor.Remove(name);
@@ -262,6 +268,28 @@ int List(const Arguments&, const std::string& storePath, Streams& streams) {
   return readable ? kExitSuccess : kExitFailure;
 }
 
+// Initialize passes over a file it cannot read as a store and takes every
+// resource name as an address; this says so, and why.
+int Check(const Arguments&, const std::string& storePath, Streams& streams) {
+  ConfigStore store;
+  const HRESULT opened = store.Open(storePath);
+  if (opened == S_FALSE) {
+    streams.out << "no store at " << (storePath.empty() ? std::string("(no location)") : storePath)
+                << ": resource names are taken as addresses\n";
+    return kExitSuccess;
+  }
+  if (Failed(opened)) {
+    streams.err << "hvzelta config check: " << LastStoreError()
+                << "\nInitialize passes this file over and takes every resource name as an address; "
+                   "repair the file or remove it\n";
+    return kExitFailure;
+  }
+  std::vector<StoreEntry> sessions;
+  if (Failed(store.Root().Entries(store::kDriverSessions, sessions))) return Failure("check", streams);
+  streams.out << storePath << ": readable, " << sessions.size() << " driver session(s)\n";
+  return kExitSuccess;
+}
+
 const std::vector<OptionRule> kSessionOptions = [] {
   std::vector<OptionRule> options{{"resource", true},     {"driver-setup", true}, {"model", true},
                                   {"logical-name", true}, {"description", true}, {"replace", false}};
@@ -275,6 +303,7 @@ const Subcommand kSubcommands[] = {
     {"add-virtual-name", 2, {{"map-to", true}, {"range", true}, {"start", true}}, &AddVirtualName},
     {"remove", 1, {}, &Remove},
     {"list", 0, {}, &List},
+    {"check", 0, {}, &Check},
 };
 
 int RunConfig(std::span<const std::string_view> words, Streams& streams) {

@@ -1,6 +1,7 @@
 #include "store_editor.h"
 
 #include <libxml/xmlsave.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "acpwr/halvorn_zelta.h"
+#include "core/store_names.h"
 #include "hvzelta/com/error_info.h"
 #include "platform/component_registration.h"
 
@@ -267,21 +269,35 @@ HRESULT StoreEditor::AddVirtualName(std::string_view sessionName, const NewVirtu
     AddText(range, "Max", std::to_string(wanted.range->maximum));
     AddText(range, "StartingPhysicalIndex", std::to_string(wanted.range->startingPhysicalIndex));
   }
-  return S_OK;
+  // What Initialize would refuse is refused here, before anything is saved.
+  return ExpandVirtualNames(session, [](std::string_view, std::string_view) {});
 }
 
 HRESULT StoreEditor::Save() {
-  const fs::path target = store_.Path();
   std::error_code error;
+  // Through a symbolic link the file it leads to is written; the link stays.
+  fs::path target = fs::weakly_canonical(store_.Path(), error);
+  if (error) target = store_.Path();
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), error);
   if (error) return StoreFailure(E_IVICONFIG_SERIALIZE_FAILED, store_, "cannot create its folder (" + error.message() + ")");
   DropIndentation(store_.Root().Node());
+  const auto written = [&](const std::string& path) {
+    if (xmlSaveFormatFileEnc(path.c_str(), store_.Document(), "UTF-8", 1) >= 0) return S_OK;
+    return StoreFailure(E_IVICONFIG_SERIALIZE_FAILED, store_, "cannot be written (" + std::string(std::strerror(errno)) + ")");
+  };
   // Readers see the old file or the new one, never a file half written.
   const std::string temporary = target.string() + ".tmp" + std::to_string(getpid());
-  if (xmlSaveFormatFileEnc(temporary.c_str(), store_.Document(), "UTF-8", 1) < 0) {
-    const std::string reason = std::strerror(errno);
+  if (HRESULT hr = written(temporary); Failed(hr)) {
     fs::remove(temporary, error);
-    return StoreFailure(E_IVICONFIG_SERIALIZE_FAILED, store_, "cannot be written (" + reason + ")");
+    return hr;
+  }
+  // The new file takes the old one's owner and permissions; where this user
+  // may not give it the owner, the old file is written over instead.
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0 &&
+      (::chown(temporary.c_str(), old.st_uid, old.st_gid) != 0 || ::chmod(temporary.c_str(), old.st_mode & 07777) != 0)) {
+    fs::remove(temporary, error);
+    return written(target.string());
   }
   fs::rename(temporary, target, error);
   if (error) {

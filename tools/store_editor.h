@@ -3,7 +3,8 @@
 // Edits of the IVI configuration store for "hvzelta config": the document is
 // read with the driver's own reader, changed in place (entries of other
 // drivers and elements this tool does not know are kept as they are) and
-// written back whole under a temporary name that then replaces the file.
+// written back whole under a temporary name that then replaces the file (the
+// file a symbolic link leads to, with its owner and permissions).
 // Failures carry the store's statuses and texts in the thread's error
 // information.
 
@@ -71,7 +72,8 @@ class StoreEditor {
   // logical names that lead to the session and its hardware asset when no
   // other session uses it). S_FALSE when there is neither.
   HRESULT Remove(std::string_view name);
-  // Adds a virtual name to a driver session.
+  // Adds a virtual name to a driver session; refuses, as the store's error,
+  // what Initialize would refuse to read.
   HRESULT AddVirtualName(std::string_view session, const NewVirtualName& wanted);
 
   // Writes the store back to its file, creating the file's folder if needed.

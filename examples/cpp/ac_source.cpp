@@ -14,6 +14,7 @@
 
 #include "hvzelta/com/error_info.h"
 #include "hvzelta/halvorn_zelta.h"
+#include "hvzelta/registration.h"
 
 using namespace hvzelta;
 
@@ -78,9 +79,13 @@ int main(int argc, char** argv) {
   const Bstr resource(simulated ? std::wstring(L"TCPIP::127.0.0.1::5025::SOCKET") : Widen(argv[1]));
   const Bstr options(simulated ? L"Simulate=true, DriverSetup=Model=ZTA200" : L"QueryInstrStatus=true");
 
+  // A registered driver is created by name, as configuration tools do;
+  // without a registration, straight from the library linked in.
   ComPtr<IHalvornZelta> driver;
-  if (Report(CreateHalvornZelta(IHalvornZelta::kIid, reinterpret_cast<void**>(driver.Out())),
-             L"Creating the driver") ||
+  void** out = reinterpret_cast<void**>(driver.Out());
+  HRESULT created = CreateObjectByProgId("HalvornZelta.HalvornZelta", IHalvornZelta::kIid, out);
+  if (created == REGDB_E_CLASSNOTREG) created = CreateHalvornZelta(IHalvornZelta::kIid, out);
+  if (Report(created, L"Creating the driver") ||
       Report(driver->Initialize(resource.Get(), VARIANT_TRUE, VARIANT_TRUE, options.Get()), L"Opening the session")) {
     return 1;
   }

@@ -24,6 +24,12 @@ class IHalvornZelta : public IIviDriver {
   virtual HRESULT get_Trigger(IHalvornZeltaTrigger** val) = 0;
   virtual HRESULT get_Outputs(IHalvornZeltaOutputs** val) = 0;
   virtual HRESULT get_Memory(IHalvornZeltaMemory** val) = 0;
+  // Attaching to a session of the C interface is not supported (it keeps
+  // sessions of its own): AttachToExistingCSession fails as a method that is
+  // not supported, get_NativeCHandle gives 0 and fails as a property that is
+  // not supported.
+  virtual HRESULT AttachToExistingCSession() = 0;
+  virtual HRESULT get_NativeCHandle(std::int32_t* val) = 0;
 
  protected:
   ~IHalvornZelta() = default;

@@ -61,5 +61,8 @@ void QueryEvent(Call& call);      // argument: StatusGroup
 void SetEnable(Call& call);       // argument: StatusGroup
 void QueryEnable(Call& call);     // argument: StatusGroup
 void PresetStatus(Call& call);
+// Questionable condition bits a fault would raise (over-voltage, over-temperature, unregulated).
+void RaiseQuestionable(Call& call);
+void QueryRaisedQuestionable(Call& call);
 
 }  // namespace zta_sim::handlers

@@ -101,6 +101,7 @@ constexpr CommandRow kCommands[] = {
     {"STATus:QUEStionable[:EVENt]", nullptr, QueryEvent, Arg(StatusGroup::Questionable)},
     {"STATus:QUEStionable:ENABle", SetEnable, QueryEnable, Arg(StatusGroup::Questionable)},
     {"STATus:PRESet", PresetStatus, nullptr, 0},
+    {"DIAGnostic:QUEStionable", RaiseQuestionable, QueryRaisedQuestionable, 0},
 };
 
 }  // namespace

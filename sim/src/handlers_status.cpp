@@ -32,6 +32,17 @@ void QueryEnable(Call& call) {
   if (call.Expect(0)) call.ReplyInteger(Group(call).enable);
 }
 
+void RaiseQuestionable(Call& call) {
+  if (!call.Expect(1)) return;
+  if (const auto mask = DecodeInteger(call, call[0], 0, 0xFFFF)) {
+    call.core.raisedQuestionable = static_cast<std::uint16_t>(*mask);
+  }
+}
+
+void QueryRaisedQuestionable(Call& call) {
+  if (call.Expect(0)) call.ReplyInteger(call.core.raisedQuestionable);
+}
+
 void PresetStatus(Call& call) {
   if (!call.Expect(0)) return;
   call.core.status.operation.enable = 0;

@@ -156,7 +156,7 @@ std::uint16_t InstrumentCore::OperationCondition() const {
 }
 
 std::uint16_t InstrumentCore::QuestionableCondition() const {
-  std::uint16_t bits = 0;
+  std::uint16_t bits = raisedQuestionable;
   if (point_.limited || tripped_) bits |= kQuesOverCurrent;
   if (point_.acVolts * point_.acAmps + std::abs(point_.dcVolts * point_.dcAmps) > model_.ratedPowerVa) {
     bits |= kQuesOverPower;

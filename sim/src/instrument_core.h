@@ -32,6 +32,10 @@ class InstrumentCore {
   Settings settings;
   StatusRegisters status;
   ErrorQueue errors;
+  // Questionable condition bits held raised whatever the output does, as a
+  // fault of the hardware would: over-voltage 0x1, over-temperature 0x10,
+  // unregulated 0x100 (DIAGnostic:QUEStionable); *RST keeps them.
+  std::uint16_t raisedQuestionable = 0;
 
   // Queues the error and sets its event status bit.
   void Error(ScpiError error);

@@ -98,8 +98,8 @@ class HalvornZelta final : public CDriver,
   HRESULT UnlockObject() override;
 
   // Neither is supported: the C interface has sessions of its own.
-  HRESULT AttachToExistingCSession();
-  HRESULT get_NativeCHandle(std::int32_t* val);
+  HRESULT AttachToExistingCSession() override;
+  HRESULT get_NativeCHandle(std::int32_t* val) override;
 
   // IEnumFormatter, under the running member's context and the current model.
   HRESULT FormatEnum(std::string_view typeName, std::int32_t value, std::string& word) override;

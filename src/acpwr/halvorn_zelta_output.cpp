@@ -276,10 +276,10 @@ HRESULT HalvornZeltaOutput::QueryInterface(const IID& iid, void** object) {
 HRESULT HalvornZeltaOutput::CanMeasure(HalvornZeltaMeasurementTypeEnum MeasurementType,
                                        HalvornZeltaCouplingModeEnum CouplingMode, VARIANT_BOOL* State,
                                        VisaStatusCode*) {
-  // A static table: no lock, no session, nothing to check but the pointer written.
-  if (!State) return E_POINTER;
+  // A static table: no lock, no session, nothing to refuse; a null State
+  // simply receives nothing.
   Group group{};
-  *State = GroupOf(MeasurementType, group) && MeasuresIn(group, CouplingMode) ? 1 : 0;
+  if (State) *State = GroupOf(MeasurementType, group) && MeasuresIn(group, CouplingMode) ? 1 : 0;
   return S_OK;
 }
 

@@ -9,12 +9,12 @@
 
 namespace hvzelta {
 
-// A class-compliant method the instrument lacks: it checks its out-pointers
-// like any member, then reports "not supported" naming `reportedName`, also
-// while simulating.
-inline HRESULT UnsupportedMethod(CNode& node, const MemberDescriptor& member, std::initializer_list<MemberParam> outs,
+// A class-compliant method the instrument lacks: it traces its arguments and
+// checks its out-pointers like any member, then reports "not supported"
+// naming `reportedName`, also while simulating.
+inline HRESULT UnsupportedMethod(CNode& node, const MemberDescriptor& member, std::initializer_list<MemberParam> params,
                                  std::string_view reportedName) {
-  return node.RunFrame(member, outs, [&] { return node.Reporter().ReportMethodNotSupported(reportedName); });
+  return node.RunFrame(member, params, [&] { return node.Reporter().ReportMethodNotSupported(reportedName); });
 }
 
 // A getter that hands out another interface of an existing object; it needs

@@ -60,8 +60,10 @@ const auto kDCRangeMin = kDC.Property<double>("RangeMin", Simulation::Zero);
 
 }  // namespace
 
-HRESULT CurrentProtectionFacet::Configure(VARIANT_BOOL, double, double) {
-  return UnsupportedMethod(Owner(), kCurrentConfigure, {}, "IIviACPwrCurrentProtection_Configure");
+HRESULT CurrentProtectionFacet::Configure(VARIANT_BOOL Enabled, double Threshold, double Delay) {
+  return UnsupportedMethod(Owner(), kCurrentConfigure,
+                           {In("Enabled", Enabled), In("Threshold", Threshold), In("Delay", Delay)},
+                           "IIviACPwrCurrentProtection_Configure");
 }
 HRESULT CurrentProtectionFacet::Reset() {
   return UnsupportedMethod(Owner(), kCurrentReset, {}, "IIviACPwrCurrentProtection_Reset");
@@ -71,8 +73,12 @@ HVZELTA_PROPERTY_MEMBERS(CurrentProtectionFacet, Enabled, VARIANT_BOOL, kCurrent
 HVZELTA_PROPERTY_MEMBERS(CurrentProtectionFacet, Threshold, double, kCurrentThreshold, Owner())
 HRESULT CurrentProtectionFacet::get_Tripped(VARIANT_BOOL* val) { return GetProperty(Owner(), kCurrentTripped, val); }
 
-HRESULT VoltageProtectionFacet::Configure(VARIANT_BOOL, VARIANT_BOOL, double, double) {
-  return UnsupportedMethod(Owner(), kVoltageConfigure, {}, "Configure");
+HRESULT VoltageProtectionFacet::Configure(VARIANT_BOOL UnderEnabled, VARIANT_BOOL OverEnabled, double UnderLimit,
+                                          double OverLimit) {
+  return UnsupportedMethod(Owner(), kVoltageConfigure,
+                           {In("UnderEnabled", UnderEnabled), In("OverEnabled", OverEnabled),
+                            In("UnderLimit", UnderLimit), In("OverLimit", OverLimit)},
+                           "Configure");
 }
 HRESULT VoltageProtectionFacet::Reset() { return UnsupportedMethod(Owner(), kVoltageReset, {}, "Reset"); }
 HVZELTA_PROPERTY_MEMBERS(VoltageProtectionFacet, OverEnabled, VARIANT_BOOL, kVoltageOverEnabled, Owner())
@@ -81,8 +87,11 @@ HVZELTA_PROPERTY_MEMBERS(VoltageProtectionFacet, UnderEnabled, VARIANT_BOOL, kVo
 HVZELTA_PROPERTY_MEMBERS(VoltageProtectionFacet, UnderLimit, double, kVoltageUnderLimit, Owner())
 HRESULT VoltageProtectionFacet::get_Tripped(VARIANT_BOOL* val) { return GetProperty(Owner(), kVoltageTripped, val); }
 
-HRESULT ImpedanceFacet::Configure(VARIANT_BOOL, double, double) {
-  return UnsupportedMethod(Owner(), kImpedanceConfigure, {}, "IIviACPwrImpedance_Configure");
+HRESULT ImpedanceFacet::Configure(VARIANT_BOOL Enabled, double ResistiveValue, double InductiveValue) {
+  return UnsupportedMethod(Owner(), kImpedanceConfigure,
+                           {In("Enabled", Enabled), In("ResistiveValue", ResistiveValue),
+                            In("InductiveValue", InductiveValue)},
+                           "IIviACPwrImpedance_Configure");
 }
 HRESULT ImpedanceFacet::QueryCapabilities(double* ResistiveMin, double* ResistiveMax, double* InductiveMin,
                                           double* InductiveMax) {
@@ -95,11 +104,13 @@ HVZELTA_PROPERTY_MEMBERS(ImpedanceFacet, Enabled, VARIANT_BOOL, kImpedanceEnable
 HVZELTA_PROPERTY_MEMBERS(ImpedanceFacet, Inductive, double, kImpedanceInductive, Owner())
 HVZELTA_PROPERTY_MEMBERS(ImpedanceFacet, Resistive, double, kImpedanceResistive, Owner())
 
-HRESULT DCGenerationFacet::Configure(IviACPwrDCGenerationEnum, double) {
-  return UnsupportedMethod(Owner(), kDCConfigure, {}, "IIviACPwrDCGeneration_Configure");
+HRESULT DCGenerationFacet::Configure(IviACPwrDCGenerationEnum Mode, double DCVoltageLevel) {
+  return UnsupportedMethod(Owner(), kDCConfigure, {In("Mode", Mode), In("DCVoltageLevel", DCVoltageLevel)},
+                           "IIviACPwrDCGeneration_Configure");
 }
-HRESULT DCGenerationFacet::ConfigureRange(double, double) {
-  return UnsupportedMethod(Owner(), kDCConfigureRange, {}, "IIviACPwrDCGeneration_ConfigureRange");
+HRESULT DCGenerationFacet::ConfigureRange(double Minimum, double Maximum) {
+  return UnsupportedMethod(Owner(), kDCConfigureRange, {In("Minimum", Minimum), In("Maximum", Maximum)},
+                           "IIviACPwrDCGeneration_ConfigureRange");
 }
 HRESULT DCGenerationFacet::QueryCapabilities(std::int32_t, double* Minimum, double* Maximum) {
   return UnsupportedMethod(Owner(), kDCQueryCapabilities, {Out("Minimum", Minimum), Out("Maximum", Maximum)},

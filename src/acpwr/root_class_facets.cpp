@@ -35,12 +35,16 @@ const auto kLocked = PropertyRow<VARIANT_BOOL>::NotSupported(Sync::kIid, kSyncNa
 
 }  // namespace
 
-HRESULT ArbWaveformFacet::Clear(BSTR) { return UnsupportedMethod(Owner(), kClear, {}, "IIviACPwrArbWaveform_Clear"); }
+HRESULT ArbWaveformFacet::Clear(BSTR WaveformName) {
+  return UnsupportedMethod(Owner(), kClear, {In("WaveformName", WaveformName)}, "IIviACPwrArbWaveform_Clear");
+}
 HRESULT ArbWaveformFacet::QueryCatalog(IviACPwrWaveformCatalogEnum, BSTR* Catalog) {
   return UnsupportedMethod(Owner(), kQueryCatalog, {Out("Catalog", Catalog)}, "IIviACPwrArbWaveform_QueryCatalog");
 }
-HRESULT ArbWaveformFacet::Write(BSTR, SAFEARRAY**) {
-  return UnsupportedMethod(Owner(), kWrite, {}, "IIviACPwrArbWaveform_Write");
+HRESULT ArbWaveformFacet::Write(BSTR WaveformName, SAFEARRAY** WaveformData) {
+  SAFEARRAY* const data = WaveformData ? *WaveformData : nullptr;
+  return UnsupportedMethod(Owner(), kWrite, {In("WaveformName", WaveformName), In("WaveformData", data)},
+                           "IIviACPwrArbWaveform_Write");
 }
 HRESULT ArbWaveformFacet::get_NumWaveformsMax(std::int32_t* val) { return GetProperty(Owner(), kNumWaveformsMax, val); }
 HRESULT ArbWaveformFacet::get_NumOptimalDataPoints(std::int32_t* val) {
@@ -56,8 +60,9 @@ HRESULT ArbWaveformFacet::get_AvailableWaveformCount(std::int32_t* val) {
   return GetProperty(Owner(), kAvailableWaveformCount, val);
 }
 
-HRESULT ExternalSyncFacet::Configure(VARIANT_BOOL, double) {
-  return UnsupportedMethod(Owner(), kConfigure, {}, "IIviACPwrExternalSync_Configure");
+HRESULT ExternalSyncFacet::Configure(VARIANT_BOOL Enabled, double PhaseOffset) {
+  return UnsupportedMethod(Owner(), kConfigure, {In("Enabled", Enabled), In("PhaseOffset", PhaseOffset)},
+                           "IIviACPwrExternalSync_Configure");
 }
 HVZELTA_PROPERTY_MEMBERS(ExternalSyncFacet, Enabled, VARIANT_BOOL, kSyncEnabled, Owner())
 HVZELTA_PROPERTY_MEMBERS(ExternalSyncFacet, PhaseOffset, double, kPhaseOffset, Owner())

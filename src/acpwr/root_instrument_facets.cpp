@@ -146,16 +146,14 @@ HRESULT SystemFacet::WriteString(BSTR Data) {
 HRESULT SystemFacet::get_IOTimeout(std::int32_t* val) {
   HalvornZelta& root = Owner();
   return root.RunFrame(kGetIOTimeout, {Out("val", val)}, [&] {
-    IIoSession* io = root.Io();
-    return io ? io->GetTimeout(*val) : root.Reporter().Report(Message::NotInitialized);
+    return DirectIo(root, [&](IIoSession& io) { return io.GetTimeout(*val); });
   });
 }
 
 HRESULT SystemFacet::put_IOTimeout(std::int32_t val) {
   HalvornZelta& root = Owner();
   return root.RunFrame(kPutIOTimeout, {In("val", val)}, [&] {
-    IIoSession* io = root.Io();
-    return io ? io->SetTimeout(val) : root.Reporter().Report(Message::NotInitialized);
+    return DirectIo(root, [&](IIoSession& io) { return io.SetTimeout(val); });
   });
 }
 

@@ -16,10 +16,6 @@ constexpr std::array kCMessageTable = {
     CMessage{HVZELTA_ERROR_IO_GENERAL, "I/O error."},
     CMessage{HVZELTA_ERROR_IO_TIMEOUT, "I/O timeout error."},
     CMessage{HVZELTA_ERROR_MODEL_NOT_SUPPORTED, "Instrument model does not support this feature."},
-    CMessage{HVZELTA_ERROR_INVALID_ARGUMENT, "Invalid argument: a value is outside the range the function accepts."},
-    CMessage{HVZELTA_ERROR_UNEXPECTED,
-             "Unexpected failure: the instrument's response did not match the format the driver reads, or a format "
-             "could not be processed."},
     CMessage{HVZELTA_ERROR_CANNOT_RECOVER, "Failure cannot recover."},
     CMessage{HVZELTA_ERROR_INSTRUMENT_STATUS,
              "Instrument error detected.  Use ErrorQuery() to determine the error(s)."},

@@ -116,9 +116,11 @@ ViStatus hvzelta_WriteArbWaveform(ViSession vi, ViConstString WaveformName, ViIn
                                   const ViReal64 WaveformData[]) {
   return ConfigureEach<ArbWaveform>(vi, nullptr, [&](IIviACPwrArbWaveform& arb) {
     const Bstr name = TextToBstr(WaveformName);
-    SafeArrayPtr data = CopyToArray(VT_R8, WaveformData,
-                                    static_cast<std::size_t>(std::max<ViInt32>(WaveformDataSize, 0)), sizeof(double));
-    SAFEARRAY* handed = data.get();
+    // Write only reads the values, so the caller's array is lent in place
+    // rather than copied: a huge size costs nothing before Write answers.
+    SAFEARRAY lent{1, VT_R8, sizeof(double), 0, const_cast<ViReal64*>(WaveformData), {}};
+    lent.rgsabound[0].cElements = static_cast<std::uint32_t>(std::max<ViInt32>(WaveformDataSize, 0));
+    SAFEARRAY* handed = WaveformData ? &lent : nullptr;
     return arb.Write(name.Get(), &handed);
   });
 }

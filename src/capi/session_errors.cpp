@@ -4,7 +4,6 @@
 #include <array>
 #include <string>
 
-#include "capi/c_messages.h"
 #include "hvzelta/com/error_info.h"
 #include "hvzelta/status.h"
 #include "platform/ivi_session.h"
@@ -72,13 +71,9 @@ ViStatus MapDriverStatus(HRESULT result) {
 ViStatus ConvertDriverStatus(ViSession vi, HRESULT result) {
   if (result == S_OK) return VI_SUCCESS;
   const ViStatus code = MapDriverStatus(result);
-  if (ErrorInfo info; GetErrorInfo(info)) {
-    SetSessionError(vi, code, WideToUtf8(info.description).c_str());
-  } else if (code < 0 && *CMessageText(code) != '\0') {
-    // A failure the object interface leaves without a description still
-    // deserves one here, where hvzelta_GetError is all the caller has.
-    SetSessionError(vi, code, CMessageText(code));
-  }
+  // Only the driver's own description is stored: a failure without one
+  // leaves the session's error as it was.
+  if (ErrorInfo info; GetErrorInfo(info)) SetSessionError(vi, code, WideToUtf8(info.description).c_str());
   return code;
 }
 

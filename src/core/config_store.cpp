@@ -5,17 +5,19 @@
 
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/option_string.h"
 #include "hvzelta/com/error_info.h"
 #include "platform/ivi_directories.h"
 #include "platform/text.h"
+#include "visa/unique_fd.h"
 
 namespace hvzelta {
 
@@ -268,15 +270,17 @@ HRESULT ConfigStore::Open(const std::string& path) {
   ids_.clear();
   if (path.empty()) return S_FALSE;
   const StoreEntry file(*this, nullptr);
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
-  if (!stream) {
+  // Without O_NONBLOCK a FIFO at the path would wait for a writer forever;
+  // with it, whatever is not a regular file is refused before any read.
+  const visa::UniqueFd owned(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  const int descriptor = owned.Get();
+  if (descriptor < 0) {
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) return S_FALSE;
     return file.Fail(E_IVICONFIG_DESERIALIZE_FAILED, "the file cannot be read (" + SystemMessage(error) + ")");
   }
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(stream, &std::fclose);
   struct stat status {};
-  if (fstat(fileno(stream), &status) != 0 || !S_ISREG(status.st_mode)) {
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
     return file.Fail(E_IVICONFIG_DESERIALIZE_FAILED, "it is not a regular file");
   }
   if (static_cast<std::uintmax_t>(status.st_size) > kMaxFileSize) {
@@ -288,12 +292,13 @@ HRESULT ConfigStore::Open(const std::string& path) {
   std::string xml(static_cast<std::size_t>(status.st_size) + 1, '\0');
   std::size_t read = 0;
   while (read < xml.size()) {
-    const std::size_t got = std::fread(xml.data() + read, 1, xml.size() - read, stream);
+    const ssize_t got = ::read(descriptor, xml.data() + read, xml.size() - read);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      return file.Fail(E_IVICONFIG_DESERIALIZE_FAILED, "the file cannot be read (" + SystemMessage(errno) + ")");
+    }
     if (got == 0) break;
-    read += got;
-  }
-  if (std::ferror(stream)) {
-    return file.Fail(E_IVICONFIG_DESERIALIZE_FAILED, "the file cannot be read (" + SystemMessage(errno) + ")");
+    read += static_cast<std::size_t>(got);
   }
   if (read > static_cast<std::size_t>(status.st_size)) {
     return file.Fail(E_IVICONFIG_DESERIALIZE_FAILED, "the file changed while it was read");

@@ -3,7 +3,10 @@
 #include <array>
 #include <charconv>
 
+#include "core/config_store.h"
 #include "core/option_string.h"
+#include "hvzelta/com/error_info.h"
+#include "trace/method_trace.h"
 #include "io/io_error.h"
 #include "io/visa_com_session.h"
 #include "visa/visa_library_choice.h"
@@ -52,6 +55,7 @@ HRESULT CDriver::InitializeSession(const wchar_t* resourceName, bool idQuery, bo
                              {"True"});
   }
   if (HRESULT hr = StartTrace(); Failed(hr)) return hr;
+  TraceUnreadableStore();
   if (HRESULT hr = OpenIo(); Failed(hr)) {
     traceFile_.Close();
     return hr;
@@ -73,6 +77,17 @@ HRESULT CDriver::StartTrace() {
   if (Succeeded(hr)) return hr;
   return Reporter().Report(Message::CannotOpenFile,
                            "Trace file '" + traceFile_.Path() + "': " + traceFile_.OpenFailure() + ".");
+}
+
+void CDriver::TraceUnreadableStore() {
+  if (unreadableStore_.empty() || !traceFile_.IsOpen()) return;
+  static const MemberDescriptor kOpenStore(GUID_NULL, "IviConfigStore", MemberKind::Method, "Open", InitCheck::Exempt);
+  const Bstr location(Utf8ToWide(ConfigStoreLocation()));
+  // A record of its own, whose result says the file was refused and why.
+  CMethodTrace record(&traceFile_, kOpenStore, {In("Path", location.Get())});
+  SetErrorInfo({Utf8ToWide(unreadableStore_), L"IVI Configuration Store", GUID_NULL, {}, 0});
+  record.Finish(E_IVICONFIG_DESERIALIZE_FAILED);
+  ClearErrorInfo();
 }
 
 // Steps that need the session open and the driver marked initialized; a

@@ -143,6 +143,8 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   HRESULT QueryInstrumentIdentity();
   HRESULT FinishInitialize();
   HRESULT StartTrace();
+  // Records in the trace why a store file was passed over.
+  void TraceUnreadableStore();
   HRESULT ReportBadOptionValue(std::string_view value);
   // The configuration store's part of Initialize.
   HRESULT ResolveThroughStore(std::string_view resourceName);
@@ -165,6 +167,7 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   TraceFile traceFile_;
 
   std::string optionString_;
+  std::string unreadableStore_;  // why the store file of this Initialize was passed over
   std::string logicalName_;
   std::string resourceDescriptor_;
   std::string driverSetup_;

@@ -9,6 +9,8 @@
 #include "core/config_store.h"
 #include "core/driver.h"
 #include "core/option_string.h"
+#include "core/store_names.h"
+#include "hvzelta/com/error_info.h"
 #include "platform/text.h"
 
 namespace hvzelta {
@@ -32,24 +34,6 @@ constexpr std::array kSettingOptions{
     SettingOption{"simulate", "Simulate", &OperationSettings::simulate},
 };
 
-// What the names of one session's or module's ranges may expand to: far
-// beyond any instrument, small enough that a hostile store cannot exhaust
-// memory with long names, wide ranges or nesting that refers to itself.
-class NameBudget {
- public:
-  bool Take(std::size_t textSize) {
-    ++names_;
-    bytes_ += textSize;
-    return names_ <= kMaxNames && bytes_ <= kMaxBytes;
-  }
-
- private:
-  static constexpr std::size_t kMaxNames = 65536;
-  static constexpr std::size_t kMaxBytes = std::size_t{4} << 20;
-  std::size_t names_ = 0;
-  std::size_t bytes_ = 0;
-};
-constexpr std::string_view kTooManyNames = "its names expand to more than 65536 names or 4 MiB of text";
 
 std::optional<double> ParseReal(std::string_view text) {
   text = TrimWhiteSpace(text);
@@ -73,20 +57,17 @@ std::optional<long long> ParseInteger(std::string_view text) {
 }  // namespace
 
 HRESULT CDriver::ResolveResourceAndOptions(std::string_view resourceName) {
+  // The DriverSetup text and the identity of the last session stay until
+  // something replaces them; only where to go and the maps start afresh.
   resourceDescriptor_.clear();
+  unreadableStore_.clear();
   logicalName_.clear();
-  driverSetup_.clear();
   optionMap_.clear();
   driverSetupMap_.clear();
   virtualToPhysical_.clear();
   physicalToVirtual_.clear();
   initialSettingsMap_.Clear();
   publishedRepCaps_.clear();
-  instrumentManufacturer_.clear();
-  instrumentModel_.clear();
-  serialNumber_.clear();
-  firmwareRevision_.clear();
-  identificationResponse_.clear();
   trace_ = TraceSettings{};
   settings_ = OperationSettings{};
 
@@ -102,9 +83,10 @@ HRESULT CDriver::ResolveResourceAndOptions(std::string_view resourceName) {
 HRESULT CDriver::ResolveThroughStore(std::string_view resourceName) {
   ConfigStore store;
   const HRESULT opened = store.Open(ConfigStoreLocation());
-  if (Failed(opened)) return opened;
-  if (opened == S_FALSE) {
-    // Without a configuration store the resource name is the resource descriptor.
+  if (ErrorInfo info; Failed(opened) && GetErrorInfo(info)) unreadableStore_ = WideToUtf8(info.description);
+  if (opened != S_OK) {
+    // A file that cannot be read as a store is no store: the resource name
+    // is the resource descriptor, and the trace tells why.
     resourceDescriptor_ = std::string(resourceName);
     return ProcessOptionString(optionString_);
   }
@@ -166,44 +148,9 @@ HRESULT CDriver::LoadConfigurableInitialSettings(const StoreEntry& settings) {
 }
 
 HRESULT CDriver::ReadVirtualNames(const StoreEntry& session) {
-  std::vector<StoreEntry> names;
-  if (HRESULT hr = session.Entries("VirtualNames", names); Failed(hr)) return hr;
-  NameBudget budget;
-  for (const StoreEntry& entry : names) {
-    std::string name;
-    std::string mapTo;
-    std::vector<StoreEntry> ranges;
-    if (HRESULT hr = entry.Text("Name", name); Failed(hr)) return hr;
-    if (HRESULT hr = entry.Text("MapTo", mapTo); Failed(hr)) return hr;
-    if (HRESULT hr = entry.Entries("VirtualRanges", ranges); Failed(hr)) return hr;
-    name = std::string(TrimWhiteSpace(name));
-    mapTo = std::string(TrimWhiteSpace(mapTo));
-    if (ranges.empty()) {
-      if (!budget.Take(name.size() + mapTo.size())) return entry.Fail(E_IVICONFIG_DESERIALIZE_FAILED, kTooManyNames);
-      AddVirtualName(name, mapTo);
-    }
-    for (const StoreEntry& range : ranges) {
-      std::int32_t minimum = 0;
-      std::int32_t maximum = 0;
-      std::int32_t start = 0;
-      if (HRESULT hr = range.Integer("Min", minimum); Failed(hr)) return hr;
-      if (HRESULT hr = range.Integer("Max", maximum); Failed(hr)) return hr;
-      if (HRESULT hr = range.Integer("StartingPhysicalIndex", start); Failed(hr)) return hr;
-      if (minimum > maximum) {
-        return range.Fail(E_IVICONFIG_DESERIALIZE_FAILED,
-                          "<Min> " + std::to_string(minimum) + " is greater than <Max> " + std::to_string(maximum));
-      }
-      for (std::int64_t i = minimum; i <= maximum; ++i) {
-        const std::string virtualName = name + std::to_string(i);
-        const std::string physicalName = mapTo + std::to_string(start + i - minimum);
-        if (!budget.Take(virtualName.size() + physicalName.size())) {
-          return range.Fail(E_IVICONFIG_DESERIALIZE_FAILED, kTooManyNames);
-        }
-        AddVirtualName(virtualName, physicalName);
-      }
-    }
-  }
-  return S_OK;
+  return ExpandVirtualNames(session, [this](std::string_view virtualName, std::string_view mappedTo) {
+    AddVirtualName(virtualName, mappedTo);
+  });
 }
 
 HRESULT CDriver::ReadPublishedRepCaps(const StoreEntry& module) {

@@ -1,6 +1,7 @@
 #include "core/option_string.h"
 
 #include <limits>
+#include <unordered_map>
 
 #include "platform/text.h"
 
@@ -35,6 +36,7 @@ DriverSetupSplit SplitDriverSetup(std::string_view optionString) {
 
 std::vector<OptionPair> ParseOptionPairs(std::string_view text) {
   std::vector<OptionPair> pairs;
+  std::unordered_map<std::string, std::size_t> placeOf;
   std::size_t i = 0;
   while (i < text.size()) {
     if (IsPairSeparator(text[i])) {
@@ -52,15 +54,13 @@ std::vector<OptionPair> ParseOptionPairs(std::string_view text) {
     if (valueEnd == std::string_view::npos) valueEnd = text.size();
     OptionPair pair{std::string(TrimWhiteSpace(text.substr(i, nameEnd - i))),
                     std::string(TrimWhiteSpace(text.substr(nameEnd + 1, valueEnd - nameEnd - 1)))};
-    bool replaced = false;
-    for (OptionPair& earlier : pairs) {
-      if (EqualsIgnoringCase(earlier.name, pair.name)) {
-        earlier.value = std::move(pair.value);
-        replaced = true;
-        break;
-      }
+    // Looked up by lower-cased name, so that a string of many names parses in linear time.
+    const auto [earlier, added] = placeOf.try_emplace(AsciiLower(pair.name), pairs.size());
+    if (added) {
+      pairs.push_back(std::move(pair));
+    } else {
+      pairs[earlier->second].value = std::move(pair.value);
     }
-    if (!replaced) pairs.push_back(std::move(pair));
     i = valueEnd;
   }
   return pairs;

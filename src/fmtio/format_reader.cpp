@@ -243,21 +243,20 @@ HRESULT FormatReader::ScanInteger(const Directive& d, std::int64_t& value) {
   if (Failed(in_.Error())) return in_.Error();
   if (!digits) return E_UNEXPECTED;
   const double signedValue = negative ? -approximate : approximate;
-  // Unsigned conversions also take the upper half of the target's range.
-  const bool unsignedConversion = base != 10 || d.conversion == 'u';
+  // One range per target, whatever the conversion: "%x" and "%u" read into
+  // the same signed targets as "%d", so FFFF does not fit a short.
   struct Range {
-    double low, high, unsignedHigh;
+    double low, high;
     const char* name;
   };
   static constexpr Range kRanges[] = {
-      {0, 255, 255, "BYTE"},
-      {-32768, 32767, 65535, "short"},
-      {-2147483648.0, 2147483647.0, 4294967295.0, "long"},
-      {-9223372036854775808.0, 9223372036854775807.0, 18446744073709551615.0, "64-bit integer"},
+      {0, 255, "BYTE"},
+      {-32768, 32767, "short"},
+      {-2147483648.0, 2147483647.0, "long"},
+      {-9223372036854775808.0, 9223372036854775807.0, "64-bit integer"},
   };
   const Range& range = kRanges[d.size == 'b' ? 0 : d.size == 'h' ? 1 : d.size == 'I' ? 3 : 2];
-  const double high = unsignedConversion ? range.unsignedHigh : range.high;
-  if (wrapped || signedValue < range.low || signedValue > high) return Overflow(signedValue, range.name);
+  if (wrapped || signedValue < range.low || signedValue > range.high) return Overflow(signedValue, range.name);
   value = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
   return S_OK;
 }

@@ -117,5 +117,30 @@ TEST_F(EmulatorEndToEndTest, ConfigureEnableTriggerAndMeasure) {
   ASSERT_EQ(driver_->Close(), S_OK);
 }
 
+// The questionable bits no output condition of the emulator raises are
+// raised the way a hardware fault would, one row at a time.
+TEST_F(EmulatorEndToEndTest, QueryStateReadsTheQuestionableBitsFaultsRaise) {
+  ComPtr<IHalvornZeltaSystem> system;
+  ASSERT_EQ(driver_->get_System(system.Out()), S_OK);
+  const auto raise = [&](const wchar_t* mask) {
+    Bstr command(std::wstring(L"DIAG:QUES ") + mask);
+    ASSERT_EQ(system->WriteString(command.Get()), S_OK) << LastError();
+  };
+  for (const auto& [state, mask] : {std::pair{HalvornZeltaOutputStateOverVoltage, L"1"},
+                                    std::pair{HalvornZeltaOutputStateDSPError, L"1"},
+                                    std::pair{HalvornZeltaOutputStatePowerOverload, L"1"},
+                                    std::pair{HalvornZeltaOutputStateOverTemperature, L"16"},
+                                    std::pair{HalvornZeltaOutputStateUnregulated, L"256"}}) {
+    raise(L"0");
+    VARIANT_BOOL bit = VARIANT_TRUE;
+    VisaStatusCode status{};
+    ASSERT_EQ(output_->QueryState(state, &bit, &status), S_OK) << LastError();
+    EXPECT_EQ(bit, VARIANT_FALSE) << state;
+    raise(mask);
+    ASSERT_EQ(output_->QueryState(state, &bit, &status), S_OK) << LastError();
+    EXPECT_EQ(bit, VARIANT_TRUE) << state;
+  }
+}
+
 }  // namespace
 }  // namespace hvzelta

@@ -302,6 +302,14 @@ TEST_F(InstrumentMembersTest, BadRepliesAndStalledQueriesFailCleanly) {
   std::int32_t timeout = 0;
   ASSERT_EQ(system_->get_IOTimeout(&timeout), S_OK);
   EXPECT_EQ(timeout, 200);
+
+  // Simulation switched on later shuts the timeout off like every system member.
+  ASSERT_EQ(driver_->put_Simulate(VARIANT_TRUE), S_OK);
+  EXPECT_EQ(system_->put_IOTimeout(5000), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_EQ(system_->get_IOTimeout(&timeout), E_HALVORNZELTA_IO_GENERAL);
+  ASSERT_EQ(driver_->put_Simulate(VARIANT_FALSE), S_OK);
+  ASSERT_EQ(system_->get_IOTimeout(&timeout), S_OK);
+  EXPECT_EQ(timeout, 200);
 }
 
 TEST_F(InstrumentMembersTest, DirectIoBypassesTheFormattedBuffer) {

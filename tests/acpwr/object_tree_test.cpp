@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 #include <thread>
 
 #include "acpwr/halvorn_zelta.h"
 #include "hvzelta/com/error_info.h"
+#include "hvzelta/com/safearray.h"
 
 namespace hvzelta {
 namespace {
@@ -172,6 +177,52 @@ TEST_F(SimulatedTreeTest, ClassMembersTheInstrumentLacks) {
   EXPECT_EQ(count, 0);
 }
 
+TEST(UnsupportedClassMethodsTest, TraceTheirArguments) {
+  const std::string file = ::testing::TempDir() + "hvzelta-unsupported-" + std::to_string(getpid()) + ".xml";
+  auto driver = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
+  Bstr resource(L"TCPIP::127.0.0.1::5025::SOCKET");
+  Bstr options(L"Simulate=true, DriverSetup=Trace=true, TraceArray=true, TraceName=" +
+               std::wstring(file.begin(), file.end()));
+  ASSERT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()), S_OK) << LastError();
+  ComPtr<IIviACPwrOutputPhases> phases;
+  ComPtr<IIviACPwrOutputPhase> phase;
+  ComPtr<IIviACPwrCurrentProtection> current;
+  ComPtr<IIviACPwrVoltageProtection> voltage;
+  ComPtr<IIviACPwrImpedance> impedance;
+  ComPtr<IIviACPwrDCGeneration> dc;
+  ComPtr<IIviACPwrArbWaveform> arb;
+  ComPtr<IIviACPwrExternalSync> sync;
+  Bstr any;
+  ASSERT_EQ(driver->get_OutputPhases(phases.Out()), S_OK);
+  ASSERT_EQ(phases->get_Item(any.Get(), phase.Out()), S_OK);
+  ASSERT_EQ(phase.As(current), S_OK);
+  ASSERT_EQ(phase.As(voltage), S_OK);
+  ASSERT_EQ(phase.As(impedance), S_OK);
+  ASSERT_EQ(phase.As(dc), S_OK);
+  ASSERT_EQ(driver->get_ArbWaveform(arb.Out()), S_OK);
+  ASSERT_EQ(driver.As(sync), S_OK);
+  Bstr name(L"wave1");
+  SafeArrayPtr data(SafeArrayCreateVector(VT_R8, 0, 2));
+  SAFEARRAY* handed = data.get();
+  for (const HRESULT hr : {current->Configure(VARIANT_TRUE, 1.5, 2.5), voltage->Configure(VARIANT_TRUE, 0, 3.5, 4.5),
+                           impedance->Configure(0, 5.5, 6.5), dc->Configure(IviACPwrDCGenerationEnum(1), 7.5),
+                           dc->ConfigureRange(8.5, 9.5), arb->Clear(name.Get()), arb->Write(name.Get(), &handed),
+                           sync->Configure(VARIANT_TRUE, 10.5)}) {
+    EXPECT_EQ(hr, E_IVI_METHOD_NOT_SUPPORTED);
+  }
+  ASSERT_EQ(driver->Close(), S_OK);
+  std::ifstream stream(file);
+  const std::string trace((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+  std::remove(file.c_str());
+  for (const char* parameter :
+       {"\"Threshold\" Direction=\"In\" Value=\"1.5\"", "\"OverLimit\" Direction=\"In\" Value=\"4.5\"",
+        "\"InductiveValue\" Direction=\"In\" Value=\"6.5\"", "\"Mode\" Direction=\"In\" Value=\"1\"",
+        "\"Maximum\" Direction=\"In\" Value=\"9.5\"", "\"WaveformName\" Direction=\"In\" Value=\"wave1\"",
+        "\"WaveformData\" Direction=\"In\" NumDims=\"1\"", "\"PhaseOffset\" Direction=\"In\" Value=\"10.5\""}) {
+    EXPECT_NE(trace.find(parameter), std::string::npos) << parameter;
+  }
+}
+
 TEST_F(SimulatedTreeTest, CanMeasureFollowsTheCouplingTable) {
   VARIANT_BOOL state = 9;
   VisaStatusCode untouched = VisaStatusCode(7);
@@ -192,6 +243,9 @@ TEST_F(SimulatedTreeTest, CanMeasureFollowsTheCouplingTable) {
             S_OK);
   EXPECT_EQ(state, 0);
   EXPECT_EQ(untouched, 7);
+  EXPECT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeVoltageDC, HalvornZeltaCouplingModeAC, nullptr, nullptr),
+            S_OK)
+      << "always succeeds";
 }
 
 TEST_F(SimulatedTreeTest, HeldObjectsOutliveCloseAndServeTheNextSession) {

@@ -2,6 +2,7 @@
 // edits keep what the program does not know, and wrong command lines say so.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -131,6 +132,40 @@ TEST_F(CommandLineTest, EditsKeepWhatTheProgramDoesNotKnow) {
                                    "': line 1:"))
       << result.output;
   EXPECT_EQ(env_.Read("ivi/store.xml"), "<IviConfigStore>");
+  // check says why Initialize passes it over.
+  const Result checked = RunCli({"config", "check"});
+  EXPECT_EQ(checked.status, 1);
+  EXPECT_TRUE(Contains(checked, "': line 1:") && Contains(checked, "Initialize passes this file over")) << checked.output;
+}
+
+TEST_F(CommandLineTest, SavingKeepsTheFileAndWritesOnlyWhatInitializeReads) {
+  // The store behind a link, readable by its owner only.
+  ASSERT_EQ(RunCli({"config", "init-store", "--store", env_.PathOf("real.xml")}).status, 0);
+  ASSERT_EQ(chmod(env_.PathOf("real.xml").c_str(), 0600), 0);
+  std::filesystem::create_directories(env_.PathOf("ivi"));
+  std::filesystem::create_symlink(env_.PathOf("real.xml"), env_.PathOf("ivi/store.xml"));
+  Result result = RunCli({"config", "add-session", " spaced ", "--logical-name", " PS2 ", "--simulate", "true"});
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(std::filesystem::is_symlink(env_.PathOf("ivi/store.xml")));
+  struct stat status {};
+  ASSERT_EQ(stat(env_.PathOf("real.xml").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0600u);
+  ComPtr<HalvornZelta> driver;
+  EXPECT_EQ(Initialize(driver, L"spaced"), S_OK) << "the name is stored trimmed";
+  EXPECT_EQ(Initialize(driver, L"PS2"), S_OK);
+  ASSERT_EQ(RunCli({"config", "add-virtual-name", " spaced ", " Ph ", "--map-to", " OutputPhase ", "--range", "1-2"}).status, 0);
+  ASSERT_EQ(Initialize(driver, L"spaced"), S_OK);
+  EXPECT_EQ(driver->ResolveName("Ph2"), "OutputPhase2");
+
+  // A range Initialize would refuse is refused, and the store stays as it was.
+  const std::string before = env_.Read("real.xml");
+  result = RunCli({"config", "add-virtual-name", "spaced", "Wide", "--map-to", "OutputPhase", "--range", "0-70000"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(Contains(result, "expand to more than 65536 names")) << result.output;
+  EXPECT_EQ(env_.Read("real.xml"), before);
+  result = RunCli({"config", "check"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(Contains(result, "readable, 1 driver session(s)")) << result.output;
 }
 
 TEST_F(CommandLineTest, WrongCommandLinesAreUsageErrors) {

@@ -3,6 +3,7 @@
 // failures, against store files the tests write.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "acpwr/halvorn_zelta.h"
 #include "core/config_store.h"
@@ -163,6 +164,25 @@ TEST_F(StoreInitializeTest, ANameThatIsNoSessionNeedsTheSoftwareModule) {
   env_.Set("IVI_STANDARD_ROOT_DIR", env_.PathOf("no-ivi-here"));
   ASSERT_EQ(Init(resource, L"Simulate=true"), S_OK) << LastError();
   EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), "TCPIP::192.0.2.1::5025::SOCKET");
+
+  // Nor with a file that cannot be read as a store, which the trace explains.
+  const std::string trace = env_.PathOf("trace.xml");
+  const std::wstring options = L"Simulate=true, DriverSetup=Trace=true, TraceName=" + Utf8ToWide(trace);
+  ASSERT_EQ(mkfifo(env_.PathOf("fifo").c_str(), 0600), 0);
+  for (const auto& [store, reason] : {std::pair{env_.Write("bad.xml", "<IviConfigStore><DriverSessions>"), "line 1:"},
+                                      std::pair{env_.Write("empty.xml", ""), "the store is empty"},
+                                      std::pair{env_.Folder(), "it is not a regular file"},
+                                      std::pair{env_.PathOf("fifo"), "it is not a regular file"}}) {
+    env_.Set("IVI_CONFIG_STORE", store);
+    ASSERT_EQ(Init(resource, options), S_OK) << store << ": " << LastError();
+    EXPECT_EQ(PeekErrorInfo(), nullptr);
+    EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), "TCPIP::192.0.2.1::5025::SOCKET");
+    ASSERT_EQ(driver_->Close(), S_OK);
+    const std::string record = env_.Read("trace.xml");
+    EXPECT_NE(record.find("Name=\"Open\" Interface=\"IviConfigStore\""), std::string::npos) << record;
+    EXPECT_NE(record.find("Message=\"IVI configuration store '" + store + "'"), std::string::npos) << record;
+    EXPECT_NE(record.find(reason), std::string::npos) << record;
+  }
 }
 
 TEST_F(StoreInitializeTest, StoreUnderTheIviRootDirectoryIsFound) {
@@ -258,10 +278,6 @@ TEST_F(StoreInitializeTest, StoreFailuresEndInitializeWithTheStoresOwnError) {
   EXPECT_EQ(Init(L"bench"), E_IVICONFIG_NOT_EXIST);
   EXPECT_NE(LastError().find(L"<SoftwareModule> refers to id 'gone'"), std::wstring::npos) << LastError();
 
-  // A file that is no store ends Initialize however the name is meant.
-  UseStore("<IviConfigStore><DriverSessions>");
-  EXPECT_EQ(Init(L"TCPIP::192.0.2.1::5025::SOCKET", L"Simulate=true"), E_IVICONFIG_DESERIALIZE_FAILED);
-  EXPECT_NE(LastError().find(L"IVI configuration store '" + store + L"': line 1:"), std::wstring::npos) << LastError();
 }
 
 TEST_F(StoreInitializeTest, ALogicalNameLeadingNowhereIsNoSession) {

@@ -243,9 +243,11 @@ TEST_F(DriverTest, SimulatedIdentityAndUtility) {
 
 TEST_F(DriverTest, UnsupportedLifetimeOperations) {
   ASSERT_EQ(Init(L"Simulate=true"), S_OK);
-  EXPECT_EQ(driver_->AttachToExistingCSession(), E_IVI_METHOD_NOT_SUPPORTED);
+  ComPtr<IHalvornZelta> root;  // what a caller of the object interface holds
+  ASSERT_EQ(driver_.As(root), S_OK);
+  EXPECT_EQ(root->AttachToExistingCSession(), E_IVI_METHOD_NOT_SUPPORTED);
   std::int32_t handle = 9;
-  EXPECT_EQ(driver_->get_NativeCHandle(&handle), E_IVI_PROPERTY_NOT_SUPPORTED);
+  EXPECT_EQ(root->get_NativeCHandle(&handle), E_IVI_PROPERTY_NOT_SUPPORTED);
   EXPECT_EQ(handle, 0);
   EXPECT_EQ(LastError(), L"HalvornZelta: Does not support this class-compliant feature: property 'get_NativeCHandle'.");
 }
@@ -304,6 +306,17 @@ TEST_F(DriverTest, InstrumentIdentityFillsTheFourFields) {
   EXPECT_EQ(driver_->InstrumentManufacturer(), "Maker");
   EXPECT_EQ(Model(), "");
   EXPECT_EQ(driver_->FirmwareRevision(), "");
+}
+
+TEST_F(DriverTest, ReinitializeKeepsTheIdentityAndTheDriverSetupText) {
+  ASSERT_EQ(Init(L"DriverSetup=Model=ZTA300", /*idQuery=*/true), S_OK);
+  ASSERT_EQ(driver_->Close(), S_OK);
+  ASSERT_EQ(Init(L"Simulate=true", false, false, L"ASRL1::INSTR"), S_OK);
+  EXPECT_EQ(Model(), "ZTA200") << "the last identification response's";
+  EXPECT_EQ(driver_->SerialNumber(), "SN123");
+  EXPECT_EQ(driver_->DriverSetup(), "Model=ZTA300");
+  EXPECT_EQ(driver_->GetDriverSetupValue("model"), "") << "the maps start afresh";
+  EXPECT_EQ(driver_->ResourceDescriptor(), "ASRL1::INSTR");
 }
 
 TEST_F(DriverTest, FailureAfterOpeningClosesTheSession) {

@@ -67,9 +67,17 @@ TEST_F(FormatReaderTest, NumbersAndTheirRanges) {
   EXPECT_EQ(hex, 0x1F);
   EXPECT_EQ(octal, 017);
   EXPECT_EQ(styled, 255);
-  std::uint32_t status = 0;
-  EXPECT_EQ(Scan("FFFFFFFF\n", "%x", &status), S_OK);  // a register reads whole
-  EXPECT_EQ(status, 0xFFFFFFFFu);
+  // Hexadecimal and unsigned conversions have the signed ranges too.
+  std::int16_t register16 = 3;
+  EXPECT_EQ(Scan("FFFF\n", "%hx", &register16), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_EQ(LastError(), "HalvornZelta: I/O error: Overflow or underflow reading value of '6.553500e+04' into a short.");
+  EXPECT_EQ(register16, 3);
+  for (const auto& [reply, format] : {std::pair{"4294967295\n", "%u"}, std::pair{"FFFFFFFF\n", "%x"}}) {
+    number = 5;
+    EXPECT_EQ(Scan(reply, format, &number), E_HALVORNZELTA_IO_GENERAL) << format;
+    EXPECT_EQ(LastError(), "HalvornZelta: I/O error: Overflow or underflow reading value of '4.294967e+09' into a long.");
+    EXPECT_EQ(number, 5);
+  }
   EXPECT_EQ(Scan("x1\n", "%d", &number), E_UNEXPECTED);
   buffer_.FlushRead();
   EXPECT_EQ(Scan(std::string(600, '1') + "\n", "%lf", &volts), E_UNEXPECTED);

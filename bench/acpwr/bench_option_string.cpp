@@ -1,0 +1,33 @@
+// How option strings scale with the number of names they hold: six times the
+// names should cost about six times the time, which a name-by-name search of
+// the names already seen would turn into thirty-six.
+
+#include <string>
+
+#include "core/option_string.h"
+#include "support/ratio_runner.h"
+
+namespace hvzelta {
+namespace {
+
+std::string ManyNames(int count) {
+  std::string text = "Simulate=true";
+  for (int i = 0; i < count; ++i) text += ", Name" + std::to_string(i) + "=" + std::to_string(i);
+  return text;
+}
+
+void BM_ParseOptionPairs(benchmark::State& state) {
+  const std::string text = ManyNames(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(ParseOptionPairs(text));
+}
+BENCHMARK(BM_ParseOptionPairs)->Arg(10000)->Arg(60000);
+
+}  // namespace
+}  // namespace hvzelta
+
+int main(int argc, char** argv) {
+  using hvzelta::bench::Goal;
+  return hvzelta::bench::RunWithRatios(argc, argv,
+                                       {{"option string: 60 000 names / 10 000 names", "BM_ParseOptionPairs/60000",
+                                         "BM_ParseOptionPairs/10000", Goal::AtMost(9)}});
+}
