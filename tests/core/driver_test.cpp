@@ -291,8 +291,8 @@ TEST_F(DriverTest, ResetWithDefaultsRestoresTheSettingsOfInitialize) {
   EXPECT_TRUE(Setting(&HalvornZelta::get_Cache));
 }
 
-TEST_F(DriverTest, InstrumentIdentityFillsTheFourFields) {
-  ASSERT_EQ(Init(L"", /*idQuery=*/true), S_OK);
+TEST_F(DriverTest, InstrumentIdentityFillsTheFourFieldsAndOutlivesTheSession) {
+  ASSERT_EQ(Init(L"DriverSetup=Model=ZTA300", /*idQuery=*/true), S_OK);
   EXPECT_EQ(script_->written, std::vector<std::string>{"*IDN?"});
   EXPECT_EQ(driver_->InstrumentManufacturer(), "Halvorn");
   EXPECT_EQ(Model(), "ZTA200");
@@ -301,22 +301,20 @@ TEST_F(DriverTest, InstrumentIdentityFillsTheFourFields) {
   ASSERT_EQ(driver_->Close(), S_OK);
   EXPECT_TRUE(script_->closed);
 
+  // A new Initialize starts the maps afresh; identity and DriverSetup text stay until replaced.
+  ASSERT_EQ(Init(L"Simulate=true", false, false, L"ASRL1::INSTR"), S_OK);
+  EXPECT_EQ(Model(), "ZTA200");
+  EXPECT_EQ(driver_->SerialNumber(), "SN123");
+  EXPECT_EQ(driver_->DriverSetup(), "Model=ZTA300");
+  EXPECT_EQ(driver_->GetDriverSetupValue("model"), "");
+  EXPECT_EQ(driver_->ResourceDescriptor(), "ASRL1::INSTR");
+  ASSERT_EQ(driver_->Close(), S_OK);
+
   script_->replies["*IDN?"] = " Maker ";
   ASSERT_EQ(Init(L""), S_OK);
   EXPECT_EQ(driver_->InstrumentManufacturer(), "Maker");
   EXPECT_EQ(Model(), "");
   EXPECT_EQ(driver_->FirmwareRevision(), "");
-}
-
-TEST_F(DriverTest, ReinitializeKeepsTheIdentityAndTheDriverSetupText) {
-  ASSERT_EQ(Init(L"DriverSetup=Model=ZTA300", /*idQuery=*/true), S_OK);
-  ASSERT_EQ(driver_->Close(), S_OK);
-  ASSERT_EQ(Init(L"Simulate=true", false, false, L"ASRL1::INSTR"), S_OK);
-  EXPECT_EQ(Model(), "ZTA200") << "the last identification response's";
-  EXPECT_EQ(driver_->SerialNumber(), "SN123");
-  EXPECT_EQ(driver_->DriverSetup(), "Model=ZTA300");
-  EXPECT_EQ(driver_->GetDriverSetupValue("model"), "") << "the maps start afresh";
-  EXPECT_EQ(driver_->ResourceDescriptor(), "ASRL1::INSTR");
 }
 
 TEST_F(DriverTest, FailureAfterOpeningClosesTheSession) {
