@@ -215,8 +215,10 @@ class Tour {
     Heading("Error queue: 1000 Hz asked for, which the instrument refuses");
     const HRESULT refused = output_->put_Frequency(1000);
     const ErrorInfo* info = PeekErrorInfo();
+    // Without the status poll the driver cannot know; only the queue tells.
     std::fprintf(out_, "  Frequency = 1000: 0x%08X %s\n", static_cast<unsigned>(refused),
-                 Failed(refused) && info ? Narrow(info->description).c_str() : "accepted");
+                 Failed(refused) && info ? Narrow(info->description).c_str()
+                                         : "sent (QueryInstrStatus is off: the error queue says whether it was taken)");
     for (int entry = 0; entry < 16; ++entry) {
       std::int32_t code = 0;
       Bstr message;
