@@ -3,6 +3,7 @@
 import ctypes
 import ctypes.util
 import os
+import re
 import threading
 import warnings
 
@@ -70,7 +71,7 @@ class Library:
         Returns the status (0 or a warning). `session` is the session whose
         error information describes a failure (0 for none).
         """
-        status = getattr(self._handle, "hvzelta_" + name)(*arguments)
+        status = self._invoke(name, *arguments)
         if status != 0:
             self._report(session, name, status)
         return status
@@ -78,20 +79,31 @@ class Library:
     def open(self, resource, id_query, reset, options):
         """Opens a session with hvzelta_InitWithOptions and returns its handle."""
         session = _capi.ViSession()
-        status = self._handle.hvzelta_InitWithOptions(resource, id_query, reset, options, ctypes.byref(session))
+        status = self._invoke("InitWithOptions", resource, id_query, reset, options, ctypes.byref(session))
         # A failed open has no session: its description is the thread's. A
         # warning's is in the new session.
         if status != 0:
             self._report(session.value, "InitWithOptions", status)
         return session.value
 
+    def _invoke(self, name, *arguments):
+        """Calls hvzelta_<name>; an argument of the wrong type raises TypeError naming it."""
+        try:
+            return getattr(self._handle, "hvzelta_" + name)(*arguments)
+        except ctypes.ArgumentError as error:
+            position = re.match(r"argument (\d+): (?:<class '\w+'>: )?(.*)", str(error))
+            if not position:
+                raise TypeError(f"hvzelta_{name}: {error}") from None
+            parameter = _capi.parameter_name(name, int(position.group(1)))
+            given = arguments[int(position.group(1)) - 1]
+            raise TypeError(f"{parameter}: {position.group(2)} ({type(given).__name__} given to hvzelta_{name})") from None
+
     def text(self, session, name, *arguments):
         """Calls a copy-out function (buffer size and buffer last) and returns the text."""
         size = _FIRST_BUFFER_SIZE
         while True:
             buffer = ctypes.create_string_buffer(size)
-            function = getattr(self._handle, "hvzelta_" + name)
-            status = function(*arguments, size, buffer)
+            status = self._invoke(name, *arguments, size, buffer)
             if size < status < _SMALLEST_WARNING:
                 size = status
                 continue

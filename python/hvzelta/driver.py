@@ -1,22 +1,31 @@
 """The Pythonic driver: a session, its outputs and output phases."""
 
+import array
 import ctypes
 import re
+import sys
+import warnings
 import weakref
+from typing import Any, Callable, List, Union
 
-from . import _attributes, _capi, _library, enums
+try:
+    import numpy
+except ImportError:  # the helpers then return lists
+    numpy = None
+
+from . import _attributes, _capi, _header, _library
 from .errors import DriverError
 
 # Enumerations of the output properties (hvzelta_Get<Name>/hvzelta_Set<Name>).
 _OUTPUT_PROPERTY_ENUMS = {
-    "AmmeterItem": enums.AmmeterItem,
-    "Average": enums.Average,
-    "CouplingMode": enums.CouplingMode,
-    "CurrentLimitBehavior": enums.CurrentLimitBehavior,
-    "HoldTime": enums.HoldTime,
-    "TriggerAcquireSource": enums.TriggerSource,
-    "TriggerSource": enums.TriggerSource,
-    "TriggerTransientSource": enums.TriggerSource,
+    "AmmeterItem": _header.AmmeterItem,
+    "Average": _header.Average,
+    "CouplingMode": _header.CouplingMode,
+    "CurrentLimitBehavior": _header.CurrentLimitBehavior,
+    "HoldTime": _header.HoldTime,
+    "TriggerAcquireSource": _header.TriggerSource,
+    "TriggerSource": _header.TriggerSource,
+    "TriggerTransientSource": _header.TriggerSource,
 }
 
 
@@ -47,6 +56,38 @@ def _from_c(value_type, enum, value):
 
 def _encode(text):
     return text.encode("utf-8")
+
+
+# The option names the driver reads; it keeps any other and never complains.
+_OPTION_NAMES = ("Simulate", "QueryInstrStatus", "RangeCheck", "Cache", "RecordCoercions", "InterchangeCheck",
+                 "DriverSetup")
+
+
+def _warn_unknown_options(options):
+    """Warns of each option name the driver does not read (a misspelt "Simulate"
+    would otherwise open the real instrument)."""
+    known = {name.casefold() for name in _OPTION_NAMES}
+    for pair in options.split(","):
+        name = pair.partition("=")[0].strip()
+        if name.casefold() == "driversetup":
+            return  # the rest belongs to DriverSetup
+        if name and name.casefold() not in known:
+            warnings.warn(f"unknown option {name!r} in the option string is ignored; the options are "
+                          f"{', '.join(_OPTION_NAMES)}", UserWarning, stacklevel=3)
+
+
+def _block_data(reply, command):
+    """The data of the definite-length block `reply` starts with."""
+    if reply[:1] != b"#" or not reply[1:2].isdigit() or reply[1:2] == b"0":
+        raise ValueError(f"the reply to {command!r} is not a definite-length block: {reply[:20]!r}")
+    digits = int(reply[1:2])
+    length = reply[2:2 + digits]
+    if len(length) != digits or not length.isdigit():
+        raise ValueError(f"the reply to {command!r} has a malformed block header: {reply[:2 + digits]!r}")
+    data = reply[2 + digits:2 + digits + int(length)]
+    if len(data) != int(length):
+        raise ValueError(f"the block of the reply to {command!r} announces {int(length)} bytes but has {len(data)}")
+    return data
 
 
 class _Outputs:
@@ -152,18 +193,18 @@ class Output(_Channel):
 
     def measure(self, measurement_type):
         """Acquires and returns one measured value (a :class:`MeasurementType`, its number or name)."""
-        return self._query("Measure", (_encode(self.name), enums.MeasurementType.coerce(measurement_type)),
+        return self._query("Measure", (_encode(self.name), _header.MeasurementType.coerce(measurement_type)),
                            _capi.ViReal64, _capi.ViInt32)[0]
 
     def fetch(self, measurement_type):
         """Returns one value of the last acquisition without measuring again."""
-        return self._query("Fetch", (_encode(self.name), enums.MeasurementType.coerce(measurement_type)),
+        return self._query("Fetch", (_encode(self.name), _header.MeasurementType.coerce(measurement_type)),
                            _capi.ViReal64, _capi.ViInt32)[0]
 
     def can_measure(self, measurement_type, coupling_mode):
         """Whether `measurement_type` makes sense in `coupling_mode`."""
-        arguments = (_encode(self.name), enums.MeasurementType.coerce(measurement_type),
-                     enums.CouplingMode.coerce(coupling_mode))
+        arguments = (_encode(self.name), _header.MeasurementType.coerce(measurement_type),
+                     _header.CouplingMode.coerce(coupling_mode))
         return bool(self._query("CanMeasure", arguments, _capi.ViBoolean, _capi.ViInt32)[0])
 
     def initiate_measurement(self):
@@ -171,7 +212,7 @@ class Output(_Channel):
 
     def query_state(self, output_state):
         """Whether the instrument reports `output_state` (an :class:`OutputState`)."""
-        arguments = (_encode(self.name), enums.OutputState.coerce(output_state))
+        arguments = (_encode(self.name), _header.OutputState.coerce(output_state))
         return bool(self._query("QueryState", arguments, _capi.ViBoolean, _capi.ViInt32)[0])
 
     def _min_max(self, function):
@@ -200,7 +241,7 @@ class Output(_Channel):
         self._query("ResetCurrentMaxHold2", (_encode(self.name),), _capi.ViInt32)
 
 
-for _c_name, _value_type in _capi.OUTPUT_PROPERTY_TYPES.items():
+for _c_name, _value_type in _capi.output_property_types().items():
     setattr(Output, _snake_case(_c_name), _output_property(_c_name, _value_type))
 
 
@@ -221,14 +262,14 @@ class OutputPhase(_Channel):
 
     def fetch_measurement(self, measurement):
         """One value of the last acquisition (a :class:`PhaseMeasurement`)."""
-        arguments = (_encode(self.name), enums.PhaseMeasurement.coerce(measurement))
+        arguments = (_encode(self.name), _header.PhaseMeasurement.coerce(measurement))
         return self._query("FetchMeasurement", arguments, _capi.ViReal64)
 
     def fetch_measurement_array(self, measurement, max_count=1024):
         """Up to `max_count` values of the last acquisition (a :class:`PhaseMeasurementArray`)."""
         values = (_capi.ViReal64 * max_count)()
         count = _capi.ViInt32()
-        self._call("FetchMeasurementArray", _encode(self.name), enums.PhaseMeasurementArray.coerce(measurement),
+        self._call("FetchMeasurementArray", _encode(self.name), _header.PhaseMeasurementArray.coerce(measurement),
                    max_count, values, ctypes.byref(count))
         return list(values[:count.value])
 
@@ -258,7 +299,7 @@ class OutputPhase(_Channel):
         return self._query("QueryOutputImpedanceCapabilities", (_encode(self.name),), *[_capi.ViReal64] * 4)
 
     def configure_dc(self, mode, dc_voltage_level):
-        self._call("ConfigureDC", _encode(self.name), enums.DCGenerationMode.coerce(mode), dc_voltage_level)
+        self._call("ConfigureDC", _encode(self.name), _header.DCGenerationMode.coerce(mode), dc_voltage_level)
 
     def configure_dc_range(self, minimum, maximum):
         self._call("ConfigureDCRange", _encode(self.name), minimum, maximum)
@@ -316,8 +357,12 @@ class Driver(_Session):
     :class:`DriverError` with the status code and the driver's description.
     """
 
-    def __init__(self, resource, id_query=False, reset=False, options=""):
+    def __init__(self, resource: str, id_query: bool = False, reset: bool = False, options: str = ""):
         super().__init__(self)
+        for parameter, value in (("resource", resource), ("options", options)):
+            if not isinstance(value, str):
+                raise TypeError(f"{parameter}: a str is needed, not {type(value).__name__}")
+        _warn_unknown_options(options)
         self._library = _library.library()
         self._session = self._library.open(_encode(resource), bool(id_query), bool(reset), _encode(options))
         self._closed = False
@@ -450,10 +495,37 @@ class Driver(_Session):
         count = self._query("viRead", (max_size, buffer), _capi.ViInt64)
         return buffer.raw[:count]
 
-    def query(self, command, max_size=65536):
+    def query(self, command: str, max_size: int = 65536) -> str:
         """Writes `command` and returns the reply as text without its line ending."""
         self.write(command)
         return self.read(max_size).decode("utf-8", "replace").rstrip("\r\n")
+
+    def query_ascii_values(self, command: str, converter: Callable[[str], Any] = float, separator: str = ",",
+                           max_size: int = 65536) -> Union[List[Any], "numpy.ndarray"]:
+        """Writes `command` and returns the reply's `separator`-separated values, each
+        through `converter`: a numpy array when numpy is installed, else a list."""
+        reply = self.query(command, max_size)
+        try:
+            values = [converter(item.strip()) for item in reply.split(separator) if item.strip()]
+        except ValueError as error:
+            raise ValueError(f"the reply to {command!r} is not a list of values: {reply!r} ({error})") from None
+        return numpy.array(values) if numpy is not None else values
+
+    def query_binary_values(self, command: str, datatype: str = "d", is_big_endian: bool = False,
+                            max_size: int = 1 << 20) -> Union[List[Any], "numpy.ndarray"]:
+        """Writes `command` and returns the values of the IEEE 488.2 block of the reply
+        (``#<digits><length><data>``), of the :mod:`array` type code `datatype`: a
+        numpy array when numpy is installed, else a list."""
+        self.write(command)
+        data = _block_data(self.read(max_size), command)
+        values = array.array(datatype)
+        if len(data) % values.itemsize:
+            raise ValueError(f"the block of the reply to {command!r} has {len(data)} bytes, "
+                             f"not a multiple of {values.itemsize} ({datatype!r})")
+        values.frombytes(data)
+        if is_big_endian != (sys.byteorder == "big"):
+            values.byteswap()
+        return numpy.array(values) if numpy is not None else values.tolist()
 
     # ---- The whole instrument ---------------------------------------------
 
@@ -473,7 +545,7 @@ class Driver(_Session):
     def abort_frequency_ramp(self):
         self._call("AbortFrequencyRamp")
 
-    def initiate_measurement(self, groups=enums.MeasurementGroup.BASE):
+    def initiate_measurement(self, groups=_header.MeasurementGroup.BASE):
         """Starts an acquisition of the :class:`MeasurementGroup` flags `groups`."""
         self._call("InitiateMeasurement", int(groups))
 
@@ -497,8 +569,8 @@ class Driver(_Session):
     def recall(self, memory):
         self._call("Recall", memory)
 
-    def arb_waveform_catalog(self, catalog=enums.WaveformCatalog.ALL):
-        return self._text("QueryArbWaveformCatalog", enums.WaveformCatalog.coerce(catalog))
+    def arb_waveform_catalog(self, catalog=_header.WaveformCatalog.ALL):
+        return self._text("QueryArbWaveformCatalog", _header.WaveformCatalog.coerce(catalog))
 
     def write_arb_waveform(self, name, samples):
         data = (_capi.ViReal64 * len(samples))(*samples)

@@ -3,10 +3,10 @@
 import unittest
 
 import hvzelta
-from emulator import Emulator
+from hvzelta import Emulator
 from hvzelta import MeasurementType, StatusCode
 
-_emulator = Emulator("--model", "ZTA300")
+_emulator = Emulator(model="ZTA300")
 
 
 def setUpModule():
