@@ -54,6 +54,17 @@ def parameter_name(function: str, position: int) -> str:
     return _snake_case(FUNCTIONS[function][position - 1][0])
 
 
+# What a caller passes for a C type, in Python's words.
+_PYTHON_TYPES = {"ViReal64": "a number", "ViBoolean": "a bool", "ViConstString": "a str", "ViConstRsrc": "a str",
+                 "ViConstBuf": "bytes"}
+
+
+def python_type(function: str, position: int) -> str:
+    """What parameter `position` (from 1) of hvzelta_<function> takes, in Python's words."""
+    c_type = FUNCTIONS[function][position - 1][1]
+    return _PYTHON_TYPES.get(c_type, "an int" if c_type in _SCALARS else "a ctypes array or pointer")
+
+
 def output_property_types() -> Dict[str, Any]:
     """The output properties: each <Name> with hvzelta_Get<Name> and hvzelta_Set<Name>
     taking the session, a channel name and the value (or a pointer to it)."""

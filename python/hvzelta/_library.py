@@ -91,12 +91,13 @@ class Library:
         try:
             return getattr(self._handle, "hvzelta_" + name)(*arguments)
         except ctypes.ArgumentError as error:
-            position = re.match(r"argument (\d+): (?:<class '\w+'>: )?(.*)", str(error))
+            position = re.match(r"argument (\d+):", str(error))
             if not position:
                 raise TypeError(f"hvzelta_{name}: {error}") from None
-            parameter = _capi.parameter_name(name, int(position.group(1)))
-            given = arguments[int(position.group(1)) - 1]
-            raise TypeError(f"{parameter}: {position.group(2)} ({type(given).__name__} given to hvzelta_{name})") from None
+            index = int(position.group(1))
+            parameter, needed = _capi.parameter_name(name, index), _capi.python_type(name, index)
+            given = type(arguments[index - 1]).__name__
+            raise TypeError(f"{parameter}: {needed} is needed, not {given} (hvzelta_{name})") from None
 
     def text(self, session, name, *arguments):
         """Calls a copy-out function (buffer size and buffer last) and returns the text."""
