@@ -59,6 +59,18 @@ def load():
         f"{LIBRARY_ENVIRONMENT_VARIABLE} to the path of libhvzelta.so.")
 
 
+class ArgumentTypeError(TypeError):
+    """An argument ctypes cannot convert, named as the caller knows it."""
+
+    def __init__(self, parameter, needed, given, function):
+        super().__init__(f"{parameter}: {needed} is needed, not {given} ({function})")
+        self.needed, self.given, self.function = needed, given, function
+
+    def renamed(self, parameter):
+        """The same error for a caller who knows the parameter as `parameter`."""
+        return ArgumentTypeError(parameter, self.needed, self.given, self.function)
+
+
 class Library:
     """The C functions of one loaded library, called with their status checked."""
 
@@ -95,9 +107,8 @@ class Library:
             if not position:
                 raise TypeError(f"hvzelta_{name}: {error}") from None
             index = int(position.group(1))
-            parameter, needed = _capi.parameter_name(name, index), _capi.python_type(name, index)
-            given = type(arguments[index - 1]).__name__
-            raise TypeError(f"{parameter}: {needed} is needed, not {given} (hvzelta_{name})") from None
+            raise ArgumentTypeError(_capi.parameter_name(name, index), _capi.python_type(name, index),
+                                    type(arguments[index - 1]).__name__, "hvzelta_" + name) from None
 
     def text(self, session, name, *arguments):
         """Calls a copy-out function (buffer size and buffer last) and returns the text."""

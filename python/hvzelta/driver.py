@@ -145,7 +145,10 @@ def _attribute_property(attribute):
         return self._attribute(attribute, self._channel)
 
     def setter(self, value):
-        self._set_attribute(attribute, self._channel, value)
+        try:
+            self._set_attribute(attribute, self._channel, value)
+        except _library.ArgumentTypeError as error:
+            raise error.renamed(_attributes.python_name(attribute)) from None
 
     access = "read/write" if attribute.writable else "read-only"
     kind = attribute.enum.__name__ if attribute.enum else attribute.type

@@ -116,6 +116,13 @@ class SimulatedDriverTest(unittest.TestCase):
             self.drv.output.trigger_source = "Sometimes"
         with self.assertRaisesRegex(ValueError, "no attribute"):
             self.drv.get_attribute(42)
+        # A wrong type names the parameter, not ctypes' argument number.
+        with self.assertRaisesRegex(TypeError, r"^voltage_level: a number is needed, not str"):
+            self.drv.output.voltage_level = "230"
+        with self.assertRaisesRegex(TypeError, r"^phase_angle: a number is needed, not list"):
+            self.drv.phase.phase_angle = [1]
+        with self.assertRaisesRegex(TypeError, "^resource: "):
+            hvzelta.Driver(None)
 
 
 if __name__ == "__main__":
