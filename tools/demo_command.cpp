@@ -28,7 +28,7 @@ int Demo(std::span<const std::string_view> words, Streams& streams) {
   demo::DemoRequest request;
   request.resource = arguments.Value("resource").value_or(positional.empty() ? "" : positional[0]);
   request.options = arguments.Value("options").value_or(positional.size() < 2 ? "" : positional[1]);
-  if (!request.resource.empty()) request.options = SessionOptions(request.options, !arguments.Has("no-status-check"));
+  if (arguments.Has("no-status-check")) request.options = SessionOptions(request.options, false);
   request.tracePath = arguments.Value("trace").value_or("");
   streams.out.flush();
   const int status = demo::RunDemo(request, stdout);
@@ -47,7 +47,7 @@ const Command kDemoCommand{"demo", "run the guided tour of the driver",
                            "measures, reads the error queue and closes. Without a resource it starts the\n"
                            "built-in emulator in this process and tours that.\n"
                            "  --trace FILE        where the tour's method trace goes\n"
-                           "  --no-status-check   leave QueryInstrStatus as OPTIONS say (default: true)\n",
+                           "  --no-status-check   QueryInstrStatus=false unless OPTIONS name it (default: true)\n",
                            &Demo, true};
 
 }  // namespace hvzelta::cli

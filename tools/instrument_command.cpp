@@ -42,8 +42,9 @@ void PrintInstrumentErrors(std::ostream& err, const std::vector<InstrumentError>
 }  // namespace
 
 std::string SessionOptions(std::string_view options, bool checkStatus) {
-  if (!checkStatus || OptionValue(options, "QueryInstrStatus")) return std::string(options);
-  return options.empty() ? "QueryInstrStatus=true" : "QueryInstrStatus=true, " + std::string(options);
+  if (OptionValue(options, "QueryInstrStatus")) return std::string(options);
+  const std::string named = checkStatus ? "QueryInstrStatus=true" : "QueryInstrStatus=false";
+  return options.empty() ? named : named + ", " + std::string(options);
 }
 
 std::string InstrumentUsage(std::string_view synopsis, std::string_view description, bool takesChannel) {

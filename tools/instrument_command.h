@@ -27,8 +27,8 @@ namespace hvzelta::cli {
 constexpr std::string_view kSimulationResource = "TCPIP::127.0.0.1::5025::SOCKET";
 
 // The option string the session is opened with: `options` with
-// QueryInstrStatus=true in front, unless `checkStatus` is false or `options`
-// names QueryInstrStatus itself.
+// QueryInstrStatus=`checkStatus` in front, unless `options` names
+// QueryInstrStatus itself.
 std::string SessionOptions(std::string_view options, bool checkStatus);
 
 // The help text of an instrument subcommand: its own part, then the options

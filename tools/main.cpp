@@ -24,9 +24,9 @@ struct LeadingOption {
   std::string_view word;
   bool takesValue;
 };
-constexpr LeadingOption kLeadingOptions[] = {{"-r", true},      {"--resource", true}, {"-o", true},
-                                             {"--options", true}, {"-c", true},         {"--channel", true},
-                                             {"--json", false},   {"--no-status-check", false}};
+constexpr LeadingOption kLeadingOptions[] = {
+    {"-r", true}, {"--resource", true}, {"-o", true},      {"--options", true},
+    {"-c", true}, {"--channel", true},  {"--json", false}, {"--no-status-check", false}};
 
 const Command* Find(std::string_view name) {
   for (const Command* command : kCommands) {

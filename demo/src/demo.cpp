@@ -7,11 +7,14 @@
 
 #include "hvzelta_demo/demo.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "hvzelta/com/error_info.h"
@@ -236,6 +239,13 @@ class Tour {
   ComPtr<IIviDriverUtility> utility_;
 };
 
+// Whether the option string names `option` (names are compared without regard to case).
+bool Names(std::string_view options, std::string_view option) {
+  const auto folded = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+  return std::search(options.begin(), options.end(), option.begin(), option.end(),
+                     [&](char a, char b) { return folded(a) == folded(b); }) != options.end();
+}
+
 std::string TraceOptions(const std::string& tracePath) {
   return "DriverSetup=Trace=true, TraceName=" + tracePath + ", TraceSaveInterval=0";
 }
@@ -261,11 +271,13 @@ int RunDemo(const DemoRequest& request, std::FILE* out) {
                                 : request.tracePath;
   int result = 0;
   if (!request.resource.empty()) {
-    // DriverSetup comes last in an option string.
-    const std::string options =
-        request.options.find("DriverSetup") == std::string::npos
-            ? (request.options.empty() ? "" : request.options + ", ") + TraceOptions(tracePath)
-            : request.options;
+    // The tour must not call a value accepted that the instrument refused:
+    // the status poll is on unless the options say otherwise. DriverSetup
+    // comes last in an option string.
+    std::string options = Names(request.options, "QueryInstrStatus")
+                              ? request.options
+                              : "QueryInstrStatus=true" + (request.options.empty() ? "" : ", " + request.options);
+    if (!Names(options, "DriverSetup")) options += ", " + TraceOptions(tracePath);
     result = Tour(out).Run(request.resource, options);
   } else {
     zta_sim::Options options;

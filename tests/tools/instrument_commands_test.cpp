@@ -190,8 +190,9 @@ TEST_F(EmulatorCommands, DirectIoAndTheErrorQueue) {
   // leaves the queue empty; unchecked, it stays in the queue.
   result = Run({"write", "NO:SUCH:COMMAND"});
   EXPECT_EQ(result.status, 3);
-  EXPECT_TRUE(Contains(result.err, "hvzelta write: sending \"NO:SUCH:COMMAND\": the instrument reported errors\n"
-                                   "  instrument error -113, "))
+  EXPECT_TRUE(Contains(result.err,
+                       "hvzelta write: sending \"NO:SUCH:COMMAND\": the instrument reported errors\n"
+                       "  instrument error -113, "))
       << result.err;
   result = Run({"query", "NO:SUCH:QUERY?"});
   EXPECT_EQ(result.status, 3);
@@ -263,6 +264,17 @@ TEST_F(EmulatorCommands, FailuresSayWhatWasBeingDoneInTheDriversWords) {
   EXPECT_EQ(Run({"set", "VOLTAGE_LEVEL", "230", "--no-status-check"}).status, 0);
   EXPECT_EQ(Run({"-o", "QueryInstrStatus=false", "set", "VOLTAGE_LEVEL", "230"}).status, 0);
   EXPECT_EQ(Run({"errors"}).status, 3) << "unchecked, the refusals stay in the queue";
+}
+
+TEST_F(EmulatorCommands, TheTourOnAnInstrumentDoesNotCallARefusedValueAccepted) {
+  const std::string trace = ::testing::TempDir() + "hvzelta-tour-trace.xml";
+  CliResult result = Run({"demo", "--trace", trace});
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_TRUE(Contains(result.out, "Frequency = 1000: 0x80047001 HalvornZelta: Instrument error detected"))
+      << result.out;
+  result = Run({"demo", "--trace", trace, "--no-status-check"});
+  EXPECT_TRUE(Contains(result.out, "Frequency = 1000: 0x00000000 sent (QueryInstrStatus is off")) << result.out;
+  EXPECT_TRUE(Contains(result.out, "ErrorQuery: -222, Data out of range")) << result.out;
 }
 
 TEST_F(EmulatorCommands, SessionOptionsGoBeforeOrAfterTheCommand) {
