@@ -33,9 +33,9 @@ def _snake_case(camel_case):
     return re.sub(r"(?<=[a-z0-9])(?=[A-Z])", "_", camel_case).lower()
 
 
-def _to_c(value_type, enum, value):
+def _to_c(value_type, enum, value, parameter):
     if enum is not None:
-        return enum.coerce(value)
+        return enum.coerce(value, parameter)
     if value_type is _capi.ViBoolean:
         return 1 if value else 0
     if value_type is _capi.ViConstString:
@@ -143,7 +143,7 @@ class _Session:
     def _set_attribute(self, attribute, channel, value):
         value_type = _capi.ATTRIBUTE_VALUE_TYPES[attribute.type]
         self._call("SetAttribute" + attribute.type, _encode(channel), attribute.id,
-                   _to_c(value_type, attribute.enum, value))
+                   _to_c(value_type, attribute.enum, value, _attributes.python_name(attribute)))
 
 
 def _attribute_property(attribute):
@@ -176,7 +176,7 @@ def _output_property(c_name, value_type):
         return _from_c(value_type, enum, value)
 
     def setter(self, value: Any) -> None:
-        self._call("Set" + c_name, _encode(self.name), _to_c(value_type, enum, value))
+        self._call("Set" + c_name, _encode(self.name), _to_c(value_type, enum, value, _snake_case(c_name)))
 
     kind = enum.__name__ if enum else value_type.__name__
     return property(getter, setter, doc=f"hvzelta_Get{c_name}/hvzelta_Set{c_name}: {kind}.")
@@ -202,18 +202,18 @@ class Output(_Channel):
 
     def measure(self, measurement_type: MeasurementTypeLike) -> float:
         """Acquires and returns one measured value (a :class:`MeasurementType`, its number or name)."""
-        return self._query("Measure", (_encode(self.name), _header.MeasurementType.coerce(measurement_type)),
+        return self._query("Measure", (_encode(self.name), _header.MeasurementType.coerce(measurement_type, "measurement_type")),
                            _capi.ViReal64, _capi.ViInt32)[0]
 
     def fetch(self, measurement_type: MeasurementTypeLike) -> float:
         """Returns one value of the last acquisition without measuring again."""
-        return self._query("Fetch", (_encode(self.name), _header.MeasurementType.coerce(measurement_type)),
+        return self._query("Fetch", (_encode(self.name), _header.MeasurementType.coerce(measurement_type, "measurement_type")),
                            _capi.ViReal64, _capi.ViInt32)[0]
 
     def can_measure(self, measurement_type: MeasurementTypeLike, coupling_mode: CouplingModeLike) -> bool:
         """Whether `measurement_type` makes sense in `coupling_mode`."""
-        arguments = (_encode(self.name), _header.MeasurementType.coerce(measurement_type),
-                     _header.CouplingMode.coerce(coupling_mode))
+        arguments = (_encode(self.name), _header.MeasurementType.coerce(measurement_type, "measurement_type"),
+                     _header.CouplingMode.coerce(coupling_mode, "coupling_mode"))
         return bool(self._query("CanMeasure", arguments, _capi.ViBoolean, _capi.ViInt32)[0])
 
     def initiate_measurement(self) -> None:
@@ -221,7 +221,7 @@ class Output(_Channel):
 
     def query_state(self, output_state: OutputStateLike) -> bool:
         """Whether the instrument reports `output_state` (an :class:`OutputState`)."""
-        arguments = (_encode(self.name), _header.OutputState.coerce(output_state))
+        arguments = (_encode(self.name), _header.OutputState.coerce(output_state, "output_state"))
         return bool(self._query("QueryState", arguments, _capi.ViBoolean, _capi.ViInt32)[0])
 
     def _min_max(self, function):
@@ -271,14 +271,14 @@ class OutputPhase(_Channel):
 
     def fetch_measurement(self, measurement: Union[int, str]) -> float:
         """One value of the last acquisition (a :class:`PhaseMeasurement`)."""
-        arguments = (_encode(self.name), _header.PhaseMeasurement.coerce(measurement))
+        arguments = (_encode(self.name), _header.PhaseMeasurement.coerce(measurement, "measurement"))
         return self._query("FetchMeasurement", arguments, _capi.ViReal64)
 
     def fetch_measurement_array(self, measurement: Union[int, str], max_count: int = 1024) -> List[float]:
         """Up to `max_count` values of the last acquisition (a :class:`PhaseMeasurementArray`)."""
         values = (_capi.ViReal64 * max_count)()
         count = _capi.ViInt32()
-        self._call("FetchMeasurementArray", _encode(self.name), _header.PhaseMeasurementArray.coerce(measurement),
+        self._call("FetchMeasurementArray", _encode(self.name), _header.PhaseMeasurementArray.coerce(measurement, "measurement"),
                    max_count, values, ctypes.byref(count))
         return list(values[:count.value])
 
@@ -309,7 +309,7 @@ class OutputPhase(_Channel):
         return self._query("QueryOutputImpedanceCapabilities", (_encode(self.name),), *[_capi.ViReal64] * 4)
 
     def configure_dc(self, mode: Union[int, str], dc_voltage_level: float) -> None:
-        self._call("ConfigureDC", _encode(self.name), _header.DCGenerationMode.coerce(mode), dc_voltage_level)
+        self._call("ConfigureDC", _encode(self.name), _header.DCGenerationMode.coerce(mode, "mode"), dc_voltage_level)
 
     def configure_dc_range(self, minimum: float, maximum: float) -> None:
         self._call("ConfigureDCRange", _encode(self.name), minimum, maximum)
@@ -580,7 +580,7 @@ class Driver(_Session):
         self._call("Recall", memory)
 
     def arb_waveform_catalog(self, catalog: Union[int, str] = _header.WaveformCatalog.ALL) -> str:
-        return self._text("QueryArbWaveformCatalog", _header.WaveformCatalog.coerce(catalog))
+        return self._text("QueryArbWaveformCatalog", _header.WaveformCatalog.coerce(catalog, "catalog"))
 
     def write_arb_waveform(self, name: str, samples: Sequence[float]) -> None:
         data = (_capi.ViReal64 * len(samples))(*samples)
