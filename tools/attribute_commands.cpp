@@ -121,8 +121,11 @@ std::string ValueNames(const AttributeInfo& attribute) {
 int List(std::span<const std::string_view> words, Streams& streams) {
   // The session options are taken and ignored, so that an alias such as
   // "hvzelta -r RESOURCE" serves this command too.
-  static constexpr OptionRule kOptions[] = {
-      {"json", false}, {"resource", true, 'r'}, {"options", true, 'o'}, {"channel", true, 'c'}};
+  static constexpr OptionRule kOptions[] = {{"json", false},
+                                            {"resource", true, 'r'},
+                                            {"options", true, 'o'},
+                                            {"channel", true, 'c'},
+                                            {"no-status-check", false}};
   Arguments arguments;
   std::string error;
   if (!arguments.Parse(words, kOptions, error) || !arguments.Positional().empty()) {

@@ -7,11 +7,13 @@
 #include "arguments.h"
 #include "command.h"
 #include "hvzelta_demo/demo.h"
+#include "instrument_command.h"
 
 namespace hvzelta::cli {
 namespace {
 
-constexpr OptionRule kOptions[] = {{"resource", true, 'r'}, {"options", true, 'o'}, {"trace", true}};
+constexpr OptionRule kOptions[] = {
+    {"resource", true, 'r'}, {"options", true, 'o'}, {"trace", true}, {"no-status-check", false}};
 
 int Demo(std::span<const std::string_view> words, Streams& streams) {
   Arguments arguments;
@@ -26,6 +28,7 @@ int Demo(std::span<const std::string_view> words, Streams& streams) {
   demo::DemoRequest request;
   request.resource = arguments.Value("resource").value_or(positional.empty() ? "" : positional[0]);
   request.options = arguments.Value("options").value_or(positional.size() < 2 ? "" : positional[1]);
+  if (arguments.Has("no-status-check")) request.options = SessionOptions(request.options, false);
   request.tracePath = arguments.Value("trace").value_or("");
   streams.out.flush();
   const int status = demo::RunDemo(request, stdout);
@@ -36,14 +39,15 @@ int Demo(std::span<const std::string_view> words, Streams& streams) {
 }  // namespace
 
 const Command kDemoCommand{"demo", "run the guided tour of the driver",
-                           "usage: hvzelta demo [RESOURCE [OPTIONS]] [--trace FILE]\n"
+                           "usage: hvzelta demo [RESOURCE [OPTIONS]] [--trace FILE] [--no-status-check]\n"
                            "       hvzelta -r RESOURCE [-o OPTIONS] demo\n"
                            "\n"
                            "Runs the driver's guided tour: opens a session, shows what the driver and the\n"
                            "instrument say about themselves, configures and switches on the output,\n"
                            "measures, reads the error queue and closes. Without a resource it starts the\n"
                            "built-in emulator in this process and tours that.\n"
-                           "  --trace FILE   where the tour's method trace goes\n",
+                           "  --trace FILE        where the tour's method trace goes\n"
+                           "  --no-status-check   QueryInstrStatus=false unless OPTIONS name it (default: true)\n",
                            &Demo, true};
 
 }  // namespace hvzelta::cli

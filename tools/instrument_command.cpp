@@ -11,20 +11,41 @@ namespace hvzelta::cli {
 namespace {
 
 // --channel comes last: the subcommands without a channel take the others.
-constexpr OptionRule kOptions[] = {
-    {"resource", true, 'r'}, {"options", true, 'o'}, {"json", false}, {"channel", true, 'c'}};
+constexpr OptionRule kOptions[] = {{"resource", true, 'r'},
+                                   {"options", true, 'o'},
+                                   {"json", false},
+                                   {"no-status-check", false},
+                                   {"channel", true, 'c'}};
 
-// Whether the option string names Simulate other than false, read the way
-// the driver reads it; a value it does not understand is for the driver to
-// refuse in its own words.
-bool AsksForSimulation(std::string_view optionString) {
+// The value of option `name` in the option string, read the way the driver
+// reads it; nullopt when it is not there.
+std::optional<std::string_view> OptionValue(std::string_view optionString, std::string_view name) {
   for (const OptionPair& pair : ParseOptionPairs(SplitDriverSetup(optionString).options)) {
-    if (EqualsIgnoringCase(pair.name, "Simulate")) return ParseOptionBoolean(pair.value).value_or(true);
+    if (EqualsIgnoringCase(pair.name, name)) return pair.value;
   }
-  return false;
+  return std::nullopt;
+}
+
+// Whether the option string names Simulate other than false; a value the
+// driver does not understand is for it to refuse in its own words.
+bool AsksForSimulation(std::string_view optionString) {
+  const auto value = OptionValue(optionString, "Simulate");
+  return value && ParseOptionBoolean(*value).value_or(true);
+}
+
+void PrintInstrumentErrors(std::ostream& err, const std::vector<InstrumentError>& errors) {
+  for (const InstrumentError& error : errors) {
+    err << "  instrument error " << error.code << ", \"" << error.message << "\"\n";
+  }
 }
 
 }  // namespace
+
+std::string SessionOptions(std::string_view options, bool checkStatus) {
+  if (OptionValue(options, "QueryInstrStatus")) return std::string(options);
+  const std::string named = checkStatus ? "QueryInstrStatus=true" : "QueryInstrStatus=false";
+  return options.empty() ? named : named + ", " + std::string(options);
+}
 
 std::string InstrumentUsage(std::string_view synopsis, std::string_view description, bool takesChannel) {
   std::string usage = "usage: hvzelta [-r RESOURCE] [-o OPTIONS] [--json] " + std::string(synopsis) + "\n\n" +
@@ -33,7 +54,9 @@ std::string InstrumentUsage(std::string_view synopsis, std::string_view descript
                       "  -r, --resource RESOURCE  the instrument: a VISA resource string or a logical name\n"
                       "                           (may be left out with -o Simulate=true)\n"
                       "  -o, --options OPTIONS    the driver's option string, e.g. \"Simulate=true\" or\n"
-                      "                           \"QueryInstrStatus=true, DriverSetup=Model=ZTA300\"\n";
+                      "                           \"Cache=false, DriverSetup=Model=ZTA300\"\n"
+                      "  --no-status-check        do not ask the instrument after each command whether it\n"
+                      "                           took it (QueryInstrStatus=true is the tool's default)\n";
   if (takesChannel) {
     usage +=
         "  -c, --channel NAME       the output (\"Output1\") or output phase (\"OutputPhase1\"), or a\n"
@@ -45,7 +68,7 @@ std::string InstrumentUsage(std::string_view synopsis, std::string_view descript
 
 bool InstrumentCommand::Parse(std::span<const std::string_view> words, bool takesChannel) {
   std::string error;
-  if (!arguments_.Parse(words, takesChannel ? std::span(kOptions) : std::span(kOptions).first(3), error)) {
+  if (!arguments_.Parse(words, takesChannel ? std::span(kOptions) : std::span(kOptions).first(4), error)) {
     UsageError(error);
     return false;
   }
@@ -70,12 +93,12 @@ const AttributeInfo* InstrumentCommand::Attribute(std::string_view text) {
   return nullptr;
 }
 
-int InstrumentCommand::Open(InstrumentSession& session) {
+int InstrumentCommand::Open(InstrumentSession& session, bool pollStatus) {
   if (!arguments_.Has("resource") && !AsksForSimulation(arguments_.Value("options").value_or(""))) {
     return UsageError("name the instrument with -r RESOURCE (or simulate it with -o Simulate=true)");
   }
   const std::string resource = arguments_.Value("resource").value_or(std::string(kSimulationResource));
-  const std::string options = arguments_.Value("options").value_or("");
+  const std::string options = SessionOptions(arguments_.Value("options").value_or(""), pollStatus && ChecksStatus());
   ViStatus status = VI_SUCCESS;
   {
     const Progress progress("opening " + resource);
@@ -92,11 +115,20 @@ bool InstrumentCommand::Check(const InstrumentSession& session, ViStatus status,
     instrumentReported_ = true;
     std::vector<InstrumentError> errors;
     session.ReadErrorQueue(errors);
-    for (const InstrumentError& error : errors) {
-      streams_.err << "  instrument error " << error.code << ", \"" << error.message << "\"\n";
-    }
+    PrintInstrumentErrors(streams_.err, errors);
   }
   return status > 0;
+}
+
+bool InstrumentCommand::CheckErrorQueue(const InstrumentSession& session, std::string_view doing) {
+  if (!ChecksStatus()) return true;
+  std::vector<InstrumentError> errors;
+  if (!Check(session, session.ReadErrorQueue(errors), "reading the error queue")) return false;
+  if (errors.empty()) return true;
+  instrumentReported_ = true;
+  streams_.err << "hvzelta " << name_ << ": " << doing << ": the instrument reported errors\n";
+  PrintInstrumentErrors(streams_.err, errors);
+  return false;
 }
 
 std::optional<std::string> InstrumentCommand::ChannelFor(const InstrumentSession& session, ChannelKind kind) {

@@ -1,9 +1,14 @@
 #pragma once
 
 // What the subcommands that talk to an instrument share: the session options
-// (-r RESOURCE, -o OPTIONS), --channel where it applies and --json; opening
-// the session; and reporting a failure with the driver's own description,
-// prefixed with what was being done.
+// (-r RESOURCE, -o OPTIONS, --no-status-check), --channel where it applies and
+// --json; opening the session; and reporting a failure with the driver's own
+// description, prefixed with what was being done.
+//
+// A command must not report success for a value the instrument refused, so
+// the session polls the instrument's status after each exchange
+// (QueryInstrStatus=true) unless --no-status-check or the option string says
+// otherwise.
 
 #include <optional>
 #include <span>
@@ -21,6 +26,11 @@ namespace hvzelta::cli {
 // usual socket, so that the same command line works on "hvzelta sim".
 constexpr std::string_view kSimulationResource = "TCPIP::127.0.0.1::5025::SOCKET";
 
+// The option string the session is opened with: `options` with
+// QueryInstrStatus=`checkStatus` in front, unless `options` names
+// QueryInstrStatus itself.
+std::string SessionOptions(std::string_view options, bool checkStatus);
+
 // The help text of an instrument subcommand: its own part, then the options
 // every such subcommand takes.
 std::string InstrumentUsage(std::string_view synopsis, std::string_view description, bool takesChannel);
@@ -35,6 +45,7 @@ class InstrumentCommand {
   const std::vector<std::string>& Positional() const { return arguments_.Positional(); }
   bool Json() const { return arguments_.Has("json"); }
   std::optional<std::string> Channel() const { return arguments_.Value("channel"); }
+  bool ChecksStatus() const { return !arguments_.Has("no-status-check"); }
   std::ostream& Out() { return streams_.out; }
 
   // Says what is wrong with the command line; returns kExitUsage.
@@ -46,12 +57,20 @@ class InstrumentCommand {
 
   // Opens the session the options name: 0, or the exit status after the
   // failure was reported.
-  int Open(InstrumentSession& session);
+  // `pollStatus` false opens without the status poll, whose opening
+  // exchange would empty the error queue a command means to read.
+  int Open(InstrumentSession& session, bool pollStatus = true);
 
   // True for success and for a warning (which is reported); false after
   // reporting a failure as "hvzelta NAME: DOING: DESCRIPTION". When the
   // driver found errors in the instrument's queue, those are shown too.
   bool Check(const InstrumentSession& session, ViStatus status, std::string_view doing);
+
+  // For messages sent past the driver (direct I/O), which its status poll
+  // does not follow: reads the instrument's error queue unless the status
+  // check is off. False after reporting the errors found as "hvzelta NAME:
+  // DOING: the instrument reported errors".
+  bool CheckErrorQueue(const InstrumentSession& session, std::string_view doing);
 
   // The exit status after failures that Check reported.
   int FailureExit() const { return instrumentReported_ ? kExitInstrumentReported : kExitFailure; }

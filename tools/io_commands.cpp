@@ -42,6 +42,8 @@ int Io(bool query, std::span<const std::string_view> words, Streams& streams) {
     ViInt64 count = 0;
     if (!command.Check(session, hvzelta_viRead(session.Handle(), kLargestReply, buffer.data(), &count),
                        "reading the reply to \"" + message + "\"")) {
+      // A query the instrument refused has no reply; its error queue says why.
+      command.CheckErrorQueue(session, "sending \"" + message + "\"");
       return command.FailureExit();
     }
     if (count == kLargestReply) {
@@ -50,6 +52,7 @@ int Io(bool query, std::span<const std::string_view> words, Streams& streams) {
     reply.assign(reinterpret_cast<const char*>(buffer.data()), static_cast<std::size_t>(count));
     while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.pop_back();
   }
+  if (!command.CheckErrorQueue(session, "sending \"" + message + "\"")) return command.FailureExit();
   if (command.Json()) {
     JsonWriter json(command.Out());
     json.BeginObject();
@@ -70,12 +73,14 @@ int Io(bool query, std::span<const std::string_view> words, Streams& streams) {
 const std::string kQueryUsage =
     InstrumentUsage("query \"SCPI?\"",
                     "Sends one SCPI message and prints the instrument's reply (without its\n"
-                    "terminator). A newline is added to the message when it has none.\n",
+                    "terminator). A newline is added to the message when it has none. The\n"
+                    "instrument's error queue is read afterwards (unless --no-status-check):\n"
+                    "exit status 3 when the instrument refused the message.\n",
                     false);
 const std::string kWriteUsage =
     InstrumentUsage("write \"SCPI\"",
-                    "Sends one SCPI message that has no reply. 'hvzelta errors' shows whether\n"
-                    "the instrument accepted it.\n",
+                    "Sends one SCPI message that has no reply, then reads the instrument's error\n"
+                    "queue (unless --no-status-check): exit status 3 when the instrument refused it.\n",
                     false);
 
 }  // namespace

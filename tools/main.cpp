@@ -24,8 +24,9 @@ struct LeadingOption {
   std::string_view word;
   bool takesValue;
 };
-constexpr LeadingOption kLeadingOptions[] = {{"-r", true}, {"--resource", true}, {"-o", true},     {"--options", true},
-                                             {"-c", true}, {"--channel", true},  {"--json", false}};
+constexpr LeadingOption kLeadingOptions[] = {
+    {"-r", true}, {"--resource", true}, {"-o", true},      {"--options", true},
+    {"-c", true}, {"--channel", true},  {"--json", false}, {"--no-status-check", false}};
 
 const Command* Find(std::string_view name) {
   for (const Command* command : kCommands) {
@@ -35,7 +36,8 @@ const Command* Find(std::string_view name) {
 }
 
 void PrintOverview(std::ostream& out) {
-  out << "usage: hvzelta [-r RESOURCE] [-o OPTIONS] [--json] COMMAND [ARGUMENTS]\n\ncommands:\n";
+  out << "usage: hvzelta [-r RESOURCE] [-o OPTIONS] [--json] [--no-status-check] COMMAND [ARGUMENTS]\n\n"
+         "commands:\n";
   for (const Command* command : kCommands) {
     out << "  " << command->name << std::string(12 - std::min<std::size_t>(command->name.size(), 11), ' ')
         << command->summary << "\n";
@@ -48,6 +50,9 @@ void PrintOverview(std::ostream& out) {
          "                           Simulate=true the resource may be left out\n"
          "  -c, --channel NAME       output or output phase of get, set and measure\n"
          "  --json                   print one JSON document on standard output\n"
+         "  --no-status-check        do not read the instrument's error state after each\n"
+         "                           command (by default QueryInstrStatus=true, and a value the\n"
+         "                           instrument refused ends the command with exit status 3)\n"
          "\n"
          "'hvzelta help COMMAND' shows the usage of one command.\n"
          "\n"
@@ -55,7 +60,8 @@ void PrintOverview(std::ostream& out) {
          "  0  success\n"
          "  1  the driver or the instrument failed the operation\n"
          "  2  the command line is wrong\n"
-         "  3  the instrument reported errors (error queue not empty, self test failed)\n"
+         "  3  the instrument reported errors (it refused a command, its error queue was not\n"
+         "     empty, or its self test failed)\n"
          "  4  no session: the resource could not be opened or the option string was refused\n";
 }
 

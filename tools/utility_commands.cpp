@@ -12,10 +12,11 @@ namespace hvzelta::cli {
 namespace {
 
 // Opens the session for a subcommand without arguments; 0 or an exit status.
-int OpenBare(InstrumentCommand& command, std::span<const std::string_view> words, InstrumentSession& session) {
+int OpenBare(InstrumentCommand& command, std::span<const std::string_view> words, InstrumentSession& session,
+             bool pollStatus = true) {
   if (!command.Parse(words, false)) return kExitUsage;
   if (!command.Positional().empty()) return command.UsageError("unexpected argument '" + command.Positional()[0] + "'");
-  return command.Open(session);
+  return command.Open(session, pollStatus);
 }
 
 int Reset(std::span<const std::string_view> words, Streams& streams) {
@@ -69,7 +70,7 @@ int SelfTest(std::span<const std::string_view> words, Streams& streams) {
 int Errors(std::span<const std::string_view> words, Streams& streams) {
   InstrumentCommand command("errors", streams);
   InstrumentSession session;
-  if (const int status = OpenBare(command, words, session)) return status;
+  if (const int status = OpenBare(command, words, session, false)) return status;
   std::vector<InstrumentError> errors;
   if (!command.Check(session, session.ReadErrorQueue(errors), "reading the error queue")) {
     return command.FailureExit();

@@ -7,11 +7,14 @@
 
 #include "hvzelta_demo/demo.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "hvzelta/com/error_info.h"
@@ -215,8 +218,10 @@ class Tour {
     Heading("Error queue: 1000 Hz asked for, which the instrument refuses");
     const HRESULT refused = output_->put_Frequency(1000);
     const ErrorInfo* info = PeekErrorInfo();
+    // Without the status poll the driver cannot know; only the queue tells.
     std::fprintf(out_, "  Frequency = 1000: 0x%08X %s\n", static_cast<unsigned>(refused),
-                 Failed(refused) && info ? Narrow(info->description).c_str() : "accepted");
+                 Failed(refused) && info ? Narrow(info->description).c_str()
+                                         : "sent (QueryInstrStatus is off: the error queue says whether it was taken)");
     for (int entry = 0; entry < 16; ++entry) {
       std::int32_t code = 0;
       Bstr message;
@@ -233,6 +238,13 @@ class Tour {
   ComPtr<IHalvornZeltaTrigger> trigger_;
   ComPtr<IIviDriverUtility> utility_;
 };
+
+// Whether the option string names `option` (names are compared without regard to case).
+bool Names(std::string_view options, std::string_view option) {
+  const auto folded = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+  return std::search(options.begin(), options.end(), option.begin(), option.end(),
+                     [&](char a, char b) { return folded(a) == folded(b); }) != options.end();
+}
 
 std::string TraceOptions(const std::string& tracePath) {
   return "DriverSetup=Trace=true, TraceName=" + tracePath + ", TraceSaveInterval=0";
@@ -259,11 +271,13 @@ int RunDemo(const DemoRequest& request, std::FILE* out) {
                                 : request.tracePath;
   int result = 0;
   if (!request.resource.empty()) {
-    // DriverSetup comes last in an option string.
-    const std::string options =
-        request.options.find("DriverSetup") == std::string::npos
-            ? (request.options.empty() ? "" : request.options + ", ") + TraceOptions(tracePath)
-            : request.options;
+    // The tour must not call a value accepted that the instrument refused:
+    // the status poll is on unless the options say otherwise. DriverSetup
+    // comes last in an option string.
+    std::string options = Names(request.options, "QueryInstrStatus")
+                              ? request.options
+                              : "QueryInstrStatus=true" + (request.options.empty() ? "" : ", " + request.options);
+    if (!Names(options, "DriverSetup")) options += ", " + TraceOptions(tracePath);
     result = Tour(out).Run(request.resource, options);
   } else {
     zta_sim::Options options;

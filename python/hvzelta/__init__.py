@@ -6,20 +6,25 @@
         drv.output.enabled = True
         print(drv.output.measure(hvzelta.MeasurementType.VOLTAGE_AC))
 
+Without an instrument, ``with hvzelta.Emulator(model="ZTA200") as sim:`` runs the
+emulator and ``hvzelta.Driver(sim.resource)`` drives it.
+
 The package calls libhvzelta.so through ctypes. It looks for the library in
 the environment variable HVZELTA_LIBRARY, then where the build or the
 installation put it beside this package, then on the system's library path.
 """
 
+from ._header import (AmmeterItem, Average, CouplingMode, CurrentLimitBehavior, DCGenerationMode, HoldTime,
+                      MeasurementGroup, MeasurementType, OutputState, PhaseMeasurement, PhaseMeasurementArray,
+                      StatusCode, TriggerSource, WaveformCatalog)
+from ._header import VERSION as __version__
 from .driver import Driver, Output, OutputPhase
-from .enums import (AmmeterItem, Average, CouplingMode, CurrentLimitBehavior, DCGenerationMode, HoldTime,
-                    MeasurementGroup, MeasurementType, OutputState, PhaseMeasurement, PhaseMeasurementArray,
-                    TriggerSource, WaveformCatalog)
-from .errors import DriverError, DriverWarning, LibraryNotFoundError, StatusCode
+from .emulator import Emulator
+from .errors import DriverError, DriverWarning, LibraryNotFoundError
 
 __all__ = [
     "AmmeterItem", "Average", "CouplingMode", "CurrentLimitBehavior", "DCGenerationMode", "Driver", "DriverError",
-    "DriverWarning", "HoldTime", "LibraryNotFoundError", "MeasurementGroup", "MeasurementType", "Output",
+    "DriverWarning", "Emulator", "HoldTime", "LibraryNotFoundError", "MeasurementGroup", "MeasurementType", "Output",
     "OutputPhase", "OutputState", "PhaseMeasurement", "PhaseMeasurementArray", "StatusCode", "TriggerSource",
-    "WaveformCatalog",
+    "WaveformCatalog", "__version__",
 ]

@@ -3,6 +3,7 @@
 import ctypes
 import ctypes.util
 import os
+import re
 import threading
 import warnings
 
@@ -58,6 +59,18 @@ def load():
         f"{LIBRARY_ENVIRONMENT_VARIABLE} to the path of libhvzelta.so.")
 
 
+class ArgumentTypeError(TypeError):
+    """An argument ctypes cannot convert, named as the caller knows it."""
+
+    def __init__(self, parameter, needed, given, function):
+        super().__init__(f"{parameter}: {needed} is needed, not {given} ({function})")
+        self.needed, self.given, self.function = needed, given, function
+
+    def renamed(self, parameter):
+        """The same error for a caller who knows the parameter as `parameter`."""
+        return ArgumentTypeError(parameter, self.needed, self.given, self.function)
+
+
 class Library:
     """The C functions of one loaded library, called with their status checked."""
 
@@ -70,7 +83,7 @@ class Library:
         Returns the status (0 or a warning). `session` is the session whose
         error information describes a failure (0 for none).
         """
-        status = getattr(self._handle, "hvzelta_" + name)(*arguments)
+        status = self._invoke(name, *arguments)
         if status != 0:
             self._report(session, name, status)
         return status
@@ -78,20 +91,31 @@ class Library:
     def open(self, resource, id_query, reset, options):
         """Opens a session with hvzelta_InitWithOptions and returns its handle."""
         session = _capi.ViSession()
-        status = self._handle.hvzelta_InitWithOptions(resource, id_query, reset, options, ctypes.byref(session))
+        status = self._invoke("InitWithOptions", resource, id_query, reset, options, ctypes.byref(session))
         # A failed open has no session: its description is the thread's. A
         # warning's is in the new session.
         if status != 0:
             self._report(session.value, "InitWithOptions", status)
         return session.value
 
+    def _invoke(self, name, *arguments):
+        """Calls hvzelta_<name>; an argument of the wrong type raises TypeError naming it."""
+        try:
+            return getattr(self._handle, "hvzelta_" + name)(*arguments)
+        except ctypes.ArgumentError as error:
+            position = re.match(r"argument (\d+):", str(error))
+            if not position:
+                raise TypeError(f"hvzelta_{name}: {error}") from None
+            index = int(position.group(1))
+            raise ArgumentTypeError(_capi.parameter_name(name, index), _capi.python_type(name, index),
+                                    type(arguments[index - 1]).__name__, "hvzelta_" + name) from None
+
     def text(self, session, name, *arguments):
         """Calls a copy-out function (buffer size and buffer last) and returns the text."""
         size = _FIRST_BUFFER_SIZE
         while True:
             buffer = ctypes.create_string_buffer(size)
-            function = getattr(self._handle, "hvzelta_" + name)
-            status = function(*arguments, size, buffer)
+            status = self._invoke(name, *arguments, size, buffer)
             if size < status < _SMALLEST_WARNING:
                 size = status
                 continue

@@ -1,22 +1,31 @@
 """The Pythonic driver: a session, its outputs and output phases."""
 
+import array
 import ctypes
 import re
+import sys
+import warnings
 import weakref
+from typing import Any, Callable, List, Sequence, Tuple, Union
 
-from . import _attributes, _capi, _library, enums
+try:
+    import numpy
+except ImportError:  # the helpers then return lists
+    numpy = None
+
+from . import _attributes, _capi, _header, _library
 from .errors import DriverError
 
 # Enumerations of the output properties (hvzelta_Get<Name>/hvzelta_Set<Name>).
 _OUTPUT_PROPERTY_ENUMS = {
-    "AmmeterItem": enums.AmmeterItem,
-    "Average": enums.Average,
-    "CouplingMode": enums.CouplingMode,
-    "CurrentLimitBehavior": enums.CurrentLimitBehavior,
-    "HoldTime": enums.HoldTime,
-    "TriggerAcquireSource": enums.TriggerSource,
-    "TriggerSource": enums.TriggerSource,
-    "TriggerTransientSource": enums.TriggerSource,
+    "AmmeterItem": _header.AmmeterItem,
+    "Average": _header.Average,
+    "CouplingMode": _header.CouplingMode,
+    "CurrentLimitBehavior": _header.CurrentLimitBehavior,
+    "HoldTime": _header.HoldTime,
+    "TriggerAcquireSource": _header.TriggerSource,
+    "TriggerSource": _header.TriggerSource,
+    "TriggerTransientSource": _header.TriggerSource,
 }
 
 
@@ -24,9 +33,9 @@ def _snake_case(camel_case):
     return re.sub(r"(?<=[a-z0-9])(?=[A-Z])", "_", camel_case).lower()
 
 
-def _to_c(value_type, enum, value):
+def _to_c(value_type, enum, value, parameter):
     if enum is not None:
-        return enum.coerce(value)
+        return enum.coerce(value, parameter)
     if value_type is _capi.ViBoolean:
         return 1 if value else 0
     if value_type is _capi.ViConstString:
@@ -49,6 +58,44 @@ def _encode(text):
     return text.encode("utf-8")
 
 
+# An enumerated argument: the member, its number or its name.
+MeasurementTypeLike = Union[_header.MeasurementType, int, str]
+CouplingModeLike = Union[_header.CouplingMode, int, str]
+OutputStateLike = Union[_header.OutputState, int, str]
+
+
+# The option names the driver reads; it keeps any other and never complains.
+_OPTION_NAMES = ("Simulate", "QueryInstrStatus", "RangeCheck", "Cache", "RecordCoercions", "InterchangeCheck",
+                 "DriverSetup")
+
+
+def _warn_unknown_options(options):
+    """Warns of each option name the driver does not read (a misspelt "Simulate"
+    would otherwise open the real instrument)."""
+    known = {name.casefold() for name in _OPTION_NAMES}
+    for pair in options.split(","):
+        name = pair.partition("=")[0].strip()
+        if name.casefold() == "driversetup":
+            return  # the rest belongs to DriverSetup
+        if name and name.casefold() not in known:
+            warnings.warn(f"unknown option {name!r} in the option string is ignored; the options are "
+                          f"{', '.join(_OPTION_NAMES)}", UserWarning, stacklevel=3)
+
+
+def _block_data(reply, command):
+    """The data of the definite-length block `reply` starts with."""
+    if reply[:1] != b"#" or not reply[1:2].isdigit() or reply[1:2] == b"0":
+        raise ValueError(f"the reply to {command!r} is not a definite-length block: {reply[:20]!r}")
+    digits = int(reply[1:2])
+    length = reply[2:2 + digits]
+    if len(length) != digits or not length.isdigit():
+        raise ValueError(f"the reply to {command!r} has a malformed block header: {reply[:2 + digits]!r}")
+    data = reply[2 + digits:2 + digits + int(length)]
+    if len(data) != int(length):
+        raise ValueError(f"the block of the reply to {command!r} announces {int(length)} bytes but has {len(data)}")
+    return data
+
+
 class _Outputs:
     """An out-parameter per C type: ``out = _Outputs(ViReal64, ViInt32)``, then
     ``*out.pointers`` in the call and ``out.values`` after it."""
@@ -58,7 +105,7 @@ class _Outputs:
         self.pointers = [ctypes.byref(cell) for cell in self._cells]
 
     @property
-    def values(self):
+    def values(self) -> List[Any]:
         return [cell.value for cell in self._cells]
 
 
@@ -96,15 +143,18 @@ class _Session:
     def _set_attribute(self, attribute, channel, value):
         value_type = _capi.ATTRIBUTE_VALUE_TYPES[attribute.type]
         self._call("SetAttribute" + attribute.type, _encode(channel), attribute.id,
-                   _to_c(value_type, attribute.enum, value))
+                   _to_c(value_type, attribute.enum, value, _attributes.python_name(attribute)))
 
 
 def _attribute_property(attribute):
-    def getter(self):
+    def getter(self) -> Any:
         return self._attribute(attribute, self._channel)
 
-    def setter(self, value):
-        self._set_attribute(attribute, self._channel, value)
+    def setter(self, value: Any) -> None:
+        try:
+            self._set_attribute(attribute, self._channel, value)
+        except _library.ArgumentTypeError as error:
+            raise error.renamed(_attributes.python_name(attribute)) from None
 
     access = "read/write" if attribute.writable else "read-only"
     kind = attribute.enum.__name__ if attribute.enum else attribute.type
@@ -121,12 +171,12 @@ def _add_attribute_properties(cls, scope):
 def _output_property(c_name, value_type):
     enum = _OUTPUT_PROPERTY_ENUMS.get(c_name)
 
-    def getter(self):
+    def getter(self) -> Any:
         value = self._query("Get" + c_name, (_encode(self.name),), value_type)
         return _from_c(value_type, enum, value)
 
-    def setter(self, value):
-        self._call("Set" + c_name, _encode(self.name), _to_c(value_type, enum, value))
+    def setter(self, value: Any) -> None:
+        self._call("Set" + c_name, _encode(self.name), _to_c(value_type, enum, value, _snake_case(c_name)))
 
     kind = enum.__name__ if enum else value_type.__name__
     return property(getter, setter, doc=f"hvzelta_Get{c_name}/hvzelta_Set{c_name}: {kind}.")
@@ -138,7 +188,7 @@ class _Channel(_Session):
         self._channel = name
 
     @property
-    def name(self):
+    def name(self) -> str:
         """The channel name this object stands for."""
         return self._channel
 
@@ -150,120 +200,121 @@ class Output(_Channel):
     """An output ("Output1"). Its settings are properties; the name may also be a
     selector such as "Output1,Output2": setters then change every output named."""
 
-    def measure(self, measurement_type):
+    def measure(self, measurement_type: MeasurementTypeLike) -> float:
         """Acquires and returns one measured value (a :class:`MeasurementType`, its number or name)."""
-        return self._query("Measure", (_encode(self.name), enums.MeasurementType.coerce(measurement_type)),
+        return self._query("Measure", (_encode(self.name), _header.MeasurementType.coerce(measurement_type, "measurement_type")),
                            _capi.ViReal64, _capi.ViInt32)[0]
 
-    def fetch(self, measurement_type):
+    def fetch(self, measurement_type: MeasurementTypeLike) -> float:
         """Returns one value of the last acquisition without measuring again."""
-        return self._query("Fetch", (_encode(self.name), enums.MeasurementType.coerce(measurement_type)),
+        return self._query("Fetch", (_encode(self.name), _header.MeasurementType.coerce(measurement_type, "measurement_type")),
                            _capi.ViReal64, _capi.ViInt32)[0]
 
-    def can_measure(self, measurement_type, coupling_mode):
+    def can_measure(self, measurement_type: MeasurementTypeLike, coupling_mode: CouplingModeLike) -> bool:
         """Whether `measurement_type` makes sense in `coupling_mode`."""
-        arguments = (_encode(self.name), enums.MeasurementType.coerce(measurement_type),
-                     enums.CouplingMode.coerce(coupling_mode))
+        arguments = (_encode(self.name), _header.MeasurementType.coerce(measurement_type, "measurement_type"),
+                     _header.CouplingMode.coerce(coupling_mode, "coupling_mode"))
         return bool(self._query("CanMeasure", arguments, _capi.ViBoolean, _capi.ViInt32)[0])
 
-    def initiate_measurement(self):
+    def initiate_measurement(self) -> None:
         self._query("InitiateMeasurement2", (_encode(self.name),), _capi.ViInt32)
 
-    def query_state(self, output_state):
+    def query_state(self, output_state: OutputStateLike) -> bool:
         """Whether the instrument reports `output_state` (an :class:`OutputState`)."""
-        arguments = (_encode(self.name), enums.OutputState.coerce(output_state))
+        arguments = (_encode(self.name), _header.OutputState.coerce(output_state, "output_state"))
         return bool(self._query("QueryState", arguments, _capi.ViBoolean, _capi.ViInt32)[0])
 
     def _min_max(self, function):
         return self._query(function, (_encode(self.name),), _capi.ViReal64, _capi.ViReal64, _capi.ViInt32)[:2]
 
-    def voltage_level_min_max(self):
+    def voltage_level_min_max(self) -> Tuple[float, float]:
         """(minimum, maximum) of the voltage level the instrument accepts."""
         return self._min_max("QueryVoltageLevelMinMax")
 
-    def voltage_offset_min_max(self):
+    def voltage_offset_min_max(self) -> Tuple[float, float]:
         return self._min_max("QueryVoltageOffsetMinMax")
 
-    def current_limit_min_max(self):
+    def current_limit_min_max(self) -> Tuple[float, float]:
         return self._min_max("QueryCurrentLimitMinMax2")
 
-    def current_offset_min_max(self):
+    def current_offset_min_max(self) -> Tuple[float, float]:
         return self._min_max("QueryCurrentOffsetMinMax")
 
-    def frequency_min_max(self):
+    def frequency_min_max(self) -> Tuple[float, float]:
         return self._min_max("QueryFrequencyMinMax")
 
-    def reset_output_protection(self):
+    def reset_output_protection(self) -> None:
         self._query("ResetOutputProtection", (_encode(self.name),), _capi.ViInt32)
 
-    def reset_current_max_hold(self):
+    def reset_current_max_hold(self) -> None:
         self._query("ResetCurrentMaxHold2", (_encode(self.name),), _capi.ViInt32)
 
 
-for _c_name, _value_type in _capi.OUTPUT_PROPERTY_TYPES.items():
+for _c_name, _value_type in _capi.output_property_types().items():
     setattr(Output, _snake_case(_c_name), _output_property(_c_name, _value_type))
 
 
 class OutputPhase(_Channel):
     """An output phase ("OutputPhase1"): the AC power class view of the output."""
 
-    def ramp_voltage(self, start, end, duration):
+    def ramp_voltage(self, start: float, end: float, duration: float) -> None:
         self._call("RampVoltage", _encode(self.name), start, end, duration)
 
-    def ramp_current(self, start, end, duration):
+    def ramp_current(self, start: float, end: float, duration: float) -> None:
         self._call("RampCurrent", _encode(self.name), start, end, duration)
 
-    def abort_voltage_ramp(self):
+    def abort_voltage_ramp(self) -> None:
         self._call("AbortVoltageRamp", _encode(self.name))
 
-    def abort_current_ramp(self):
+    def abort_current_ramp(self) -> None:
         self._call("AbortCurrentRamp", _encode(self.name))
 
-    def fetch_measurement(self, measurement):
+    def fetch_measurement(self, measurement: Union[int, str]) -> float:
         """One value of the last acquisition (a :class:`PhaseMeasurement`)."""
-        arguments = (_encode(self.name), enums.PhaseMeasurement.coerce(measurement))
+        arguments = (_encode(self.name), _header.PhaseMeasurement.coerce(measurement, "measurement"))
         return self._query("FetchMeasurement", arguments, _capi.ViReal64)
 
-    def fetch_measurement_array(self, measurement, max_count=1024):
+    def fetch_measurement_array(self, measurement: Union[int, str], max_count: int = 1024) -> List[float]:
         """Up to `max_count` values of the last acquisition (a :class:`PhaseMeasurementArray`)."""
         values = (_capi.ViReal64 * max_count)()
         count = _capi.ViInt32()
-        self._call("FetchMeasurementArray", _encode(self.name), enums.PhaseMeasurementArray.coerce(measurement),
+        self._call("FetchMeasurementArray", _encode(self.name), _header.PhaseMeasurementArray.coerce(measurement, "measurement"),
                    max_count, values, ctypes.byref(count))
         return list(values[:count.value])
 
-    def voltage_range_capabilities(self, range_index, waveform=""):
+    def voltage_range_capabilities(self, range_index: int, waveform: str = "") -> Tuple[float, float]:
         """(minimum, maximum) voltage of range `range_index` with `waveform`."""
         return self._query("QueryVoltageRangeCapabilities", (_encode(self.name), range_index, _encode(waveform)),
                            _capi.ViReal64, _capi.ViReal64)
 
-    def configure_current_protection(self, enabled, threshold, delay):
+    def configure_current_protection(self, enabled: bool, threshold: float, delay: float) -> None:
         self._call("ConfigureCurrentProtection", _encode(self.name), bool(enabled), threshold, delay)
 
-    def reset_current_protection(self):
+    def reset_current_protection(self) -> None:
         self._call("ResetCurrentProtection", _encode(self.name))
 
-    def configure_voltage_protection(self, under_enabled, over_enabled, under_limit, over_limit):
+    def configure_voltage_protection(self, under_enabled: bool, over_enabled: bool, under_limit: float,
+                                     over_limit: float) -> None:
         self._call("ConfigureVoltageProtection", _encode(self.name), bool(under_enabled), bool(over_enabled),
                    under_limit, over_limit)
 
-    def reset_voltage_protection(self):
+    def reset_voltage_protection(self) -> None:
         self._call("ResetVoltageProtection", _encode(self.name))
 
-    def configure_impedance(self, enabled, resistive, inductive):
+    def configure_impedance(self, enabled: bool, resistive: float, inductive: float) -> None:
         self._call("ConfigureOutputImpedance", _encode(self.name), bool(enabled), resistive, inductive)
 
-    def impedance_capabilities(self):
+    def impedance_capabilities(self) -> Tuple[float, float, float, float]:
         """(resistive min, resistive max, inductive min, inductive max)."""
         return self._query("QueryOutputImpedanceCapabilities", (_encode(self.name),), *[_capi.ViReal64] * 4)
 
-    def configure_dc(self, mode, dc_voltage_level):
-        self._call("ConfigureDC", _encode(self.name), enums.DCGenerationMode.coerce(mode), dc_voltage_level)
+    def configure_dc(self, mode: Union[int, str], dc_voltage_level: float) -> None:
+        self._call("ConfigureDC", _encode(self.name), _header.DCGenerationMode.coerce(mode, "mode"), dc_voltage_level)
 
-    def configure_dc_range(self, minimum, maximum):
+    def configure_dc_range(self, minimum: float, maximum: float) -> None:
         self._call("ConfigureDCRange", _encode(self.name), minimum, maximum)
 
-    def dc_capabilities(self, range_index):
+    def dc_capabilities(self, range_index: int) -> Tuple[float, float]:
         """(minimum, maximum) DC voltage of range `range_index`."""
         return self._query("QueryDCCapabilities", (_encode(self.name), range_index), _capi.ViReal64, _capi.ViReal64)
 
@@ -295,7 +346,7 @@ class _Collection(_Session):
     def __iter__(self):
         return (self[index] for index in range(len(self)))
 
-    def names(self):
+    def names(self) -> List[str]:
         return [item.name for item in self]
 
 
@@ -316,8 +367,12 @@ class Driver(_Session):
     :class:`DriverError` with the status code and the driver's description.
     """
 
-    def __init__(self, resource, id_query=False, reset=False, options=""):
+    def __init__(self, resource: str, id_query: bool = False, reset: bool = False, options: str = ""):
         super().__init__(self)
+        for parameter, value in (("resource", resource), ("options", options)):
+            if not isinstance(value, str):
+                raise TypeError(f"{parameter}: a str is needed, not {type(value).__name__}")
+        _warn_unknown_options(options)
         self._library = _library.library()
         self._session = self._library.open(_encode(resource), bool(id_query), bool(reset), _encode(options))
         self._closed = False
@@ -326,16 +381,16 @@ class Driver(_Session):
         self.phases = _Collection(self, OutputPhase, 1250036, "GetOutputPhaseName")
 
     @property
-    def session(self):
+    def session(self) -> int:
         """The C session handle (``ViSession``), for calling the C interface directly.
         After ``close()`` calls fail with ``StatusCode.ERROR_INVALID_SESSION_HANDLE``."""
         return self._session
 
     @property
-    def closed(self):
+    def closed(self) -> bool:
         return self._closed
 
-    def close(self):
+    def close(self) -> None:
         """Closes the session; closing a closed session does nothing."""
         if self._closed:
             return
@@ -361,22 +416,22 @@ class Driver(_Session):
         return f"<hvzelta.Driver {state}>"
 
     @property
-    def output(self):
+    def output(self) -> "Output":
         """The first output: the only one of a single-output instrument."""
         return self.outputs[0]
 
     @property
-    def phase(self):
+    def phase(self) -> "OutputPhase":
         """The first output phase."""
         return self.phases[0]
 
     # ---- Attributes by identifier ----------------------------------------
 
-    def get_attribute(self, attribute_id, channel=""):
+    def get_attribute(self, attribute_id: int, channel: str = "") -> Any:
         """Reads any ``HVZELTA_ATTR_*`` attribute; `channel` names the output or phase."""
         return self._attribute(self._described(attribute_id), channel)
 
-    def set_attribute(self, attribute_id, value, channel=""):
+    def set_attribute(self, attribute_id: int, value: Any, channel: str = "") -> None:
         self._set_attribute(self._described(attribute_id), channel, value)
 
     @staticmethod
@@ -388,123 +443,150 @@ class Driver(_Session):
 
     # ---- Identity and utility ---------------------------------------------
 
-    def reset(self):
+    def reset(self) -> None:
         self._call("reset")
 
-    def reset_with_defaults(self):
+    def reset_with_defaults(self) -> None:
         self._call("ResetWithDefaults")
 
-    def disable(self):
+    def disable(self) -> None:
         """Puts the instrument into a state where it delivers no power."""
         self._call("Disable")
 
-    def self_test(self):
+    def self_test(self) -> Tuple[int, str]:
         """(result code, message); result 0 means the self test passed."""
         result = _capi.ViInt16()
         message, = self._library.fixed_texts(self.session, "self_test", self.session, ctypes.byref(result))
         return result.value, message
 
-    def error_query(self):
+    def error_query(self) -> Tuple[int, str]:
         """(code, message) of the instrument's next error; code 0 when there is none."""
         code = _capi.ViInt32()
         message, = self._library.fixed_texts(self.session, "error_query", self.session, ctypes.byref(code))
         return code.value, message
 
-    def revision_query(self):
+    def revision_query(self) -> Tuple[str, str]:
         """(driver revision, instrument firmware revision)."""
         return tuple(self._library.fixed_texts(self.session, "revision_query", self.session, count=2))
 
-    def error_message(self, code):
+    def error_message(self, code: int) -> str:
         """The driver's message for a status code."""
         return self._library.error_message(code)
 
-    def invalidate_all_attributes(self):
+    def invalidate_all_attributes(self) -> None:
         self._call("InvalidateAllAttributes")
 
-    def coercion_records(self):
+    def coercion_records(self) -> List[str]:
         """Takes every coercion record the driver kept (RecordCoercions=true)."""
         records = []
         while record := self._text("GetNextCoercionRecord"):
             records.append(record)
         return records
 
-    def lock(self):
+    def lock(self) -> None:
         """Holds the session lock: other threads' calls on this session wait."""
         self._query("LockSession", (), _capi.ViBoolean)
 
-    def unlock(self):
+    def unlock(self) -> None:
         self._query("UnlockSession", (), _capi.ViBoolean)
 
     # ---- Direct I/O ---------------------------------------------------------
 
-    def write(self, data):
+    def write(self, data: Union[str, bytes]) -> int:
         """Sends `data` to the instrument as it is; text gets a final newline if it lacks one.
         Returns the number of bytes sent."""
         if isinstance(data, str):
             data = _encode(data if data.endswith("\n") else data + "\n")
         return self._query("viWrite", (len(data), data), _capi.ViInt64)
 
-    def read(self, max_size=65536):
+    def read(self, max_size: int = 65536) -> bytes:
         """Reads one reply of the instrument; bytes past `max_size` are dropped."""
         buffer = ctypes.create_string_buffer(max_size)
         count = self._query("viRead", (max_size, buffer), _capi.ViInt64)
         return buffer.raw[:count]
 
-    def query(self, command, max_size=65536):
+    def query(self, command: str, max_size: int = 65536) -> str:
         """Writes `command` and returns the reply as text without its line ending."""
         self.write(command)
         return self.read(max_size).decode("utf-8", "replace").rstrip("\r\n")
 
+    def query_ascii_values(self, command: str, converter: Callable[[str], Any] = float, separator: str = ",",
+                           max_size: int = 65536) -> Sequence[Any]:
+        """Writes `command` and returns the reply's `separator`-separated values, each
+        through `converter`: a numpy array when numpy is installed, else a list."""
+        reply = self.query(command, max_size)
+        try:
+            values = [converter(item.strip()) for item in reply.split(separator) if item.strip()]
+        except ValueError as error:
+            raise ValueError(f"the reply to {command!r} is not a list of values: {reply!r} ({error})") from None
+        return numpy.array(values) if numpy is not None else values
+
+    def query_binary_values(self, command: str, datatype: str = "d", is_big_endian: bool = False,
+                            max_size: int = 1 << 20) -> Sequence[Any]:
+        """Writes `command` and returns the values of the IEEE 488.2 block of the reply
+        (``#<digits><length><data>``), of the :mod:`array` type code `datatype`: a
+        numpy array when numpy is installed, else a list."""
+        self.write(command)
+        data = _block_data(self.read(max_size), command)
+        values = array.array(datatype)
+        if len(data) % values.itemsize:
+            raise ValueError(f"the block of the reply to {command!r} has {len(data)} bytes, "
+                             f"not a multiple of {values.itemsize} ({datatype!r})")
+        values.frombytes(data)
+        if is_big_endian != (sys.byteorder == "big"):
+            values.byteswap()
+        return numpy.array(values) if numpy is not None else values.tolist()
+
     # ---- The whole instrument ---------------------------------------------
 
-    def configure_frequency(self, frequency):
+    def configure_frequency(self, frequency: float) -> None:
         self._call("ConfigureFrequency", frequency)
 
-    def configure_frequency_range(self, frequency_range):
+    def configure_frequency_range(self, frequency_range: float) -> None:
         self._call("ConfigureFrequencyRange", frequency_range)
 
-    def frequency_range_capabilities(self, range_index):
+    def frequency_range_capabilities(self, range_index: int) -> Tuple[float, float]:
         """(minimum, maximum) frequency of range `range_index`."""
         return self._query("QueryFrequencyRangeCapabilities", (range_index,), _capi.ViReal64, _capi.ViReal64)
 
-    def ramp_frequency(self, start, end, duration):
+    def ramp_frequency(self, start: float, end: float, duration: float) -> None:
         self._call("RampFrequency", start, end, duration)
 
-    def abort_frequency_ramp(self):
+    def abort_frequency_ramp(self) -> None:
         self._call("AbortFrequencyRamp")
 
-    def initiate_measurement(self, groups=enums.MeasurementGroup.BASE):
+    def initiate_measurement(self, groups: int = _header.MeasurementGroup.BASE) -> None:
         """Starts an acquisition of the :class:`MeasurementGroup` flags `groups`."""
         self._call("InitiateMeasurement", int(groups))
 
-    def configure_external_sync(self, enabled, phase_offset):
+    def configure_external_sync(self, enabled: bool, phase_offset: float) -> None:
         self._call("ConfigureExternalSync", bool(enabled), phase_offset)
 
-    def initiate(self):
+    def initiate(self) -> None:
         """Arms the transient trigger system."""
         self._query("Initiate", (), _capi.ViInt32)
 
-    def abort(self):
+    def abort(self) -> None:
         self._query("Abort", (), _capi.ViInt32)
 
-    def send_software_trigger(self):
+    def send_software_trigger(self) -> None:
         self._query("SendSoftwareTrigger", (), _capi.ViInt32)
 
-    def store(self, memory):
+    def store(self, memory: int) -> None:
         """Saves the settings in memory location `memory`."""
         self._call("Store", memory)
 
-    def recall(self, memory):
+    def recall(self, memory: int) -> None:
         self._call("Recall", memory)
 
-    def arb_waveform_catalog(self, catalog=enums.WaveformCatalog.ALL):
-        return self._text("QueryArbWaveformCatalog", enums.WaveformCatalog.coerce(catalog))
+    def arb_waveform_catalog(self, catalog: Union[int, str] = _header.WaveformCatalog.ALL) -> str:
+        return self._text("QueryArbWaveformCatalog", _header.WaveformCatalog.coerce(catalog, "catalog"))
 
-    def write_arb_waveform(self, name, samples):
+    def write_arb_waveform(self, name: str, samples: Sequence[float]) -> None:
         data = (_capi.ViReal64 * len(samples))(*samples)
         self._call("WriteArbWaveform", _encode(name), len(samples), data)
 
-    def clear_arb_waveform(self, name):
+    def clear_arb_waveform(self, name: str) -> None:
         self._call("ClearArbWaveform", _encode(name))
 
 

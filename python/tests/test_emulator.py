@@ -1,12 +1,13 @@
 """The package against the ZTA emulator over a raw socket on loopback."""
 
+import struct
 import unittest
 
 import hvzelta
-from emulator import Emulator
+from hvzelta import Emulator
 from hvzelta import MeasurementType, StatusCode
 
-_emulator = Emulator("--model", "ZTA300")
+_emulator = Emulator(model="ZTA300")
 
 
 def setUpModule():
@@ -55,6 +56,21 @@ class InstrumentTest(unittest.TestCase):
         self.drv.write("SYST:BOGUS")
         self.assertEqual(self.drv.error_query(), (-113, "Undefined header"))
         self.assertEqual(self.drv.error_query(), (0, "No error"))
+
+    def test_replies_become_values(self):
+        self.output.voltage_range = 310
+        self.assertEqual(list(self.drv.query_ascii_values("VOLT:RANG?")), [310.0])
+        self.assertEqual(list(self.drv.query_ascii_values("*IDN?", converter=str))[:2], ["Halvorn", "ZTA300"])
+        with self.assertRaisesRegex(ValueError, "not a list of values"):
+            self.drv.query_ascii_values("*IDN?")
+        # The emulator sends no blocks: its replies are stood in for.
+        replies = [b"#216" + struct.pack(">2d", 1.5, -2.0) + b"\n", b"#3016" + bytes(8), b"+1.0\n"]
+        self.drv.read = lambda max_size: replies.pop(0)
+        self.assertEqual(list(self.drv.query_binary_values("TRAC?", is_big_endian=True)), [1.5, -2.0])
+        with self.assertRaisesRegex(ValueError, "announces 16 bytes but has 8"):
+            self.drv.query_binary_values("TRAC?")
+        with self.assertRaisesRegex(ValueError, "not a definite-length block"):
+            self.drv.query_binary_values("TRAC?")
 
 
 class InstrumentStatusTest(unittest.TestCase):

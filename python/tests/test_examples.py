@@ -5,7 +5,8 @@ import subprocess
 import sys
 import unittest
 
-from emulator import Emulator, native_environment
+from hvzelta import Emulator
+from hvzelta.emulator import _native_environment
 
 RUN_SECONDS = 30
 
@@ -13,8 +14,8 @@ RUN_SECONDS = 30
 def _example_commands():
     """Each example's command line and environment."""
     python_example = os.path.join(os.environ["HVZELTA_EXAMPLES_DIR"], "python", "ac_source.py")
-    return {"C": ([os.environ["HVZELTA_EXAMPLE_C"]], native_environment()),
-            "C++": ([os.environ["HVZELTA_EXAMPLE_CPP"]], native_environment()),
+    return {"C": ([os.environ["HVZELTA_EXAMPLE_C"]], _native_environment()),
+            "C++": ([os.environ["HVZELTA_EXAMPLE_CPP"]], _native_environment()),
             "Python": ([sys.executable, python_example], os.environ)}
 
 
@@ -26,7 +27,7 @@ def _run(example, *arguments):
 
 class ExamplesTest(unittest.TestCase):
     def test_each_example_sets_up_the_emulator_and_measures(self):
-        with Emulator("--model", "ZTA200") as emulator:
+        with Emulator(model="ZTA200") as emulator:
             for language, example in _example_commands().items():
                 with self.subTest(language):
                     result = _run(example, emulator.resource)

@@ -112,10 +112,19 @@ class SimulatedDriverTest(unittest.TestCase):
     def test_mistakes_in_python_are_python_errors(self):
         with self.assertRaises(AttributeError):
             self.drv.instrument_model = "ZTA999"
-        with self.assertRaises(ValueError):
-            self.drv.output.trigger_source = "Sometimes"
         with self.assertRaisesRegex(ValueError, "no attribute"):
             self.drv.get_attribute(42)
+        # A wrong type names the parameter, not ctypes' argument number.
+        with self.assertRaisesRegex(TypeError, r"^voltage_level: a number is needed, not str"):
+            self.drv.output.voltage_level = "230"
+        with self.assertRaisesRegex(TypeError, r"^phase_angle: a number is needed, not list"):
+            self.drv.phase.phase_angle = [1]
+        with self.assertRaisesRegex(TypeError, "^resource: "):
+            hvzelta.Driver(None)
+        with self.assertRaisesRegex(TypeError, "^measurement_type: a MeasurementType is needed"):
+            self.drv.output.measure(None)
+        with self.assertRaisesRegex(ValueError, "^trigger_source: 'Sometimes' is not a TriggerSource"):
+            self.drv.output.trigger_source = "Sometimes"
 
 
 if __name__ == "__main__":

@@ -1,7 +1,8 @@
 # Installs the build into a fresh prefix and uses it as a driver user would:
 # builds the C example with pkg-config, builds the C and C++ examples in a
 # project of their own with find_package(hvzelta), runs each in simulation,
-# and imports the installed Python package and runs the Python example.
+# imports the installed Python package and runs the Python example, and
+# installs the package with pip into a virtual environment and runs it there.
 # Inputs: BUILD_DIR, PREFIX, SOURCE_DIR, C_COMPILER, CXX_COMPILER, LINKER,
 # C_FLAGS, CXX_FLAGS, LINK_FLAGS, PYTHON (empty: no Python part), PYTHON_DIR
 # (the package's folder in the prefix), PYTHON_ENVIRONMENT (what the
@@ -56,11 +57,13 @@ foreach(example ac_source ac_source_cpp)
 endforeach()
 
 # Python: the installed package finds the installed library by itself.
+# (Lines, not "; ": CMake would split the program at each ";".)
+set(locations "import os, hvzelta, hvzelta._library as l\nprint(hvzelta.__file__)\nprint(os.path.normpath(l.candidates()[0]))")
 if(PYTHON)
   set(python_env ${CMAKE_COMMAND} -E env --unset=HVZELTA_LIBRARY "PYTHONPATH=${PREFIX}/${PYTHON_DIR}"
       ${PYTHON_ENVIRONMENT})
   run(${python_env} ${PYTHON} -c
-      "import os, hvzelta, hvzelta._library as l; print(hvzelta.__file__); print(os.path.normpath(l.candidates()[0]))")
+      "${locations}")
   string(REPLACE "\n" ";" found "${output}")
   foreach(path IN LISTS found)
     string(FIND "${path}" "${PREFIX}/" at)
@@ -70,4 +73,27 @@ if(PYTHON)
   endforeach()
   run(${python_env} ${PYTHON} "${SOURCE_DIR}/examples/python/ac_source.py")
   message("Python:\n${output}")
+
+  # pip into a virtual environment, offline, with the system's setuptools:
+  # the package is built against the header pkg-config names and loads the
+  # library pkg-config names, with no PYTHONPATH. A copy of python/ keeps the
+  # build out of the sources and the source tree's header out of reach.
+  set(venv "${PREFIX}/venv")
+  file(COPY "${SOURCE_DIR}/python/" DESTINATION "${PREFIX}/python-src" PATTERN tests EXCLUDE)
+  run(${PYTHON} -m venv --system-site-packages "${venv}")
+  set(venv_env ${CMAKE_COMMAND} -E env --unset=HVZELTA_LIBRARY --unset=PYTHONPATH "PKG_CONFIG_PATH=${pc_dir}")
+  run(${venv_env} "${venv}/bin/python" -m pip install --no-build-isolation --no-index --no-deps --quiet
+      "${PREFIX}/python-src")
+  run(${venv_env} ${PYTHON_ENVIRONMENT} "${venv}/bin/python" -c
+      "${locations}")
+  string(REPLACE "\n" ";" found "${output}")
+  list(GET found 0 package)
+  list(GET found 1 library)
+  string(FIND "${package}" "${venv}/" package_at)
+  string(FIND "${library}" "${PREFIX}/" library_at)
+  if(NOT package_at EQUAL 0 OR NOT library_at EQUAL 0)
+    message(FATAL_ERROR "pip's package is not in the environment or did not find the installed library:\n${output}")
+  endif()
+  run(${venv_env} ${PYTHON_ENVIRONMENT} "${venv}/bin/python" "${SOURCE_DIR}/examples/python/ac_source.py")
+  message("Python, pip:\n${output}")
 endif()

@@ -81,7 +81,7 @@ TEST_F(EmulatorCommands, InfoShowsTheDriverTheInstrumentAndTheSession) {
   EXPECT_EQ(info["instrument"]["outputCount"], 1);
   EXPECT_EQ(info["session"]["resource"], resource_);
   EXPECT_EQ(info["session"]["simulate"], false);
-  EXPECT_EQ(info["session"]["queryInstrumentStatus"], false);
+  EXPECT_EQ(info["session"]["queryInstrumentStatus"], true) << "the tool checks the instrument's status by default";
 }
 
 TEST_F(EmulatorCommands, AnAttributeIsNamedShortFullInAnyCaseOrByNumber) {
@@ -186,8 +186,19 @@ TEST_F(EmulatorCommands, DirectIoAndTheErrorQueue) {
   EXPECT_TRUE(reply["reply"].is_string());
 
   Run({"errors"});  // whatever earlier tests left
-  ASSERT_EQ(Run({"write", "NO:SUCH:COMMAND"}).status, 0);
-  ASSERT_EQ(Run({"write", "ALSO:NOT:A:COMMAND"}).status, 0);
+  // A refused message ends with the instrument's error and status 3, and
+  // leaves the queue empty; unchecked, it stays in the queue.
+  result = Run({"write", "NO:SUCH:COMMAND"});
+  EXPECT_EQ(result.status, 3);
+  EXPECT_TRUE(Contains(result.err,
+                       "hvzelta write: sending \"NO:SUCH:COMMAND\": the instrument reported errors\n"
+                       "  instrument error -113, "))
+      << result.err;
+  result = Run({"query", "NO:SUCH:QUERY?"});
+  EXPECT_EQ(result.status, 3);
+  EXPECT_TRUE(Contains(result.err, "instrument error -113")) << result.err;
+  ASSERT_EQ(Run({"write", "NO:SUCH:COMMAND", "--no-status-check"}).status, 0);
+  ASSERT_EQ(Run({"--no-status-check", "write", "ALSO:NOT:A:COMMAND"}).status, 0);
   result = Run({"errors", "--json"});
   EXPECT_EQ(result.status, 3);
   const json errors = ParseJson(result);
@@ -241,13 +252,29 @@ TEST_F(EmulatorCommands, FailuresSayWhatWasBeingDoneInTheDriversWords) {
   EXPECT_EQ(result.status, 1);
   EXPECT_TRUE(Contains(result.err, "hvzelta get: reading VOLTAGE_LEVEL: ")) << result.err;
 
-  // Refused by the instrument, found by the driver's status polling: the
+  // Refused by the instrument (230 V on the 155 V range of a reset
+  // instrument), found by the status poll the tool asks for: the
   // instrument's own errors are shown with the driver's message.
-  result = Run({"-o", "QueryInstrStatus=true", "set", "VOLTAGE_LEVEL", "9999"});
+  ASSERT_EQ(Run({"reset"}).status, 0);
+  result = Run({"set", "VOLTAGE_LEVEL", "230"});
   EXPECT_EQ(result.status, 3);
   EXPECT_TRUE(Contains(result.err, "Instrument error detected") && Contains(result.err, "instrument error -222"))
       << result.err;
   EXPECT_EQ(Run({"errors"}).status, 0) << "showing the errors read them";
+  EXPECT_EQ(Run({"set", "VOLTAGE_LEVEL", "230", "--no-status-check"}).status, 0);
+  EXPECT_EQ(Run({"-o", "QueryInstrStatus=false", "set", "VOLTAGE_LEVEL", "230"}).status, 0);
+  EXPECT_EQ(Run({"errors"}).status, 3) << "unchecked, the refusals stay in the queue";
+}
+
+TEST_F(EmulatorCommands, TheTourOnAnInstrumentDoesNotCallARefusedValueAccepted) {
+  const std::string trace = ::testing::TempDir() + "hvzelta-tour-trace.xml";
+  CliResult result = Run({"demo", "--trace", trace});
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_TRUE(Contains(result.out, "Frequency = 1000: 0x80047001 HalvornZelta: Instrument error detected"))
+      << result.out;
+  result = Run({"demo", "--trace", trace, "--no-status-check"});
+  EXPECT_TRUE(Contains(result.out, "Frequency = 1000: 0x00000000 sent (QueryInstrStatus is off")) << result.out;
+  EXPECT_TRUE(Contains(result.out, "ErrorQuery: -222, Data out of range")) << result.out;
 }
 
 TEST_F(EmulatorCommands, SessionOptionsGoBeforeOrAfterTheCommand) {
