@@ -24,8 +24,10 @@ class GeneratedDeclarationsTest(unittest.TestCase):
 
     def test_every_function_exists_and_every_status_code_has_the_driver_message(self):
         library = _library.library()  # declaring looks every function up
+        generic = {_header.StatusCode.ERROR_INVALID_ARGUMENT, _header.StatusCode.ERROR_UNEXPECTED}
         for code in _header.StatusCode:
-            self.assertTrue(library.error_message(code), code.name)
+            # The two generic failures carry no text of the driver's own.
+            self.assertEqual(bool(library.error_message(code)), code not in generic, code.name)
 
     def test_the_output_properties_pair_a_getter_with_a_setter_of_one_type(self):
         types = _capi.output_property_types()
