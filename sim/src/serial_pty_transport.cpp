@@ -101,19 +101,21 @@ class PtyLine final : public ReplySink {
     return false;
   }
 
+  // Writes as the line takes it; a clear seen meanwhile ends the reply.
   bool Write(std::string_view bytes) {
-    while (!bytes.empty()) {
+    while (!bytes.empty() && !cleared_ && !stopped_) {
       const ssize_t written = write(master_, bytes.data(), bytes.size());
       if (written > 0) {
         bytes.remove_prefix(static_cast<std::size_t>(written));
       } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
-        return false;
-      } else if (WaitReady(master_, POLLOUT, wake_) <= 0) {
         stopped_ = true;
-        return false;
+      } else if (WaitReady(master_, POLLOUT | kReadable, wake_) <= 0) {
+        stopped_ = true;
+      } else {
+        ReadPacket();
       }
     }
-    return true;
+    return bytes.empty();
   }
 
   int master_;
