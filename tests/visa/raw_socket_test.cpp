@@ -96,6 +96,9 @@ TEST_F(RawSocketTest, AReplyGivenUpOnNeverAnswersALaterQuery) {
     testing::ReceiveLine(second);
     testing::SendBytes(second, "third\n");
     testing::ReceiveLine(second);
+    std::this_thread::sleep_for(std::chrono::milliseconds(180));
+    testing::SendBytes(second, "4");
+    testing::ReceiveLine(second);
   });
   ViSession vi = OpenOn(peer.Port());
   visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 150);
@@ -112,7 +115,12 @@ TEST_F(RawSocketTest, AReplyGivenUpOnNeverAnswersALaterQuery) {
     EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
     EXPECT_EQ(text, expected) << "the stray line of a doubled reply is dropped before the next command";
   }
-  WriteText(vi, "bye\n");
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 200);
+  WriteText(vi, "slow?\n");
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadText(vi, text), VI_ERROR_TMO);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300))
+      << "bytes at 0.9 of the timeout do not restart its clock";
 }
 
 TEST_F(RawSocketTest, ConnectionLossIsReportedAndTheResourceCanBeOpenedAgain) {
@@ -132,6 +140,7 @@ TEST_F(RawSocketTest, ConnectionLossIsReportedAndTheResourceCanBeOpenedAgain) {
   EXPECT_EQ(ReadText(vi, text), VI_ERROR_CONN_LOST);
   EXPECT_EQ(text, "par");
   EXPECT_EQ(ReadText(vi, text), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(WriteText(vi, "q?\n"), VI_ERROR_CONN_LOST) << "the very next write fails too";
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
 
   ViSession again = OpenOn(peer.Port());
