@@ -154,6 +154,9 @@ HRESULT SystemFacet::get_IOTimeout(std::int32_t* val) {
 HRESULT SystemFacet::put_IOTimeout(std::int32_t val) {
   HalvornZelta& root = Owner();
   return root.RunFrame(kPutIOTimeout, {In("val", val)}, [&] {
+    // -1 waits without limit; another negative number is a mistake, not
+    // a wish to wait for ever.
+    if (val < -1) return root.Reporter().ReportInvalidInteger(kPutIOTimeout.MemberName(), "val", val);
     IIoSession* io = root.Io();
     return io ? io->SetTimeout(val) : root.Reporter().Report(Message::NotInitialized);
   });
