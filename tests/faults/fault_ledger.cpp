@@ -34,9 +34,9 @@ FaultLedger& FaultLedger::Instance() {
   return ledger;
 }
 
-void FaultLedger::FaultInjected() {
+void FaultLedger::FaultInjected(std::uint64_t count) {
   const std::lock_guard lock(mutex_);
-  ++faults_;
+  faults_ += count;
 }
 
 void FaultLedger::Operation(ViStatus status) {

@@ -18,7 +18,7 @@ class FaultLedger {
  public:
   static FaultLedger& Instance();
 
-  void FaultInjected();
+  void FaultInjected(std::uint64_t count = 1);
   void Operation(ViStatus status);
   void Survived();
   void LostData();
