@@ -57,7 +57,10 @@ class CInstrBuffer final : public IIoBuffer {
   // One call of the session starts: every transfer it makes from now on
   // shares one deadline, the channel's timeout from now, so that a reply
   // that trickles in or a drain of a long one cannot hold the call longer.
-  void BeginCall() { callStart_ = Clock::now(), callTimeout_.reset(); }
+  void BeginCall() {
+    callStart_ = Clock::now();
+    callTimeout_.reset();
+  }
   void EndCall() { callStart_.reset(); }
   using Clock = std::chrono::steady_clock;
   // The timeout for the next transfer of the call: kKeepTimeout while the
