@@ -18,7 +18,7 @@ namespace {
 constexpr std::uint16_t kDefaultSocketPort = 5025;
 constexpr std::uint16_t kDefaultPortmapperPort = 111;
 
-constexpr std::array<std::pair<std::string_view, FaultKind>, 7> kFaultNames{{
+constexpr std::array<std::pair<std::string_view, FaultKind>, 10> kFaultNames{{
     {"stall", FaultKind::Stall},
     {"drop", FaultKind::Drop},
     {"garbage", FaultKind::Garbage},
@@ -26,6 +26,9 @@ constexpr std::array<std::pair<std::string_view, FaultKind>, 7> kFaultNames{{
     {"oversize", FaultKind::Oversize},
     {"short-block", FaultKind::ShortBlock},
     {"late", FaultKind::Late},
+    {"doubled", FaultKind::Doubled},
+    {"split", FaultKind::Split},
+    {"trickle", FaultKind::Trickle},
 }};
 
 template <typename Number>
@@ -130,11 +133,15 @@ class Parser {
       Millis(o.faults.replyDelay);
     } else if (argument == "--late") {
       Millis(o.faults.lateDelay);
+    } else if (argument == "--trickle-interval") {
+      Millis(o.faults.trickleInterval);
+    } else if (argument == "--idle-timeout") {
+      Millis(o.idleTimeout);
     } else if (argument == "--fault") {
       if (const auto value = Value()) {
         const auto fault = ParseFault(*value);
         if (!fault) return Fail("--fault takes KIND@N or KIND%P, KIND one of stall, drop, garbage, truncate, "
-                                "oversize, short-block, late");
+                                "oversize, short-block, late, doubled, split, trickle");
         o.faults.faults.push_back(*fault);
       }
     } else {
@@ -220,8 +227,15 @@ Faults (message numbers count from 1 over all connections):
   --fault KIND@N       fault on message N
   --fault KIND%P       fault on each message with probability P percent
                        KIND: stall, drop, garbage, truncate, oversize,
-                       short-block, late
-  --late MS            how long a 'late' fault holds a reply (default 2000)
+                       short-block, late, doubled, split, trickle
+  --late MS            how long a 'late' fault holds a reply, and how long
+                       after its first half a 'split' reply's rest comes
+                       (default 2000)
+  --trickle-interval MS  time between the chunks of a 'trickle' (default 500)
+
+Connections:
+  --idle-timeout MS    close a socket or VXI-11 connection that sends
+                       nothing for MS milliseconds (default 0: never)
 )";
 }
 

@@ -42,7 +42,7 @@ Endpoints Emulator::Start() {
     return endpoints;
   }
   r.started = true;
-  const TransportContext context{r.instrument, r.faults, r.stop, options_.bindAddress};
+  const TransportContext context{r.instrument, r.faults, r.stop, options_.bindAddress, options_.idleTimeout};
   if (options_.socket) r.transports.push_back(std::make_unique<SocketTransport>(context, options_.socketPort));
   if (options_.serial) r.transports.push_back(std::make_unique<SerialPtyTransport>(context));
   if (options_.vxi11) {
@@ -72,5 +72,7 @@ void Emulator::SetLoad(const Load& load) { state_->instrument.SetLoad(load); }
 void Emulator::ArmFault(FaultKind kind) { state_->faults.Arm(kind); }
 
 std::uint64_t Emulator::MessageCount() const { return state_->faults.Count(); }
+
+std::uint64_t Emulator::FaultCount() const { return state_->faults.FaultCount(); }
 
 }  // namespace zta_sim

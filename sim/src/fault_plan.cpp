@@ -31,6 +31,7 @@ FaultDecision FaultPlan::Next() {
       }
     }
   }
+  if (decision.fault) ++faultCount_;
   if (decision.fault == FaultKind::Late) decision.delay += options_.lateDelay;
   return decision;
 }
@@ -43,6 +44,11 @@ void FaultPlan::Arm(FaultKind kind) {
 std::uint64_t FaultPlan::Count() const {
   const std::lock_guard lock(mutex_);
   return count_;
+}
+
+std::uint64_t FaultPlan::FaultCount() const {
+  const std::lock_guard lock(mutex_);
+  return faultCount_;
 }
 
 void FaultPlan::Corrupt(FaultKind kind, std::string& reply) {
@@ -65,9 +71,14 @@ void FaultPlan::Corrupt(FaultKind kind, std::string& reply) {
     case FaultKind::ShortBlock:
       reply.insert(0, kShortBlockHeader);
       break;
+    case FaultKind::Doubled:
+      reply += std::string(reply);
+      break;
     case FaultKind::Stall:
     case FaultKind::Drop:
     case FaultKind::Late:
+    case FaultKind::Split:
+    case FaultKind::Trickle:
       break;
   }
 }

@@ -28,16 +28,19 @@ class FaultPlan {
   FaultDecision Next();
   void Arm(FaultKind kind);
   std::uint64_t Count() const;
+  std::uint64_t FaultCount() const;
 
-  // Rewrites a reply the way a Garbage, Truncate, Oversize or ShortBlock
-  // fault corrupts it.
+  // Rewrites a reply the way a Garbage, Truncate, Oversize, ShortBlock or
+  // Doubled fault corrupts it.
   void Corrupt(FaultKind kind, std::string& reply);
+  const FaultOptions& Options() const { return options_; }
 
  private:
   mutable std::mutex mutex_;
   const FaultOptions options_;
   std::mt19937_64 random_;
   std::uint64_t count_ = 0;
+  std::uint64_t faultCount_ = 0;
   std::optional<FaultKind> armed_;
 };
 

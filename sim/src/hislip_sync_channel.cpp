@@ -58,12 +58,14 @@ void HislipSyncChannel::ReplySender::Deliver(const Reply& reply) {
   if (ended_) return;
   switch (reply.action) {
     case Reply::Action::Stall:
+    case Reply::Action::Trickle:  // a message of its own every chunk would be a reply of its own
       break;  // the session answers nothing more until a device clear
     case Reply::Action::Drop:
       ended_ = true;
       break;
     case Reply::Action::Send:
-      if (server_.Hold(session_, reply.delay)) ended_ = !SendReply(reply.bytes);
+      // A reply is one message: a split one comes whole when its tail would.
+      if (server_.Hold(session_, reply.delay + reply.tailDelay)) ended_ = !SendReply(reply.bytes);
       break;
   }
 }

@@ -62,6 +62,16 @@ void ScpiSession::Complete(std::string_view message, ReplySink& sink) {
   reply_.clear();
   instrument_.Execute(message, reply_);
   if (reply_.empty()) return;
+  const FaultOptions& options = faults_.Options();
+  if (decision.fault == FaultKind::Trickle) {
+    const std::string chunk(options.trickleChunk, '7');
+    sink.Deliver({Reply::Action::Trickle, chunk, decision.delay, 0, options.trickleInterval});
+    return;
+  }
+  if (decision.fault == FaultKind::Split) {
+    sink.Deliver({Reply::Action::Send, reply_, decision.delay, reply_.size() / 2, options.lateDelay});
+    return;
+  }
   if (decision.fault) faults_.Corrupt(*decision.fault, reply_);
   sink.Deliver({Reply::Action::Send, reply_, decision.delay});
 }

@@ -16,10 +16,14 @@
 namespace zta_sim {
 
 struct Reply {
-  enum class Action { Send, Stall, Drop };
+  enum class Action { Send, Stall, Drop, Trickle };
   Action action = Action::Send;
-  std::string_view bytes;
+  std::string_view bytes;  // Trickle: one chunk, sent over and over
   std::chrono::milliseconds delay{0};
+  // Send: the bytes from `head` on go out `tailDelay` after the first ones.
+  // Trickle: the time between chunks.
+  std::size_t head = std::string_view::npos;
+  std::chrono::milliseconds tailDelay{0};
 };
 
 class ReplySink {

@@ -3,10 +3,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <cstdint>
 #include <system_error>
 
@@ -18,44 +23,106 @@ namespace {
 
 [[noreturn]] void ThrowErrno(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
 
-// Waits until `fd` is ready for `events` or the wake descriptor fires;
-// false on wake-up or error.
-bool WaitReady(int fd, short events, int wake) {
+// Waits until `fd` is ready for `events`, the wake descriptor fires or
+// `timeoutMs` passes (-1: no limit). 1 ready, 0 timed out, -1 woken or failed.
+int WaitReady(int fd, short events, int wake, int timeoutMs = -1) {
   pollfd fds[2] = {{fd, events, 0}, {wake, POLLIN, 0}};
   while (true) {
-    const int ready = poll(fds, 2, -1);
+    const int ready = poll(fds, 2, timeoutMs);
     if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0 || (fds[1].revents & POLLIN) != 0) return false;
-    if ((fds[0].revents & (events | POLLHUP | POLLERR)) != 0) return true;
+    if (ready < 0 || (fds[1].revents & POLLIN) != 0) return -1;
+    if (ready == 0) return 0;
+    if ((fds[0].revents & (events | POLLHUP | POLLERR)) != 0) return 1;
   }
 }
 
-class PtyReplySink final : public ReplySink {
+constexpr short kReadable = POLLIN | POLLPRI;
+
+// Reads the master side and sends replies on it. Input that comes while a
+// reply is held back is kept for later; a clear seen meanwhile ends the
+// reply and drops the replies of the same input.
+class PtyLine final : public ReplySink {
  public:
-  PtyReplySink(int master, int wake, StopSignal& stop) : master_(master), wake_(wake), stop_(stop) {}
+  PtyLine(int master, int wake) : master_(master), wake_(wake) {}
+
+  // Takes what the master has: data is kept, a flush is a clear.
+  void ReadPacket() {
+    char buffer[4097];
+    const ssize_t received = read(master_, buffer, sizeof buffer);
+    if (received > 0) {
+      if (buffer[0] == TIOCPKT_DATA) {
+        input_.append(buffer + 1, static_cast<std::size_t>(received - 1));
+      } else if ((buffer[0] & (TIOCPKT_FLUSHREAD | TIOCPKT_FLUSHWRITE)) != 0) {
+        cleared_ = true;
+        input_.clear();
+      }
+    } else if (received == 0 || (errno != EAGAIN && errno != EINTR)) {
+      stopped_ = true;
+    }
+  }
+
+  bool TakeClear() { return std::exchange(cleared_, false); }
+  std::string TakeInput() { return std::exchange(input_, {}); }
+  bool stopped() const { return stopped_; }
 
   // A serial line cannot be dropped: a Drop fault loses the reply, as a
   // Stall does, and the line goes on.
   void Deliver(const Reply& reply) override {
-    if (reply.action != Reply::Action::Send) return;
-    if (reply.delay.count() > 0 && !stop_.SleepFor(reply.delay)) return;
-    std::string_view bytes = reply.bytes;
-    while (!bytes.empty()) {
-      const ssize_t written = write(master_, bytes.data(), bytes.size());
-      if (written > 0) {
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-      } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
-        return;
-      } else if (!WaitReady(master_, POLLOUT, wake_)) {
-        return;
+    if (cleared_ || stopped_) return;
+    switch (reply.action) {
+      case Reply::Action::Send: {
+        const std::string_view head = reply.bytes.substr(0, reply.head);
+        const std::string_view tail = reply.bytes.substr(head.size());
+        if (Pause(reply.delay) && Write(head) && !tail.empty() && Pause(reply.tailDelay)) Write(tail);
+        break;
       }
+      case Reply::Action::Trickle:
+        if (!Pause(reply.delay)) return;
+        while (Write(reply.bytes) && Pause(reply.tailDelay)) {
+        }
+        break;
+      case Reply::Action::Stall:
+      case Reply::Action::Drop:
+        break;
     }
   }
 
  private:
+  // Waits while watching the line; false when a clear or Stop() ended it.
+  bool Pause(std::chrono::milliseconds delay) {
+    const auto until = std::chrono::steady_clock::now() + delay;
+    while (!cleared_ && !stopped_) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return true;
+      const int ready = WaitReady(master_, kReadable, wake_, static_cast<int>(left.count()));
+      if (ready < 0) stopped_ = true;
+      if (ready > 0) ReadPacket();
+    }
+    return false;
+  }
+
+  // Writes as the line takes it; a clear seen meanwhile ends the reply.
+  bool Write(std::string_view bytes) {
+    while (!bytes.empty() && !cleared_ && !stopped_) {
+      const ssize_t written = write(master_, bytes.data(), bytes.size());
+      if (written > 0) {
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+      } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
+        stopped_ = true;
+      } else if (WaitReady(master_, POLLOUT | kReadable, wake_) <= 0) {
+        stopped_ = true;
+      } else {
+        ReadPacket();
+      }
+    }
+    return bytes.empty();
+  }
+
   int master_;
   int wake_;
-  StopSignal& stop_;
+  std::string input_;
+  bool cleared_ = false;
+  bool stopped_ = false;
 };
 
 }  // namespace
@@ -80,6 +147,8 @@ void SerialPtyTransport::Start() {
   cfmakeraw(&mode);
   if (tcsetattr(slave_, TCSANOW, &mode) != 0) ThrowErrno("tcsetattr");
   if (fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK) != 0) ThrowErrno("fcntl");
+  const int packetMode = 1;
+  if (ioctl(master_, TIOCPKT, &packetMode) != 0) ThrowErrno("TIOCPKT");
   wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wake_ < 0) ThrowErrno("eventfd");
   thread_ = std::thread([this] { Serve(); });
@@ -103,14 +172,14 @@ void SerialPtyTransport::Describe(Endpoints& endpoints) const { endpoints.serial
 void SerialPtyTransport::Serve() {
   try {
     ScpiSession session(context_.instrument, context_.faults);
-    PtyReplySink sink(master_, wake_, context_.stop);
-    char buffer[4096];
-    while (WaitReady(master_, POLLIN, wake_)) {
-      const ssize_t received = read(master_, buffer, sizeof buffer);
-      if (received > 0) {
-        session.Feed({buffer, static_cast<std::size_t>(received)}, false, sink);
-      } else if (received == 0 || (errno != EAGAIN && errno != EINTR)) {
-        break;
+    PtyLine line(master_, wake_);
+    while (!line.stopped() && WaitReady(master_, kReadable, wake_) > 0) {
+      line.ReadPacket();
+      for (;;) {
+        if (line.TakeClear()) session.Clear();
+        const std::string input = line.TakeInput();
+        if (input.empty() || line.stopped()) break;
+        session.Feed(input, false, line);
       }
     }
   } catch (...) {

@@ -23,12 +23,18 @@ class SocketReplySink final : public ReplySink {
         shutdown(fd_, SHUT_RDWR);
         closed_ = true;
         break;
-      case Reply::Action::Send:
-        if (reply.delay.count() > 0 && !stop_.SleepFor(reply.delay)) {
-          closed_ = true;
-        } else if (!SendAll(fd_, reply.bytes)) {
-          closed_ = true;
-        }
+      case Reply::Action::Send: {
+        const std::string_view head = reply.bytes.substr(0, reply.head);
+        const std::string_view tail = reply.bytes.substr(head.size());
+        closed_ = !Pause(reply.delay) || !SendAll(fd_, head) ||
+                  (!tail.empty() && (!Pause(reply.tailDelay) || !SendAll(fd_, tail)));
+        break;
+      }
+      case Reply::Action::Trickle:
+        // Until the client goes away (or the emulator stops): nothing else
+        // is read from this connection meanwhile.
+        closed_ = !Pause(reply.delay);
+        while (!closed_) closed_ = !SendAll(fd_, reply.bytes) || !Pause(reply.tailDelay);
         break;
     }
   }
@@ -36,6 +42,8 @@ class SocketReplySink final : public ReplySink {
   bool closed() const { return closed_; }
 
  private:
+  bool Pause(std::chrono::milliseconds delay) { return delay.count() <= 0 || stop_.SleepFor(delay); }
+
   int fd_;
   StopSignal& stop_;
   bool closed_ = false;
@@ -44,7 +52,7 @@ class SocketReplySink final : public ReplySink {
 }  // namespace
 
 SocketTransport::SocketTransport(const TransportContext& context, std::uint16_t port)
-    : context_(context), port_(port), acceptor_([this](int fd) { Serve(fd); }) {}
+    : context_(context), port_(port), acceptor_([this](int fd) { Serve(fd); }, 32, context.idleTimeout) {}
 
 void SocketTransport::Start() {
   port_ = acceptor_.Listen(context_.address, port_);

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,8 +21,8 @@ namespace {
 
 }  // namespace
 
-TcpAcceptor::TcpAcceptor(Handler handler, std::size_t maxConnections)
-    : handler_(std::move(handler)), maxConnections_(maxConnections) {}
+TcpAcceptor::TcpAcceptor(Handler handler, std::size_t maxConnections, std::chrono::milliseconds idleTimeout)
+    : handler_(std::move(handler)), maxConnections_(maxConnections), idleTimeout_(idleTimeout) {}
 
 TcpAcceptor::~TcpAcceptor() { Stop(); }
 
@@ -94,6 +95,11 @@ void TcpAcceptor::AcceptLoop() {
     }
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (idleTimeout_.count() > 0) {
+      const timeval idle{static_cast<time_t>(idleTimeout_.count() / 1000),
+                         static_cast<suseconds_t>(idleTimeout_.count() % 1000 * 1000)};
+      setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
+    }
     try {
       auto connection = connections_.insert(connections_.end(), Connection{{}, fd, false});
       try {

@@ -3,8 +3,10 @@
 // A listening TCP socket that hands each accepted connection to a handler
 // running on a thread of its own. Stop() wakes every blocking call by
 // shutting the sockets down, then joins; connections beyond the limit are
-// closed at once.
+// closed at once. With an idle timeout, a receive on a connection that
+// stays silent that long fails, and the handler ends the connection.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -19,7 +21,8 @@ class TcpAcceptor {
  public:
   using Handler = std::function<void(int fd)>;
 
-  explicit TcpAcceptor(Handler handler, std::size_t maxConnections = 32);
+  explicit TcpAcceptor(Handler handler, std::size_t maxConnections = 32,
+                       std::chrono::milliseconds idleTimeout = std::chrono::milliseconds{0});
   ~TcpAcceptor();
   TcpAcceptor(const TcpAcceptor&) = delete;
   TcpAcceptor& operator=(const TcpAcceptor&) = delete;
@@ -42,6 +45,7 @@ class TcpAcceptor {
 
   const Handler handler_;
   const std::size_t maxConnections_;
+  const std::chrono::milliseconds idleTimeout_;
   int listenFd_ = -1;
   std::thread acceptThread_;
   std::mutex mutex_;

@@ -5,6 +5,7 @@
 // ScpiSession, and stops promptly. Adding one (HiSLIP, say) touches only the
 // emulator's list of transports.
 
+#include <chrono>
 #include <string>
 
 #include "fault_plan.h"
@@ -19,6 +20,7 @@ struct TransportContext {
   FaultPlan& faults;
   StopSignal& stop;
   std::string address;  // IPv4 address that network transports bind
+  std::chrono::milliseconds idleTimeout{0};  // Options::idleTimeout
 };
 
 class Transport {

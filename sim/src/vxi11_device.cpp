@@ -25,6 +25,7 @@ class Vxi11Device::LinkSink final : public ReplySink {
   void Deliver(const Reply& reply) override {
     switch (reply.action) {
       case Reply::Action::Stall:
+      case Reply::Action::Trickle:  // a read returns whole replies
         link_.stalled = true;
         break;
       case Reply::Action::Drop:
@@ -35,7 +36,7 @@ class Vxi11Device::LinkSink final : public ReplySink {
         if (HasOutput(link_)) instrument_.ReportError(ScpiError::QueryInterrupted);
         link_.output.assign(reply.bytes);
         link_.outputPos = 0;
-        link_.readyAt = Clock::now() + reply.delay;
+        link_.readyAt = Clock::now() + reply.delay + reply.tailDelay;
         break;
     }
   }

@@ -19,8 +19,8 @@ Vxi11Transport::Vxi11Transport(const TransportContext& context, std::uint16_t co
       corePort_(corePort),
       portmapperPort_(portmapperPort),
       device_(context.instrument, context.faults),
-      core_([this](int fd) { ServeCore(fd); }),
-      portmapper_([this](int fd) { ServePortmapper(fd); }) {}
+      core_([this](int fd) { ServeCore(fd); }, 32, context.idleTimeout),
+      portmapper_([this](int fd) { ServePortmapper(fd); }, 32, context.idleTimeout) {}
 
 void Vxi11Transport::Start() {
   corePort_ = core_.Listen(context_.address, corePort_);

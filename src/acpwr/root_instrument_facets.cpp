@@ -153,7 +153,12 @@ HRESULT SystemFacet::get_IOTimeout(std::int32_t* val) {
 HRESULT SystemFacet::put_IOTimeout(std::int32_t val) {
   HalvornZelta& root = Owner();
   return root.RunFrame(kPutIOTimeout, {In("val", val)}, [&] {
-    return DirectIo(root, [&](IIoSession& io) { return io.SetTimeout(val); });
+    // -1 waits without limit; another negative number is a mistake, not
+    // a wish to wait for ever.
+    return DirectIo(root, [&](IIoSession& io) {
+      return val < -1 ? root.Reporter().ReportInvalidInteger(kPutIOTimeout.MemberName(), "val", val)
+                      : io.SetTimeout(val);
+    });
   });
 }
 

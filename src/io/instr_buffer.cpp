@@ -15,8 +15,14 @@ namespace hvzelta {
 
 namespace {
 
-// The piece a drain asks the device for in one read.
-constexpr std::int32_t kDrainPiece = 1000;
+// The piece a drain asks the device for in one read: large, since the
+// whole drain must fit in what is left of the call's timeout.
+constexpr std::int32_t kDrainPiece = 64 * 1024;
+
+// How long a call may run before its transfers are given what is left of
+// its timeout instead of the channel's own: below it the difference is
+// less than the timeout's resolution.
+constexpr auto kYoungCall = std::chrono::milliseconds(1);
 
 std::unique_ptr<std::uint8_t[]> ZeroedBytes(std::size_t count) {
   return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[count]());
@@ -43,9 +49,26 @@ bool CInstrBuffer::EndsWithReadTerminator(std::int32_t bytes) const {
   return std::memcmp(readBuffer_.get() + start, readTerminator_.data(), readTerminator_.size()) == 0;
 }
 
+std::optional<std::int32_t> CInstrBuffer::TransferTimeout() {
+  if (!callStart_) return kKeepTimeout;
+  const auto elapsed = Clock::now() - *callStart_;
+  if (elapsed < kYoungCall) return kKeepTimeout;
+  if (!callTimeout_) callTimeout_ = channel_.CurrentTimeout();
+  if (*callTimeout_ < 0) return kKeepTimeout;
+  const auto left = *callTimeout_ - std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+  if (left <= 0) return std::nullopt;
+  return static_cast<std::int32_t>(left);
+}
+
+HRESULT CInstrBuffer::ReportCallTimeout() {
+  return reporter_.Report(Message::IoTimeout, {}, {"The operation timed out before it completed"});
+}
+
 HRESULT CInstrBuffer::Fill() {
+  const std::optional<std::int32_t> timeout = TransferTimeout();
+  if (!timeout) return ReportCallTimeout();
   std::int32_t got = 0;
-  const HRESULT hr = channel_.LowLevelReadNoPoll(readBuffer_.get(), readCapacity_, &got, kKeepTimeout);
+  const HRESULT hr = channel_.LowLevelReadNoPoll(readBuffer_.get(), readCapacity_, &got, *timeout);
   if (Failed(hr)) return hr;
   rawUnread_ = std::clamp(got, 0, readCapacity_);
   readDirty_ = std::max(readDirty_, rawUnread_);
@@ -167,8 +190,10 @@ HRESULT CInstrBuffer::ReadDirect(void* buffer, std::int32_t count, std::int32_t*
   std::int32_t total = count;
   hr = S_OK;
   if (buffered < count) {
+    const std::optional<std::int32_t> timeout = TransferTimeout();
     std::int32_t direct = 0;
-    hr = channel_.LowLevelReadNoPoll(destination + buffered, count - buffered, &direct, kKeepTimeout);
+    hr = timeout ? channel_.LowLevelReadNoPoll(destination + buffered, count - buffered, &direct, *timeout)
+                 : ReportCallTimeout();
     total = buffered + std::clamp(direct, 0, count - buffered);
     if (Succeeded(hr)) endReached_ = endReachedAtFill_ = hr != S_MORE_DATA_AVAILABLE;
   }
@@ -203,8 +228,13 @@ HRESULT CInstrBuffer::FlushRead() {
   HRESULT hr = S_OK;
   if (!endReachedAtFill_) {
     do {
+      const std::optional<std::int32_t> timeout = TransferTimeout();
+      if (!timeout) {
+        hr = ReportCallTimeout();
+        break;
+      }
       BSTR text = nullptr;
-      hr = channel_.LowLevelReadStringNoPoll(&text, kDrainPiece, kKeepTimeout);
+      hr = channel_.LowLevelReadStringNoPoll(&text, kDrainPiece, *timeout);
       SysFreeString(text);
     } while (hr == S_MORE_DATA_AVAILABLE);
   }
@@ -225,6 +255,7 @@ void CInstrBuffer::DiscardWrite() {
   // Nothing behind the waiting bytes and a terminator was ever written.
   std::memset(writeBuffer_.get(), 0, static_cast<std::size_t>(writeCount_) + writeTerminator_.size());
   writeCount_ = 0;
+  messageOpen_ = openMessageTerminated_ = false;
 }
 
 HRESULT CInstrBuffer::WriteChar(std::uint8_t character, bool flushWithEnd) {
@@ -261,12 +292,18 @@ HRESULT CInstrBuffer::Write(const void* buffer, std::int32_t count, std::int32_t
   const auto* source = static_cast<const std::uint8_t*>(buffer);
   std::int32_t taken = 0;
   HRESULT hr = S_OK;
+  // A full buffer goes out only when more bytes follow, so that the last
+  // piece of a message is always there to carry END (a message whose
+  // length is a multiple of the buffer would otherwise never end).
   while (taken < count && Succeeded(hr)) {
+    if (writeCount_ == writeCapacity_) {
+      hr = FlushWrite(false);
+      if (Failed(hr)) break;
+    }
     const std::int32_t piece = std::min(count - taken, writeCapacity_ - writeCount_);
     std::memcpy(writeBuffer_.get() + writeCount_, source + taken, static_cast<std::size_t>(piece));
     writeCount_ += piece;
     taken += piece;
-    if (writeCount_ == writeCapacity_) hr = FlushWrite(false);
   }
   if (Succeeded(hr) && flushWithEnd) hr = FlushWrite(true);
   if (written) *written = taken;
@@ -274,7 +311,9 @@ HRESULT CInstrBuffer::Write(const void* buffer, std::int32_t count, std::int32_t
 }
 
 HRESULT CInstrBuffer::FlushWrite(bool sendEnd) {
-  if (writeCount_ < 1) return S_OK;
+  // Nothing waits, but a message was begun without END: it still needs its
+  // terminator, or at least END on a transfer of its own.
+  if (writeCount_ < 1 && !(sendEnd && messageOpen_)) return S_OK;
   bool endSwitchedOff = false;
   if (!sendEnd) {
     // A partial message must not carry END.
@@ -289,16 +328,19 @@ HRESULT CInstrBuffer::FlushWrite(bool sendEnd) {
   }
   std::int32_t toSend = writeCount_;
   const auto termLength = static_cast<std::int32_t>(writeTerminator_.size());
-  if (sendEnd && termLength > 0 &&
-      !(toSend >= termLength && std::memcmp(writeBuffer_.get() + toSend - termLength, writeTerminator_.data(),
-                                            writeTerminator_.size()) == 0)) {
+  const bool terminated = toSend > 0 ? EndsWithWriteTerminator(toSend) : openMessageTerminated_;
+  if (sendEnd && termLength > 0 && !terminated) {
     std::memcpy(writeBuffer_.get() + toSend, writeTerminator_.data(), writeTerminator_.size());
     toSend += termLength;
   }
+  const std::optional<std::int32_t> timeout = TransferTimeout();
   std::int32_t sent = 0;
-  HRESULT hr = channel_.LowLevelWriteNoPoll(writeBuffer_.get(), toSend, &sent, kKeepTimeout);
+  HRESULT hr = timeout ? channel_.LowLevelWriteNoPoll(writeBuffer_.get(), toSend, &sent, *timeout) : ReportCallTimeout();
   if (Succeeded(hr)) {
+    const bool terminatedNow = EndsWithWriteTerminator(toSend);
     DiscardWrite();
+    messageOpen_ = !sendEnd;
+    openMessageTerminated_ = !sendEnd && terminatedNow;
     if (sent < toSend) {
       char sentence[160];
       std::snprintf(sentence, sizeof sentence,
@@ -312,6 +354,12 @@ HRESULT CInstrBuffer::FlushWrite(bool sendEnd) {
     if (Succeeded(hr) && Failed(restored)) hr = restored;
   }
   return hr;
+}
+
+bool CInstrBuffer::EndsWithWriteTerminator(std::int32_t bytes) const {
+  const auto length = static_cast<std::int32_t>(writeTerminator_.size());
+  return length > 0 && bytes >= length &&
+         std::memcmp(writeBuffer_.get() + bytes - length, writeTerminator_.data(), writeTerminator_.size()) == 0;
 }
 
 HRESULT CInstrBuffer::AllocateRead(std::int32_t capacity) {

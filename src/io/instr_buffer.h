@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -53,6 +54,22 @@ class CInstrBuffer final : public IIoBuffer {
   HRESULT PeekUnread(bool raw, const std::uint8_t** data, std::int32_t* count) override;
   HRESULT SkipUnread(bool raw, std::int32_t count) override;
 
+  // One call of the session starts: every transfer it makes from now on
+  // shares one deadline, the channel's timeout from now, so that a reply
+  // that trickles in or a drain of a long one cannot hold the call longer.
+  void BeginCall() {
+    callStart_ = Clock::now();
+    callTimeout_.reset();
+  }
+  void EndCall() { callStart_.reset(); }
+  using Clock = std::chrono::steady_clock;
+  // The timeout for the next transfer of the call: kKeepTimeout while the
+  // call is young (the usual query asks no more), what is left of the
+  // call's timeout after that; nothing when the call's time is up.
+  std::optional<std::int32_t> TransferTimeout();
+  // The failure of a call whose time ran out between two transfers.
+  HRESULT ReportCallTimeout();
+
   // Forget the unread rest of the current response without reading the
   // device, and the bytes waiting to be sent: the session's recovery after
   // it gave up on an exchange.
@@ -68,6 +85,7 @@ class CInstrBuffer final : public IIoBuffer {
   void Consume(std::uint8_t* destination, std::int32_t count, bool raw);
   HRESULT ReadStatus() const;
   bool EndsWithReadTerminator(std::int32_t bytes) const;
+  bool EndsWithWriteTerminator(std::int32_t bytes) const;
   HRESULT AllocateRead(std::int32_t capacity);
   HRESULT AllocateWrite(std::int32_t capacity);
 
@@ -89,6 +107,12 @@ class CInstrBuffer final : public IIoBuffer {
   std::int32_t swallowed_ = 0;
   bool endReached_ = true;
   bool endReachedAtFill_ = true;
+  // Bytes of the current message went out without END; whether they ended
+  // with the write terminator.
+  bool messageOpen_ = false;
+  bool openMessageTerminated_ = false;
+  std::optional<Clock::time_point> callStart_;
+  std::optional<std::int32_t> callTimeout_;
   std::string writeTerminator_;
   std::string readTerminator_;
   bool bigEndian_ = true;

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "core/error_reporter.h"
+#include "hvzelta/com/error_info.h"
 #include "fmtio/format_reader.h"
 #include "fmtio/format_writer.h"
 #include "io/instr_error_poller.h"
@@ -21,14 +24,30 @@ constexpr std::int32_t kRawPiece = 64 * 1024;
 }  // namespace
 
 CIoSession::TimeoutScope::TimeoutScope(CIoSession& session, std::int32_t timeout) : session_(session) {
-  if (timeout == kKeepTimeout) return;
-  status_ = session_.GetTimeout(&saved_);
-  if (Succeeded(status_)) status_ = session_.SetTimeout(timeout);
-  restore_ = Succeeded(status_);
+  if (timeout != kKeepTimeout) {
+    status_ = session_.GetTimeout(&saved_);
+    if (Succeeded(status_)) status_ = session_.SetTimeout(timeout);
+    restore_ = Succeeded(status_);
+  }
+  // Transfers inside a call (the buffer's, each with a scope of its own)
+  // run on the clock of the call.
+  if (session_.buffer_ && !session_.callRunning_) {
+    outermost_ = session_.callRunning_ = true;
+    session_.buffer_->BeginCall();
+  }
 }
 
 CIoSession::TimeoutScope::~TimeoutScope() {
   if (restore_) session_.SetTimeout(saved_);
+  if (outermost_) {
+    session_.callRunning_ = false;
+    if (session_.buffer_) session_.buffer_->EndCall();
+  }
+}
+
+std::int32_t CIoSession::CurrentTimeout() {
+  std::int32_t timeout = -1;
+  return Succeeded(GetTimeout(&timeout)) ? timeout : -1;
 }
 
 HRESULT CIoSession::Open(std::string_view resourceName, IInstrErrorPoller* errorPoller, IErrorReporter* reporter,
@@ -98,10 +117,16 @@ template <class Work>
 HRESULT CIoSession::Buffered(std::int32_t timeout, Work work) {
   std::lock_guard exchange(exchange_);
   if (!IsOpen()) return ReportNotOpen();
-  RecoverResponse();
   TimeoutScope scope(*this, timeout);
   if (Failed(scope.Status())) return scope.Status();
-  return work(*buffer_);
+  // The recovery runs on the call's clock: once the instrument stops
+  // answering, a call costs one timeout, device clear included.
+  RecoverResponse();
+  const HRESULT hr = work(*buffer_);
+  // A call that ran out of time between two transfers gave up on the
+  // response just as a transfer that timed out does.
+  if (hr == E_HALVORNZELTA_IO_TIMEOUT) AbandonResponse();
+  return hr;
 }
 
 HRESULT CIoSession::GetReadTerminator(std::string* terminator) {
@@ -228,7 +253,18 @@ HRESULT CIoSession::Exchange(const ExchangeSteps& steps, std::string_view writeF
       // What the format could not read must not become the start of the
       // next response. A transfer that failed has abandoned the response
       // already; otherwise the rest of it is read away, up to its end.
-      if (Failed(hr) && steps.completeRead && !responseAbandoned_) buffer.FlushRead();
+      // When that drain fails as well (the response is then abandoned), the
+      // call still fails for the reply it could not read, and the stored
+      // description stays the one of that status.
+      if (Failed(hr) && steps.completeRead && !responseAbandoned_) {
+        const ErrorInfo* stored = PeekErrorInfo();
+        std::optional<ErrorInfo> readFailure;
+        if (stored) readFailure = *stored;
+        if (Failed(buffer.FlushRead())) {
+          AbandonResponse();
+          if (readFailure) SetErrorInfo(std::move(*readFailure));
+        }
+      }
     }
     if (Succeeded(hr) && steps.completeRead) hr = buffer.FlushRead();
     return steps.poll ? PollAfter(hr) : hr;
@@ -247,9 +283,14 @@ HRESULT CIoSession::ReadUpTo(std::int32_t count, std::int32_t timeout, std::vect
     while (hr == S_MORE_DATA_AVAILABLE && received.size() < static_cast<std::size_t>(count)) {
       const std::size_t start = received.size();
       const std::int32_t piece = std::min<std::int32_t>(kRawPiece, count - static_cast<std::int32_t>(start));
+      const std::optional<std::int32_t> left = buffer_->TransferTimeout();
+      if (!left) {
+        AbandonResponse();
+        return buffer_->ReportCallTimeout();
+      }
       received.resize(start + static_cast<std::size_t>(piece));
       std::int32_t actual = 0;
-      hr = LowLevelReadNoPoll(received.data() + start, piece, &actual, kKeepTimeout);
+      hr = LowLevelReadNoPoll(received.data() + start, piece, &actual, *left);
       received.resize(start + static_cast<std::size_t>(std::clamp(actual, 0, piece)));
     }
   } catch (const std::bad_alloc&) {

@@ -44,6 +44,7 @@ class CIoSession : public IIoSession {
                    FormatArgs& args, std::int32_t timeout) override;
 
   HRESULT LowLevelReadStringNoPoll(BSTR* text, std::int32_t count, std::int32_t timeout) override;
+  std::int32_t CurrentTimeout() override;
   HRESULT LowLevelReadBytesNoPoll(SAFEARRAY** bytes, std::int32_t count, std::int32_t timeout) override;
   HRESULT LowLevelWriteBytesNoPoll(const SAFEARRAY* bytes, std::int32_t* written, std::int32_t timeout) override;
   HRESULT LowLevelWriteStringNoPoll(std::wstring_view text, std::int32_t* written, std::int32_t timeout) override;
@@ -72,7 +73,8 @@ class CIoSession : public IIoSession {
   void AbandonResponse() { responseAbandoned_ = true; }
   void RecoverResponse();
 
-  // Applies a call's timeout for its duration (kKeepTimeout keeps it).
+  // Applies a call's timeout for its duration (kKeepTimeout keeps it), and
+  // starts the clock that all the call's transfers share.
   class TimeoutScope {
    public:
     TimeoutScope(CIoSession& session, std::int32_t timeout);
@@ -83,6 +85,7 @@ class CIoSession : public IIoSession {
 
    private:
     CIoSession& session_;
+    bool outermost_ = false;
     std::int32_t saved_ = 0;
     bool restore_ = false;
     HRESULT status_ = S_OK;
@@ -111,6 +114,7 @@ class CIoSession : public IIoSession {
   std::string readTerminator_ = "\n";
   std::string writeTerminator_ = "\n";
   bool responseAbandoned_ = false;
+  bool callRunning_ = false;  // a TimeoutScope has started the call's clock
 };
 
 }  // namespace hvzelta

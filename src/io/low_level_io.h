@@ -32,6 +32,9 @@ class ILowLevelIo {
   // Writes `count` bytes; END goes with the last byte when send END is enabled.
   virtual HRESULT LowLevelWriteNoPoll(const std::uint8_t* buffer, std::int32_t count, std::int32_t* written,
                                       std::int32_t timeoutMs) = 0;
+  // The timeout in effect in milliseconds, negative for none: the buffer
+  // bounds all the transfers of one call by it.
+  virtual std::int32_t CurrentTimeout() { return -1; }
 
  protected:
   ~ILowLevelIo() = default;

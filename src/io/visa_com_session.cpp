@@ -89,6 +89,13 @@ HRESULT CVisaComSession::ConfigureAfterOpen() {
       if (ViStatus status = visa_->SetAttribute(session_, attribute, value); status < VI_SUCCESS) return Fail(status);
     }
   }
+  // A serial line would otherwise take the line feed for END even while the
+  // termination character is off, and so end a binary block at a 0x0A byte.
+  if (interfaceType == VI_INTF_ASRL) {
+    if (ViStatus status = visa_->SetAttribute(session_, VI_ATTR_ASRL_END_IN, VI_ASRL_END_NONE); status < VI_SUCCESS) {
+      return Fail(status);
+    }
+  }
   return S_OK;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
 // The moment a VISA operation must give up, from a timeout in milliseconds
-// (VI_TMO_INFINITE waits as long as the caller asked). Every blocking call of
-// the transports waits through poll() with the time this leaves.
+// (VI_TMO_INFINITE waits as long as the caller asked). The clock starts when
+// the deadline is made, that is when the operation starts: a wait that only
+// begins later (bytes that come at 0.9 of the timeout, a second piece) gets
+// what is left, never a fresh timeout. Every blocking call of the transports
+// waits through poll() with the time this leaves.
 
 #include <chrono>
 #include <cstdint>
@@ -20,32 +23,20 @@ class Deadline {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // The clock is read when the deadline is first needed, that is when an
-  // operation has to wait: most transfers never do, and should not pay for it.
   static Deadline After(ViUInt32 timeoutMs) {
-    Deadline deadline;
-    deadline.infinite_ = timeoutMs == VI_TMO_INFINITE;
-    deadline.timeout_ = std::chrono::milliseconds(deadline.infinite_ ? 0 : timeoutMs);
-    return deadline;
+    if (timeoutMs == VI_TMO_INFINITE) return Deadline(true, {});
+    return Deadline(false, std::chrono::milliseconds(timeoutMs));
   }
-  static Deadline After(std::chrono::milliseconds timeout) {
-    Deadline deadline;
-    deadline.timeout_ = timeout;
-    return deadline;
-  }
+  static Deadline After(std::chrono::milliseconds timeout) { return Deadline(false, timeout); }
 
   bool Infinite() const { return infinite_; }
-  // The time the deadline gives from its start.
-  Clock::duration Length() const { return timeout_; }
-  // Whether the clock has started: a call has waited or asked what is left.
-  bool Started() const { return started_; }
-  bool Expired() const { return !infinite_ && Clock::now() >= At(); }
+  bool Expired() const { return !infinite_ && Clock::now() >= at_; }
 
   // Milliseconds left for poll(): -1 when infinite, 0 once expired, rounded
   // up so that a poll never returns just before the deadline.
   int PollTimeout() const {
     if (infinite_) return -1;
-    auto left = At() - Clock::now();
+    auto left = at_ - Clock::now();
     if (left <= Clock::duration::zero()) return 0;
     auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
     return ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(ms);
@@ -54,7 +45,7 @@ class Deadline {
   // The milliseconds left, as a VISA timeout for a peer that times out itself.
   ViUInt32 RemainingMs() const {
     if (infinite_) return VI_TMO_INFINITE;
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(At() - Clock::now()).count();
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(at_ - Clock::now()).count();
     return left <= 0 ? 0 : static_cast<ViUInt32>(left >= VI_TMO_INFINITE ? VI_TMO_INFINITE - 1 : left);
   }
 
@@ -62,24 +53,16 @@ class Deadline {
   // enforces the timeout itself and must be given the chance to say so.
   Deadline Extended(std::chrono::milliseconds margin) const {
     Deadline deadline = *this;
-    deadline.at_ = At() + margin;
-    deadline.started_ = true;
+    deadline.at_ += margin;
     return deadline;
   }
 
  private:
-  Clock::time_point At() const {
-    if (!started_) {
-      at_ = Clock::now() + timeout_;
-      started_ = true;
-    }
-    return at_;
-  }
+  Deadline(bool infinite, std::chrono::milliseconds timeout)
+      : at_(infinite ? Clock::time_point::max() : Clock::now() + timeout), infinite_(infinite) {}
 
-  Clock::duration timeout_{};
-  mutable Clock::time_point at_{};
-  mutable bool started_ = false;
-  bool infinite_ = false;
+  Clock::time_point at_;
+  bool infinite_;
 };
 
 }  // namespace hvzelta::visa

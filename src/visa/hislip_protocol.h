@@ -38,6 +38,7 @@ enum MessageType : ViUInt8 {
 
 // Fatal error codes a client sends.
 constexpr ViUInt8 kFatalPoorlyFormedHeader = 1;
+constexpr ViUInt8 kFatalUnidentified = 0;
 
 // The first message ID after initialization and after a device clear; each
 // Data, DataEnd or Trigger sent takes the next one, two further on.

@@ -175,6 +175,14 @@ ViStatus HislipTransport::Receive(ViByte* buffer, std::size_t capacity, const De
     switch (header.type) {
       case hislip::kData:
       case hislip::kDataEnd:
+        if (header.length > kClientMaxMessage) {
+          // More than this client said it takes: the stream cannot be
+          // trusted to frame anything after it, so the session ends here
+          // rather than time out on every later call.
+          Header fatal{hislip::kFatalError, hislip::kFatalUnidentified, 0, 0};
+          SendRaw(sync_.Get(), fatal, nullptr, Deadline::After(ViUInt32{100}));
+          return Fail(VI_ERROR_CONN_LOST);
+        }
         if (awaitedId_ && header.parameter != *awaitedId_) {
           syncIn_.skipLeft = header.length;  // the reply to a request given up on
           continue;

@@ -60,10 +60,7 @@ ViStatus MessageReader::Read(IByteSource& source, ViByte* buffer, ViUInt32 count
     }
     std::size_t got = 0;
     bool ended = false;
-    if (ViStatus status = source.Receive(at, room, deadline, got, ended); status != VI_SUCCESS) {
-      if (status == VI_ERROR_TMO && !deadline.Infinite()) lateReplyUntil_ = Deadline::Clock::now() + deadline.Length();
-      return status;
-    }
+    if (ViStatus status = source.Receive(at, room, deadline, got, ended); status != VI_SUCCESS) return status;
     got = std::min(got, room);
     Stop stop = FindStop(at, got, rule);
     if (stop.index < got) {
@@ -74,23 +71,6 @@ ViStatus MessageReader::Read(IByteSource& source, ViByte* buffer, ViUInt32 count
     if (ended) return VI_SUCCESS;
   }
   return VI_SUCCESS_MAX_CNT;
-}
-
-void MessageReader::DropLateReply(IByteSource& source, const StopRule& rule) {
-  Discard();
-  if (!lateReplyUntil_) return;
-  const auto left = *lateReplyUntil_ - Deadline::Clock::now();
-  lateReplyUntil_.reset();
-  if (left <= Deadline::Clock::duration::zero()) return;
-  const Deadline deadline = Deadline::After(std::chrono::ceil<std::chrono::milliseconds>(left));
-  ViByte scratch[512];
-  for (;;) {
-    std::size_t got = 0;
-    bool ended = false;
-    if (source.Receive(scratch, sizeof scratch, deadline, got, ended) != VI_SUCCESS) return;
-    got = std::min(got, sizeof scratch);
-    if (ended || (got > 0 && FindStop(scratch, got, rule).index < got)) return;
-  }
 }
 
 void MessageReader::Discard() {

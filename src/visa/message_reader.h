@@ -6,7 +6,6 @@
 // next read. A short receive never ends a read by itself.
 
 #include <cstddef>
-#include <optional>
 #include <vector>
 
 #include "visa/deadline.h"
@@ -39,13 +38,10 @@ class MessageReader {
   ViStatus Read(IByteSource& source, ViByte* buffer, ViUInt32 count, const StopRule& rule, const Deadline& deadline,
                 ViUInt32& received);
   void Discard();
-
-  // A byte stream has no message ids: the reply a read gave up on may still
-  // come, and would answer the next query. After a timed-out read this
-  // waits, for at most as long again as that read waited, for the rest of
-  // that reply (up to a byte that ends it) and drops it, with whatever else
-  // is waiting. Transports call it when the device is cleared.
-  void DropLateReply(IByteSource& source, const StopRule& rule);
+  // Bytes that came after the stop of the last read are waiting: a reply
+  // that said more than one message (a doubled reply), or the next message
+  // a caller has not asked for yet.
+  bool HasSurplus() const { return pendingAt_ < pending_.size(); }
 
  private:
   // Stores what followed a stop byte; returns the stop's status.
@@ -54,7 +50,6 @@ class MessageReader {
   std::vector<ViByte> pending_;
   std::size_t pendingAt_ = 0;
   bool pendingEnded_ = false;
-  std::optional<Deadline::Clock::time_point> lateReplyUntil_;
 };
 
 }  // namespace hvzelta::visa

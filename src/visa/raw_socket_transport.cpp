@@ -31,19 +31,23 @@ ViStatus RawSocketTransport::ApplyAttribute(ViAttr id, const AttributeStore& sto
 ViStatus RawSocketTransport::Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline,
                                      std::size_t& received, bool& ended) {
   ended = false;
-  if (std::exchange(replyPending_, false)) return ReceiveReply(buffer, capacity, deadline, received);
-  return ReceiveSome(socket_.Get(), buffer, capacity, deadline, received);
+  const ViStatus status = std::exchange(replyPending_, false)
+                              ? ReceiveReply(buffer, capacity, deadline, received)
+                              : ReceiveSome(socket_.Get(), buffer, capacity, deadline, received);
+  if (status == VI_ERROR_CONN_LOST) lost_ = true;
+  return status;
 }
 
 // Right after a command the reply is not there yet. One receive that the
-// kernel ends at the timeout waits for it in one system call; a timeout
-// that cannot be given to the kernel (none, or a deadline that has started)
-// waits with poll first instead, which spares a receive that could only
-// come back empty.
+// kernel ends at the time left waits for it in one system call (the time
+// left is the whole timeout in milliseconds, so the receive timeout rarely
+// changes); a deadline that cannot be given to the kernel (none, or one
+// already passed) waits with poll first instead, which spares a receive
+// that could only come back empty.
 ViStatus RawSocketTransport::ReceiveReply(ViByte* buffer, std::size_t capacity, const Deadline& deadline,
                                           std::size_t& received) {
-  const auto timeout = std::chrono::ceil<std::chrono::milliseconds>(deadline.Length());
-  const bool kernelCanWait = blocking_ && !deadline.Infinite() && timeout.count() > 0 && !deadline.Started();
+  const auto timeout = std::chrono::milliseconds(deadline.PollTimeout());
+  const bool kernelCanWait = blocking_ && !deadline.Infinite() && timeout.count() > 0;
   if (kernelCanWait && timeout != receiveTimeout_) {
     receiveTimeout_ = SetReceiveTimeout(socket_.Get(), timeout) ? timeout : std::chrono::milliseconds{0};
   }
@@ -57,26 +61,61 @@ ViStatus RawSocketTransport::ReceiveReply(ViByte* buffer, std::size_t capacity, 
 }
 
 ViStatus RawSocketTransport::Read(ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& received) {
+  received = 0;
+  if (lost_) return VI_ERROR_CONN_LOST;
   StopRule rule;
   if (io.termCharEnabled) rule.termChar = io.termChar;
-  return reader_.Read(*this, buffer, count, rule, Deadline::After(io.timeoutMs), received);
+  const ViStatus status = reader_.Read(*this, buffer, count, rule, Deadline::After(io.timeoutMs), received);
+  replyCut_ = status == VI_SUCCESS_MAX_CNT;
+  if (status == VI_ERROR_TMO) replyOwed_ = true;
+  return status;
+}
+
+ViStatus RawSocketTransport::Reconnect(const Deadline& deadline) {
+  reader_.Discard();
+  replyPending_ = replyOwed_ = replyCut_ = false;
+  UniqueFd fresh;
+  if (ConnectTcp(resource_.host, resource_.port, deadline, fresh) != VI_SUCCESS) {
+    lost_ = true;
+    return VI_ERROR_CONN_LOST;
+  }
+  CopySocketFlags(socket_.Get(), fresh.Get());
+  socket_ = std::move(fresh);
+  blocking_ = SetBlocking(socket_.Get());
+  receiveTimeout_ = std::chrono::milliseconds{0};
+  lost_ = false;
+  return VI_SUCCESS;
+}
+
+ViStatus RawSocketTransport::Resynchronize(const Deadline& deadline) {
+  if (replyOwed_) return Reconnect(deadline);
+  if (reader_.HasSurplus()) DiscardInput();
+  return VI_SUCCESS;
 }
 
 ViStatus RawSocketTransport::Write(const ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& written) {
+  written = 0;
+  if (lost_) return VI_ERROR_CONN_LOST;
+  const Deadline deadline = Deadline::After(io.timeoutMs);
+  if (replyOwed_ || reader_.HasSurplus()) {
+    if (ViStatus status = Resynchronize(deadline); status != VI_SUCCESS) return status;
+  }
   std::size_t sent = 0;
-  ViStatus status = SendAll(socket_.Get(), buffer, count, Deadline::After(io.timeoutMs), &sent);
+  ViStatus status = SendAll(socket_.Get(), buffer, count, deadline, &sent);
   replyPending_ = status == VI_SUCCESS;
+  if (status == VI_ERROR_CONN_LOST) lost_ = true;
   written = static_cast<ViUInt32>(sent);
   return status;
 }
 
-// A socket has no device clear: the best that can be done is to forget the
-// answer of an earlier command that is still on its way or already here.
+// A socket has no device clear. What it can do is make sure that nothing
+// the device said before reaches a later read: a reply given up on, or cut
+// where its reader stopped, goes with the old connection; input already
+// here is dropped.
 ViStatus RawSocketTransport::Clear(const IoSettings& io) {
+  if (replyOwed_ || replyCut_) return Reconnect(Deadline::After(io.timeoutMs));
   DiscardInput();
-  StopRule rule;
-  if (io.termCharEnabled) rule.termChar = io.termChar;
-  reader_.DropLateReply(*this, rule);
+  replyPending_ = false;
   return VI_SUCCESS;
 }
 

@@ -2,8 +2,14 @@
 
 // TCPIP::host::port::SOCKET: a plain TCP connection. A socket carries no
 // END, so a read ends at the termination character (when enabled) or when
-// the count is reached; device clear can only drop input that has arrived;
-// there is no status byte and no trigger.
+// the count is reached; there is no status byte and no trigger.
+//
+// A byte stream has no message ids either: a reply that a read gave up on
+// may still come, at any time, and would answer the next command. So the
+// connection it would come on is given up too: after a read timed out, the
+// next write or device clear opens a new connection first (the late reply
+// dies with the old one). Stray bytes that came with a reply (a doubled
+// reply) are dropped before the next command goes out.
 
 #include <chrono>
 #include <memory>
@@ -34,6 +40,11 @@ class RawSocketTransport final : public ITransport, private IByteSource {
   ViStatus Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,
                    bool& ended) override;
   ViStatus ReceiveReply(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received);
+  // Replaces the connection by a new one to the same port.
+  ViStatus Reconnect(const Deadline& deadline);
+  // What a write does first: give up a connection that may still carry a
+  // late reply, drop stray input seen with the last reply.
+  ViStatus Resynchronize(const Deadline& deadline);
 
   ResourceName resource_;
   UniqueFd socket_;
@@ -41,6 +52,9 @@ class RawSocketTransport final : public ITransport, private IByteSource {
   bool blocking_;                                  // receives without MSG_DONTWAIT wait for data
   std::chrono::milliseconds receiveTimeout_{0};    // what SO_RCVTIMEO holds now; 0: unset
   bool replyPending_ = false;  // a command went out and nothing was read since
+  bool replyOwed_ = false;     // a read gave up on a reply that may still come
+  bool replyCut_ = false;      // the last read stopped inside a message (count reached)
+  bool lost_ = false;          // the peer closed or reset the connection
 };
 
 }  // namespace hvzelta::visa

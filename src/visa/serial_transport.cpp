@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace hvzelta::visa {
 namespace {
@@ -254,7 +255,9 @@ StopRule SerialTransport::ReadRule(const IoSettings& io) const {
 }
 
 ViStatus SerialTransport::Read(ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& received) {
-  return reader_.Read(*this, buffer, count, ReadRule(io), Deadline::After(io.timeoutMs), received);
+  const ViStatus status = reader_.Read(*this, buffer, count, ReadRule(io), Deadline::After(io.timeoutMs), received);
+  if (status == VI_ERROR_TMO) replyOwed_ = true;
+  return status;
 }
 
 ViStatus SerialTransport::WriteAll(const ViByte* buffer, std::size_t size, const Deadline& deadline,
@@ -275,6 +278,9 @@ ViStatus SerialTransport::WriteAll(const ViByte* buffer, std::size_t size, const
 
 ViStatus SerialTransport::Write(const ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& written) {
   const Deadline deadline = Deadline::After(io.timeoutMs);
+  // A reply given up on, or stray bytes that came with the last one, must
+  // not answer this command: whatever has arrived by now is dropped.
+  if (std::exchange(replyOwed_, false) || reader_.HasSurplus()) DiscardInput();
   std::size_t done = 0;
   ViStatus status = WriteAll(buffer, count, deadline, done);
   written = static_cast<ViUInt32>(done);
@@ -289,9 +295,13 @@ ViStatus SerialTransport::Write(const ViByte* buffer, ViUInt32 count, const IoSe
   return VI_SUCCESS;
 }
 
-ViStatus SerialTransport::Clear(const IoSettings& io) {
+// A serial line has no device clear message: flushing both directions is
+// what the device can notice (a pseudo-terminal tells its master side), and
+// the next write drops anything that was still on its way.
+ViStatus SerialTransport::Clear(const IoSettings& /*io*/) {
+  reader_.Discard();
   if (::tcflush(port_.Get(), TCIOFLUSH) != 0) return VI_ERROR_IO;
-  reader_.DropLateReply(*this, ReadRule(io));
+  replyOwed_ = true;
   return VI_SUCCESS;
 }
 

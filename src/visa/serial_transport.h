@@ -41,6 +41,7 @@ class SerialTransport final : public ITransport, private IByteSource {
   ResourceName resource_;
   UniqueFd port_;
   MessageReader reader_;
+  bool replyOwed_ = false;  // a read gave up on a reply, or the device was cleared
   ViUInt16 dataBits_ = 8;
   ViUInt16 endIn_ = VI_ASRL_END_TERMCHAR;
   ViUInt16 endOut_ = VI_ASRL_END_NONE;

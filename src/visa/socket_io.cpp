@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace hvzelta::visa {
 namespace {
@@ -263,6 +264,14 @@ void DiscardArrivedInput(int fd) {
 ViStatus SetSocketFlag(int fd, int level, int option, bool on) {
   int value = on ? 1 : 0;
   return ::setsockopt(fd, level, option, &value, sizeof value) == 0 ? VI_SUCCESS : VI_ERROR_IO;
+}
+
+void CopySocketFlags(int from, int to) {
+  for (auto [level, option] : {std::pair<int, int>{IPPROTO_TCP, TCP_NODELAY}, std::pair<int, int>{SOL_SOCKET, SO_KEEPALIVE}}) {
+    int value = 0;
+    socklen_t length = sizeof value;
+    if (::getsockopt(from, level, option, &value, &length) == 0) ::setsockopt(to, level, option, &value, sizeof value);
+  }
 }
 
 }  // namespace hvzelta::visa

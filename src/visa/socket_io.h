@@ -50,5 +50,7 @@ void DiscardArrivedInput(int fd);
 
 // Sets a boolean socket option (TCP_NODELAY, SO_KEEPALIVE).
 ViStatus SetSocketFlag(int fd, int level, int option, bool on);
+// Gives a replacement connection the flags the caller set on the old one.
+void CopySocketFlags(int from, int to);
 
 }  // namespace hvzelta::visa

@@ -302,6 +302,7 @@ TEST_F(InstrumentMembersTest, BadRepliesAndStalledQueriesFailCleanly) {
   std::int32_t timeout = 0;
   ASSERT_EQ(system_->get_IOTimeout(&timeout), S_OK);
   EXPECT_EQ(timeout, 200);
+  EXPECT_EQ(system_->put_IOTimeout(-5), E_IVI_INVALID_VALUE) << "only -1 means no limit";
 
   // Simulation switched on later shuts the timeout off like every system member.
   ASSERT_EQ(driver_->put_Simulate(VARIANT_TRUE), S_OK);

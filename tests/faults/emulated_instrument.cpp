@@ -14,13 +14,25 @@ std::string_view TransportName(Transport transport) {
   return "?";
 }
 
-EmulatedInstrument::EmulatedInstrument(std::chrono::milliseconds lateDelay) {
+namespace {
+
+zta_sim::FaultOptions LateBy(std::chrono::milliseconds lateDelay) {
+  zta_sim::FaultOptions faults;
+  faults.lateDelay = lateDelay;
+  return faults;
+}
+
+}  // namespace
+
+EmulatedInstrument::EmulatedInstrument(std::chrono::milliseconds lateDelay) : EmulatedInstrument(LateBy(lateDelay)) {}
+
+EmulatedInstrument::EmulatedInstrument(const zta_sim::FaultOptions& faults) {
   zta_sim::Options options;
   options.model = zta_sim::Model::ZTA300;
   options.hislip = true;
   options.vxi11 = true;
   options.serial = true;
-  options.faults.lateDelay = lateDelay;
+  options.faults = faults;
   emulator_ = std::make_unique<zta_sim::Emulator>(options);
   endpoints_ = emulator_->Start();
 }

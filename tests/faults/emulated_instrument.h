@@ -23,6 +23,7 @@ class EmulatedInstrument {
  public:
   // `lateDelay` is what a Late fault holds a reply back by.
   explicit EmulatedInstrument(std::chrono::milliseconds lateDelay = std::chrono::milliseconds(2000));
+  explicit EmulatedInstrument(const zta_sim::FaultOptions& faults);
   std::string Resource(Transport transport) const;
   zta_sim::Emulator& Emulator() { return *emulator_; }
 

@@ -34,9 +34,9 @@ FaultLedger& FaultLedger::Instance() {
   return ledger;
 }
 
-void FaultLedger::FaultInjected() {
+void FaultLedger::FaultInjected(std::uint64_t count) {
   const std::lock_guard lock(mutex_);
-  ++faults_;
+  faults_ += count;
 }
 
 void FaultLedger::Operation(ViStatus status) {
@@ -53,11 +53,6 @@ void FaultLedger::Survived() {
 void FaultLedger::LostData() {
   const std::lock_guard lock(mutex_);
   ++lostData_;
-}
-
-void FaultLedger::KnownDefect(const std::string& what) {
-  const std::lock_guard lock(mutex_);
-  ++knownDefects_[what];
 }
 
 std::string FaultLedger::Summary() const {
@@ -77,11 +72,6 @@ std::string FaultLedger::Summary() const {
     std::snprintf(line, sizeof line, "    %10llu  %s\n", static_cast<unsigned long long>(count),
                   StatusName(status).c_str());
     table += line;
-  }
-  if (!knownDefects_.empty()) table += "  known driver defects seen (HVZELTA_FAULTS_STRICT=1 fails on them):\n";
-  for (const auto& [what, count] : knownDefects_) {
-    std::snprintf(line, sizeof line, "    %10llu  ", static_cast<unsigned long long>(count));
-    table += line + what + "\n";
   }
   return table;
 }

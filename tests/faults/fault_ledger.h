@@ -18,11 +18,10 @@ class FaultLedger {
  public:
   static FaultLedger& Instance();
 
-  void FaultInjected();
+  void FaultInjected(std::uint64_t count = 1);
   void Operation(ViStatus status);
   void Survived();
   void LostData();
-  void KnownDefect(const std::string& what);
 
   std::string Summary() const;
 
@@ -33,7 +32,6 @@ class FaultLedger {
   std::uint64_t survived_ = 0;
   std::uint64_t lostData_ = 0;
   std::map<ViStatus, std::uint64_t> outcomes_;
-  std::map<std::string, std::uint64_t> knownDefects_;
 };
 
 }  // namespace hvzelta::faults

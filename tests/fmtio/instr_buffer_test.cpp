@@ -113,6 +113,12 @@ TEST_F(InstrBufferTest, WritesGoOutWhenFullAndMessagesEndWithOneTerminator) {
   ASSERT_EQ(buffer_.WriteChars("*RST\n", nullptr, true), S_OK);
   EXPECT_EQ(channel_.sent.back().bytes, "*RST\n");
 
+  // A message that fills the buffer exactly still ends with END.
+  const std::string full = std::string(4095, 'b') + "\n";
+  ASSERT_EQ(buffer_.Write(full.data(), 4096, &written, true), S_OK);
+  EXPECT_EQ(channel_.sent.back().bytes, full);
+  EXPECT_TRUE(channel_.sent.back().end);
+
   const std::size_t before = channel_.sent.size();
   EXPECT_EQ(buffer_.FlushWrite(true), S_OK);
   EXPECT_EQ(channel_.sent.size(), before);

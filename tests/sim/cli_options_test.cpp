@@ -24,7 +24,8 @@ TEST(CommandLine, ReadsEveryOption) {
       {"--port", "0", "--model=ZTA400", "--idn", "A,B,C,D", "--serial", "--vxi11", "--vxi11-port", "4000",
        "--portmapper-port=0", "--hislip", "--hislip-port", "4880", "--resistance", "12.5", "--inductance",
        "0.01", "--crest-factor", "3", "--noise", "0.001", "--seed", "99", "--delay", "20", "--late", "500",
-       "--fault", "stall@3", "--fault", "garbage%2.5", "--bind", "127.0.0.2"});
+       "--fault", "split@3", "--fault", "garbage%2.5", "--bind", "127.0.0.2", "--trickle-interval", "40",
+       "--idle-timeout", "9000"});
   ASSERT_EQ(line.error, "");
   const Options& o = line.options;
   EXPECT_EQ(o.socketPort, 0);
@@ -43,8 +44,10 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_EQ(o.faults.replyDelay.count(), 20);
   EXPECT_EQ(o.faults.lateDelay.count(), 500);
   ASSERT_EQ(o.faults.faults.size(), 2u);
-  EXPECT_EQ(o.faults.faults[0].kind, FaultKind::Stall);
+  EXPECT_EQ(o.faults.faults[0].kind, FaultKind::Split);
   EXPECT_EQ(o.faults.faults[0].atMessage, 3u);
+  EXPECT_EQ(o.faults.trickleInterval.count(), 40);
+  EXPECT_EQ(o.idleTimeout.count(), 9000);
   EXPECT_EQ(o.faults.faults[1].kind, FaultKind::Garbage);
   EXPECT_DOUBLE_EQ(o.faults.faults[1].probability, 0.025);
   EXPECT_EQ(o.bindAddress, "127.0.0.2");

@@ -64,6 +64,10 @@ TEST(Faults, CorruptedRepliesHaveTheirShape) {
   emulator->ArmFault(FaultKind::ShortBlock);
   EXPECT_EQ(client.Query("VOLT?"), "#41024+1.20000000E+02");
 
+  emulator->ArmFault(FaultKind::Doubled);
+  EXPECT_EQ(client.Query("VOLT?"), "+1.20000000E+02");
+  EXPECT_EQ(client.ReadLine(), "+1.20000000E+02");
+
   EXPECT_EQ(client.Query("VOLT?"), "+1.20000000E+02");  // one message each
 }
 
@@ -76,6 +80,37 @@ TEST(Faults, LateReplyArrivesAfterTheNextQueryWasSent) {
   // The stale reply is what a careless client reads for its next query.
   EXPECT_EQ(client.Query("VOLT?"), "+6.00000000E+01");
   EXPECT_EQ(client.ReadLine(), "+0.00000000E+00");
+}
+
+TEST(Faults, SplitRepliesComeInTwoAndTricklesNeverEnd) {
+  zta_sim::Options options;
+  options.faults.lateDelay = 300ms;
+  options.faults.trickleInterval = 100ms;
+  RunningEmulator emulator(options);
+  ScpiClient client(emulator.port());
+  EXPECT_EQ(client.Query("VOLT 120;*OPC?"), "1");
+
+  emulator->ArmFault(FaultKind::Split);
+  client.Write("VOLT?");
+  EXPECT_EQ(client.ReadBytes(8, 200ms), "+1.20000");
+  EXPECT_EQ(client.ReadBytes(1, 100ms), "") << "the tail waits";
+  EXPECT_EQ(client.ReadLine(), "000E+02");
+
+  emulator->ArmFault(FaultKind::Trickle);
+  client.Write("VOLT?");
+  const std::string trickle = client.ReadBytes(3 * 2048, 1000ms);
+  EXPECT_EQ(trickle, std::string(3 * 2048, '7'));
+  EXPECT_EQ(ScpiClient(emulator.port()).Query("*OPC?"), "1");  // others still talk
+}
+
+TEST(Faults, IdleConnectionsAreClosedSoOthersGetIn) {
+  zta_sim::Options options;
+  options.idleTimeout = 300ms;
+  RunningEmulator emulator(options);
+  std::vector<std::unique_ptr<ScpiClient>> silent;
+  for (int i = 0; i < 32; ++i) silent.push_back(std::make_unique<ScpiClient>(emulator.port()));
+  EXPECT_TRUE(silent.front()->ClosedWithin(2000ms));
+  EXPECT_EQ(ScpiClient(emulator.port()).Query("*OPC?", 2000ms), "1");
 }
 
 TEST(Faults, ReplyDelayHoldsBackEveryReply) {

@@ -173,17 +173,21 @@ TEST_F(HislipTest, ServerErrorsAreReportedAndAFatalOneEndsTheSession) {
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
 }
 
-TEST_F(HislipTest, GarbageAndDropsEndTheSession) {
-  for (std::string fault : {"GARBAGE", "DROP"}) {
+TEST_F(HislipTest, GarbageDropsAndImpossibleLengthsEndTheSession) {
+  for (std::string fault : {"GARBAGE", "DROP", "HUGE"}) {
     SCOPED_TRACE(fault);
-    HislipPeer peer([fault](const std::string&, std::uint32_t) -> std::string {
-      return fault == "DROP" ? std::string(HislipPeer::kDrop) : std::string(16, 'G');
+    HislipPeer peer([fault](const std::string&, std::uint32_t id) -> std::string {
+      if (fault == "DROP") return std::string(HislipPeer::kDrop);
+      if (fault == "GARBAGE") return std::string(16, 'G');
+      std::string header = HislipPeer::DataEnd(id, "");
+      header[header.size() - 8] = 0x40;  // 2^62 bytes announced, none sent
+      return header;
     });
     ViSession vi = VI_NULL;
     ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
     WriteText(vi, "Q?\n");
     std::string text;
-    EXPECT_EQ(ReadText(vi, text), fault == "DROP" ? VI_ERROR_CONN_LOST : VI_ERROR_IO);
+    EXPECT_EQ(ReadText(vi, text), fault == "GARBAGE" ? VI_ERROR_IO : VI_ERROR_CONN_LOST);
     EXPECT_EQ(ReadText(vi, text), VI_ERROR_CONN_LOST);
     EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
   }

@@ -82,13 +82,23 @@ TEST_F(RawSocketTest, ReadsStopAtTheTerminationCharacterOnlyWhenEnabled) {
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
 }
 
-TEST_F(RawSocketTest, StalledPeerTimesOutAndTheNextReadIsNotStale) {
+TEST_F(RawSocketTest, AReplyGivenUpOnNeverAnswersALaterQuery) {
+  // The peer answers each first query late (after the read timed out) and
+  // twice; only a new connection's reply may reach the second query.
   LoopbackPeer peer([](LoopbackPeer& p) {
-    int fd = p.Accept();
-    testing::ReceiveLine(fd);  // first query: no answer at all
-    testing::ReceiveLine(fd);  // device clear dropped nothing; second query
-    testing::SendBytes(fd, "second\n");
-    testing::ReceiveLine(fd);
+    int first = p.Accept();
+    testing::ReceiveLine(first);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    testing::SendBytes(first, "late\nlate\n");
+    int second = p.Accept();
+    testing::ReceiveLine(second);
+    testing::SendBytes(second, "second\nstray\n");
+    testing::ReceiveLine(second);
+    testing::SendBytes(second, "third\n");
+    testing::ReceiveLine(second);
+    std::this_thread::sleep_for(std::chrono::milliseconds(180));
+    testing::SendBytes(second, "4");
+    testing::ReceiveLine(second);
   });
   ViSession vi = OpenOn(peer.Port());
   visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 150);
@@ -98,12 +108,19 @@ TEST_F(RawSocketTest, StalledPeerTimesOutAndTheNextReadIsNotStale) {
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(ReadText(vi, text), VI_ERROR_TMO);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(140));
-  EXPECT_EQ(visa_.Clear(vi), VI_SUCCESS);
-  WriteText(vi, "second?\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the late reply is here by now
   visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 2000);
-  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
-  EXPECT_EQ(text, "second\n");
-  WriteText(vi, "bye\n");
+  for (const char* expected : {"second\n", "third\n"}) {
+    WriteText(vi, "next?\n");
+    EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
+    EXPECT_EQ(text, expected) << "the stray line of a doubled reply is dropped before the next command";
+  }
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 200);
+  WriteText(vi, "slow?\n");
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadText(vi, text), VI_ERROR_TMO);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300))
+      << "bytes at 0.9 of the timeout do not restart its clock";
 }
 
 TEST_F(RawSocketTest, ConnectionLossIsReportedAndTheResourceCanBeOpenedAgain) {
@@ -123,6 +140,7 @@ TEST_F(RawSocketTest, ConnectionLossIsReportedAndTheResourceCanBeOpenedAgain) {
   EXPECT_EQ(ReadText(vi, text), VI_ERROR_CONN_LOST);
   EXPECT_EQ(text, "par");
   EXPECT_EQ(ReadText(vi, text), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(WriteText(vi, "q?\n"), VI_ERROR_CONN_LOST) << "the very next write fails too";
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
 
   ViSession again = OpenOn(peer.Port());

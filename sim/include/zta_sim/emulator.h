@@ -33,6 +33,10 @@ enum class FaultKind {
   Oversize,    // the reply is padded to more than a mebibyte
   ShortBlock,  // a definite-length block header announcing more bytes than follow
   Late,        // the reply is held back by FaultOptions::lateDelay
+  Doubled,     // the reply is sent twice
+  Split,       // the first half of the reply at once, the rest FaultOptions::lateDelay later
+  Trickle,     // no reply: a chunk of digits every FaultOptions::trickleInterval, never a terminator,
+               // until the connection closes or the device is cleared (a stall over HiSLIP and VXI-11)
 };
 
 // A fault on the program message numbered atMessage (counted from 1 over all
@@ -46,7 +50,9 @@ struct Fault {
 
 struct FaultOptions {
   std::chrono::milliseconds replyDelay{0};    // added to every reply
-  std::chrono::milliseconds lateDelay{2000};  // what a Late fault adds
+  std::chrono::milliseconds lateDelay{2000};  // what a Late fault adds, and when a Split one's tail comes
+  std::chrono::milliseconds trickleInterval{500};
+  std::size_t trickleChunk = 2048;
   std::vector<Fault> faults;
 };
 
@@ -67,6 +73,10 @@ struct Options {
   std::uint16_t portmapperPort = 0;  // 111 is the standard one
   bool hislip = false;
   std::uint16_t hislipPort = 0;  // 4880 is the standard one
+  // A network connection that sends nothing for this long is closed, so
+  // that clients that went away without closing cannot use up the
+  // connections; 0 keeps connections open for ever.
+  std::chrono::milliseconds idleTimeout{0};
 };
 
 // Where the running emulator can be reached; a port of 0 or an empty path
@@ -105,6 +115,8 @@ class Emulator {
 
   // Program messages received so far, over all connections.
   std::uint64_t MessageCount() const;
+  // Faults that struck so far, armed or drawn.
+  std::uint64_t FaultCount() const;
 
  private:
   struct State;
