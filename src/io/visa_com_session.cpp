@@ -30,7 +30,8 @@ CVisaComSession::~CVisaComSession() { CloseDevice(); }
 
 HRESULT CVisaComSession::Fail(ViStatus status) {
   ViChar description[VI_FIND_BUFLEN] = {};
-  if (visa_->StatusDesc(session_ != VI_NULL ? session_ : resourceManager_, status, description) < VI_SUCCESS ||
+  const ViSession session = session_;
+  if (visa_->StatusDesc(session != VI_NULL ? session : resourceManager_, status, description) < VI_SUCCESS ||
       description[0] == '\0') {
     std::snprintf(description, sizeof description, "VISA status 0x%08X", static_cast<unsigned>(status));
   }
@@ -57,9 +58,9 @@ HRESULT CVisaComSession::OpenDevice(std::string_view resourceName) {
                          "installed properly.");
   }
   const std::string name(resourceName);
-  if (ViStatus status = visa_->Open(resourceManager_, name.c_str(), VI_NO_LOCK, kOpenTimeoutMs, &session_);
+  ViSession opened = VI_NULL;
+  if (ViStatus status = visa_->Open(resourceManager_, name.c_str(), VI_NO_LOCK, kOpenTimeoutMs, &opened);
       status < VI_SUCCESS) {
-    session_ = VI_NULL;
     HRESULT hr = E_IVI_RESOURCE_UNKNOWN;
     // A name the grammar refuses or a resource that is not there is the
     // caller's to fix; anything else is a failure of the I/O.
@@ -67,6 +68,7 @@ HRESULT CVisaComSession::OpenDevice(std::string_view resourceName) {
     CloseDevice();
     return hr;
   }
+  session_ = opened;
   const HRESULT hr = ConfigureAfterOpen();
   if (Failed(hr)) CloseDevice();
   return hr;
@@ -92,11 +94,14 @@ HRESULT CVisaComSession::ConfigureAfterOpen() {
   return S_OK;
 }
 
+void CVisaComSession::Abort() {
+  if (const ViSession session = session_.exchange(VI_NULL); session != VI_NULL) visa_->Close(session);
+}
+
 HRESULT CVisaComSession::CloseDevice() {
   ViStatus status = VI_SUCCESS;
-  if (session_ != VI_NULL) status = visa_->Close(session_);
+  if (const ViSession session = session_.exchange(VI_NULL); session != VI_NULL) status = visa_->Close(session);
   if (resourceManager_ != VI_NULL) visa_->Close(resourceManager_);
-  session_ = VI_NULL;
   resourceManager_ = VI_NULL;
   unendedBytes_ = 0;
   return status < VI_SUCCESS ? ReportIoError(Reporter(), "Closing the VISA session failed.") : S_OK;

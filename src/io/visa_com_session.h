@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 
@@ -27,6 +28,9 @@ class CVisaComSession final : public CIoSession, public IVisaSession {
   ~CVisaComSession() override;
 
   IVisaSession* Visa() override { return this; }
+  // Closes the library session under the transfer in progress; the library
+  // ends that transfer at once.
+  void Abort() override;
 
   HRESULT ReadStatusByte(std::int16_t* psStatusByte) override;
   HRESULT Lock(std::int32_t mode, std::int32_t timeout, std::string_view requestedKey,
@@ -102,7 +106,8 @@ class CVisaComSession final : public CIoSession, public IVisaSession {
   std::shared_ptr<visa::IVisaLibrary> visa_;
   const std::size_t maxResponseBytes_;
   visa::ViSession resourceManager_ = visa::VI_NULL;
-  visa::ViSession session_ = visa::VI_NULL;
+  // Written under the exchange lock, and by Abort without it.
+  std::atomic<visa::ViSession> session_{visa::VI_NULL};
   // Bytes of the current response read so far without its end.
   std::size_t unendedBytes_ = 0;
 };

@@ -72,6 +72,9 @@ struct BuiltinVisa::Session {
   ViSession handle = VI_NULL;
   ViSession rm = VI_NULL;  // VI_NULL for a resource manager session
   std::mutex mutex;
+  // Guards `transport` for Abort, which runs without `mutex` while another
+  // thread's operation holds it; the transport is replaced under both.
+  std::mutex abortMutex;
   ResourceName resource;
   std::string lockKey;
   std::unique_ptr<ITransport> transport;
@@ -202,10 +205,20 @@ ViStatus BuiltinVisa::Open(ViSession rm, const ViChar* name, ViAccessMode mode, 
 }
 
 ViStatus BuiltinVisa::CloseSession(const std::shared_ptr<Session>& session) {
-  std::lock_guard lock(session->mutex);
+  std::unique_lock lock(session->mutex, std::try_to_lock);
+  if (!lock.owns_lock()) {
+    // Another thread's operation runs on the session: it ends at once
+    // instead of running out its timeout (or for ever).
+    {
+      std::lock_guard abort(session->abortMutex);
+      if (session->transport) session->transport->Abort();
+    }
+    lock.lock();
+  }
   if (!session->transport) return VI_SUCCESS;
   LockRegistry::Instance().ReleaseAll(session->lockKey, session->handle);
   ViStatus status = session->transport->Close(session->Io());
+  std::lock_guard abort(session->abortMutex);
   session->transport.reset();
   return ViFailed(status) ? VI_ERROR_CLOSING_FAILED : VI_SUCCESS;
 }

@@ -5,6 +5,8 @@
 // the count is reached; device clear can only drop input that has arrived;
 // there is no status byte and no trigger.
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <memory>
 
@@ -29,6 +31,7 @@ class RawSocketTransport final : public ITransport, private IByteSource {
   ViStatus Write(const ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& written) override;
   ViStatus Clear(const IoSettings& io) override;
   void DiscardInput() override;
+  void Abort() override { ::shutdown(socket_.Get(), SHUT_RDWR); }
 
  private:
   ViStatus Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,

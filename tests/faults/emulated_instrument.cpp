@@ -14,13 +14,14 @@ std::string_view TransportName(Transport transport) {
   return "?";
 }
 
-EmulatedInstrument::EmulatedInstrument(std::chrono::milliseconds lateDelay) {
+EmulatedInstrument::EmulatedInstrument(std::chrono::milliseconds lateDelay, std::chrono::milliseconds replyDelay) {
   zta_sim::Options options;
   options.model = zta_sim::Model::ZTA300;
   options.hislip = true;
   options.vxi11 = true;
   options.serial = true;
   options.faults.lateDelay = lateDelay;
+  options.faults.replyDelay = replyDelay;
   emulator_ = std::make_unique<zta_sim::Emulator>(options);
   endpoints_ = emulator_->Start();
 }

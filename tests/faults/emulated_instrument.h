@@ -21,8 +21,10 @@ std::string_view TransportName(Transport transport);
 
 class EmulatedInstrument {
  public:
-  // `lateDelay` is what a Late fault holds a reply back by.
-  explicit EmulatedInstrument(std::chrono::milliseconds lateDelay = std::chrono::milliseconds(2000));
+  // `lateDelay` is what a Late fault holds a reply back by; `replyDelay`
+  // holds back every reply.
+  explicit EmulatedInstrument(std::chrono::milliseconds lateDelay = std::chrono::milliseconds(2000),
+                              std::chrono::milliseconds replyDelay = std::chrono::milliseconds(0));
   std::string Resource(Transport transport) const;
   zta_sim::Emulator& Emulator() { return *emulator_; }
 
