@@ -28,15 +28,20 @@ ViUInt32 LibraryTimeout(std::int32_t milliseconds) {
 
 CVisaComSession::~CVisaComSession() { CloseDevice(); }
 
-HRESULT CVisaComSession::Fail(ViStatus status) {
+std::string CVisaComSession::Describe(ViStatus status) {
   ViChar description[VI_FIND_BUFLEN] = {};
   const ViSession session = session_;
   if (visa_->StatusDesc(session != VI_NULL ? session : resourceManager_, status, description) < VI_SUCCESS ||
       description[0] == '\0') {
     std::snprintf(description, sizeof description, "VISA status 0x%08X", static_cast<unsigned>(status));
   }
-  std::string_view text(description);
-  if (!text.empty() && text.back() == '.') text.remove_suffix(1);
+  std::string text(description);
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return text;
+}
+
+HRESULT CVisaComSession::Fail(ViStatus status) {
+  const std::string text = Describe(status);
   if (status == VI_ERROR_TMO) {
     return Reporter() ? Reporter()->Report(Message::IoTimeout, {}, {text}) : E_HALVORNZELTA_IO_TIMEOUT;
   }
@@ -61,12 +66,12 @@ HRESULT CVisaComSession::OpenDevice(std::string_view resourceName) {
   ViSession opened = VI_NULL;
   if (ViStatus status = visa_->Open(resourceManager_, name.c_str(), VI_NO_LOCK, kOpenTimeoutMs, &opened);
       status < VI_SUCCESS) {
-    HRESULT hr = E_IVI_RESOURCE_UNKNOWN;
-    // A name the grammar refuses or a resource that is not there is the
-    // caller's to fix; anything else is a failure of the I/O.
-    if (status != VI_ERROR_RSRC_NFOUND && status != VI_ERROR_INV_RSRC_NAME) hr = Fail(status);
+    // The library's description names the cause: a refused connection, a
+    // host that does not answer, where the name breaks the grammar.
+    const std::string cause = Describe(status) + ".";
     CloseDevice();
-    return hr;
+    return Reporter() ? Reporter()->Report(Message::IoGeneral, cause, {"Failed to open VISA resource"})
+                      : E_HALVORNZELTA_IO_GENERAL;
   }
   session_ = opened;
   const HRESULT hr = ConfigureAfterOpen();

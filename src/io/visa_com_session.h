@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "io/io_session_base.h"
 #include "io/visa_session.h"
@@ -87,6 +88,8 @@ class CVisaComSession final : public CIoSession, public IVisaSession {
     std::string characters;
   };
 
+  // The library's own description of a failed call's status.
+  std::string Describe(visa::ViStatus status);
   // The driver's I/O error (or I/O timeout error) for a failed library call.
   HRESULT Fail(visa::ViStatus status);
   // The same for a read or a write: the exchange it belonged to is given up.

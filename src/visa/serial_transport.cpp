@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
+
+#include "visa/failure_detail.h"
 
 namespace hvzelta::visa {
 namespace {
@@ -150,14 +153,22 @@ ViStatus WaitReady(int fd, int abort, short events, const Deadline& deadline) {
 
 ViStatus OpenSerialTransport(const ResourceName& resource, const Deadline& /*deadline*/,
                              std::unique_ptr<ITransport>& transport) {
-  if (resource.serialPath.empty()) return VI_ERROR_RSRC_NFOUND;
+  if (resource.serialPath.empty()) {
+    NoteFailureDetail("serial board 0 names no port; ASRL1 is /dev/ttyS0");
+    return VI_ERROR_RSRC_NFOUND;
+  }
   UniqueFd port(::open(resource.serialPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!port.Valid()) {
-    if (errno == EACCES || errno == EPERM) return VI_ERROR_NPERMISSION;
-    return errno == EBUSY ? VI_ERROR_RSRC_BUSY : VI_ERROR_RSRC_NFOUND;
+    const int error = errno;
+    NoteFailureDetail("the serial port " + resource.serialPath + " could not be opened: " + std::strerror(error));
+    if (error == EACCES || error == EPERM) return VI_ERROR_NPERMISSION;
+    return error == EBUSY ? VI_ERROR_RSRC_BUSY : VI_ERROR_RSRC_NFOUND;
   }
   termios probe{};
-  if (::tcgetattr(port.Get(), &probe) != 0) return VI_ERROR_RSRC_NFOUND;  // not a terminal
+  if (::tcgetattr(port.Get(), &probe) != 0) {
+    NoteFailureDetail(resource.serialPath + " is not a serial port");
+    return VI_ERROR_RSRC_NFOUND;
+  }
   auto serial = std::make_unique<SerialTransport>(resource, std::move(port));
   AttributeStore defaults;
   serial->DefineAttributes(defaults);
