@@ -48,10 +48,15 @@ HRESULT CVisaComSession::Fail(ViStatus status) {
   return ReportIoError(Reporter(), text);
 }
 
+HRESULT CVisaComSession::PassOn(ViStatus status) {
+  Fail(status);
+  return static_cast<HRESULT>(status);
+}
+
 HRESULT CVisaComSession::FailTransfer(ViStatus status) {
   unendedBytes_ = 0;
   AbandonResponse();
-  return Fail(status);
+  return PassOn(status);
 }
 
 HRESULT CVisaComSession::OpenDevice(std::string_view resourceName) {
@@ -164,7 +169,7 @@ HRESULT CVisaComSession::GetTimeout(std::int32_t* plTimeout) {
   if (!IsOpen()) return ReportNotOpen();
   ViUInt32 value = 0;
   if (ViStatus status = visa_->GetAttribute(session_, VI_ATTR_TMO_VALUE, &value); status < VI_SUCCESS) {
-    return Fail(status);
+    return PassOn(status);
   }
   *plTimeout = value > static_cast<ViUInt32>(std::numeric_limits<std::int32_t>::max())
                    ? -1  // infinite
@@ -177,7 +182,7 @@ HRESULT CVisaComSession::SetTimeout(std::int32_t milliseconds) {
   if (!IsOpen()) return ReportNotOpen();
   if (ViStatus status = visa_->SetAttribute(session_, VI_ATTR_TMO_VALUE, LibraryTimeout(milliseconds));
       status < VI_SUCCESS) {
-    return Fail(status);
+    return PassOn(status);
   }
   return S_OK;
 }
@@ -188,7 +193,7 @@ HRESULT CVisaComSession::GetTerminationCharacter(std::uint8_t* pcTermChar) {
   if (!IsOpen()) return ReportNotOpen();
   ViUInt8 value = 0;
   if (ViStatus status = visa_->GetAttribute(session_, VI_ATTR_TERMCHAR, &value); status < VI_SUCCESS) {
-    return Fail(status);
+    return PassOn(status);
   }
   *pcTermChar = value;
   return S_OK;
@@ -198,7 +203,7 @@ HRESULT CVisaComSession::SetTerminationCharacter(std::uint8_t character) {
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   if (ViStatus status = visa_->SetAttribute(session_, VI_ATTR_TERMCHAR, character); status < VI_SUCCESS) {
-    return Fail(status);
+    return PassOn(status);
   }
   return S_OK;
 }
@@ -207,7 +212,7 @@ HRESULT CVisaComSession::SetFlag(ViAttr attribute, VARIANT_BOOL enabled) {
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   const ViAttrState value = enabled != VARIANT_FALSE ? VI_TRUE : VI_FALSE;
-  if (ViStatus status = visa_->SetAttribute(session_, attribute, value); status < VI_SUCCESS) return Fail(status);
+  if (ViStatus status = visa_->SetAttribute(session_, attribute, value); status < VI_SUCCESS) return PassOn(status);
   return S_OK;
 }
 
@@ -216,7 +221,7 @@ HRESULT CVisaComSession::GetFlag(ViAttr attribute, VARIANT_BOOL* enabled, std::s
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   ViBoolean value = VI_FALSE;
-  if (ViStatus status = visa_->GetAttribute(session_, attribute, &value); status < VI_SUCCESS) return Fail(status);
+  if (ViStatus status = visa_->GetAttribute(session_, attribute, &value); status < VI_SUCCESS) return PassOn(status);
   *enabled = ToVariantBool(value != VI_FALSE);
   return S_OK;
 }

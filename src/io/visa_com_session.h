@@ -92,6 +92,9 @@ class CVisaComSession final : public CIoSession, public IVisaSession {
   std::string Describe(visa::ViStatus status);
   // The driver's I/O error (or I/O timeout error) for a failed library call.
   HRESULT Fail(visa::ViStatus status);
+  // A failed raw transfer or attribute access: its description is recorded
+  // as Fail records it, and the library's own status comes back unchanged.
+  HRESULT PassOn(visa::ViStatus status);
   // The same for a read or a write: the exchange it belonged to is given up.
   HRESULT FailTransfer(visa::ViStatus status);
   HRESULT ConfigureAfterOpen();
