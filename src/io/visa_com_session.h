@@ -74,6 +74,12 @@ class CVisaComSession final : public CIoSession, public IVisaSession {
   HRESULT SetAttribute(std::uint32_t attribute, std::uint64_t value) override;
   // visa_operations.cpp.
   HRESULT CheckOperation(VisaOperation operation) override;
+  HRESULT CheckRegisterOperation(VisaOperation operation, VisaAddressSpace space, VisaDataWidth width) override;
+  HRESULT AssertTrigger(VisaTriggerProtocol protocol) override;
+  HRESULT EnableEvent(VisaEventType type, VisaEventMechanism mechanism) override;
+  HRESULT DisableEvent(VisaEventType type, VisaEventMechanism mechanism) override;
+  HRESULT DiscardEvents(VisaEventType type, VisaEventMechanism mechanism) override;
+  HRESULT WaitOnEvent(VisaEventType type, std::int32_t timeoutMs, VisaEventType* received) override;
 
  protected:
   HRESULT OpenDevice(std::string_view resourceName) override;
@@ -108,6 +114,9 @@ class CVisaComSession final : public CIoSession, public IVisaSession {
   HRESULT ReportConversion(visa::ViAttr attribute, std::string_view target);
   // Reads raw bytes until the device ends its message.
   HRESULT ReadWholeMessage(std::string& message);
+  // Enable, disable or discard, through `call` of the library.
+  HRESULT EventCall(VisaEventType type, VisaEventMechanism mechanism,
+                    visa::ViStatus (visa::IVisaLibrary::*call)(visa::ViSession, visa::ViEventType, visa::ViUInt16));
 
   std::shared_ptr<visa::IVisaLibrary> visa_;
   const std::size_t maxResponseBytes_;
