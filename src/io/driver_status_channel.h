@@ -21,9 +21,7 @@ class DriverStatusChannel final : public ILowLevelIo {
   HRESULT GetTerminationCharacterEnabled(VARIANT_BOOL* enabled) override {
     return AsDriverIoStatus(raw_.GetTerminationCharacterEnabled(enabled));
   }
-  HRESULT SetSendEndEnabled(VARIANT_BOOL enabled) override {
-    return AsDriverIoStatus(raw_.SetSendEndEnabled(enabled));
-  }
+  HRESULT SetSendEndEnabled(VARIANT_BOOL enabled) override { return AsDriverIoStatus(raw_.SetSendEndEnabled(enabled)); }
   HRESULT GetSendEndEnabled(VARIANT_BOOL* enabled) override {
     return AsDriverIoStatus(raw_.GetSendEndEnabled(enabled));
   }

@@ -19,10 +19,14 @@ constexpr std::array<ViUInt16, 3> kDataWidths{VI_WIDTH_8, VI_WIDTH_16, VI_WIDTH_
 constexpr std::array<ViUInt16, 4> kMechanisms{VI_QUEUE, VI_HNDLR, VI_SUSPEND_HNDLR, VI_ALL_MECH};
 
 constexpr std::array kEventTypes{
-    VI_EVENT_IO_COMPLETION,   VI_EVENT_TRIG,       VI_EVENT_SERVICE_REQ,  VI_EVENT_CLEAR,
-    VI_EVENT_EXCEPTION,       VI_EVENT_GPIB_CIC,   VI_EVENT_GPIB_TALK,    VI_EVENT_GPIB_LISTEN,
-    VI_EVENT_VXI_VME_SYSFAIL, VI_EVENT_VXI_VME_SYSRESET, VI_EVENT_VXI_SIGP, VI_EVENT_VXI_VME_INTR,
-    VI_EVENT_PXI_INTR,        VI_EVENT_TCPIP_CONNECT, VI_EVENT_USB_INTR, VI_ALL_ENABLED_EVENTS,
+    VI_EVENT_IO_COMPLETION,   VI_EVENT_TRIG,
+    VI_EVENT_SERVICE_REQ,     VI_EVENT_CLEAR,
+    VI_EVENT_EXCEPTION,       VI_EVENT_GPIB_CIC,
+    VI_EVENT_GPIB_TALK,       VI_EVENT_GPIB_LISTEN,
+    VI_EVENT_VXI_VME_SYSFAIL, VI_EVENT_VXI_VME_SYSRESET,
+    VI_EVENT_VXI_SIGP,        VI_EVENT_VXI_VME_INTR,
+    VI_EVENT_PXI_INTR,        VI_EVENT_TCPIP_CONNECT,
+    VI_EVENT_USB_INTR,        VI_ALL_ENABLED_EVENTS,
 };
 constexpr std::array<ViUInt16, 6> kTriggerProtocols{VI_TRIG_PROT_DEFAULT, VI_TRIG_PROT_ON,      VI_TRIG_PROT_OFF,
                                                     VI_TRIG_PROT_SYNC,    VI_TRIG_PROT_RESERVE, VI_TRIG_PROT_UNRESERVE};
@@ -40,7 +44,9 @@ bool Published(const std::array<T, N>& table, T value) {
 
 }  // namespace
 
-std::optional<ViUInt16> ToVisa(VisaAddressSpace space) { return ByIndex(kAddressSpaces, static_cast<std::int32_t>(space)); }
+std::optional<ViUInt16> ToVisa(VisaAddressSpace space) {
+  return ByIndex(kAddressSpaces, static_cast<std::int32_t>(space));
+}
 std::optional<ViUInt16> ToVisa(VisaDataWidth width) { return ByIndex(kDataWidths, static_cast<std::int32_t>(width)); }
 std::optional<ViUInt16> ToVisa(VisaEventMechanism mechanism) {
   return ByIndex(kMechanisms, static_cast<std::int32_t>(mechanism));

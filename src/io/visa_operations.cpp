@@ -58,7 +58,8 @@ std::string_view MissingFacility(Facility facility) {
     case Facility::Asynchronous: return "The VISA-COM session does not support asynchronous messaging operations.";
     case Facility::MoveAsync: return "The VISA-COM session does not support the MoveAsync operation.";
     case Facility::Events:
-    case Facility::Handlers: break;
+    case Facility::Handlers:
+      break;
   }
   return {};
 }
@@ -76,8 +77,7 @@ HRESULT CVisaComSession::CheckOperation(VisaOperation operation) {
   return ReportIoError(Reporter(), MissingFacility(facility));
 }
 
-HRESULT CVisaComSession::CheckRegisterOperation(VisaOperation operation, VisaAddressSpace space,
-                                                VisaDataWidth width) {
+HRESULT CVisaComSession::CheckRegisterOperation(VisaOperation operation, VisaAddressSpace space, VisaDataWidth width) {
   if (!ToVisa(space)) return ReportIoError(Reporter(), kUnsupportedAddressSpace);
   if (!ToVisa(width)) return ReportIoError(Reporter(), kUnsupportedDataWidth);
   return CheckOperation(operation);
@@ -94,9 +94,9 @@ HRESULT CVisaComSession::AssertTrigger(VisaTriggerProtocol protocol) {
   return S_OK;
 }
 
-HRESULT CVisaComSession::EventCall(
-    VisaEventType type, VisaEventMechanism mechanism,
-    visa::ViStatus (visa::IVisaLibrary::*call)(visa::ViSession, visa::ViEventType, visa::ViUInt16)) {
+HRESULT CVisaComSession::EventCall(VisaEventType type, VisaEventMechanism mechanism,
+                                   visa::ViStatus (visa::IVisaLibrary::*call)(visa::ViSession, visa::ViEventType,
+                                                                              visa::ViUInt16)) {
   const auto visaType = EventTypeToVisa(type);
   if (!visaType) return ReportIoError(Reporter(), kUnsupportedEventType);
   const auto visaMechanism = ToVisa(mechanism);

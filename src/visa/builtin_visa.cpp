@@ -181,12 +181,12 @@ ViStatus BuiltinVisa::Open(ViSession rm, const ViChar* name, ViAccessMode mode, 
   std::size_t failedAt = 0;
   std::optional<ResourceName> resource = ParseResourceName(name, &failedAt);
   if (!resource && LooksLikeAlias(name)) {
-    return manager->Fail(VI_ERROR_RSRC_NFOUND, "no alias '" + std::string(name) +
-                                                   "' is defined, and the name is not a resource string");
+    return manager->Fail(VI_ERROR_RSRC_NFOUND,
+                         "no alias '" + std::string(name) + "' is defined, and the name is not a resource string");
   }
   if (!resource) {
-    return manager->Fail(VI_ERROR_INV_RSRC_NAME, "malformed resource string '" + std::string(name) +
-                                                     "' at character " + std::to_string(failedAt));
+    return manager->Fail(VI_ERROR_INV_RSRC_NAME, "malformed resource string '" + std::string(name) + "' at character " +
+                                                     std::to_string(failedAt));
   }
 
   const Deadline deadline = Deadline::After(openTimeout);

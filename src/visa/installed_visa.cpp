@@ -8,9 +8,9 @@ namespace hvzelta::visa {
 namespace {
 
 constexpr const char* kFunctionNames[InstalledVisa::kFunctionCount] = {
-    "viOpenDefaultRM", "viOpen",   "viClose",        "viRead",         "viWrite",
-    "viReadSTB",       "viClear",  "viAssertTrigger", "viFlush",       "viLock",
-    "viUnlock",        "viGetAttribute", "viSetAttribute", "viStatusDesc", "viParseRsrc",
+    "viOpenDefaultRM", "viOpen",         "viClose",         "viRead",        "viWrite",
+    "viReadSTB",       "viClear",        "viAssertTrigger", "viFlush",       "viLock",
+    "viUnlock",        "viGetAttribute", "viSetAttribute",  "viStatusDesc",  "viParseRsrc",
     "viEnableEvent",   "viDisableEvent", "viDiscardEvents", "viWaitOnEvent",
 };
 

@@ -194,7 +194,8 @@ std::optional<ResourceName> ParseSerial(std::string_view boardText, std::vector<
     if (i > 0 || !EqualsIgnoringCase(tokens[i], "INSTR")) return Reject(at, tokens[i]);
   if (!boardText.empty() && boardText.front() == '/') {
     for (std::size_t i = 0; i < boardText.size(); ++i)
-      if (static_cast<unsigned char>(boardText[i]) <= ' ' || boardText[i] == ':') return Reject(at, boardText.substr(i, 1));
+      if (static_cast<unsigned char>(boardText[i]) <= ' ' || boardText[i] == ':')
+        return Reject(at, boardText.substr(i, 1));
     name.serialPath = std::string(boardText);
     name.canonical = "ASRL" + name.serialPath + "::INSTR";
     return name;

@@ -104,12 +104,14 @@ int ConnectOne(const addrinfo& address, const Deadline& deadline, UniqueFd& sock
 // The failure to connect to `where` in a user's words.
 std::string DescribeConnectFailure(int error, const std::string& where, const Deadline& deadline) {
   switch (error) {
-    case ECONNREFUSED: return "connection refused by " + where;
+    case ECONNREFUSED:
+      return "connection refused by " + where;
     case ETIMEDOUT: {
       const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline.Length()).count();
       return "no answer from " + where + " within " + std::to_string(ms) + " ms";
     }
-    default: return "could not connect to " + where + ": " + std::strerror(error);
+    default:
+      return "could not connect to " + where + ": " + std::strerror(error);
   }
 }
 
@@ -145,7 +147,8 @@ ViStatus WaitReady(int fd, short events, const Deadline& deadline) {
 }  // namespace
 
 ViStatus ConnectTcp(const std::string& host, std::uint16_t port, const Deadline& deadline, UniqueFd& socket) {
-  const std::string where = (host.find(':') == std::string::npos ? host : "[" + host + "]") + ":" + std::to_string(port);
+  const std::string where =
+      (host.find(':') == std::string::npos ? host : "[" + host + "]") + ":" + std::to_string(port);
   AddressList addresses;
   if (!Resolve(host, port, deadline, addresses)) {
     NoteFailureDetail("the host name '" + host + "' could not be resolved");

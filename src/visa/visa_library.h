@@ -69,8 +69,8 @@ class IVisaLibrary {
   virtual ViStatus DiscardEvents(ViSession /*vi*/, ViEventType /*type*/, ViUInt16 /*mechanism*/) {
     return VI_ERROR_NSUP_OPER;
   }
-  virtual ViStatus WaitOnEvent(ViSession /*vi*/, ViEventType /*type*/, ViUInt32 /*timeout*/,
-                               ViEventType* /*outType*/, ViEvent* /*outContext*/) {
+  virtual ViStatus WaitOnEvent(ViSession /*vi*/, ViEventType /*type*/, ViUInt32 /*timeout*/, ViEventType* /*outType*/,
+                               ViEvent* /*outContext*/) {
     return VI_ERROR_NSUP_OPER;
   }
 };

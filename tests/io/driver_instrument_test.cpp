@@ -189,10 +189,12 @@ TEST_F(DriverInstrumentTest, AFailedOpenNamesItsCause) {
   const std::pair<std::string, std::string> cases[] = {
       {"TCPIP::127.0.0.1::" + port + "::SOCKET", "connection refused by 127.0.0.1:" + port + "."},
       {"TCPIP::127.0.0.1::hislip0," + port + "::INSTR", "connection refused by 127.0.0.1:" + port + "."},
-      {"TCPIP::127.0.0.1::99999::SOCKET", "malformed resource string 'TCPIP::127.0.0.1::99999::SOCKET' at character 19."},
+      {"TCPIP::127.0.0.1::99999::SOCKET",
+       "malformed resource string 'TCPIP::127.0.0.1::99999::SOCKET' at character 19."},
       {"NO::SUCH", "malformed resource string 'NO::SUCH' at character 1."},
       {"MyPowerSource", "no alias 'MyPowerSource' is defined, and the name is not a resource string."},
-      {"ASRL/nonexistent/tty::INSTR", "the serial port /nonexistent/tty could not be opened: No such file or directory."},
+      {"ASRL/nonexistent/tty::INSTR",
+       "the serial port /nonexistent/tty could not be opened: No such file or directory."},
   };
   for (const auto& [resource, cause] : cases) {
     resource_ = resource;

@@ -70,7 +70,8 @@ TEST(VisaLibraryChoice, AnInstalledLibraryIsReachedThroughEveryOperation) {
   // Events, which the library has: two service requests queue up.
   EXPECT_EQ(visa.EnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_HNDLR), VI_ERROR_INV_PARAMETER);
   ASSERT_EQ(visa.EnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS);
-  for (int i = 0; i < 2; ++i) ASSERT_EQ(visa.Write(vi, reinterpret_cast<const ViByte*>("*SRE\n"), 5, &count), VI_SUCCESS);
+  for (int i = 0; i < 2; ++i)
+    ASSERT_EQ(visa.Write(vi, reinterpret_cast<const ViByte*>("*SRE\n"), 5, &count), VI_SUCCESS);
   ViEventType type = 0;
   ViEvent context = VI_NULL;
   EXPECT_EQ(visa.WaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, &type, &context), VI_SUCCESS);
