@@ -48,7 +48,8 @@ class ExamplesTest(unittest.TestCase):
             with self.subTest(language):
                 result = _run(example, "TCPIP::127.0.0.1::1::SOCKET")
                 self.assertEqual(result.returncode, 1)
-                self.assertIn("Unknown resource", result.stderr)
+                self.assertIn("Failed to open VISA resource", result.stderr)
+                self.assertIn("connection refused by 127.0.0.1:1", result.stderr)
 
 
 if __name__ == "__main__":

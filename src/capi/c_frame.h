@@ -23,15 +23,17 @@
 
 namespace hvzelta::capi {
 
-// Runs a C function's body; nothing escapes it as an exception.
+// Runs a C function's body, counted in on the sessions it uses (see
+// CallScope); nothing escapes it as an exception.
 template <class Body>
 ViStatus Guarded(ViSession vi, Body&& body) noexcept {
+  CallScope scope;
   try {
-    return body();
+    return scope.Finish(body());
   } catch (const std::bad_alloc&) {
-    return SetSessionError(vi, HVZELTA_ERROR_OUT_OF_MEMORY, CMessageText(HVZELTA_ERROR_OUT_OF_MEMORY));
+    return scope.Finish(SetSessionError(vi, HVZELTA_ERROR_OUT_OF_MEMORY, CMessageText(HVZELTA_ERROR_OUT_OF_MEMORY)));
   } catch (...) {
-    return SetSessionError(vi, HVZELTA_ERROR_CANNOT_RECOVER, CMessageText(HVZELTA_ERROR_CANNOT_RECOVER));
+    return scope.Finish(SetSessionError(vi, HVZELTA_ERROR_CANNOT_RECOVER, CMessageText(HVZELTA_ERROR_CANNOT_RECOVER)));
   }
 }
 

@@ -36,7 +36,7 @@ ViStatus OpenSession(ViConstRsrc resourceName, ViBoolean idQuery, ViBoolean rese
 
 ViStatus CloseSession(ViSession vi) {
   ComPtr<IUnknown> driver;
-  if (const ViStatus status = DriverFromSession(vi, driver)) return status;
+  if (const ViStatus status = BeginClose(vi, driver)) return status;
   ComPtr<IIviDriver> ivi;
   HRESULT hr = driver.As(ivi);
   if (Succeeded(hr)) hr = ivi->Close();
@@ -138,7 +138,7 @@ ViStatus hvzelta_GetError(ViSession vi, ViStatus* ErrorCode, ViInt32 BufferSize,
 
 ViStatus hvzelta_ClearError(ViSession vi) { return IviSession_ClearError(vi); }
 
-ViStatus hvzelta_LockSession(ViSession vi, ViBoolean* CallerHasLock) { return IviSession_Lock(vi, CallerHasLock); }
+ViStatus hvzelta_LockSession(ViSession vi, ViBoolean* CallerHasLock) { return LockSession(vi, CallerHasLock); }
 
 ViStatus hvzelta_UnlockSession(ViSession vi, ViBoolean* CallerHasLock) { return IviSession_Unlock(vi, CallerHasLock); }
 

@@ -410,9 +410,9 @@ HRESULT CInstrBuffer::SetBufferSize(BufferSelect which, std::int32_t capacity) {
   return S_OK;
 }
 
+// Changing a setting sends nothing to the instrument: bytes still waiting
+// are dropped with the old buffer.
 HRESULT CInstrBuffer::SetWriteTerminator(std::string_view terminator) {
-  const HRESULT hr = FlushWrite(true);
-  if (Failed(hr)) return hr;
   writeTerminator_ = terminator;
   return AllocateWrite(writeCapacity_);
 }

@@ -45,6 +45,11 @@ class IIoSession : public ILowLevelIo {
   virtual HRESULT Open(std::string_view resourceName, IInstrErrorPoller* errorPoller, IErrorReporter* reporter,
                        IEnumFormatter* enumFormatter) = 0;
   virtual HRESULT Close() = 0;
+  // From any thread, without the exchange lock: the transfer in progress
+  // (and every later one) fails at once, so that the thread running it
+  // returns. The session stays unusable for the instrument until it is
+  // closed and opened again.
+  virtual void Abort() {}
 
   // Held for one whole exchange. Callers that build an exchange out of
   // several operations take it around them; the session's own compound

@@ -58,7 +58,7 @@ HRESULT CIoSession::Open(std::string_view resourceName, IInstrErrorPoller* error
   errorPoller_ = errorPoller;
   reporter_ = reporter;
   enumFormatter_ = enumFormatter;
-  buffer_ = std::make_unique<CInstrBuffer>(*this, *reporter, readTerminator_, writeTerminator_);
+  buffer_ = std::make_unique<CInstrBuffer>(bufferChannel_, *reporter, readTerminator_, writeTerminator_);
   if (!buffer_->IsValid()) {
     buffer_.reset();
     return ReportOutOfMemory(reporter, "Failed to create the formatted I/O read and write buffers.");
@@ -118,7 +118,7 @@ HRESULT CIoSession::Buffered(std::int32_t timeout, Work work) {
   std::lock_guard exchange(exchange_);
   if (!IsOpen()) return ReportNotOpen();
   TimeoutScope scope(*this, timeout);
-  if (Failed(scope.Status())) return scope.Status();
+  if (Failed(scope.Status())) return AsDriverIoStatus(scope.Status());
   // The recovery runs on the call's clock: once the instrument stops
   // answering, a call costs one timeout, device clear included.
   RecoverResponse();
@@ -153,7 +153,6 @@ HRESULT CIoSession::GetWriteTerminator(std::string* terminator) {
 HRESULT CIoSession::SetWriteTerminator(std::string_view terminator) {
   std::lock_guard exchange(exchange_);
   if (buffer_) {
-    // The buffer sends what it holds with the old terminator first.
     if (HRESULT hr = buffer_->SetWriteTerminator(terminator); Failed(hr)) return hr;
   }
   writeTerminator_ = terminator;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "io/driver_status_channel.h"
 #include "io/instr_buffer.h"
 #include "io/io_session.h"
 
@@ -107,6 +108,7 @@ class CIoSession : public IIoSession {
   HRESULT ReadUpTo(std::int32_t count, std::int32_t timeout, std::vector<std::uint8_t>& received);
 
   std::recursive_mutex exchange_;
+  DriverStatusChannel bufferChannel_{*this};
   std::unique_ptr<CInstrBuffer> buffer_;
   IInstrErrorPoller* errorPoller_ = nullptr;
   IErrorReporter* reporter_ = nullptr;

@@ -28,24 +28,35 @@ ViUInt32 LibraryTimeout(std::int32_t milliseconds) {
 
 CVisaComSession::~CVisaComSession() { CloseDevice(); }
 
-HRESULT CVisaComSession::Fail(ViStatus status) {
+std::string CVisaComSession::Describe(ViStatus status) {
   ViChar description[VI_FIND_BUFLEN] = {};
-  if (visa_->StatusDesc(session_ != VI_NULL ? session_ : resourceManager_, status, description) < VI_SUCCESS ||
+  const ViSession session = session_;
+  if (visa_->StatusDesc(session != VI_NULL ? session : resourceManager_, status, description) < VI_SUCCESS ||
       description[0] == '\0') {
     std::snprintf(description, sizeof description, "VISA status 0x%08X", static_cast<unsigned>(status));
   }
-  std::string_view text(description);
-  if (!text.empty() && text.back() == '.') text.remove_suffix(1);
+  std::string text(description);
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return text;
+}
+
+HRESULT CVisaComSession::Fail(ViStatus status) {
+  const std::string text = Describe(status);
   if (status == VI_ERROR_TMO) {
     return Reporter() ? Reporter()->Report(Message::IoTimeout, {}, {text}) : E_HALVORNZELTA_IO_TIMEOUT;
   }
   return ReportIoError(Reporter(), text);
 }
 
+HRESULT CVisaComSession::PassOn(ViStatus status) {
+  Fail(status);
+  return static_cast<HRESULT>(status);
+}
+
 HRESULT CVisaComSession::FailTransfer(ViStatus status) {
   unendedBytes_ = 0;
   AbandonResponse();
-  return Fail(status);
+  return PassOn(status);
 }
 
 HRESULT CVisaComSession::OpenDevice(std::string_view resourceName) {
@@ -57,16 +68,17 @@ HRESULT CVisaComSession::OpenDevice(std::string_view resourceName) {
                          "installed properly.");
   }
   const std::string name(resourceName);
-  if (ViStatus status = visa_->Open(resourceManager_, name.c_str(), VI_NO_LOCK, kOpenTimeoutMs, &session_);
+  ViSession opened = VI_NULL;
+  if (ViStatus status = visa_->Open(resourceManager_, name.c_str(), VI_NO_LOCK, kOpenTimeoutMs, &opened);
       status < VI_SUCCESS) {
-    session_ = VI_NULL;
-    HRESULT hr = E_IVI_RESOURCE_UNKNOWN;
-    // A name the grammar refuses or a resource that is not there is the
-    // caller's to fix; anything else is a failure of the I/O.
-    if (status != VI_ERROR_RSRC_NFOUND && status != VI_ERROR_INV_RSRC_NAME) hr = Fail(status);
+    // The library's description names the cause: a refused connection, a
+    // host that does not answer, where the name breaks the grammar.
+    const std::string cause = Describe(status) + ".";
     CloseDevice();
-    return hr;
+    return Reporter() ? Reporter()->Report(Message::IoGeneral, cause, {"Failed to open VISA resource"})
+                      : E_HALVORNZELTA_IO_GENERAL;
   }
+  session_ = opened;
   const HRESULT hr = ConfigureAfterOpen();
   if (Failed(hr)) CloseDevice();
   return hr;
@@ -99,11 +111,14 @@ HRESULT CVisaComSession::ConfigureAfterOpen() {
   return S_OK;
 }
 
+void CVisaComSession::Abort() {
+  if (const ViSession session = session_.exchange(VI_NULL); session != VI_NULL) visa_->Close(session);
+}
+
 HRESULT CVisaComSession::CloseDevice() {
   ViStatus status = VI_SUCCESS;
-  if (session_ != VI_NULL) status = visa_->Close(session_);
+  if (const ViSession session = session_.exchange(VI_NULL); session != VI_NULL) status = visa_->Close(session);
   if (resourceManager_ != VI_NULL) visa_->Close(resourceManager_);
-  session_ = VI_NULL;
   resourceManager_ = VI_NULL;
   unendedBytes_ = 0;
   return status < VI_SUCCESS ? ReportIoError(Reporter(), "Closing the VISA session failed.") : S_OK;
@@ -161,7 +176,7 @@ HRESULT CVisaComSession::GetTimeout(std::int32_t* plTimeout) {
   if (!IsOpen()) return ReportNotOpen();
   ViUInt32 value = 0;
   if (ViStatus status = visa_->GetAttribute(session_, VI_ATTR_TMO_VALUE, &value); status < VI_SUCCESS) {
-    return Fail(status);
+    return PassOn(status);
   }
   *plTimeout = value > static_cast<ViUInt32>(std::numeric_limits<std::int32_t>::max())
                    ? -1  // infinite
@@ -174,7 +189,7 @@ HRESULT CVisaComSession::SetTimeout(std::int32_t milliseconds) {
   if (!IsOpen()) return ReportNotOpen();
   if (ViStatus status = visa_->SetAttribute(session_, VI_ATTR_TMO_VALUE, LibraryTimeout(milliseconds));
       status < VI_SUCCESS) {
-    return Fail(status);
+    return PassOn(status);
   }
   return S_OK;
 }
@@ -185,7 +200,7 @@ HRESULT CVisaComSession::GetTerminationCharacter(std::uint8_t* pcTermChar) {
   if (!IsOpen()) return ReportNotOpen();
   ViUInt8 value = 0;
   if (ViStatus status = visa_->GetAttribute(session_, VI_ATTR_TERMCHAR, &value); status < VI_SUCCESS) {
-    return Fail(status);
+    return PassOn(status);
   }
   *pcTermChar = value;
   return S_OK;
@@ -195,7 +210,7 @@ HRESULT CVisaComSession::SetTerminationCharacter(std::uint8_t character) {
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   if (ViStatus status = visa_->SetAttribute(session_, VI_ATTR_TERMCHAR, character); status < VI_SUCCESS) {
-    return Fail(status);
+    return PassOn(status);
   }
   return S_OK;
 }
@@ -204,7 +219,7 @@ HRESULT CVisaComSession::SetFlag(ViAttr attribute, VARIANT_BOOL enabled) {
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   const ViAttrState value = enabled != VARIANT_FALSE ? VI_TRUE : VI_FALSE;
-  if (ViStatus status = visa_->SetAttribute(session_, attribute, value); status < VI_SUCCESS) return Fail(status);
+  if (ViStatus status = visa_->SetAttribute(session_, attribute, value); status < VI_SUCCESS) return PassOn(status);
   return S_OK;
 }
 
@@ -213,7 +228,7 @@ HRESULT CVisaComSession::GetFlag(ViAttr attribute, VARIANT_BOOL* enabled, std::s
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   ViBoolean value = VI_FALSE;
-  if (ViStatus status = visa_->GetAttribute(session_, attribute, &value); status < VI_SUCCESS) return Fail(status);
+  if (ViStatus status = visa_->GetAttribute(session_, attribute, &value); status < VI_SUCCESS) return PassOn(status);
   *enabled = ToVariantBool(value != VI_FALSE);
   return S_OK;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "io/io_session_base.h"
 #include "io/visa_session.h"
@@ -27,6 +29,9 @@ class CVisaComSession final : public CIoSession, public IVisaSession {
   ~CVisaComSession() override;
 
   IVisaSession* Visa() override { return this; }
+  // Closes the library session under the transfer in progress; the library
+  // ends that transfer at once.
+  void Abort() override;
 
   HRESULT ReadStatusByte(std::int16_t* psStatusByte) override;
   HRESULT Lock(std::int32_t mode, std::int32_t timeout, std::string_view requestedKey,
@@ -69,6 +74,12 @@ class CVisaComSession final : public CIoSession, public IVisaSession {
   HRESULT SetAttribute(std::uint32_t attribute, std::uint64_t value) override;
   // visa_operations.cpp.
   HRESULT CheckOperation(VisaOperation operation) override;
+  HRESULT CheckRegisterOperation(VisaOperation operation, VisaAddressSpace space, VisaDataWidth width) override;
+  HRESULT AssertTrigger(VisaTriggerProtocol protocol) override;
+  HRESULT EnableEvent(VisaEventType type, VisaEventMechanism mechanism) override;
+  HRESULT DisableEvent(VisaEventType type, VisaEventMechanism mechanism) override;
+  HRESULT DiscardEvents(VisaEventType type, VisaEventMechanism mechanism) override;
+  HRESULT WaitOnEvent(VisaEventType type, std::int32_t timeoutMs, VisaEventType* received) override;
 
  protected:
   HRESULT OpenDevice(std::string_view resourceName) override;
@@ -83,8 +94,13 @@ class CVisaComSession final : public CIoSession, public IVisaSession {
     std::string characters;
   };
 
+  // The library's own description of a failed call's status.
+  std::string Describe(visa::ViStatus status);
   // The driver's I/O error (or I/O timeout error) for a failed library call.
   HRESULT Fail(visa::ViStatus status);
+  // A failed raw transfer or attribute access: its description is recorded
+  // as Fail records it, and the library's own status comes back unchanged.
+  HRESULT PassOn(visa::ViStatus status);
   // The same for a read or a write: the exchange it belonged to is given up.
   HRESULT FailTransfer(visa::ViStatus status);
   HRESULT ConfigureAfterOpen();
@@ -98,11 +114,15 @@ class CVisaComSession final : public CIoSession, public IVisaSession {
   HRESULT ReportConversion(visa::ViAttr attribute, std::string_view target);
   // Reads raw bytes until the device ends its message.
   HRESULT ReadWholeMessage(std::string& message);
+  // Enable, disable or discard, through `call` of the library.
+  HRESULT EventCall(VisaEventType type, VisaEventMechanism mechanism,
+                    visa::ViStatus (visa::IVisaLibrary::*call)(visa::ViSession, visa::ViEventType, visa::ViUInt16));
 
   std::shared_ptr<visa::IVisaLibrary> visa_;
   const std::size_t maxResponseBytes_;
   visa::ViSession resourceManager_ = visa::VI_NULL;
-  visa::ViSession session_ = visa::VI_NULL;
+  // Written under the exchange lock, and by Abort without it.
+  std::atomic<visa::ViSession> session_{visa::VI_NULL};
   // Bytes of the current response read so far without its end.
   std::size_t unendedBytes_ = 0;
 };

@@ -1,9 +1,10 @@
 #pragma once
 
 // What a session over a VISA library offers beyond message-based I/O: the
-// resource's description, its attributes by identifier, and the
-// register-based, shared-memory, asynchronous and event operations of VISA.
-// The VISA layer under the driver has none of the latter, so each of them
+// resource's description, its attributes by identifier, triggers and
+// events (forwarded to the library, which may not have them), and the
+// register-based, shared-memory and asynchronous operations of VISA. The
+// VISA layer under the driver has none of the latter, so each of them
 // reports which facility is missing; they are listed so that a caller
 // holding the session learns that from the session rather than from a
 // missing symbol.
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "hvzelta/com/types.h"
+#include "io/visa_enumerations.h"
 
 namespace hvzelta {
 
@@ -83,6 +85,20 @@ class IVisaSession {
   // S_OK when the session can run `operation`; otherwise the failure that
   // every call of it gives, reported.
   virtual HRESULT CheckOperation(VisaOperation operation) = 0;
+  // The same for a register operation on `space` with `width`: a value
+  // without a VISA counterpart is refused first.
+  virtual HRESULT CheckRegisterOperation(VisaOperation operation, VisaAddressSpace space, VisaDataWidth width) = 0;
+
+  // Forwarded to the library. A value without a VISA counterpart is
+  // reported as unsupported; a failure of the library comes back as its own
+  // status, described.
+  virtual HRESULT AssertTrigger(VisaTriggerProtocol protocol) = 0;
+  virtual HRESULT EnableEvent(VisaEventType type, VisaEventMechanism mechanism) = 0;
+  virtual HRESULT DisableEvent(VisaEventType type, VisaEventMechanism mechanism) = 0;
+  virtual HRESULT DiscardEvents(VisaEventType type, VisaEventMechanism mechanism) = 0;
+  // Waits for an event of `type` (VI_ALL_ENABLED_EVENTS: any enabled one)
+  // queued on the session; `received` is its type.
+  virtual HRESULT WaitOnEvent(VisaEventType type, std::int32_t timeoutMs, VisaEventType* received) = 0;
 
  protected:
   ~IVisaSession() = default;

@@ -71,7 +71,7 @@ HRESULT CVisaComSession::ReadAttribute(ViAttr attribute, AttributeValue& value) 
     value.number = 0;
     status = visa_->GetAttribute(session_, attribute, &value.number);
   }
-  return status < VI_SUCCESS ? Fail(status) : S_OK;
+  return status < VI_SUCCESS ? PassOn(status) : S_OK;
 }
 
 HRESULT CVisaComSession::ReportConversion(ViAttr attribute, std::string_view target) {
@@ -123,7 +123,7 @@ HRESULT CVisaComSession::GetAttribute(std::uint32_t attribute, std::string* valu
 HRESULT CVisaComSession::SetAttribute(std::uint32_t attribute, std::uint64_t value) {
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
-  if (ViStatus status = visa_->SetAttribute(session_, attribute, value); status < VI_SUCCESS) return Fail(status);
+  if (ViStatus status = visa_->SetAttribute(session_, attribute, value); status < VI_SUCCESS) return PassOn(status);
   return S_OK;
 }
 

@@ -7,6 +7,7 @@
 
 #include "visa/attribute_store.h"
 #include "visa/deadline.h"
+#include "visa/failure_detail.h"
 #include "visa/lock_registry.h"
 #include "visa/resource_name.h"
 #include "visa/status_description.h"
@@ -72,6 +73,9 @@ struct BuiltinVisa::Session {
   ViSession handle = VI_NULL;
   ViSession rm = VI_NULL;  // VI_NULL for a resource manager session
   std::mutex mutex;
+  // Guards `transport` for Abort, which runs without `mutex` while another
+  // thread's operation holds it; the transport is replaced under both.
+  std::mutex abortMutex;
   ResourceName resource;
   std::string lockKey;
   std::unique_ptr<ITransport> transport;
@@ -79,6 +83,17 @@ struct BuiltinVisa::Session {
   // What every transfer needs from the attributes, kept ready: the store is
   // a list, and a transfer should not search it four times.
   IoSettings io;
+  // A resource manager's last failed open, with why it failed; StatusDesc
+  // hands the reason out for that status. Guarded by `mutex`.
+  ViStatus failure = VI_SUCCESS;
+  std::string failureDetail;
+
+  ViStatus Fail(ViStatus status, std::string detail) {
+    std::lock_guard lock(mutex);
+    failure = status;
+    failureDetail = std::move(detail);
+    return status;
+  }
 
   bool IsResourceManager() const { return rm == VI_NULL; }
   const IoSettings& Io() const { return io; }
@@ -163,15 +178,26 @@ ViStatus BuiltinVisa::Open(ViSession rm, const ViChar* name, ViAccessMode mode, 
   if (!manager || !manager->IsResourceManager()) return VI_ERROR_INV_OBJECT;
   if (!vi || !name) return VI_ERROR_INV_PARAMETER;
   if ((mode & ~(VI_EXCLUSIVE_LOCK | VI_LOAD_CONFIG)) != 0) return VI_ERROR_INV_ACC_MODE;
-  std::optional<ResourceName> resource = ParseResourceName(name);
-  if (!resource) return VI_ERROR_INV_RSRC_NAME;
+  std::size_t failedAt = 0;
+  std::optional<ResourceName> resource = ParseResourceName(name, &failedAt);
+  if (!resource && LooksLikeAlias(name)) {
+    return manager->Fail(VI_ERROR_RSRC_NFOUND,
+                         "no alias '" + std::string(name) + "' is defined, and the name is not a resource string");
+  }
+  if (!resource) {
+    return manager->Fail(VI_ERROR_INV_RSRC_NAME, "malformed resource string '" + std::string(name) + "' at character " +
+                                                     std::to_string(failedAt));
+  }
 
   const Deadline deadline = Deadline::After(openTimeout);
   auto session = std::make_shared<Session>();
   session->rm = rm;
   session->resource = *resource;
   session->lockKey = resource->LockKey();
-  if (ViStatus status = OpenTransport(*resource, deadline, session->transport); status != VI_SUCCESS) return status;
+  TakeFailureDetail();  // whatever an earlier call left
+  if (ViStatus status = OpenTransport(*resource, deadline, session->transport); status != VI_SUCCESS) {
+    return manager->Fail(status, TakeFailureDetail());
+  }
   if (ViStatus status = NewHandle(session->handle); status != VI_SUCCESS) return status;
   DefineSessionAttributes(session->attributes, *resource, rm);
   session->transport->DefineAttributes(session->attributes);
@@ -202,10 +228,20 @@ ViStatus BuiltinVisa::Open(ViSession rm, const ViChar* name, ViAccessMode mode, 
 }
 
 ViStatus BuiltinVisa::CloseSession(const std::shared_ptr<Session>& session) {
-  std::lock_guard lock(session->mutex);
+  std::unique_lock lock(session->mutex, std::try_to_lock);
+  if (!lock.owns_lock()) {
+    // Another thread's operation runs on the session: it ends at once
+    // instead of running out its timeout (or for ever).
+    {
+      std::lock_guard abort(session->abortMutex);
+      if (session->transport) session->transport->Abort();
+    }
+    lock.lock();
+  }
   if (!session->transport) return VI_SUCCESS;
   LockRegistry::Instance().ReleaseAll(session->lockKey, session->handle);
   ViStatus status = session->transport->Close(session->Io());
+  std::lock_guard abort(session->abortMutex);
   session->transport.reset();
   return ViFailed(status) ? VI_ERROR_CLOSING_FAILED : VI_SUCCESS;
 }
@@ -361,10 +397,15 @@ ViStatus BuiltinVisa::SetAttribute(ViObject vi, ViAttr attribute, ViAttrState va
 }
 
 ViStatus BuiltinVisa::StatusDesc(ViObject vi, ViStatus status, ViChar* description) {
-  if (!Find(vi)) return VI_ERROR_INV_OBJECT;
+  const std::shared_ptr<Session> session = Find(vi);
+  if (!session) return VI_ERROR_INV_OBJECT;
   if (!description) return VI_ERROR_INV_PARAMETER;
   std::string text;
   bool known = DescribeStatus(status, text);
+  {
+    std::lock_guard lock(session->mutex);
+    if (status == session->failure && !session->failureDetail.empty()) text = session->failureDetail;
+  }
   std::size_t length = std::min(text.size(), VI_FIND_BUFLEN - 1);
   std::memcpy(description, text.data(), length);
   description[length] = '\0';

@@ -8,6 +8,8 @@
 // request (one whose read timed out) is dropped, so a late reply is never
 // taken for the answer to the next query.
 
+#include <sys/socket.h>
+
 #include <memory>
 #include <optional>
 
@@ -47,6 +49,10 @@ class HislipTransport final : public ITransport, private IByteSource {
   ViStatus Clear(const IoSettings& io) override;
   ViStatus Trigger(const IoSettings& io) override;
   void DiscardInput() override;
+  void Abort() override {
+    ::shutdown(sync_.Get(), SHUT_RDWR);
+    ::shutdown(async_.Get(), SHUT_RDWR);
+  }
   ViStatus LockDevice(std::string_view sharedKey, ViUInt32 timeoutMs) override;
   ViStatus UnlockDevice(ViAccessMode released, const IoSettings& io) override;
 

@@ -8,9 +8,10 @@ namespace hvzelta::visa {
 namespace {
 
 constexpr const char* kFunctionNames[InstalledVisa::kFunctionCount] = {
-    "viOpenDefaultRM", "viOpen",   "viClose",        "viRead",         "viWrite",
-    "viReadSTB",       "viClear",  "viAssertTrigger", "viFlush",       "viLock",
-    "viUnlock",        "viGetAttribute", "viSetAttribute", "viStatusDesc", "viParseRsrc",
+    "viOpenDefaultRM", "viOpen",         "viClose",         "viRead",        "viWrite",
+    "viReadSTB",       "viClear",        "viAssertTrigger", "viFlush",       "viLock",
+    "viUnlock",        "viGetAttribute", "viSetAttribute",  "viStatusDesc",  "viParseRsrc",
+    "viEnableEvent",   "viDisableEvent", "viDiscardEvents", "viWaitOnEvent",
 };
 
 // The library's functions have C linkage and the published signatures.
@@ -30,6 +31,10 @@ using GetAttributeFn = ViStatus (*)(ViObject, ViAttr, void*);
 using SetAttributeFn = ViStatus (*)(ViObject, ViAttr, ViAttrState);
 using StatusDescFn = ViStatus (*)(ViObject, ViStatus, ViChar*);
 using ParseRsrcFn = ViStatus (*)(ViSession, const ViChar*, ViUInt16*, ViUInt16*);
+// viEnableEvent takes a filter context that VISA reserves (always VI_NULL).
+using EnableEventFn = ViStatus (*)(ViSession, ViEventType, ViUInt16, ViEventFilter);
+using EventMechanismFn = ViStatus (*)(ViSession, ViEventType, ViUInt16);
+using WaitOnEventFn = ViStatus (*)(ViSession, ViEventType, ViUInt32, ViEventType*, ViEvent*);
 }
 
 }  // namespace
@@ -45,7 +50,9 @@ ViStatus InstalledVisa::Load(const std::string& path, std::shared_ptr<IVisaLibra
   std::string missing;
   for (int i = 0; i < kFunctionCount; ++i) {
     loaded->functions_[i] = ::dlsym(loaded->handle_, kFunctionNames[i]);
-    if (!loaded->functions_[i]) missing += (missing.empty() ? "" : ", ") + std::string(kFunctionNames[i]);
+    if (!loaded->functions_[i] && i < kRequiredFunctionCount) {
+      missing += (missing.empty() ? "" : ", ") + std::string(kFunctionNames[i]);
+    }
   }
   if (!missing.empty()) {
     error = "The VISA library '" + path + "' lacks the function(s) " + missing + ".";
@@ -61,6 +68,7 @@ InstalledVisa::~InstalledVisa() {
 
 template <typename Signature, typename... Args>
 ViStatus InstalledVisa::Call(Function function, Args... args) {
+  if (!functions_[function]) return VI_ERROR_NSUP_OPER;
   Signature target;
   static_assert(sizeof target == sizeof functions_[function]);
   std::memcpy(&target, &functions_[function], sizeof target);
@@ -102,6 +110,19 @@ ViStatus InstalledVisa::StatusDesc(ViObject vi, ViStatus status, ViChar* descrip
 ViStatus InstalledVisa::ParseRsrc(ViSession rm, const ViChar* name, ViUInt16* interfaceType,
                                   ViUInt16* interfaceNumber) {
   return Call<ParseRsrcFn>(kParseRsrc, rm, name, interfaceType, interfaceNumber);
+}
+ViStatus InstalledVisa::EnableEvent(ViSession vi, ViEventType type, ViUInt16 mechanism) {
+  return Call<EnableEventFn>(kEnableEvent, vi, type, mechanism, ViEventFilter{VI_NULL});
+}
+ViStatus InstalledVisa::DisableEvent(ViSession vi, ViEventType type, ViUInt16 mechanism) {
+  return Call<EventMechanismFn>(kDisableEvent, vi, type, mechanism);
+}
+ViStatus InstalledVisa::DiscardEvents(ViSession vi, ViEventType type, ViUInt16 mechanism) {
+  return Call<EventMechanismFn>(kDiscardEvents, vi, type, mechanism);
+}
+ViStatus InstalledVisa::WaitOnEvent(ViSession vi, ViEventType type, ViUInt32 timeout, ViEventType* outType,
+                                    ViEvent* outContext) {
+  return Call<WaitOnEventFn>(kWaitOnEvent, vi, type, timeout, outType, outContext);
 }
 
 }  // namespace hvzelta::visa

@@ -37,6 +37,11 @@ class InstalledVisa final : public IVisaLibrary {
   ViStatus StatusDesc(ViObject vi, ViStatus status, ViChar* description) override;
   ViStatus ParseRsrc(ViSession rm, const ViChar* name, ViUInt16* interfaceType,
                      ViUInt16* interfaceNumber) override;
+  ViStatus EnableEvent(ViSession vi, ViEventType type, ViUInt16 mechanism) override;
+  ViStatus DisableEvent(ViSession vi, ViEventType type, ViUInt16 mechanism) override;
+  ViStatus DiscardEvents(ViSession vi, ViEventType type, ViUInt16 mechanism) override;
+  ViStatus WaitOnEvent(ViSession vi, ViEventType type, ViUInt32 timeout, ViEventType* outType,
+                       ViEvent* outContext) override;
 
   // The functions resolved from the library, in the order of kFunctionNames.
   enum Function {
@@ -55,11 +60,18 @@ class InstalledVisa final : public IVisaLibrary {
     kSetAttribute,
     kStatusDesc,
     kParseRsrc,
+    kRequiredFunctionCount,
+    // Resolved when the library has them.
+    kEnableEvent = kRequiredFunctionCount,
+    kDisableEvent,
+    kDiscardEvents,
+    kWaitOnEvent,
     kFunctionCount
   };
 
  private:
   InstalledVisa() = default;
+  // VI_ERROR_NSUP_OPER for a function the library does not have.
   template <typename Signature, typename... Args>
   ViStatus Call(Function function, Args... args);
 

@@ -11,6 +11,8 @@
 // dies with the old one). Stray bytes that came with a reply (a doubled
 // reply) are dropped before the next command goes out.
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <memory>
 
@@ -35,6 +37,7 @@ class RawSocketTransport final : public ITransport, private IByteSource {
   ViStatus Write(const ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& written) override;
   ViStatus Clear(const IoSettings& io) override;
   void DiscardInput() override;
+  void Abort() override { ::shutdown(socket_.Get(), SHUT_RDWR); }
 
  private:
   ViStatus Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,

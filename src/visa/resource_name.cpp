@@ -9,17 +9,29 @@
 namespace hvzelta::visa {
 namespace {
 
+// Every parser below views the caller's text; a refusal names the part of
+// it that does not fit the grammar in `at`.
+std::nullopt_t Reject(std::string_view& at, std::string_view part) {
+  at = part;
+  return std::nullopt;
+}
+
+// The end of a view, where something is missing.
+std::string_view After(std::string_view part) { return part.substr(part.size()); }
+
 // Splits at "::", except inside brackets, so that IPv6 hosts survive.
-std::optional<std::vector<std::string_view>> SplitTokens(std::string_view text) {
+std::optional<std::vector<std::string_view>> SplitTokens(std::string_view text, std::string_view& at) {
   std::vector<std::string_view> tokens;
   std::size_t start = 0;
+  std::size_t openedAt = 0;
   bool inBrackets = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '[') {
-      if (inBrackets) return std::nullopt;
+      if (inBrackets) return Reject(at, text.substr(i, 1));
       inBrackets = true;
+      openedAt = i;
     } else if (text[i] == ']') {
-      if (!inBrackets) return std::nullopt;
+      if (!inBrackets) return Reject(at, text.substr(i, 1));
       inBrackets = false;
     } else if (!inBrackets && text[i] == ':' && i + 1 < text.size() && text[i + 1] == ':') {
       tokens.push_back(text.substr(start, i - start));
@@ -27,10 +39,10 @@ std::optional<std::vector<std::string_view>> SplitTokens(std::string_view text) 
       ++i;
     }
   }
-  if (inBrackets) return std::nullopt;
+  if (inBrackets) return Reject(at, text.substr(openedAt, 1));
   tokens.push_back(text.substr(start));
   for (auto token : tokens)
-    if (token.empty()) return std::nullopt;
+    if (token.empty()) return Reject(at, token);
   return tokens;
 }
 
@@ -105,7 +117,7 @@ std::string BracketedHost(const std::string& host) {
   return host.find(':') == std::string::npos ? host : "[" + host + "]";
 }
 
-std::optional<ResourceName> ParseTcpip(ViUInt16 board, std::vector<std::string_view> tokens) {
+std::optional<ResourceName> ParseTcpip(ViUInt16 board, std::vector<std::string_view> tokens, std::string_view& at) {
   ResourceName name;
   name.interfaceType = VI_INTF_TCPIP;
   name.board = board;
@@ -113,8 +125,9 @@ std::optional<ResourceName> ParseTcpip(ViUInt16 board, std::vector<std::string_v
 
   if (tokens.size() == 3 && EqualsIgnoringCase(tokens[2], "SOCKET")) {
     auto host = ParseHost(tokens[0]);
+    if (!host) return Reject(at, tokens[0]);
     auto port = ParseDecimal<std::uint16_t>(tokens[1], 0xFFFF);
-    if (!host || !port || *port == 0) return std::nullopt;
+    if (!port || *port == 0) return Reject(at, tokens[1]);
     name.kind = ResourceKind::TcpipSocket;
     name.resourceClass = "SOCKET";
     name.host = *host;
@@ -124,39 +137,39 @@ std::optional<ResourceName> ParseTcpip(ViUInt16 board, std::vector<std::string_v
   }
 
   name.resourceClass = TakeClass(tokens, "INSTR");
-  if (tokens.empty() || tokens.size() > 2) return std::nullopt;
+  if (tokens.size() > 2) return Reject(at, tokens[2]);
 
   // "host,port" names the VXI-11 core channel's port directly.
   std::string_view hostToken = tokens[0];
   std::uint16_t directPort = 0;
   if (auto comma = hostToken.rfind(','); comma != std::string_view::npos && hostToken.back() != ']') {
     auto port = ParseDecimal<std::uint16_t>(hostToken.substr(comma + 1), 0xFFFF);
-    if (!port || *port == 0) return std::nullopt;
+    if (!port || *port == 0) return Reject(at, hostToken.substr(comma + 1));
     directPort = *port;
     hostToken = hostToken.substr(0, comma);
   }
   auto host = ParseHost(hostToken);
-  if (!host) return std::nullopt;
+  if (!host) return Reject(at, hostToken);
   name.host = *host;
 
-  std::string device = tokens.size() == 2 ? std::string(tokens[1]) : std::string("inst0");
-  if (EqualsIgnoringCase(device, "SOCKET")) return std::nullopt;
-  for (char c : device)
-    if (!IsDeviceNameChar(c)) return std::nullopt;
+  const std::string_view device = tokens.size() == 2 ? tokens[1] : std::string_view("inst0");
+  if (EqualsIgnoringCase(device, "SOCKET")) return Reject(at, device);
+  for (std::size_t i = 0; i < device.size(); ++i)
+    if (!IsDeviceNameChar(device[i])) return Reject(at, device.substr(i, 1));
 
   if (StartsWithIgnoringCase(device, "hislip")) {
-    if (directPort != 0) return std::nullopt;
+    if (directPort != 0) return Reject(at, tokens[0].substr(hostToken.size()));
     name.kind = ResourceKind::Hislip;
     name.port = kHislipDefaultPort;
     std::string_view sub = device;
     if (auto comma = sub.find(','); comma != std::string_view::npos) {
       auto port = ParseDecimal<std::uint16_t>(sub.substr(comma + 1), 0xFFFF);
-      if (!port || *port == 0) return std::nullopt;
+      if (!port || *port == 0) return Reject(at, sub.substr(comma + 1));
       name.port = *port;
       sub = sub.substr(0, comma);
     }
     name.deviceName = AsciiLower(sub);
-    if (name.deviceName.size() == 6) return std::nullopt;  // "hislip" needs its number
+    if (name.deviceName.size() == 6) return Reject(at, After(sub));  // "hislip" needs its number
     std::string suffix = name.port == kHislipDefaultPort ? "" : "," + std::to_string(name.port);
     name.canonical = prefix + BracketedHost(name.host) + "::" + name.deviceName + suffix + "::INSTR";
     return name;
@@ -164,53 +177,59 @@ std::optional<ResourceName> ParseTcpip(ViUInt16 board, std::vector<std::string_v
 
   name.kind = ResourceKind::Vxi11;
   name.port = directPort;
-  name.deviceName = StartsWithIgnoringCase(device, "inst") ? AsciiLower(device) : device;
+  name.deviceName = StartsWithIgnoringCase(device, "inst") ? AsciiLower(device) : std::string(device);
   std::string hostPart = BracketedHost(name.host) + (directPort ? "," + std::to_string(directPort) : "");
   name.canonical = prefix + hostPart + "::" + name.deviceName + "::INSTR";
   return name;
 }
 
-std::optional<ResourceName> ParseSerial(std::string_view boardText, std::vector<std::string_view> tokens) {
+std::optional<ResourceName> ParseSerial(std::string_view boardText, std::vector<std::string_view> tokens,
+                                        std::string_view& at) {
   ResourceName name;
   name.kind = ResourceKind::Serial;
   name.interfaceType = VI_INTF_ASRL;
   name.resourceClass = "INSTR";
   // Nothing but the class may follow the board.
-  if (tokens.size() > 1 || (tokens.size() == 1 && !EqualsIgnoringCase(tokens[0], "INSTR"))) return std::nullopt;
+  for (std::size_t i = 0; i < tokens.size(); ++i)
+    if (i > 0 || !EqualsIgnoringCase(tokens[i], "INSTR")) return Reject(at, tokens[i]);
   if (!boardText.empty() && boardText.front() == '/') {
-    for (char c : boardText)
-      if (static_cast<unsigned char>(c) <= ' ' || c == ':') return std::nullopt;
+    for (std::size_t i = 0; i < boardText.size(); ++i)
+      if (static_cast<unsigned char>(boardText[i]) <= ' ' || boardText[i] == ':')
+        return Reject(at, boardText.substr(i, 1));
     name.serialPath = std::string(boardText);
     name.canonical = "ASRL" + name.serialPath + "::INSTR";
     return name;
   }
-  if (boardText.empty()) return std::nullopt;
-  auto board = ParseBoard(boardText);
-  if (!board) return std::nullopt;
+  auto board = boardText.empty() ? std::nullopt : ParseBoard(boardText);
+  if (!board) return Reject(at, boardText);
   name.board = *board;
   if (*board > 0) name.serialPath = "/dev/ttyS" + std::to_string(*board - 1);
   name.canonical = "ASRL" + std::to_string(*board) + "::INSTR";
   return name;
 }
 
-std::optional<ResourceName> ParseUsb(ViUInt16 board, std::vector<std::string_view> tokens) {
+std::optional<ResourceName> ParseUsb(ViUInt16 board, std::vector<std::string_view> tokens, std::string_view& at) {
   ResourceName name;
   name.kind = ResourceKind::UsbTmc;
   name.interfaceType = VI_INTF_USB;
   name.board = board;
   name.resourceClass = TakeClass(tokens, "INSTR");
-  if (tokens.size() != 3 && tokens.size() != 4) return std::nullopt;
+  if (tokens.size() > 4) return Reject(at, tokens[4]);
+  if (tokens.size() < 3) return Reject(at, After(tokens.back()));
   auto vendor = ParseUsbId(tokens[0]);
+  if (!vendor) return Reject(at, tokens[0]);
   auto product = ParseUsbId(tokens[1]);
-  if (!vendor || !product) return std::nullopt;
-  for (char c : tokens[2])
-    if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7F || c == ':') return std::nullopt;
+  if (!product) return Reject(at, tokens[1]);
+  for (std::size_t i = 0; i < tokens[2].size(); ++i) {
+    const auto c = static_cast<unsigned char>(tokens[2][i]);
+    if (c <= ' ' || c >= 0x7F || c == ':') return Reject(at, tokens[2].substr(i, 1));
+  }
   name.vendorId = *vendor;
   name.productId = *product;
   name.serialNumber = std::string(tokens[2]);
   if (tokens.size() == 4) {
     auto intf = ParseDecimal<int>(tokens[3], 255);
-    if (!intf) return std::nullopt;
+    if (!intf) return Reject(at, tokens[3]);
     name.usbInterface = *intf;
   }
   char ids[32];
@@ -220,19 +239,19 @@ std::optional<ResourceName> ParseUsb(ViUInt16 board, std::vector<std::string_vie
   return name;
 }
 
-std::optional<ResourceName> ParseGpib(ViUInt16 board, std::vector<std::string_view> tokens) {
+std::optional<ResourceName> ParseGpib(ViUInt16 board, std::vector<std::string_view> tokens, std::string_view& at) {
   ResourceName name;
   name.kind = ResourceKind::Gpib;
   name.interfaceType = VI_INTF_GPIB;
   name.board = board;
   name.resourceClass = TakeClass(tokens, "INSTR");
-  if (tokens.empty() || tokens.size() > 2) return std::nullopt;
+  if (tokens.size() > 2) return Reject(at, tokens[2]);
   auto primary = ParseDecimal<int>(tokens[0], 30);
-  if (!primary) return std::nullopt;
+  if (!primary) return Reject(at, tokens[0]);
   name.gpibPrimary = *primary;
   if (tokens.size() == 2) {
     auto secondary = ParseDecimal<int>(tokens[1], 30);
-    if (!secondary) return std::nullopt;
+    if (!secondary) return Reject(at, tokens[1]);
     name.gpibSecondary = *secondary;
   }
   name.canonical = "GPIB" + std::to_string(board) + "::" + std::to_string(name.gpibPrimary) +
@@ -246,32 +265,51 @@ std::string ResourceName::LockKey() const {
   return kind == ResourceKind::Serial ? "ASRL" + serialPath : AsciiLower(canonical);
 }
 
-std::optional<ResourceName> ParseResourceName(std::string_view text) {
-  text = TrimWhiteSpace(text);
-  if (text.size() > 1024) return std::nullopt;
-  auto tokens = SplitTokens(text);
+namespace {
+
+std::optional<ResourceName> ParseTrimmed(std::string_view text, std::string_view& at) {
+  if (text.size() > kMaxResourceNameLength) return Reject(at, text.substr(kMaxResourceNameLength));
+  auto tokens = SplitTokens(text, at);
   if (!tokens) return std::nullopt;
   std::string_view head = tokens->front();
   tokens->erase(tokens->begin());
 
   struct Interface {
     std::string_view keyword;
-    std::optional<ResourceName> (*parse)(ViUInt16, std::vector<std::string_view>);
+    std::optional<ResourceName> (*parse)(ViUInt16, std::vector<std::string_view>, std::string_view&);
   };
   static constexpr Interface kInterfaces[] = {
       {"TCPIP", ParseTcpip},
       {"USB", ParseUsb},
       {"GPIB", ParseGpib},
   };
-  if (StartsWithIgnoringCase(head, "ASRL")) return ParseSerial(head.substr(4), *tokens);
-  if (tokens->empty()) return std::nullopt;
+  if (StartsWithIgnoringCase(head, "ASRL")) return ParseSerial(head.substr(4), *tokens, at);
   for (const auto& entry : kInterfaces) {
     if (!StartsWithIgnoringCase(head, entry.keyword)) continue;
     auto board = ParseBoard(head.substr(entry.keyword.size()));
-    if (!board) return std::nullopt;
-    return entry.parse(*board, *tokens);
+    if (!board) return Reject(at, head.substr(entry.keyword.size()));
+    if (tokens->empty()) return Reject(at, After(head));
+    return entry.parse(*board, *tokens, at);
   }
-  return std::nullopt;
+  return Reject(at, head);
+}
+
+}  // namespace
+
+std::optional<ResourceName> ParseResourceName(std::string_view text, std::size_t* failedAt) {
+  const std::string_view trimmed = TrimWhiteSpace(text);
+  std::string_view at = trimmed;
+  std::optional<ResourceName> name = ParseTrimmed(trimmed, at);
+  if (!name && failedAt) *failedAt = static_cast<std::size_t>(at.data() - text.data()) + 1;
+  return name;
+}
+
+bool LooksLikeAlias(std::string_view text) {
+  text = TrimWhiteSpace(text);
+  if (text.empty() || text.find("::") != std::string_view::npos) return false;
+  for (std::string_view keyword : {"TCPIP", "ASRL", "USB", "GPIB", "VXI", "PXI"})
+    if (StartsWithIgnoringCase(text, keyword)) return false;
+  return true;
 }
 
 }  // namespace hvzelta::visa

@@ -55,7 +55,16 @@ struct ResourceName {
   std::string LockKey() const;
 };
 
-std::optional<ResourceName> ParseResourceName(std::string_view text);
+// A name longer than this is refused.
+constexpr std::size_t kMaxResourceNameLength = 1024;
+
+// A refused name sets `failedAt` (when given) to the character, counted from
+// 1 in `text`, where it departs from the grammar.
+std::optional<ResourceName> ParseResourceName(std::string_view text, std::size_t* failedAt = nullptr);
+
+// A name without "::" that starts with no interface keyword: VISA takes such
+// a name for an alias of a resource.
+bool LooksLikeAlias(std::string_view text);
 
 constexpr std::uint16_t kHislipDefaultPort = 4880;
 

@@ -2,13 +2,18 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <utility>
+
+#include "visa/failure_detail.h"
 
 namespace hvzelta::visa {
 namespace {
@@ -133,11 +138,13 @@ ViStatus StatusFromErrno(int error) {
   return error == EIO || error == ENXIO || error == ENODEV ? VI_ERROR_CONN_LOST : VI_ERROR_IO;
 }
 
-ViStatus WaitReady(int fd, short events, const Deadline& deadline) {
-  pollfd waiter{fd, events, 0};
+// `abort` becomes readable once the transport is aborted, and stays so.
+ViStatus WaitReady(int fd, int abort, short events, const Deadline& deadline) {
+  pollfd waiters[2] = {{fd, events, 0}, {abort, POLLIN, 0}};
   for (;;) {
-    int ready = ::poll(&waiter, 1, deadline.PollTimeout());
-    if (ready > 0) return (waiter.revents & (events | POLLIN)) ? VI_SUCCESS : VI_ERROR_CONN_LOST;
+    int ready = ::poll(waiters, 2, deadline.PollTimeout());
+    if (ready > 0 && waiters[1].revents != 0) return VI_ERROR_CONN_LOST;
+    if (ready > 0) return (waiters[0].revents & (events | POLLIN)) ? VI_SUCCESS : VI_ERROR_CONN_LOST;
     if (ready == 0) return VI_ERROR_TMO;
     if (errno != EINTR) return VI_ERROR_IO;
   }
@@ -147,14 +154,22 @@ ViStatus WaitReady(int fd, short events, const Deadline& deadline) {
 
 ViStatus OpenSerialTransport(const ResourceName& resource, const Deadline& /*deadline*/,
                              std::unique_ptr<ITransport>& transport) {
-  if (resource.serialPath.empty()) return VI_ERROR_RSRC_NFOUND;
+  if (resource.serialPath.empty()) {
+    NoteFailureDetail("serial board 0 names no port; ASRL1 is /dev/ttyS0");
+    return VI_ERROR_RSRC_NFOUND;
+  }
   UniqueFd port(::open(resource.serialPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!port.Valid()) {
-    if (errno == EACCES || errno == EPERM) return VI_ERROR_NPERMISSION;
-    return errno == EBUSY ? VI_ERROR_RSRC_BUSY : VI_ERROR_RSRC_NFOUND;
+    const int error = errno;
+    NoteFailureDetail("the serial port " + resource.serialPath + " could not be opened: " + std::strerror(error));
+    if (error == EACCES || error == EPERM) return VI_ERROR_NPERMISSION;
+    return error == EBUSY ? VI_ERROR_RSRC_BUSY : VI_ERROR_RSRC_NFOUND;
   }
   termios probe{};
-  if (::tcgetattr(port.Get(), &probe) != 0) return VI_ERROR_RSRC_NFOUND;  // not a terminal
+  if (::tcgetattr(port.Get(), &probe) != 0) {
+    NoteFailureDetail(resource.serialPath + " is not a serial port");
+    return VI_ERROR_RSRC_NFOUND;
+  }
   auto serial = std::make_unique<SerialTransport>(resource, std::move(port));
   AttributeStore defaults;
   serial->DefineAttributes(defaults);
@@ -164,7 +179,12 @@ ViStatus OpenSerialTransport(const ResourceName& resource, const Deadline& /*dea
 }
 
 SerialTransport::SerialTransport(ResourceName resource, UniqueFd port)
-    : resource_(std::move(resource)), port_(std::move(port)) {}
+    : resource_(std::move(resource)), port_(std::move(port)), abort_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+void SerialTransport::Abort() {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = ::write(abort_.Get(), &one, sizeof one);
+}
 
 void SerialTransport::DefineAttributes(AttributeStore& store) {
   store.Define(kBaud, 9600);
@@ -242,7 +262,7 @@ ViStatus SerialTransport::Receive(ViByte* buffer, std::size_t capacity, const De
     if (got == 0) return VI_ERROR_CONN_LOST;  // hung up
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno(errno);
-    if (ViStatus status = WaitReady(port_.Get(), POLLIN, deadline); status != VI_SUCCESS) return status;
+    if (ViStatus status = WaitReady(port_.Get(), abort_.Get(), POLLIN, deadline); status != VI_SUCCESS) return status;
   }
 }
 
@@ -271,7 +291,7 @@ ViStatus SerialTransport::WriteAll(const ViByte* buffer, std::size_t size, const
     }
     if (done < 0 && errno == EINTR) continue;
     if (done < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno(errno);
-    if (ViStatus status = WaitReady(port_.Get(), POLLOUT, deadline); status != VI_SUCCESS) return status;
+    if (ViStatus status = WaitReady(port_.Get(), abort_.Get(), POLLOUT, deadline); status != VI_SUCCESS) return status;
   }
   return VI_SUCCESS;
 }

@@ -31,6 +31,7 @@ class SerialTransport final : public ITransport, private IByteSource {
   ViStatus Write(const ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& written) override;
   ViStatus Clear(const IoSettings& io) override;
   void DiscardInput() override;
+  void Abort() override;
 
  private:
   StopRule ReadRule(const IoSettings& io) const;
@@ -40,6 +41,7 @@ class SerialTransport final : public ITransport, private IByteSource {
 
   ResourceName resource_;
   UniqueFd port_;
+  UniqueFd abort_;  // an event counter the waits watch besides the port
   MessageReader reader_;
   bool replyOwed_ = false;  // a read gave up on a reply, or the device was cleared
   ViUInt16 dataBits_ = 8;

@@ -16,6 +16,8 @@
 #include <thread>
 #include <utility>
 
+#include "visa/failure_detail.h"
+
 namespace hvzelta::visa {
 namespace {
 
@@ -76,24 +78,42 @@ bool Resolve(const std::string& host, std::uint16_t port, const Deadline& deadli
   return out.head != nullptr;
 }
 
-bool ConnectOne(const addrinfo& address, const Deadline& deadline, UniqueFd& socket) {
+// 0 once connected, else the error number of the failure (ETIMEDOUT when
+// the deadline passed first).
+int ConnectOne(const addrinfo& address, const Deadline& deadline, UniqueFd& socket) {
   UniqueFd fd(::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol));
-  if (!fd.Valid()) return false;
+  if (!fd.Valid()) return errno;
   if (::connect(fd.Get(), address.ai_addr, address.ai_addrlen) != 0) {
-    if (errno != EINPROGRESS) return false;
+    if (errno != EINPROGRESS) return errno;
     pollfd waiter{fd.Get(), POLLOUT, 0};
     int ready;
     do {
       ready = ::poll(&waiter, 1, deadline.PollTimeout());
     } while (ready < 0 && errno == EINTR);
-    if (ready <= 0) return false;
+    if (ready < 0) return errno;
+    if (ready == 0) return ETIMEDOUT;
     int error = 0;
     socklen_t length = sizeof error;
-    if (::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return false;
+    if (::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+    if (error != 0) return error;
   }
   SetSocketFlag(fd.Get(), IPPROTO_TCP, TCP_NODELAY, true);
   socket = std::move(fd);
-  return true;
+  return 0;
+}
+
+// The failure to connect to `where` in a user's words.
+std::string DescribeConnectFailure(int error, const std::string& where, const Deadline& deadline) {
+  switch (error) {
+    case ECONNREFUSED:
+      return "connection refused by " + where;
+    case ETIMEDOUT: {
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline.Length()).count();
+      return "no answer from " + where + " within " + std::to_string(ms) + " ms";
+    }
+    default:
+      return "could not connect to " + where + ": " + std::strerror(error);
+  }
 }
 
 ViStatus StatusFromErrno(int error) {
@@ -128,12 +148,20 @@ ViStatus WaitReady(int fd, short events, const Deadline& deadline) {
 }  // namespace
 
 ViStatus ConnectTcp(const std::string& host, std::uint16_t port, const Deadline& deadline, UniqueFd& socket) {
+  const std::string where =
+      (host.find(':') == std::string::npos ? host : "[" + host + "]") + ":" + std::to_string(port);
   AddressList addresses;
-  if (!Resolve(host, port, deadline, addresses)) return VI_ERROR_RSRC_NFOUND;
+  if (!Resolve(host, port, deadline, addresses)) {
+    NoteFailureDetail("the host name '" + host + "' could not be resolved");
+    return VI_ERROR_RSRC_NFOUND;
+  }
+  int error = ETIMEDOUT;
   for (const addrinfo* address = addresses.head; address; address = address->ai_next) {
     if (deadline.Expired()) break;
-    if (ConnectOne(*address, deadline, socket)) return VI_SUCCESS;
+    error = ConnectOne(*address, deadline, socket);
+    if (error == 0) return VI_SUCCESS;
   }
+  NoteFailureDetail(DescribeConnectFailure(error, where, deadline));
   return VI_ERROR_RSRC_NFOUND;
 }
 

@@ -47,6 +47,11 @@ class ITransport {
   virtual ViStatus LockDevice(std::string_view /*sharedKey*/, ViUInt32 /*timeoutMs*/) { return VI_SUCCESS; }
   virtual ViStatus UnlockDevice(ViAccessMode /*released*/, const IoSettings& /*io*/) { return VI_SUCCESS; }
 
+  // Called from another thread while an operation of this transport may be
+  // running: that operation and every later one end at once (the
+  // connection is lost). It must not wait for the running operation.
+  virtual void Abort() {}
+
   // Ends the connection politely (within the session timeout); the
   // destructor releases whatever is left.
   virtual ViStatus Close(const IoSettings& /*io*/) { return VI_SUCCESS; }

@@ -56,6 +56,23 @@ class IVisaLibrary {
   virtual ViStatus StatusDesc(ViObject vi, ViStatus status, ViChar* description) = 0;
   virtual ViStatus ParseRsrc(ViSession rm, const ViChar* name, ViUInt16* interfaceType,
                              ViUInt16* interfaceNumber) = 0;
+
+  // Events, for a library that has them; the others answer that the
+  // operation is not supported. A context WaitOnEvent hands out is closed
+  // with Close.
+  virtual ViStatus EnableEvent(ViSession /*vi*/, ViEventType /*type*/, ViUInt16 /*mechanism*/) {
+    return VI_ERROR_NSUP_OPER;
+  }
+  virtual ViStatus DisableEvent(ViSession /*vi*/, ViEventType /*type*/, ViUInt16 /*mechanism*/) {
+    return VI_ERROR_NSUP_OPER;
+  }
+  virtual ViStatus DiscardEvents(ViSession /*vi*/, ViEventType /*type*/, ViUInt16 /*mechanism*/) {
+    return VI_ERROR_NSUP_OPER;
+  }
+  virtual ViStatus WaitOnEvent(ViSession /*vi*/, ViEventType /*type*/, ViUInt32 /*timeout*/, ViEventType* /*outType*/,
+                               ViEvent* /*outContext*/) {
+    return VI_ERROR_NSUP_OPER;
+  }
 };
 
 }  // namespace hvzelta::visa

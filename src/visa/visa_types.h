@@ -185,6 +185,48 @@ constexpr ViUInt16 VI_IO_OUT_BUF_DISCARD = 128;
 
 // Trigger protocols.
 constexpr ViUInt16 VI_TRIG_PROT_DEFAULT = 0;
+constexpr ViUInt16 VI_TRIG_PROT_ON = 1;
+constexpr ViUInt16 VI_TRIG_PROT_OFF = 2;
+constexpr ViUInt16 VI_TRIG_PROT_SYNC = 5;
+constexpr ViUInt16 VI_TRIG_PROT_RESERVE = 6;
+constexpr ViUInt16 VI_TRIG_PROT_UNRESERVE = 7;
+
+// Events: their types and the mechanisms that deliver them.
+using ViEventType = ViUInt32;
+using ViEvent = ViObject;
+using ViEventFilter = ViUInt32;
+constexpr ViEventType VI_EVENT_IO_COMPLETION = 0x3FFF2009u;
+constexpr ViEventType VI_EVENT_TRIG = 0xBFFF200Au;
+constexpr ViEventType VI_EVENT_SERVICE_REQ = 0x3FFF200Bu;
+constexpr ViEventType VI_EVENT_CLEAR = 0x3FFF200Du;
+constexpr ViEventType VI_EVENT_EXCEPTION = 0xBFFF200Eu;
+constexpr ViEventType VI_EVENT_GPIB_CIC = 0x3FFF2012u;
+constexpr ViEventType VI_EVENT_GPIB_TALK = 0x3FFF2013u;
+constexpr ViEventType VI_EVENT_GPIB_LISTEN = 0x3FFF2014u;
+constexpr ViEventType VI_EVENT_VXI_VME_SYSFAIL = 0x3FFF201Du;
+constexpr ViEventType VI_EVENT_VXI_VME_SYSRESET = 0x3FFF201Eu;
+constexpr ViEventType VI_EVENT_VXI_SIGP = 0x3FFF2020u;
+constexpr ViEventType VI_EVENT_VXI_VME_INTR = 0xBFFF2021u;
+constexpr ViEventType VI_EVENT_PXI_INTR = 0x3FFF2022u;
+constexpr ViEventType VI_EVENT_TCPIP_CONNECT = 0x3FFF2036u;
+constexpr ViEventType VI_EVENT_USB_INTR = 0x3FFF2037u;
+constexpr ViEventType VI_ALL_ENABLED_EVENTS = 0x3FFF7FFFu;
+constexpr ViUInt16 VI_QUEUE = 1;
+constexpr ViUInt16 VI_HNDLR = 2;
+constexpr ViUInt16 VI_SUSPEND_HNDLR = 4;
+constexpr ViUInt16 VI_ALL_MECH = 0xFFFF;
+
+// Register access: address spaces and data widths.
+constexpr ViUInt16 VI_A16_SPACE = 1;
+constexpr ViUInt16 VI_A24_SPACE = 2;
+constexpr ViUInt16 VI_A32_SPACE = 3;
+constexpr ViUInt16 VI_A64_SPACE = 4;
+constexpr ViUInt16 VI_PXI_ALLOC_SPACE = 9;
+constexpr ViUInt16 VI_PXI_CFG_SPACE = 10;
+constexpr ViUInt16 VI_PXI_BAR0_SPACE = 11;
+constexpr ViUInt16 VI_WIDTH_8 = 1;
+constexpr ViUInt16 VI_WIDTH_16 = 2;
+constexpr ViUInt16 VI_WIDTH_32 = 4;
 
 // The published VISA version whose numbers this layer uses.
 constexpr ViVersion kVisaSpecVersion = 0x00500800u;

@@ -10,6 +10,8 @@
 // device's reason bits. Locks are the device's exclusive lock; shared locks
 // stay between the sessions of this process.
 
+#include <sys/socket.h>
+
 #include <memory>
 
 #include "visa/deadline.h"
@@ -41,6 +43,7 @@ class Vxi11Transport final : public ITransport {
   ViStatus Clear(const IoSettings& io) override;
   ViStatus Trigger(const IoSettings& io) override;
   void DiscardInput() override {}
+  void Abort() override { ::shutdown(core_.Socket(), SHUT_RDWR); }
   ViStatus LockDevice(std::string_view sharedKey, ViUInt32 timeoutMs) override;
   ViStatus UnlockDevice(ViAccessMode released, const IoSettings& io) override;
   ViStatus Close(const IoSettings& io) override;

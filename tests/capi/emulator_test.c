@@ -43,6 +43,11 @@ static void RawIo(ViSession vi) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_viWrite(vi, 6, (ViConstBuf) "*OPC?\n", &count));
   CHECK_STATUS(_VI_ERROR, hvzelta_viRead(vi, 4, NULL, &count));
   CHECK(count == 0);
+  /* A failing raw read returns the VISA library's own status (here its
+     timeout); a typed call reports the driver's I/O timeout error. */
+  CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 100));
+  CHECK_STATUS((ViStatus)0xBFFF0015, hvzelta_viRead(vi, 4, reply, &count));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 2000));
 }
 
 static void InherentFunctions(ViSession vi) {

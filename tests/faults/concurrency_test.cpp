@@ -1,19 +1,24 @@
 // Many threads at once through the C interface against the emulator: on one
-// session (one object, and different objects) and on a session each. Each
-// thread owns a setting that no other thread writes and sets it to values
-// that carry the thread's number, so a reply that belongs to another call is
-// seen at once.
+// session (one object, and different objects) and on a session each; raw
+// exchanges under LockSession among typed calls; and close while calls are
+// in flight. Each thread owns a setting that no other thread writes and sets
+// it to values that carry the thread's number, so a reply that belongs to
+// another call is seen at once.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
-#include <cmath>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "emulated_instrument.h"
@@ -73,11 +78,11 @@ struct Tally {
   std::string first;
 };
 
-// Sets and reads back `setting` for kRounds rounds, or until `until` when given.
-Tally Work(ViSession vi, const OwnedSetting& setting, int thread,
+// Sets and reads back `setting` `rounds` times, or until `until` when given.
+Tally Work(ViSession vi, const OwnedSetting& setting, int thread, int rounds = kRounds,
            std::optional<std::chrono::steady_clock::time_point> until = std::nullopt) {
   Tally tally;
-  for (int round = 0; until ? std::chrono::steady_clock::now() < *until : round < kRounds; ++round) {
+  for (int round = 0; until ? std::chrono::steady_clock::now() < *until : round < rounds; ++round) {
     const ViReal64 value = OwnValue(setting, thread, round);
     ViReal64 read = -1;
     const ViStatus set = setting.set(vi, setting.channel, value);
@@ -210,7 +215,7 @@ TEST_P(Soak, RandomFaultsNeverGiveAReplyToTheWrongCall) {
   const ViSession vi = session.Get();
   ASSERT_EQ(hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 300), VI_SUCCESS);
   const auto until = std::chrono::steady_clock::now() + share;
-  RunThreads([&](int thread) { return Work(vi, kOutputSettings[thread], thread, until); }, true);
+  RunThreads([&](int thread) { return Work(vi, kOutputSettings[thread], thread, 0, until); }, true);
   FaultLedger::Instance().FaultInjected(instrument.Emulator().FaultCount());
 
   // Usable at the end: a fault may strike these too, but not three in a row.
@@ -226,6 +231,149 @@ TEST_P(Soak, RandomFaultsNeverGiveAReplyToTheWrongCall) {
 
 INSTANTIATE_TEST_SUITE_P(EveryTransport, Soak, ::testing::Range<std::size_t>(0, kTransports.size()),
                          [](const auto& param) { return std::string(TransportName(kTransports[param.param])); });
+
+// A raw write and read under LockSession, among typed calls of other
+// threads: the lock holder owns the wire, so its read gets the answer to its
+// own write, on every transport.
+class LockedRawExchange : public Concurrency, public ::testing::WithParamInterface<Transport> {};
+
+Tally LockedIdentityQueries(ViSession vi, int rounds) {
+  Tally tally;
+  for (int round = 0; round < rounds; ++round) {
+    static constexpr char kQuery[] = "*IDN?\n";
+    ViInt64 count = 0;
+    char reply[256] = {};
+    ViStatus status = hvzelta_LockSession(vi, nullptr);
+    if (status == VI_SUCCESS) {
+      status = hvzelta_viWrite(vi, std::strlen(kQuery), reinterpret_cast<ViConstBuf>(kQuery), &count);
+    }
+    if (status == VI_SUCCESS) status = hvzelta_viRead(vi, sizeof reply - 1, reinterpret_cast<ViByte*>(reply), &count);
+    hvzelta_UnlockSession(vi, nullptr);
+    ++tally.operations;
+    FaultLedger::Instance().Operation(status);
+    if (status != VI_SUCCESS) {
+      ++tally.failures;
+      if (tally.first.empty()) tally.first = "status " + std::to_string(status) + ": " + TakeError(vi);
+    } else if (std::strstr(reply, "ZTA300") == nullptr) {
+      ++tally.mismatches;
+      FaultLedger::Instance().LostData();
+      if (tally.first.empty()) tally.first = std::string("*IDN? read ") + reply;
+    }
+  }
+  return tally;
+}
+
+TEST_P(LockedRawExchange, EveryReplyIsTheLockHoldersOwn) {
+  CSession session;
+  ASSERT_EQ(session.Open(instrument_.Resource(GetParam()), "Cache=false"), VI_SUCCESS) << TakeError(VI_NULL);
+  ASSERT_EQ(hvzelta_SetAttributeViInt32(session.Get(), "", HVZELTA_ATTR_IO_TIMEOUT, 5000), VI_SUCCESS);
+  constexpr int kPairs = 25;
+  RunThreads([&](int thread) {
+    return thread % 2 == 0 ? LockedIdentityQueries(session.Get(), kPairs)
+                           : Work(session.Get(), kOutputSettings[thread], thread, kPairs);
+  });
+}
+
+std::string NameOf(const ::testing::TestParamInfo<Transport>& param) { return std::string(TransportName(param.param)); }
+
+INSTANTIATE_TEST_SUITE_P(Transports, LockedRawExchange, ::testing::ValuesIn(kTransports), NameOf);
+
+// Until the session is closed under it: calls succeed with the thread's own
+// values; the call the close cuts short and every later one get the
+// invalid-session status, and nothing else happens.
+Tally UntilClosed(ViSession vi, const OwnedSetting& setting, int thread) {
+  Tally tally;
+  for (int round = 0; round < 100000; ++round) {
+    const ViReal64 value = OwnValue(setting, thread, round);
+    ViReal64 read = -1;
+    ViStatus status = setting.set(vi, setting.channel, value);
+    if (status == VI_SUCCESS) status = setting.get(vi, setting.channel, &read);
+    ++tally.operations;
+    if (status == HVZELTA_ERROR_INVALID_SESSION_HANDLE) return tally;
+    if (status != VI_SUCCESS) {
+      ++tally.failures;
+      if (tally.first.empty()) tally.first = "status " + std::to_string(status) + ": " + TakeError(vi);
+    } else if (std::fabs(read - value) > 1e-9) {
+      ++tally.mismatches;
+      if (tally.first.empty()) tally.first = "read " + std::to_string(read) + " after writing " + std::to_string(value);
+    }
+  }
+  ++tally.failures;
+  tally.first = "the session never closed";
+  return tally;
+}
+
+// Every reply held back a little, so that calls are nearly always waiting
+// for one when the close comes.
+zta_sim::FaultOptions SlowReplies() {
+  zta_sim::FaultOptions faults;
+  faults.replyDelay = std::chrono::milliseconds(5);
+  return faults;
+}
+
+// The transports with a connection of their own per session: on a serial
+// line a reply still owed to the closed session would reach the next one.
+constexpr std::array kConnectedTransports = {Transport::Socket, Transport::HiSlip, Transport::Vxi11};
+
+TEST(CloseWithCallsInFlight, NeverHangsAndTheCallsThatLoseGetTheInvalidSessionStatus) {
+  EmulatedInstrument instrument(SlowReplies());
+  constexpr int kCloseRounds = 200;
+  std::chrono::steady_clock::duration worstClose{};
+  for (int round = 0; round < kCloseRounds; ++round) {
+    const Transport transport = kConnectedTransports[round % kConnectedTransports.size()];
+    CSession session;
+    ASSERT_EQ(session.Open(instrument.Resource(transport), "Cache=false"), VI_SUCCESS) << TakeError(VI_NULL);
+    std::vector<std::future<Tally>> workers;
+    for (int thread = 0; thread < kThreads; ++thread) {
+      workers.push_back(std::async(std::launch::async, UntilClosed, session.Get(), kOutputSettings[thread], thread));
+    }
+    // The close meets the calls at every stage of their exchanges.
+    std::this_thread::sleep_for(std::chrono::microseconds(500 * (round % 20)));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(session.Close(), VI_SUCCESS) << "round " << round;
+    worstClose = std::max(worstClose, std::chrono::steady_clock::now() - start);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (int thread = 0; thread < kThreads; ++thread) {
+      if (workers[thread].wait_until(deadline) != std::future_status::ready) {
+        std::fprintf(stderr, "round %d: threads still in calls 20 s after close\n", round);
+        std::abort();
+      }
+      const Tally tally = workers[thread].get();
+      ASSERT_EQ(tally.failures + tally.mismatches, 0)
+          << "round " << round << " on " << TransportName(transport) << ", thread " << thread << ": " << tally.first;
+    }
+  }
+  const auto worstMs = std::chrono::duration_cast<std::chrono::milliseconds>(worstClose).count();
+  std::printf("close with %d threads in calls: %d rounds, worst close %lld ms\n", kThreads, kCloseRounds,
+              static_cast<long long>(worstMs));
+  // The session timeout is the default 2000 ms.
+  EXPECT_LT(worstMs, 2000 + 1000);
+}
+
+// With an infinite timeout a call waits for ever for a reply that never
+// comes; close ends it instead of waiting with it.
+class CloseAbortsAnEndlessRead : public ::testing::TestWithParam<Transport> {};
+
+TEST_P(CloseAbortsAnEndlessRead, WithAnInfiniteTimeout) {
+  EmulatedInstrument instrument;
+  CSession session;
+  ASSERT_EQ(session.Open(instrument.Resource(GetParam()), "Cache=false"), VI_SUCCESS) << TakeError(VI_NULL);
+  ASSERT_EQ(hvzelta_SetAttributeViInt32(session.Get(), "", HVZELTA_ATTR_IO_TIMEOUT, -1), VI_SUCCESS);
+  instrument.Emulator().ArmFault(zta_sim::FaultKind::Stall);
+  const ViSession vi = session.Get();
+  auto reader = std::async(std::launch::async, [vi] {
+    ViReal64 level = 0;
+    return hvzelta_GetVoltageLevel(vi, "Output1", &level);
+  });
+  ASSERT_EQ(reader.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout) << "the reply came";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(session.Close(), VI_SUCCESS);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  ASSERT_EQ(reader.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "the read outlived the close";
+  EXPECT_EQ(reader.get(), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, CloseAbortsAnEndlessRead, ::testing::ValuesIn(kTransports), NameOf);
 
 }  // namespace
 }  // namespace hvzelta::faults

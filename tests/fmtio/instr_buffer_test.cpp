@@ -122,6 +122,13 @@ TEST_F(InstrBufferTest, WritesGoOutWhenFullAndMessagesEndWithOneTerminator) {
   const std::size_t before = channel_.sent.size();
   EXPECT_EQ(buffer_.FlushWrite(true), S_OK);
   EXPECT_EQ(channel_.sent.size(), before);
+
+  // A new write terminator sends nothing: what waited goes with the old buffer.
+  ASSERT_EQ(buffer_.WriteChars("VOLT 1", nullptr, false), S_OK);
+  ASSERT_EQ(buffer_.SetWriteTerminator("\r\n"), S_OK);
+  EXPECT_EQ(channel_.sent.size(), before);
+  ASSERT_EQ(buffer_.WriteChars("*RST", nullptr, true), S_OK);
+  EXPECT_EQ(channel_.sent.back().bytes, "*RST\r\n");
 }
 
 TEST_F(InstrBufferTest, ShortAndFailedFlushes) {

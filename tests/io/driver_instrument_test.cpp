@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "acpwr/halvorn_zelta.h"
 #include "hvzelta/status.h"
@@ -182,12 +183,23 @@ TEST_F(DriverInstrumentTest, StatusPollingStartsFromACleanStatusAndReportsErrorB
   EXPECT_EQ(ErrorQuery(), (std::pair<std::int32_t, std::string>{-222, "Data out of range"}));
 }
 
-TEST_F(DriverInstrumentTest, UnknownResourcesNameTheirDescriptor) {
-  for (const std::string& resource :
-       {"TCPIP::127.0.0.1::" + std::to_string(visa::testing::ClosedPort()) + "::SOCKET", std::string("NO::SUCH")}) {
+// Every failed open is the I/O error, and its added text says why.
+TEST_F(DriverInstrumentTest, AFailedOpenNamesItsCause) {
+  const std::string port = std::to_string(visa::testing::ClosedPort());
+  const std::pair<std::string, std::string> cases[] = {
+      {"TCPIP::127.0.0.1::" + port + "::SOCKET", "connection refused by 127.0.0.1:" + port + "."},
+      {"TCPIP::127.0.0.1::hislip0," + port + "::INSTR", "connection refused by 127.0.0.1:" + port + "."},
+      {"TCPIP::127.0.0.1::99999::SOCKET",
+       "malformed resource string 'TCPIP::127.0.0.1::99999::SOCKET' at character 19."},
+      {"NO::SUCH", "malformed resource string 'NO::SUCH' at character 1."},
+      {"MyPowerSource", "no alias 'MyPowerSource' is defined, and the name is not a resource string."},
+      {"ASRL/nonexistent/tty::INSTR",
+       "the serial port /nonexistent/tty could not be opened: No such file or directory."},
+  };
+  for (const auto& [resource, cause] : cases) {
     resource_ = resource;
-    EXPECT_EQ(Init(L""), E_IVI_RESOURCE_UNKNOWN) << resource;
-    EXPECT_EQ(LastError(), "HalvornZelta: Unknown resource.\r\nResource descriptor = " + resource + ".");
+    EXPECT_EQ(Init(L""), E_HALVORNZELTA_IO_GENERAL) << resource;
+    EXPECT_EQ(LastError(), "HalvornZelta: I/O error: Failed to open VISA resource.\r\n" + cause);
   }
 }
 

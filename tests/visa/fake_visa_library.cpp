@@ -1,5 +1,6 @@
 // A VISA shared library for the loader's tests: one scripted instrument,
-// "FAKE::INSTR", that answers "*IDN?" and remembers what it was told.
+// "FAKE::INSTR", that answers "*IDN?" and remembers what it was told, and
+// queues a service request for each "*SRE" while that event is enabled.
 // Built a second time without viFlush to show a missing function.
 
 #include <cstdio>
@@ -29,15 +30,23 @@ FAKE_EXPORT ViStatus viGetAttribute(ViObject vi, ViAttr attribute, void* value);
 FAKE_EXPORT ViStatus viSetAttribute(ViObject vi, ViAttr attribute, ViAttrState value);
 FAKE_EXPORT ViStatus viStatusDesc(ViObject vi, ViStatus status, ViChar* description);
 FAKE_EXPORT ViStatus viParseRsrc(ViSession rm, const ViChar* name, ViUInt16* type, ViUInt16* number);
+FAKE_EXPORT ViStatus viEnableEvent(ViSession vi, ViEventType type, ViUInt16 mechanism, ViEventFilter context);
+FAKE_EXPORT ViStatus viDisableEvent(ViSession vi, ViEventType type, ViUInt16 mechanism);
+FAKE_EXPORT ViStatus viDiscardEvents(ViSession vi, ViEventType type, ViUInt16 mechanism);
+FAKE_EXPORT ViStatus viWaitOnEvent(ViSession vi, ViEventType type, ViUInt32 timeout, ViEventType* outType,
+                                   ViEvent* outContext);
 
 namespace {
 
 constexpr ViSession kManager = 100;
 constexpr ViSession kInstrument = 101;
+constexpr ViEvent kEventContext = 102;
 
 std::mutex mutex;
 std::string pendingReply;
 ViUInt32 timeoutMs = 2000;
+bool serviceRequestsEnabled = false;
+int serviceRequests = 0;
 
 }  // namespace
 
@@ -54,7 +63,7 @@ FAKE_EXPORT ViStatus viOpen(ViSession rm, const ViChar* name, ViAccessMode, ViUI
 }
 
 FAKE_EXPORT ViStatus viClose(ViObject vi) {
-  return vi == kManager || vi == kInstrument ? VI_SUCCESS : VI_ERROR_INV_OBJECT;
+  return vi == kManager || vi == kInstrument || vi == kEventContext ? VI_SUCCESS : VI_ERROR_INV_OBJECT;
 }
 
 FAKE_EXPORT ViStatus viWrite(ViSession vi, const ViByte* buffer, ViUInt32 count, ViUInt32* retCount) {
@@ -62,6 +71,7 @@ FAKE_EXPORT ViStatus viWrite(ViSession vi, const ViByte* buffer, ViUInt32 count,
   std::lock_guard lock(mutex);
   std::string command(reinterpret_cast<const char*>(buffer), count);
   pendingReply = command == "*IDN?\n" ? "FAKE,ZTA100,0,1.0\n" : "";
+  if (command == "*SRE\n" && serviceRequestsEnabled) ++serviceRequests;
   if (retCount) *retCount = count;
   return VI_SUCCESS;
 }
@@ -110,5 +120,34 @@ FAKE_EXPORT ViStatus viStatusDesc(ViObject, ViStatus status, ViChar* description
 FAKE_EXPORT ViStatus viParseRsrc(ViSession, const ViChar*, ViUInt16* type, ViUInt16* number) {
   *type = VI_INTF_GPIB;
   *number = 0;
+  return VI_SUCCESS;
+}
+
+FAKE_EXPORT ViStatus viEnableEvent(ViSession vi, ViEventType type, ViUInt16 mechanism, ViEventFilter) {
+  if (vi != kInstrument) return VI_ERROR_INV_OBJECT;
+  if (type != VI_EVENT_SERVICE_REQ || mechanism != VI_QUEUE) return VI_ERROR_INV_PARAMETER;
+  std::lock_guard lock(mutex);
+  serviceRequestsEnabled = true;
+  return VI_SUCCESS;
+}
+
+FAKE_EXPORT ViStatus viDisableEvent(ViSession, ViEventType, ViUInt16) {
+  std::lock_guard lock(mutex);
+  serviceRequestsEnabled = false;
+  return VI_SUCCESS;
+}
+
+FAKE_EXPORT ViStatus viDiscardEvents(ViSession, ViEventType, ViUInt16) {
+  std::lock_guard lock(mutex);
+  serviceRequests = 0;
+  return VI_SUCCESS;
+}
+
+FAKE_EXPORT ViStatus viWaitOnEvent(ViSession, ViEventType, ViUInt32, ViEventType* outType, ViEvent* outContext) {
+  std::lock_guard lock(mutex);
+  if (serviceRequests == 0) return VI_ERROR_TMO;
+  --serviceRequests;
+  *outType = VI_EVENT_SERVICE_REQ;
+  *outContext = kEventContext;
   return VI_SUCCESS;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace hvzelta::visa {
 namespace {
 
@@ -83,39 +85,44 @@ TEST(ResourceName, SerialUsbAndGpibNames) {
   EXPECT_EQ(gpib->gpibSecondary, 3);
 }
 
-TEST(ResourceName, RejectsMalformedNames) {
-  const char* rejected[] = {
-      "",
-      "::",
-      "TCPIP",
-      "TCPIP::",
-      "TCPIP::host::99999::SOCKET",
-      "TCPIP::host::0::SOCKET",
-      "TCPIP::host::SOCKET",
-      "TCPIP::ho st::INSTR",
-      "TCPIP::host::inst0::INSTR::extra",
-      "TCPIP::host,0::INSTR",
-      "TCPIP::host,1::hislip0::INSTR",
-      "TCPIP::host::hislip::INSTR",
-      "TCPIP::host::hislip0,70000::INSTR",
-      "TCPIP::[fe80::1::INSTR",
-      "TCPIPx::host::INSTR",
-      "TCPIP99999::host::INSTR",
-      "ASRL::INSTR",
-      "ASRL1::SOCKET",
-      "ASRL1::INSTR::INSTR",
-      "USB::0x1234::0x5678::INSTR",
-      "USB::0x12345::0x5678::SN::INSTR",
-      "USB::0xZZ::0x5678::SN::INSTR",
-      "USB::1::2::SN::256::INSTR",
-      "GPIB::31::INSTR",
-      "VXI0::1::INSTR",
-      "PXI0::1::INSTR",
+// Each refused name with the character where it departs from the grammar.
+TEST(ResourceName, RejectsMalformedNamesAndSaysWhere) {
+  const std::pair<const char*, std::size_t> rejected[] = {
+      {"", 1},
+      {"::", 1},
+      {"TCPIP", 6},
+      {"TCPIP::", 8},
+      {"TCPIP::host::99999::SOCKET", 14},
+      {"TCPIP::host::0::SOCKET", 14},
+      {"TCPIP::host::SOCKET", 14},
+      {"TCPIP::ho st::INSTR", 8},
+      {"TCPIP::host::inst0::INSTR::extra", 21},
+      {"TCPIP::host,0::INSTR", 13},
+      {"TCPIP::host,1::hislip0::INSTR", 12},
+      {"TCPIP::host::hislip::INSTR", 20},
+      {"TCPIP::host::hislip0,70000::INSTR", 22},
+      {"TCPIP::[fe80::1::INSTR", 8},
+      {"TCPIPx::host::INSTR", 6},
+      {"TCPIP99999::host::INSTR", 6},
+      {"ASRL::INSTR", 5},
+      {"ASRL1::SOCKET", 8},
+      {"ASRL1::INSTR::INSTR", 15},
+      {"USB::0x1234::0x5678::INSTR", 20},
+      {"USB::0x12345::0x5678::SN::INSTR", 6},
+      {"USB::0xZZ::0x5678::SN::INSTR", 6},
+      {"USB::1::2::SN::256::INSTR", 16},
+      {"GPIB::31::INSTR", 7},
+      {"  VXI0::1::INSTR", 3},
+      {"PXI0::1::INSTR", 1},
   };
-  for (const char* text : rejected) {
+  for (const auto& [text, where] : rejected) {
     SCOPED_TRACE(text);
-    EXPECT_FALSE(ParseResourceName(text));
+    std::size_t failedAt = 0;
+    EXPECT_FALSE(ParseResourceName(text, &failedAt));
+    EXPECT_EQ(failedAt, where);
   }
+  EXPECT_TRUE(LooksLikeAlias("MyPowerSource"));
+  EXPECT_FALSE(LooksLikeAlias("TCPIP0"));
 }
 
 }  // namespace

@@ -66,6 +66,20 @@ TEST(VisaLibraryChoice, AnInstalledLibraryIsReachedThroughEveryOperation) {
   EXPECT_EQ(visa.StatusDesc(vi, -5, description), VI_SUCCESS);
   EXPECT_STREQ(description, "fake status -5");
   EXPECT_EQ(visa.AssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_ERROR_NSUP_OPER);
+
+  // Events, which the library has: two service requests queue up.
+  EXPECT_EQ(visa.EnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_HNDLR), VI_ERROR_INV_PARAMETER);
+  ASSERT_EQ(visa.EnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS);
+  for (int i = 0; i < 2; ++i)
+    ASSERT_EQ(visa.Write(vi, reinterpret_cast<const ViByte*>("*SRE\n"), 5, &count), VI_SUCCESS);
+  ViEventType type = 0;
+  ViEvent context = VI_NULL;
+  EXPECT_EQ(visa.WaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, &type, &context), VI_SUCCESS);
+  EXPECT_EQ(type, VI_EVENT_SERVICE_REQ);
+  EXPECT_EQ(visa.Close(context), VI_SUCCESS);
+  EXPECT_EQ(visa.DiscardEvents(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS);
+  EXPECT_EQ(visa.WaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, &type, &context), VI_ERROR_TMO);
+  EXPECT_EQ(visa.DisableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS);
   EXPECT_EQ(visa.Close(vi), VI_SUCCESS);
   EXPECT_EQ(visa.Close(rm), VI_SUCCESS);
 }
