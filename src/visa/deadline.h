@@ -30,6 +30,8 @@ class Deadline {
   static Deadline After(std::chrono::milliseconds timeout) { return Deadline(false, timeout); }
 
   bool Infinite() const { return infinite_; }
+  // The time the deadline gave from its start.
+  Clock::duration Length() const { return length_; }
   bool Expired() const { return !infinite_ && Clock::now() >= at_; }
 
   // Milliseconds left for poll(): -1 when infinite, 0 once expired, rounded
@@ -59,9 +61,10 @@ class Deadline {
 
  private:
   Deadline(bool infinite, std::chrono::milliseconds timeout)
-      : at_(infinite ? Clock::time_point::max() : Clock::now() + timeout), infinite_(infinite) {}
+      : at_(infinite ? Clock::time_point::max() : Clock::now() + timeout), length_(timeout), infinite_(infinite) {}
 
   Clock::time_point at_;
+  Clock::duration length_;
   bool infinite_;
 };
 

@@ -80,11 +80,21 @@ ViStatus RawSocketTransport::Reconnect(const Deadline& deadline) {
     return VI_ERROR_CONN_LOST;
   }
   CopySocketFlags(socket_.Get(), fresh.Get());
-  socket_ = std::move(fresh);
+  {
+    const std::lock_guard lock(abortMutex_);
+    if (aborted_) ::shutdown(fresh.Get(), SHUT_RDWR);
+    socket_ = std::move(fresh);
+  }
   blocking_ = SetBlocking(socket_.Get());
   receiveTimeout_ = std::chrono::milliseconds{0};
   lost_ = false;
   return VI_SUCCESS;
+}
+
+void RawSocketTransport::Abort() {
+  const std::lock_guard lock(abortMutex_);
+  aborted_ = true;
+  ::shutdown(socket_.Get(), SHUT_RDWR);
 }
 
 ViStatus RawSocketTransport::Resynchronize(const Deadline& deadline) {

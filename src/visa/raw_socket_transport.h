@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 
 #include "visa/deadline.h"
 #include "visa/message_reader.h"
@@ -37,7 +38,7 @@ class RawSocketTransport final : public ITransport, private IByteSource {
   ViStatus Write(const ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& written) override;
   ViStatus Clear(const IoSettings& io) override;
   void DiscardInput() override;
-  void Abort() override { ::shutdown(socket_.Get(), SHUT_RDWR); }
+  void Abort() override;
 
  private:
   ViStatus Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,
@@ -58,6 +59,11 @@ class RawSocketTransport final : public ITransport, private IByteSource {
   bool replyOwed_ = false;     // a read gave up on a reply that may still come
   bool replyCut_ = false;      // the last read stopped inside a message (count reached)
   bool lost_ = false;          // the peer closed or reset the connection
+  // Abort comes from another thread (a close) and may meet a reconnect:
+  // the swap of the connection and the abort take turns, and a connection
+  // made after an abort is shut down at once.
+  std::mutex abortMutex_;
+  bool aborted_ = false;
 };
 
 }  // namespace hvzelta::visa
