@@ -33,9 +33,9 @@
           .filters select { max-width: 28em; }
           .filters .shown { color: #57606a; margin-left: 1em; }
           .pages button { margin: 0 0.3em; }
-          #calls { width: 100%; }
-          #calls td { overflow-wrap: anywhere; vertical-align: top; }
-          .call { font-family: ui-monospace, monospace; }
+          #call-table { width: 100%; }
+          #call-table td { overflow-wrap: anywhere; vertical-align: top; }
+          .call { font-family: ui-monospace, monospace; white-space: nowrap; }
           .time, .thread, .duration { font-family: ui-monospace, monospace; color: #57606a; white-space: nowrap; }
           .duration { text-align: right; }
           .interface { color: #8c959f; }
@@ -53,7 +53,7 @@
           th, td { text-align: left; padding: 4px 10px; border-bottom: 1px solid #d8dee4; }
           th { background: #f6f8fa; }
           td.number { text-align: right; font-family: ui-monospace, monospace; }
-          #timeline { border: 1px solid #d8dee4; }
+          #timeline-canvas { border: 1px solid #d8dee4; }
           .legend { color: #57606a; font-size: 0.85em; margin-top: 0.4em; }
         </style>
       </head>
@@ -77,7 +77,7 @@
             <span class="shown" id="shown"></span>
             <span class="pages"><button id="previous">&#8592;</button><span id="page"></span><button id="next">&#8594;</button></span>
           </div>
-          <table id="calls">
+          <table id="call-table">
             <thead><tr><th>Start</th><th>Thread</th><th>Call</th><th>Parameters</th><th>Result</th><th>Duration</th></tr></thead>
             <tbody id="rows"></tbody>
           </table>
@@ -85,11 +85,11 @@
         <section id="summary-view">
           <table>
             <thead><tr><th>Member</th><th>Calls</th><th>Failed</th><th>Total</th><th>Mean</th><th>Slowest</th></tr></thead>
-            <tbody id="summary"></tbody>
+            <tbody id="summary-rows"></tbody>
           </table>
         </section>
         <section id="timeline-view">
-          <canvas id="timeline" width="1200" height="60"></canvas>
+          <canvas id="timeline-canvas" width="1200" height="60"></canvas>
           <div class="legend" id="legend"></div>
         </section>
         <!-- In pieces of 1000 top-level calls: one text of the whole
@@ -141,7 +141,7 @@
     if (call.failed) ++m.failed;
     if (isFinite(call.seconds)) { ++m.timed; m.total += call.seconds; m.slowest = Math.max(m.slowest, call.seconds); }
   });
-  var summary = document.getElementById("summary");
+  var summary = document.getElementById("summary-rows");
   Array.from(members.entries()).sort(function (a, b) { return b[1].total - a[1].total; }).forEach(function (entry) {
     var m = entry[1], row = summary.insertRow();
     cell(row, entry[0]);
@@ -221,7 +221,7 @@
   // Timeline: one lane per thread, each top-level call a bar from its start
   // for its duration; a call in flight runs to the end of the trace.
   function drawTimeline() {
-    var canvas = document.getElementById("timeline"), legend = document.getElementById("legend");
+    var canvas = document.getElementById("timeline-canvas"), legend = document.getElementById("legend");
     var top = calls.filter(function (call) { return call.depth === 0 && isFinite(call.start); });
     if (!top.length) { legend.textContent = "No calls."; return; }
     var lanes = Array.from(new Set(top.map(function (call) { return call.thread; }))).sort();
