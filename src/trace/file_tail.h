@@ -18,6 +18,8 @@ namespace hvzelta {
 // is not written yet; Close cuts them off.
 class FileTail {
  public:
+  static constexpr std::size_t kWindow = std::size_t{1} << 20;
+
   FileTail() = default;
   ~FileTail() { Close(); }
   FileTail(const FileTail&) = delete;
@@ -39,8 +41,6 @@ class FileTail {
  private:
   bool MoveWindow();
   int Write(std::string_view text);
-
-  static constexpr std::size_t kWindow = std::size_t{1} << 20;
 
   int file_ = -1;
   char* window_ = nullptr;
