@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <optional>
 
 namespace hvzelta::tracepage {
@@ -68,21 +69,83 @@ std::optional<StartTag> ReadStartTag(std::string_view text, std::size_t at) {
     std::size_t quote = text.find('"', valueStart);
     while (quote != std::string_view::npos && !EndsValue(text, quote)) quote = text.find('"', quote + 1);
     if (quote == std::string_view::npos) return std::nullopt;
-    tag.attributes.push_back({text.substr(at, attributeEnd - at), text.substr(valueStart, quote - valueStart)});
+    const std::string_view name = text.substr(at, attributeEnd - at);
+    // A name given twice keeps its first value, as XML allows only one.
+    if (std::none_of(tag.attributes.begin(), tag.attributes.end(),
+                     [name](const Attribute& attribute) { return attribute.name == name; })) {
+      tag.attributes.push_back({name, text.substr(valueStart, quote - valueStart)});
+    }
     at = quote + 1;
   }
 }
 
+// The length of the UTF-8 sequence at `at` when it is a character XML can
+// hold, else 0.
+std::size_t XmlCharacterLength(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned lead = byte(at);
+  if (lead < 0x80) return lead >= 0x20 || lead == '\t' || lead == '\n' || lead == '\r' ? 1 : 0;
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || at + length > text.size()) return 0;
+  std::uint32_t code = lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    code = code << 6 | (byte(at + i) & 0x3F);
+  }
+  constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  const bool valid = code >= kSmallest[length] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF) &&
+                     code != 0xFFFE && code != 0xFFFF;
+  return valid ? length : 0;
+}
+
+// A value as XML can carry it: markup characters as references, line
+// breaks and tabs as references so that they survive the parser, control
+// characters as their pictures (U+2400 on) and bytes that are not UTF-8 as
+// U+FFFD. All but the line breaks and tabs count as a repair.
 void AppendEscaped(std::string& out, std::string_view value, bool& escaped) {
-  for (const char c : value) {
+  for (std::size_t at = 0; at < value.size();) {
+    const char c = value[at];
+    const std::size_t length = XmlCharacterLength(value, at);
+    if (length > 1) {
+      out.append(value.substr(at, length));
+      at += length;
+      continue;
+    }
+    ++at;
     switch (c) {
       case '<': out += "&lt;"; break;
       case '&': out += "&amp;"; break;
       case '"': out += "&quot;"; break;
-      default: out += c; continue;
+      case '\t': out += "&#9;"; continue;
+      case '\n': out += "&#10;"; continue;
+      case '\r': out += "&#13;"; continue;
+      default:
+        if (length == 1) {
+          out += c;
+          continue;
+        }
+        if (static_cast<unsigned char>(c) < 0x20) {
+          out += "\xE2\x90";  // U+2400 + c
+          out += static_cast<char>(0x80 + c);
+        } else {
+          out += "\xEF\xBF\xBD";
+        }
     }
     escaped = true;
   }
+}
+
+// A processing instruction the driver writes: the XML declaration, first,
+// or the stylesheet line; its text all characters XML can hold.
+bool IsKnownInstruction(std::string_view instruction, std::size_t at) {
+  if (at == 0 && instruction == "<?xml version=\"1.0\"?>") return true;
+  if (instruction.substr(0, 17) != "<?xml-stylesheet ") return false;
+  for (std::size_t i = 0; i < instruction.size();) {
+    const std::size_t length = XmlCharacterLength(instruction, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
 }
 
 std::string_view ValueOf(const StartTag& tag, std::string_view name) {
@@ -118,8 +181,11 @@ RepairedTrace RepairTrace(std::string_view text) {
     }
     if (text.substr(at, 2) == "<?") {
       const std::size_t end = text.find("?>", at);
-      if (end == std::string_view::npos) break;
-      out.append(text.substr(at, end + 2 - at));
+      if (end == std::string_view::npos || sawRoot) break;
+      const std::string_view instruction = text.substr(at, end + 2 - at);
+      // Anything else the driver does not write; a reader gets no further.
+      if (!IsKnownInstruction(instruction, at)) break;
+      out.append(instruction);
       at = end + 2;
     } else if (text.substr(at, 2) == "</") {
       const std::size_t end = text.find('>', at);
@@ -189,7 +255,8 @@ RepairedTrace RepairTrace(std::string_view text) {
 std::string DescribeRepair(const RepairedTrace& trace) {
   std::string text;
   if (trace.escapedValues) {
-    text += "values holding <, & or \" were escaped to be read as XML; the page shows them as written.\n";
+    text += "values holding <, & or \" were escaped to be read as XML, and the page shows them as written; "
+            "control characters show as their pictures and bytes that are not UTF-8 as \xEF\xBF\xBD.\n";
   }
   if (!trace.cutShort) return text;
   text += "the trace was cut short at line " + std::to_string(trace.endLine) + " (byte " +
