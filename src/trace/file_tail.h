@@ -18,7 +18,7 @@ namespace hvzelta {
 // is not written yet; Close cuts them off.
 class FileTail {
  public:
-  static constexpr std::size_t kWindow = std::size_t{1} << 20;
+  static constexpr std::size_t kWindow = std::size_t{4} << 20;
 
   FileTail() = default;
   ~FileTail() { Close(); }
