@@ -18,7 +18,10 @@ constexpr std::string_view kUsage =
     "usage: hvzelta trace FILE.xml [-o|--output FILE.html] [--stylesheet FILE.xslt]\n"
     "\n"
     "Renders a method trace (DriverSetup \"Trace=true\") as an HTML page: one row per\n"
-    "call, nested calls indented, failures highlighted with their message.\n"
+    "call, nested calls indented, failures highlighted with their message; a summary\n"
+    "per member, filters by member, thread and failure, and a timeline by thread.\n"
+    "A trace cut short by a program that ended without closing the driver is read\n"
+    "as far as it goes; the command says where it ends and which calls were in flight.\n"
     "\n"
     "  -o, --output FILE  the page to write (default: the trace's name with .html)\n"
     "  --stylesheet FILE  the stylesheet to render with (default: the installed trace.xslt)\n";
@@ -39,9 +42,16 @@ int Render(std::span<const std::string_view> words, Streams& streams) {
     streams.err << "hvzelta trace: no trace.xslt installed; name one with --stylesheet\n";
     return kExitFailure;
   }
-  if (const std::string failure = tracepage::Render(trace, stylesheet, output); !failure.empty()) {
+  std::string repairs;
+  if (const std::string failure = tracepage::Render(trace, stylesheet, output, &repairs); !failure.empty()) {
     streams.err << "hvzelta trace: " << failure << "\n";
     return kExitFailure;
+  }
+  // Said on the error stream, so that the page's name stays alone on the output.
+  for (std::size_t at = 0; at < repairs.size();) {
+    const std::size_t end = repairs.find('\n', at);
+    streams.err << "hvzelta trace: " << repairs.substr(at, end - at) << "\n";
+    at = end == std::string::npos ? repairs.size() : end + 1;
   }
   streams.out << output << "\n";
   return kExitSuccess;

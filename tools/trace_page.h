@@ -14,8 +14,11 @@ namespace hvzelta::tracepage {
 // from the build tree; empty when there is none.
 std::string FindStylesheet();
 
-// Renders `trace` with `stylesheet` into the file `page`. Empty on success,
-// else what went wrong, as a sentence for the user.
-std::string Render(const std::filesystem::path& trace, const std::string& stylesheet, const std::string& page);
+// Renders `trace` with `stylesheet` into the file `page`, repairing a trace
+// that was cut short or holds values that are not valid XML first; what the
+// repair did goes to `repairs` (empty when nothing). Empty on success, else
+// what went wrong, as a sentence for the user.
+std::string Render(const std::filesystem::path& trace, const std::string& stylesheet, const std::string& page,
+                   std::string* repairs = nullptr);
 
 }  // namespace hvzelta::tracepage

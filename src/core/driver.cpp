@@ -71,12 +71,13 @@ HRESULT CDriver::InitializeSession(const wchar_t* resourceName, bool idQuery, bo
 }
 
 HRESULT CDriver::StartTrace() {
-  traceFile_.Configure(trace_, constants_.identifier);
+  traceFile_.SetIdentifier(constants_.identifier);
   if (!traceFile_.Enabled()) return S_OK;
   const HRESULT hr = traceFile_.Open();
   if (Succeeded(hr)) return hr;
-  return Reporter().Report(Message::CannotOpenFile,
-                           "Trace file '" + traceFile_.Path() + "': " + traceFile_.OpenFailure() + ".");
+  // The description says what failed; the status is the system's reason.
+  Reporter().Report(Message::CannotOpenFile, "Trace file '" + traceFile_.Path() + "': " + traceFile_.OpenFailure() + ".");
+  return hr;
 }
 
 void CDriver::TraceUnreadableStore() {

@@ -45,7 +45,7 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   OperationSettings& MutableSettings() { return settings_; }
   // The settings as they stood at the end of option processing in Initialize.
   const OperationSettings& InitialSettings() const { return initialSettings_; }
-  const TraceSettings& Trace() const { return trace_; }
+  const TraceSettings& Trace() const { return traceFile_.Settings(); }
   // The method trace of this driver and all its objects.
   TraceFile& Tracer() { return traceFile_; }
   bool IdQueryRequested() const { return idQueryRequested_; }
@@ -163,7 +163,6 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   bool resetRequested_ = false;
   OperationSettings settings_;
   OperationSettings initialSettings_;
-  TraceSettings trace_;
   TraceFile traceFile_;
 
   std::string optionString_;

@@ -68,7 +68,6 @@ HRESULT CDriver::ResolveResourceAndOptions(std::string_view resourceName) {
   physicalToVirtual_.clear();
   initialSettingsMap_.Clear();
   publishedRepCaps_.clear();
-  trace_ = TraceSettings{};
   settings_ = OperationSettings{};
 
   const HRESULT hr = ResolveThroughStore(resourceName);
@@ -253,19 +252,22 @@ HRESULT CDriver::ProcessDriverSetupOption(std::string_view name, std::string_vie
   if (key == "model") {
     instrumentModel_ = std::string(value);
   } else if (key == "trace") {
-    hr = flag(trace_.enabled);
+    bool enabled = false;
+    hr = flag(enabled);
+    // Turning off a trace that is off already is no reason to fail Initialize.
+    if (Succeeded(hr) && traceFile_.SetEnabled(enabled) == E_UNEXPECTED) hr = S_OK;
   } else if (key == "tracename") {
-    trace_.fileName = std::string(value);
+    traceFile_.Settings().fileName = std::string(value);
   } else if (key == "tracesizemax") {
-    trace_.sizeMax = LeadingInteger(value);
+    traceFile_.Settings().sizeMax = LeadingInteger(value);
   } else if (key == "tracearray") {
-    hr = flag(trace_.traceArrays);
+    hr = flag(traceFile_.Settings().traceArrays);
   } else if (key == "tracearraysizemax") {
-    trace_.arraySizeMax = LeadingInteger(value);
+    traceFile_.Settings().arraySizeMax = LeadingInteger(value);
   } else if (key == "tracesaveinterval") {
-    trace_.saveInterval = LeadingInteger(value);
+    traceFile_.Settings().saveInterval = LeadingInteger(value);
   } else if (key == "tracetransform") {
-    trace_.transform = std::string(value);
+    traceFile_.Settings().transform = std::string(value);
   }
   if (Failed(hr)) return hr;
   driverSetupMap_[key] = std::string(value);

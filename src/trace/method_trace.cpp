@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hvzelta/com/error_info.h"
@@ -19,19 +20,23 @@ namespace hvzelta {
 
 namespace {
 
-// The XML of the records one thread is writing into one trace file: a whole
-// top-level record, with the records of calls made during it nested inside,
-// goes to the file at once. Text is appended into a buffer that only grows,
-// since records are written at the rate of the calls they trace.
+// The XML of the record one thread is writing into one trace file: a whole
+// top-level record, with the records of calls made during it nested inside.
+// Text goes to the file at the end of each call's entry and exit; the
+// buffer keeps the whole record for the listeners, or all of it when the
+// file's tail is held by another thread.
 struct RecordWriter {
   const TraceFile* file = nullptr;
   std::vector<char> buffer = std::vector<char>(4096);
   std::size_t size = 0;
+  std::size_t written = 0;  // the part of the buffer that is in the file
+  bool heldTail = false;
   int depth = 1;  // inside the file's TraceRecords element
   bool startTagOpen = false;
   std::vector<std::string_view> open;
 
   std::string_view Text() const { return {buffer.data(), size}; }
+  std::string_view Unwritten() const { return {buffer.data() + written, size - written}; }
   char* Reserve(std::size_t count) {
     if (size + count > buffer.size()) buffer.resize(std::max(buffer.size() * 2, size + count));
     return buffer.data() + size;
@@ -301,7 +306,8 @@ CMethodTrace::~CMethodTrace() {
 
 void CMethodTrace::TraceEntry() {
   RecordWriter& writer = WriterFor(file_);
-  if (writer.open.empty()) writer.size = 0;
+  const bool topLevel = writer.open.empty();
+  if (topLevel) writer.size = writer.written = 0;
   writer.StartElement("Method");
   writer.Attribute("Name", member_.MemberName());
   writer.Attribute("Interface", member_.InterfaceName());
@@ -313,6 +319,19 @@ void CMethodTrace::TraceEntry() {
   for (const MemberParam& param : params_) {
     if (param.Direction() != ParamDirection::Out) WriteParameter(writer, *file_, param);
   }
+  // Every record has children (its result at least), so its start tag can
+  // be ended now: a trace cut short by the end of the process then shows
+  // the call complete with its inputs.
+  if (writer.startTagOpen) {
+    writer.Put(">\r\n");
+    writer.startTagOpen = false;
+  }
+  if (topLevel) {
+    writer.heldTail = file_->BeginRecord(writer.Text(), entryResult_);
+  } else if (writer.heldTail) {
+    entryResult_ = file_->Write(writer.Unwritten());
+  }
+  if (writer.heldTail) writer.written = writer.size;
 }
 
 HRESULT CMethodTrace::TraceExit(HRESULT result) {
@@ -334,10 +353,15 @@ HRESULT CMethodTrace::TraceExit(HRESULT result) {
   writer.Attribute("ExecutionTime", Scientific(elapsed, scientific));
   writer.EndElement();
   writer.EndElement();
-  if (!writer.open.empty()) return S_OK;
-  const HRESULT hr = file_->AppendRecord(writer.Text());
-  writer.size = 0;
-  return hr;
+  HRESULT hr = S_OK;
+  if (!writer.open.empty()) {
+    if (writer.heldTail) hr = file_->Write(writer.Unwritten());
+    writer.written = writer.heldTail ? writer.size : writer.written;
+  } else {
+    const bool heldTail = std::exchange(writer.heldTail, false);
+    hr = file_->EndRecord(writer.Unwritten(), writer.Text(), heldTail);
+  }
+  return Failed(entryResult_) ? entryResult_ : hr;
 }
 
 void CMethodTrace::Finish(HRESULT result) {

@@ -13,8 +13,8 @@ class TraceFile;
 
 // The trace record of one call: its entry (name, interface, start time,
 // thread, counter, inputs) when made, its exit (outputs, result with the
-// error description, execution time) from Finish. Calls made during the call
-// nest inside its record; a top-level record reaches the file when it ends.
+// error description, execution time) from Finish; each reaches the file as
+// it is made. Calls made during the call nest inside its record.
 class CMethodTrace {
  public:
   CMethodTrace(TraceFile* file, const MemberDescriptor& member, std::initializer_list<MemberParam> params);
@@ -32,6 +32,7 @@ class CMethodTrace {
   const MemberDescriptor& member_;
   std::initializer_list<MemberParam> params_;
   std::uint64_t startCount_ = 0;
+  HRESULT entryResult_ = S_OK;  // a failed write of the entry
   bool active_ = false;
   bool finished_ = false;
 };

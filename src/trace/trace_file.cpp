@@ -1,14 +1,15 @@
 #include "trace/trace_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 
+#include "hvzelta/com/error_info.h"
 #include "platform/ivi_directories.h"
 #include "platform/text.h"
 #include "trace/trace_listener_registry.h"
@@ -21,9 +22,11 @@ namespace hvzelta {
 
 namespace {
 
-// Between saves records collect in memory, but never much of it: past this
-// they go to the writer thread, in pieces small enough to stay in the cache.
-constexpr std::size_t kMaxPending = 256 << 10;
+HRESULT SystemError(int error) { return MakeHresult(0x80070000u | static_cast<std::uint32_t>(error & 0xFFFF)); }
+
+// Whether the calling thread is handing a record to the listeners: records
+// of calls a listener makes are written but not handed out again.
+thread_local bool t_delivering = false;
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
@@ -50,14 +53,12 @@ std::int64_t TraceFile::Now() { return static_cast<std::int64_t>(std::time(nullp
 
 TraceFile::~TraceFile() { Close(); }
 
-void TraceFile::Configure(const TraceSettings& settings, std::string_view identifier) {
-  std::lock_guard lock(mutex_);
-  settings_ = settings;
-  identifier_ = std::string(identifier);
-  transform_ = settings.transform;
-  sizeLimit_ = settings.sizeMax;
-  arrayElementLimit_ = settings.arraySizeMax;
-  saveIntervalMinutes_ = settings.saveInterval;
+HRESULT TraceFile::SetEnabled(bool enabled) {
+  settings_.enabled = enabled;
+  if (enabled) return S_OK;
+  if (state_ == State::Closed) return E_UNEXPECTED;
+  Close();
+  return S_OK;
 }
 
 std::string TraceFile::FileName(std::int64_t openTime) const {
@@ -75,7 +76,7 @@ std::string TraceFile::FileName(std::int64_t openTime) const {
 }
 
 std::string TraceFile::StylesheetPath() const {
-  std::string name = transform_.empty() ? "trace.xslt" : transform_;
+  std::string name = settings_.transform.empty() ? "trace.xslt" : settings_.transform;
   if (std::filesystem::path(name).has_parent_path()) return name;
   if (!EndsWithIgnoringCase(name, ".xslt")) name += ".xslt";
   return (StylesheetDirectory() / name).string();
@@ -84,111 +85,138 @@ std::string TraceFile::StylesheetPath() const {
 HRESULT TraceFile::Open() {
   std::lock_guard lock(mutex_);
   if (state_ != State::Closed) return E_UNEXPECTED;
-  listeners_ = MakeTraceListeners();
   const std::int64_t openTime = Now();
   path_ = FileName(openTime);
   transform_ = StylesheetPath();
-  file_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (file_ < 0) {
+  // Read and write: the tail is a shared mapping of the file.
+  const int file = ::open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (file < 0) {
     const int error = errno;
     openFailure_ = std::strerror(error);
-    return MakeHresult(0x80070000u | static_cast<std::uint32_t>(error & 0xFFFF));
+    return SystemError(error);
   }
+  tail_.Attach(file);
   std::string header = "<?xml version=\"1.0\"?>\r\n";
   std::error_code missing;
   if (std::filesystem::is_regular_file(transform_, missing)) {
     header += "<?xml-stylesheet type=\"text/xsl\" href=\"file:\\\\" + transform_ + "\"?>\r\n";
   }
   header += "<TraceRecords";
-  pending_.reserve(kMaxPending + (64 << 10));
-  pending_ = header;
-  writer_ = std::make_unique<BackgroundFileWriter>(file_);
+  if (const int error = tail_.Append(header)) {
+    openFailure_ = std::strerror(error);
+    tail_.Close();
+    return SystemError(error);
+  }
+  listeners_ = std::make_shared<const Listeners>(MakeTraceListeners());
   rootTagOpen_ = true;
+  tailHeld_ = false;
+  waiting_.clear();
   lastSaveTime_ = openTime;
   closeAfterCall_ = false;
   state_ = State::Open;
   return S_OK;
 }
 
-bool TraceFile::WritePending() {
-  if (writer_) {
-    if (const int failure = writer_->Drain()) {
-      errno = failure;
-      return false;
-    }
-  }
-  std::size_t done = 0;
-  while (done < pending_.size()) {
-    const ssize_t written = ::write(file_, pending_.data() + done, pending_.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    done += static_cast<std::size_t>(written);
-  }
-  pending_.clear();
-  return true;
-}
-
 void TraceFile::Close() {
   std::lock_guard lock(mutex_);
-  if (file_ >= 0) {
-    pending_ += rootTagOpen_ ? "/>\r\n" : "</TraceRecords>\r\n";
-    WritePending();
-    writer_.reset();
-    ::close(file_);
-    file_ = -1;
-    pending_.clear();
+  if (tail_.IsOpen()) {
+    if (!waiting_.empty()) AppendLocked(waiting_);
+    tail_.Append(rootTagOpen_ ? "/>\r\n" : "</TraceRecords>\r\n");
+    tail_.Close();
   }
-  listeners_.clear();
+  waiting_.clear();
+  tailHeld_ = false;
+  listeners_.reset();
   closeAfterCall_ = false;
   state_ = State::Closed;
 }
 
-HRESULT TraceFile::AppendRecord(std::string_view record) {
-  std::lock_guard lock(mutex_);
-  if (file_ < 0) return E_UNEXPECTED;
+HRESULT TraceFile::AppendLocked(std::string_view text) {
+  if (!tail_.IsOpen()) return S_OK;
   if (rootTagOpen_) {
-    pending_ += ">\r\n";
     rootTagOpen_ = false;
+    if (const int error = tail_.Append(">\r\n")) return SystemError(error);
   }
-  pending_ += record;
-  if (pending_.size() > kMaxPending) {
-    if (const int failure = writer_->Hand(pending_)) {
-      return MakeHresult(0x80070000u | static_cast<std::uint32_t>(failure & 0xFFFF));
-    }
-  }
-  if (!listeners_.empty()) {
-    const std::wstring identifier = Utf8ToWide(identifier_);
-    const std::wstring text = Utf8ToWide(record.substr(std::min(record.find('<'), record.size())));
-    const auto processId = static_cast<std::uint32_t>(::getpid());
-    for (const auto& listener : listeners_) {
-      try {
-        listener->OnTraceEvent(processId, identifier, 1, text);
-      } catch (...) {
-        // A failing listener must not cost the caller its call.
+  const int error = tail_.Append(text);
+  return error ? SystemError(error) : S_OK;
+}
+
+bool TraceFile::BeginRecord(std::string_view text, HRESULT& result) {
+  std::lock_guard lock(mutex_);
+  if (tailHeld_) return false;
+  tailHeld_ = true;
+  result = AppendLocked(text);
+  return true;
+}
+
+HRESULT TraceFile::Write(std::string_view text) {
+  std::lock_guard lock(mutex_);
+  return AppendLocked(text);
+}
+
+HRESULT TraceFile::EndRecord(std::string_view rest, std::string_view record, bool heldTail) {
+  HRESULT result = S_OK;
+  std::shared_ptr<const Listeners> listeners;
+  {
+    std::lock_guard lock(mutex_);
+    if (heldTail || !tailHeld_) {
+      result = AppendLocked(rest);
+      if (!waiting_.empty()) {
+        const HRESULT waited = AppendLocked(waiting_);
+        if (Succeeded(result)) result = waited;
+        waiting_.clear();
       }
+      if (heldTail) tailHeld_ = false;
+    } else {
+      waiting_ += rest;
+    }
+    if (!t_delivering) listeners = listeners_;
+  }
+  if (listeners && !listeners->empty()) {
+    t_delivering = true;
+    Deliver(*listeners, record);
+    t_delivering = false;
+  }
+  return result;
+}
+
+void TraceFile::Deliver(const Listeners& listeners, std::string_view record) const {
+  ErrorInfo callersError;
+  const bool hadError = GetErrorInfo(callersError);
+  const std::wstring identifier = Utf8ToWide(identifier_);
+  const std::wstring text = Utf8ToWide(record.substr(std::min(record.find('<'), record.size())));
+  const auto processId = static_cast<std::uint32_t>(::getpid());
+  for (const auto& listener : listeners) {
+    try {
+      listener->OnTraceEvent(processId, identifier, 1, text);
+    } catch (...) {
+      // A failing listener must not cost the caller its call.
     }
   }
-  return S_OK;
+  if (hadError) {
+    SetErrorInfo(std::move(callersError));
+  } else {
+    ClearErrorInfo();
+  }
 }
 
 HRESULT TraceFile::SaveCheck() {
   const std::int64_t now = Now();
   // Between saves the check needs no lock: the last save time only moves
   // forward, and a stale read at worst saves once more.
-  if (now - lastSaveTime_.load(std::memory_order_relaxed) < 60 && saveIntervalMinutes_ > 0) return S_OK;
+  if (now - lastSaveTime_.load(std::memory_order_relaxed) < 60 && settings_.saveInterval > 0) return S_OK;
   std::lock_guard lock(mutex_);
-  if (file_ < 0) return S_OK;
+  if (!tail_.IsOpen()) return S_OK;
   const std::int64_t elapsedMinutes = (now - lastSaveTime_) / 60;
   // Below an hour the minutes part is all the elapsed time; intervals of an
   // hour or more compare the whole elapsed time.
-  const std::int64_t compared = saveIntervalMinutes_ < 60 ? elapsedMinutes % 60 : elapsedMinutes;
-  if (compared < saveIntervalMinutes_) return S_OK;
-  if (!WritePending()) {
+  const std::int64_t compared = settings_.saveInterval < 60 ? elapsedMinutes % 60 : elapsedMinutes;
+  if (compared < settings_.saveInterval) return S_OK;
+  if (const int error = tail_.Sync()) {
     lastSaveTime_ = now;
-    return MakeHresult(0x80070000u | static_cast<std::uint32_t>(errno & 0xFFFF));
+    return SystemError(error);
   }
-  struct stat info {};
-  if (::fstat(file_, &info) == 0 && info.st_size > sizeLimit_) {
+  if (tail_.Length() > settings_.sizeMax) {
     if (!settings_.enabled || state_ == State::Closed) return E_UNEXPECTED;
     state_ = State::SizeLimitReached;
   }

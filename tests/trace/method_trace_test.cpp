@@ -1,17 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include "acpwr/halvorn_zelta.h"
+#include "hvzelta.h"
 #include "hvzelta/com/error_info.h"
 #include "hvzelta/com/safearray.h"
 #include "hvzelta/trace_listener.h"
+#include "zta_sim/emulator.h"
 
 namespace hvzelta {
 namespace {
@@ -23,6 +31,45 @@ std::string ReadFile(const fs::path& path) {
   std::stringstream text;
   text << file.rdbuf();
   return text.str();
+}
+
+std::size_t Count(const std::string& text, const std::string& piece) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
+  return count;
+}
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// A simulated driver with tracing as `driverSetup` says; null when
+// Initialize failed. Usable in a child process, where gtest is not.
+ComPtr<HalvornZelta> Traced(const std::wstring& driverSetup) {
+  auto driver = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
+  Bstr resource(L"TCPIP::127.0.0.1::5025::SOCKET");
+  Bstr options(L"Simulate=true, DriverSetup=" + driverSetup);
+  if (driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()) != S_OK) return {};
+  return driver;
+}
+
+ComPtr<IHalvornZeltaOutput> FirstOutput(HalvornZelta& driver) {
+  ComPtr<IHalvornZeltaOutputs> outputs;
+  ComPtr<IHalvornZeltaOutput> output;
+  Bstr any;
+  if (driver.get_Outputs(outputs.Out()) == S_OK) outputs->get_Item(any.Get(), output.Out());
+  return output;
+}
+
+// Runs `child` in a forked process and gives its exit status.
+template <class Child>
+int InChild(Child child) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    child();
+    ::_exit(0);
+  }
+  int status = -1;
+  ::waitpid(pid, &status, 0);
+  return status;
 }
 
 // Times, thread ids and counters differ from run to run.
@@ -49,10 +96,8 @@ class TraceTest : public ::testing::Test {
   }
 
   ComPtr<HalvornZelta> Open(const std::wstring& driverSetup) {
-    auto driver = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
-    Bstr resource(L"TCPIP::127.0.0.1::5025::SOCKET");
-    Bstr options(L"Simulate=true, DriverSetup=" + driverSetup);
-    EXPECT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()), S_OK);
+    ComPtr<HalvornZelta> driver = Traced(driverSetup);
+    EXPECT_TRUE(driver) << "Initialize failed";
     return driver;
   }
 
@@ -125,11 +170,7 @@ TEST_F(TraceTest, ArraysShowTheirShapeAndAtMostTheLimitOfElements) {
                        "\t\t\t<Element Value=\"0.5\" DataType=\"Double\"/>\r\n"),
             std::string::npos)
       << trace;
-  std::size_t elements = 0;
-  for (std::size_t at = trace.find("<Element "); at != std::string::npos; at = trace.find("<Element ", at + 1)) {
-    ++elements;
-  }
-  EXPECT_EQ(elements, 10u);
+  EXPECT_EQ(Count(trace, "<Element "), 10u);
   EXPECT_NE(trace.find("<Parameter Name=\"Buffer\" Direction=\"In\" NumDims=\"2\" DimSizes=\"3,4\" "
                        "DataType=\"Int32[]\"/>"),
             std::string::npos)
@@ -162,11 +203,7 @@ TEST_F(TraceTest, NamesQuotesAndTheSizeLimit) {
   EXPECT_NE(trace.find("Value=\"Trace=true, TraceSizeMax=300, TraceSaveInterval=0, Note=say \"hi\"\""),
             std::string::npos)
       << "values are written as they stand";
-  std::size_t records = 0;
-  for (std::size_t at = trace.find("<Method "); at != std::string::npos; at = trace.find("<Method ", at + 1)) {
-    ++records;
-  }
-  EXPECT_EQ(records, 1u) << "the first record passed the limit; nothing followed, not even the Close";
+  EXPECT_EQ(Count(trace, "<Method "), 1u) << "the first record passed the limit; nothing followed, not even the Close";
   EXPECT_NE(trace.find("</TraceRecords>\r\n"), std::string::npos);
   EXPECT_EQ(trace.find("xml-stylesheet"), std::string::npos) << "no stylesheet installed here";
 }
@@ -186,35 +223,64 @@ TEST_F(TraceTest, StylesheetLineWhenTheStylesheetExists) {
             0u);
 }
 
-TEST_F(TraceTest, UncreatableFileFailsInitialize) {
+TEST_F(TraceTest, UncreatableFileFailsInitializeWithTheSystemsReason) {
   auto driver = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
   Bstr resource(L"x");
   Bstr options(L"Simulate=true, DriverSetup=Trace=true, TraceName=/nonexistent-folder/t");
-  EXPECT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()), E_IVI_CANNOT_OPEN_FILE);
+  EXPECT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()),
+            static_cast<HRESULT>(0x80070000u | ENOENT));
   EXPECT_EQ(PeekErrorInfo()->description,
             L"HalvornZelta: Cannot open file.\r\nTrace file '/nonexistent-folder/t.xml': No such file or directory.");
   EXPECT_FALSE(driver->IsInitialized());
 }
 
+TEST_F(TraceTest, TraceSettingsOutliveInitialize) {
+  auto driver = Open(L"Trace=true, TraceName=again");
+  ASSERT_EQ(driver->Close(), S_OK);
+  fs::remove("again.xml");
+  Bstr resource(L"x");
+  Bstr options(L"Simulate=true");
+  ASSERT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()), S_OK);
+  ASSERT_EQ(driver->Close(), S_OK);
+  EXPECT_NE(ReadFile("again.xml").find("<Method Name=\"Close\""), std::string::npos) << "traced as before";
+  EXPECT_EQ(driver->Tracer().SetEnabled(false), E_UNEXPECTED) << "closed already";
+  Bstr off(L"Simulate=true, DriverSetup=Trace=false");
+  fs::remove("again.xml");
+  ASSERT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, off.Get()), S_OK);
+  driver->Close();
+  EXPECT_FALSE(fs::exists("again.xml"));
+}
+
+// Keeps every record and, like a listener that wants more detail, calls
+// back into the driver that sent it.
 struct Collected {
   static inline std::vector<std::wstring> records;
+  static inline HalvornZelta* driver = nullptr;
 };
 
 class CollectingListener final : public ITraceListener {
  public:
   void OnTraceEvent(std::uint32_t, std::wstring_view identifier, std::int32_t kind, std::wstring_view record) override {
     if (identifier == L"HalvornZelta" && kind == 1) Collected::records.emplace_back(record);
+    VARIANT_BOOL cache = 0;
+    if (Collected::driver) Collected::driver->get_Cache(&cache);
   }
 };
 
-TEST_F(TraceTest, ListenersReceiveEachTopLevelRecord) {
+TEST_F(TraceTest, ListenersReceiveEachTopLevelRecordAndMayCallTheDriver) {
   RegisterTraceListener("test", [] { return std::unique_ptr<ITraceListener>(new CollectingListener()); });
   auto driver = Open(L"Trace=true, TraceName=listened");
+  Collected::driver = driver.Get();
   ASSERT_EQ(driver->ResetWithDefaults(), S_OK);
+  EXPECT_EQ(driver->put_Simulate(VARIANT_FALSE), E_IVI_CANNOT_CHANGE_SIMULATION_STATE);
+  ASSERT_NE(PeekErrorInfo(), nullptr) << "the listener's own call left the caller's error alone";
+  EXPECT_EQ(PeekErrorInfo()->description, L"HalvornZelta: The simulation state cannot be changed.");
   driver->Close();
+  Collected::driver = nullptr;
   UnregisterTraceListener("test");
-  ASSERT_EQ(Collected::records.size(), 2u);
+  ASSERT_EQ(Collected::records.size(), 3u) << "records of the listener's calls are not handed to it again";
   EXPECT_EQ(Collected::records[0].rfind(L"<Method Name=\"ResetWithDefaults\"", 0), 0u);
+  EXPECT_EQ(Count(ReadFile("listened.xml"), "\t<Method Name=\"get_Cache\""), 2u) << "the listener's calls are traced";
 }
 
 TEST_F(TraceTest, RecordsOfTwoThreadsNeverInterleave) {
@@ -224,8 +290,6 @@ TEST_F(TraceTest, RecordsOfTwoThreadsNeverInterleave) {
   ComPtr<IHalvornZeltaOutput> output;
   Bstr any;
   ASSERT_EQ(outputs->get_Item(any.Get(), output.Out()), S_OK);
-  // Enough records that some go to the file through the writer thread
-  // before the close writes the rest.
   constexpr int kRounds = 800;
   std::thread other([&] {
     for (int i = 0; i < kRounds; ++i) output->put_VoltageLevel(i);
@@ -249,6 +313,96 @@ TEST_F(TraceTest, RecordsOfTwoThreadsNeverInterleave) {
     }
   }
   EXPECT_EQ(records, 2 * kRounds + 3) << "both threads' records, the two getters and the Close";
+}
+
+std::size_t ThreadCount() {
+  return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()));
+}
+
+TEST_F(TraceTest, KilledAtAnyMomentTheTraceHoldsEveryCallThatReturned) {
+  for (const int returned : {1, 40, 3000}) {
+    const std::string name = "killed" + std::to_string(returned);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(ready[0]);
+      // The thread count is read here, where no other test's threads run.
+      const std::size_t threads = ThreadCount();
+      ComPtr<HalvornZelta> driver = Traced(L"Trace=true, TraceName=" + Wide(name));
+      if (!driver || ThreadCount() != threads) ::_exit(1);
+      ComPtr<IHalvornZeltaOutput> output = FirstOutput(*driver.Get());
+      // Each byte tells the parent that one more call returned.
+      for (int i = 0; i < 1000000 && output->put_VoltageLevel(100 + i % 50) == S_OK && ::write(ready[1], "r", 1) == 1; ++i) {
+      }
+      ::_exit(2);
+    }
+    ::close(ready[1]);
+    int seen = 0;
+    char byte = 0;
+    while (seen < returned && ::read(ready[0], &byte, 1) == 1) ++seen;
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(ready[0]);
+    ASSERT_EQ(seen, returned) << "the child ended early with " << WEXITSTATUS(status) << " (1: a thread was started)";
+    const std::string trace = ReadFile(name + ".xml");
+    const std::size_t ended = Count(trace, "\t</Method>\r\n");
+    EXPECT_GE(ended, static_cast<std::size_t>(returned) + 2) << "get_Outputs, get_Item and every put that returned";
+    EXPECT_LE(Count(trace, "\t<Method ") - ended, 1u) << "at most one call in flight";
+  }
+}
+
+TEST_F(TraceTest, AHungCallShowsItsStartWhileItHangs) {
+  zta_sim::Emulator emulator(zta_sim::Options{});
+  const zta_sim::Endpoints endpoints = emulator.Start();
+  const std::string resource = "TCPIP::" + endpoints.address + "::" + std::to_string(endpoints.socketPort) + "::SOCKET";
+  const std::string path = (directory_ / "hung").string();
+  const std::string options = "Cache=false, DriverSetup=Trace=true, TraceSaveInterval=0, TraceName=" + path;
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(hvzelta_InitWithOptions(resource.c_str(), VI_FALSE, VI_FALSE, options.c_str(), &vi), VI_SUCCESS);
+  ASSERT_EQ(hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 3000), VI_SUCCESS);
+  emulator.ArmFault(zta_sim::FaultKind::Stall);
+  auto hung = std::async(std::launch::async, [vi] {
+    ViReal64 level = 0;
+    return hvzelta_GetVoltageLevel(vi, "Output1", &level);
+  });
+  bool shown = false;
+  for (int i = 0; i < 200 && !shown; ++i) {
+    shown = ReadFile(path + ".xml").find("<Method Name=\"get_VoltageLevel\"") != std::string::npos;
+    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(hung.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "seen while the call hangs";
+  EXPECT_NE(hung.get(), VI_SUCCESS);
+  hvzelta_close(vi);
+}
+
+TEST_F(TraceTest, AFileSizeLimitCutsTheTraceOnceWithoutRepeatingText) {
+  constexpr rlim_t kLimit = 3000;
+  const int status = InChild([] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{kLimit, kLimit};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ComPtr<HalvornZelta> driver = Traced(L"Trace=true, TraceName=limited, TraceSaveInterval=0");
+    if (!driver) ::_exit(1);
+    VARIANT_BOOL cache = 0;
+    for (int i = 0; i < 30; ++i) driver->get_Cache(&cache);
+    driver->Close();
+  });
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::string trace = ReadFile(directory_ / "limited.xml");
+  EXPECT_EQ(trace.size(), kLimit);
+  EXPECT_EQ(Count(trace, "<?xml version"), 1u);
+  const std::regex stamp(R"re(Timestamp="(\d+)")re");
+  std::set<std::string> stamps;
+  std::size_t records = 0;
+  for (auto it = std::sregex_iterator(trace.begin(), trace.end(), stamp); it != std::sregex_iterator(); ++it, ++records) {
+    stamps.insert((*it)[1]);
+  }
+  EXPECT_GT(records, 3u);
+  EXPECT_EQ(stamps.size(), records) << "no record written twice";
 }
 
 }  // namespace
