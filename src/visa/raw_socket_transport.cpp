@@ -97,18 +97,17 @@ void RawSocketTransport::Abort() {
   ::shutdown(socket_.Get(), SHUT_RDWR);
 }
 
-ViStatus RawSocketTransport::Resynchronize(const Deadline& deadline) {
-  if (replyOwed_) return Reconnect(deadline);
-  if (reader_.HasSurplus()) DiscardInput();
-  return VI_SUCCESS;
-}
-
 ViStatus RawSocketTransport::Write(const ViByte* buffer, ViUInt32 count, const IoSettings& io, ViUInt32& written) {
   written = 0;
   if (lost_) return VI_ERROR_CONN_LOST;
   const Deadline deadline = Deadline::After(io.timeoutMs);
-  if (replyOwed_ || reader_.HasSurplus()) {
-    if (ViStatus status = Resynchronize(deadline); status != VI_SUCCESS) return status;
+  // Nothing the device said before may answer this command: a connection
+  // that may still carry a reply given up on is replaced, and input already
+  // here (a doubled reply, the rest of a block a read stopped in) is dropped.
+  if (replyOwed_) {
+    if (ViStatus status = Reconnect(deadline); status != VI_SUCCESS) return status;
+  } else {
+    DiscardInput();
   }
   std::size_t sent = 0;
   ViStatus status = SendAll(socket_.Get(), buffer, count, deadline, &sent);

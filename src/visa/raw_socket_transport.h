@@ -8,8 +8,8 @@
 // may still come, at any time, and would answer the next command. So the
 // connection it would come on is given up too: after a read timed out, the
 // next write or device clear opens a new connection first (the late reply
-// dies with the old one). Stray bytes that came with a reply (a doubled
-// reply) are dropped before the next command goes out.
+// dies with the old one). Input already here when a command goes out (a
+// doubled reply, the rest of a block a read stopped in) is dropped.
 
 #include <sys/socket.h>
 
@@ -46,9 +46,6 @@ class RawSocketTransport final : public ITransport, private IByteSource {
   ViStatus ReceiveReply(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received);
   // Replaces the connection by a new one to the same port.
   ViStatus Reconnect(const Deadline& deadline);
-  // What a write does first: give up a connection that may still carry a
-  // late reply, drop stray input seen with the last reply.
-  ViStatus Resynchronize(const Deadline& deadline);
 
   ResourceName resource_;
   UniqueFd socket_;

@@ -96,7 +96,7 @@ Tally Work(ViSession vi, const OwnedSetting& setting, int thread, int rounds = k
     } else if (std::fabs(read - value) > 1e-9) {
       ++tally.mismatches;
       FaultLedger::Instance().LostData();
-      if (tally.first.empty()) tally.first = "read " + std::to_string(read) + " after writing " + std::to_string(value);
+      tally.first = "read " + std::to_string(read) + " after writing " + std::to_string(value);
     }
   }
   return tally;
@@ -192,7 +192,9 @@ TEST_F(Concurrency, ThreadsOnSessionsOfTheirOwnEachGetTheirOwnReplies) {
 // per transport. Failures are allowed; a reply to another call or a hang is
 // not, and every session answers at the end. HVZELTA_SOAK_SECONDS (default
 // 20) is shared by the transports; the ledger prints the counts last.
-// (A dropped connection is left out: it needs the session opened again.)
+// Left out: a dropped connection, which needs the session opened again, and
+// a stall, which swallows the command it strikes (a setting that never
+// changed would read back as if another call had answered).
 class Soak : public ::testing::TestWithParam<std::size_t> {};
 
 TEST_P(Soak, RandomFaultsNeverGiveAReplyToTheWrongCall) {
@@ -205,8 +207,8 @@ TEST_P(Soak, RandomFaultsNeverGiveAReplyToTheWrongCall) {
   faults.trickleInterval = 600ms;
   for (const zta_sim::FaultKind kind :
        {zta_sim::FaultKind::Late, zta_sim::FaultKind::Doubled, zta_sim::FaultKind::Split, zta_sim::FaultKind::Trickle,
-        zta_sim::FaultKind::Stall, zta_sim::FaultKind::Oversize, zta_sim::FaultKind::ShortBlock}) {
-    faults.faults.push_back({kind, 0, 0.003});
+        zta_sim::FaultKind::Oversize, zta_sim::FaultKind::ShortBlock}) {
+    faults.faults.push_back({kind, 0, 0.0035});
   }
   EmulatedInstrument instrument(faults);
   CSession session;

@@ -92,7 +92,9 @@ TEST_F(RawSocketTest, AReplyGivenUpOnNeverAnswersALaterQuery) {
     testing::SendBytes(first, "late\nlate\n");
     int second = p.Accept();
     testing::ReceiveLine(second);
-    testing::SendBytes(second, "second\nstray\n");
+    testing::SendBytes(second, "second\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    testing::SendBytes(second, "second again\n");
     testing::ReceiveLine(second);
     testing::SendBytes(second, "third\n");
     testing::ReceiveLine(second);
@@ -113,7 +115,8 @@ TEST_F(RawSocketTest, AReplyGivenUpOnNeverAnswersALaterQuery) {
   for (const char* expected : {"second\n", "third\n"}) {
     WriteText(vi, "next?\n");
     EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
-    EXPECT_EQ(text, expected) << "the stray line of a doubled reply is dropped before the next command";
+    EXPECT_EQ(text, expected) << "the second line of a doubled reply is dropped before the next command";
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 200);
   WriteText(vi, "slow?\n");
