@@ -1,16 +1,69 @@
 // Format strings from callers over every kind of argument: the write engine
-// must give a status for any of them.
+// must give a status for any of them. And numbers written in every style
+// read back as themselves.
 
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/call_context.h"
+#include "core/halvorn_zelta_error_reporter.h"
 #include "fmtio/formatted_io.h"
 #include "fuzz_support.h"
+#include "io/instr_buffer.h"
+
+namespace {
+
+class NoContext final : public hvzelta::ICallContextProvider {
+ public:
+  hvzelta::IID GetCallContext() const override { return hvzelta::GUID_NULL; }
+  const hvzelta::MemberDescriptor* CurrentMember() const override { return nullptr; }
+};
+
+// The first twelve bytes as a real and an integer. Reals the reader refuses
+// by design (infinities, NaN, subnormals) are left out.
+void CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
+  using namespace hvzelta;
+  if (size < 12) return;
+  double real = 0;
+  std::int32_t integer = 0;
+  std::memcpy(&real, data, sizeof real);
+  std::memcpy(&integer, data + sizeof real, sizeof integer);
+  if (!std::isfinite(real) || (real != 0 && std::fabs(real) < DBL_MIN)) return;
+  const std::int32_t natural = integer == INT32_MIN ? 0 : std::abs(integer);
+
+  fuzzing::FuzzEnums enums;
+  std::string text;
+  if (CFormattedIo::Format(&text, &enums, "%.17lg;%.17le;%d;%@Hd;%@Qd;%@Bd\n", real, real, integer, natural,
+                           natural, natural) != S_OK) {
+    std::abort();
+  }
+  NoContext context;
+  CHalvornZeltaErrorReporter reporter(context);
+  fuzzing::FuzzDevice device(text, 1 + data[0] % 32);
+  CInstrBuffer buffer(device, reporter, "\n", "\n");
+  double reals[2] = {};
+  std::int32_t integers[4] = {};
+  if (CFormattedIo::Scanf(&buffer, &enums, &reporter, "%lf;%lf;%d;%@Hd;%@Qd;%@Bd", &reals[0], &reals[1],
+                          &integers[0], &integers[1], &integers[2], &integers[3]) != S_OK) {
+    std::abort();
+  }
+  if (reals[0] != real || reals[1] != real || integers[0] != integer) std::abort();
+  for (int i = 1; i < 4; ++i) {
+    if (integers[i] != natural) std::abort();
+  }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace hvzelta;
+  CheckRoundTrip(data, size);
   if (size < 2) return 0;
   // The first bytes choose up to eight arguments, the rest is the format.
   const std::size_t chosen = std::min<std::size_t>(data[0] % 9, size - 1);

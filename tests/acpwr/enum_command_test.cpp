@@ -78,13 +78,11 @@ TEST_F(EnumConverterTest, TriggerSourcesAndLimitBehaviour) {
   }
   EXPECT_EQ(Value("HalvornZeltaTriggerSourceEnum", "", "IMM"), HalvornZeltaTriggerSourceImmediate);
   EXPECT_EQ(Word("CurrentLimitBehavior", "", HalvornZeltaCurrentLimitBehaviorTrip), "1");
-  EXPECT_EQ(FindEnumConverter("CurrentLimitBehavior", "")->MaxWordLength(), 1u);
-  EXPECT_EQ(FindEnumConverter("CouplingMode", "")->MaxWordLength(), 5u);
+  EXPECT_EQ(FindEnumConverter("CouplingMode", "")->MaxWordLength(), 5u) << "the longest word, EXTAC";
 }
 
 TEST_F(EnumConverterTest, KnownNamesWithoutConverter) {
-  for (const char* name : {"AmmeterItem", "HalvornZeltaHoldTimeEnum", "OutputStateEnum", "HalvornZeltaAverage",
-                           "IviACPwrMeasurementTypeEnum", "DCGeneration", "IOProtocol", "Nonsense"}) {
+  for (const char* name : {"HalvornZeltaAverage", "IviACPwrMeasurementTypeEnum", "Nonsense"}) {
     EXPECT_EQ(FindEnumConverter(name, ""), nullptr) << name;
   }
   const CEnumCommandConverter* visa = FindEnumConverter("VisaStatusCode", "IHalvornZeltaTrigger.Abort");

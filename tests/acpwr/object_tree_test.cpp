@@ -215,25 +215,22 @@ TEST_F(SimulatedTreeTest, UnsupportedClassMethodsTraceTheirArguments) {
 }
 
 TEST_F(SimulatedTreeTest, CanMeasureFollowsTheCouplingTable) {
-  VARIANT_BOOL state = 9;
-  VisaStatusCode untouched = VisaStatusCode(7);
-  ASSERT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeVoltageDC, HalvornZeltaCouplingModeAC, &state, &untouched),
-            S_OK);
-  EXPECT_EQ(state, 0);
-  ASSERT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeVoltageDC, HalvornZeltaCouplingModeACDC, &state, nullptr),
-            S_OK);
-  EXPECT_EQ(state, 1);
-  ASSERT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeFrequency, HalvornZeltaCouplingModeExternalAC, &state,
-                                nullptr),
-            S_OK);
-  EXPECT_EQ(state, 1);
-  ASSERT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeACPowerFactor, HalvornZeltaCouplingModeDC, &state, nullptr),
-            S_OK);
-  EXPECT_EQ(state, 0);
-  ASSERT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeEnum(77), HalvornZeltaCouplingModeACDC, &state, nullptr),
-            S_OK);
-  EXPECT_EQ(state, 0);
-  EXPECT_EQ(untouched, 7);
+  struct Case {
+    HalvornZeltaMeasurementTypeEnum type;
+    HalvornZeltaCouplingModeEnum coupling;
+    VARIANT_BOOL state;
+  };
+  for (const Case& c : {Case{HalvornZeltaMeasurementTypeVoltageDC, HalvornZeltaCouplingModeAC, 0},
+                        Case{HalvornZeltaMeasurementTypeVoltageDC, HalvornZeltaCouplingModeACDC, 1},
+                        Case{HalvornZeltaMeasurementTypeFrequency, HalvornZeltaCouplingModeExternalAC, 1},
+                        Case{HalvornZeltaMeasurementTypeACPowerFactor, HalvornZeltaCouplingModeDC, 0},
+                        Case{HalvornZeltaMeasurementTypeEnum(77), HalvornZeltaCouplingModeACDC, 0}}) {
+    VARIANT_BOOL state = 9;
+    VisaStatusCode untouched = VisaStatusCode(7);
+    ASSERT_EQ(output_->CanMeasure(c.type, c.coupling, &state, &untouched), S_OK);
+    EXPECT_EQ(state, c.state) << c.type << " in " << c.coupling;
+    EXPECT_EQ(untouched, 7);
+  }
   EXPECT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeVoltageDC, HalvornZeltaCouplingModeAC, nullptr, nullptr),
             S_OK)
       << "always succeeds";

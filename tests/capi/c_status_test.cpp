@@ -93,7 +93,6 @@ TEST(AttributeMapTest, DispatchChecksIdTypeAndAccessInThatOrder) {
 
 TEST(AttributeMapTest, TheDriversTableHasEveryIdOnceAndAReaderForEach) {
   const auto table = AttributeTable();
-  ASSERT_EQ(table.size(), 78u);
   for (const AttributeEntry& entry : table) {
     EXPECT_EQ(TheAttributeMap().Find(entry.id), &entry);
     EXPECT_NE(entry.reader, nullptr) << entry.id;

@@ -1,5 +1,6 @@
-/* Channel names as selectors: lists, ranges, brackets and their errors, with
- * the texts stored for each, on a simulated session. */
+/* Channel names as selectors on a simulated session: lists, ranges and
+ * brackets, and the status and text of each kind of error (the grammar's
+ * every case is the selector's own test). */
 #include "c_test_support.h"
 
 static const char kBadlyFormed[] = "The repeated capability selector is badly-formed.";
@@ -30,10 +31,7 @@ static void MalformedSelectors(void) {
   CHECK_ERROR(HVZELTA_ERROR_BADLY_FORMED_SELECTOR, kBadlyFormed, vi, hvzelta_SetVoltageLevel(vi, "Output1,Output1", 1));
   CHECK_ERROR(HVZELTA_ERROR_INVALID_NUMBER_OF_LEVELS_IN_SELECTOR, kBadLevels, vi,
               hvzelta_SetVoltageLevel(vi, "Output1:A,Output1", 1));
-  CHECK_ERROR(HVZELTA_ERROR_BADLY_FORMED_SELECTOR, kBadlyFormed, vi, hvzelta_SetVoltageLevel(vi, "[Output1", 1));
-  CHECK_ERROR(HVZELTA_ERROR_BADLY_FORMED_SELECTOR, kBadlyFormed, vi, hvzelta_SetVoltageLevel(vi, "Out put1", 1));
   CHECK_ERROR(HVZELTA_ERROR_INVALID_RANGE_IN_SELECTOR, kBadRange, vi, hvzelta_SetVoltageLevel(vi, "A3-A1", 1));
-  CHECK_ERROR(HVZELTA_ERROR_INVALID_RANGE_IN_SELECTOR, kBadRange, vi, hvzelta_SetVoltageLevel(vi, "A1-B3", 1));
   /* Readers take no ranges: refused before the driver is asked anything. */
   CHECK_ERROR(HVZELTA_ERROR_BADLY_FORMED_SELECTOR, kBadlyFormed, vi,
               hvzelta_GetAttributeViReal64(vi, "OutputPhase1-OutputPhase2", HVZELTA_ATTR_VOLTAGE_LEVEL, &level));

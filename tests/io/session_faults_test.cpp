@@ -1,6 +1,7 @@
-// Instruments that misbehave: the emulator's injected faults, and a device
-// that never ends its reply. Every failure is a status with its message, and
-// the session can always go on (or be closed and opened again).
+// Instruments that misbehave, seen from the I/O session over a socket (the
+// whole driver's fault table has every transport times every fault): the
+// lost connection's message and speed, replies no format can read, a late
+// reply that is already waiting, and a device that never ends its reply.
 
 #include <gtest/gtest.h>
 
