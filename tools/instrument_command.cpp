@@ -19,9 +19,9 @@ constexpr OptionRule kOptions[] = {{"resource", true, 'r'},
 
 // The value of option `name` in the option string, read the way the driver
 // reads it; nullopt when it is not there.
-std::optional<std::string_view> OptionValue(std::string_view optionString, std::string_view name) {
+std::optional<std::string> OptionValue(std::string_view optionString, std::string_view name) {
   for (const OptionPair& pair : ParseOptionPairs(SplitDriverSetup(optionString).options)) {
-    if (EqualsIgnoringCase(pair.name, name)) return pair.value;
+    if (EqualsIgnoringCase(pair.name, name)) return std::string(pair.value);
   }
   return std::nullopt;
 }

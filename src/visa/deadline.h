@@ -55,7 +55,7 @@ class Deadline {
   // enforces the timeout itself and must be given the chance to say so.
   Deadline Extended(std::chrono::milliseconds margin) const {
     Deadline deadline = *this;
-    deadline.at_ += margin;
+    if (!infinite_) deadline.at_ += margin;
     return deadline;
   }
 
