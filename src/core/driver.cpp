@@ -85,8 +85,10 @@ void CDriver::TraceUnreadableStore() {
   static const MemberDescriptor kOpenStore(GUID_NULL, "IviConfigStore", MemberKind::Method, "Open", InitCheck::Exempt);
   const Bstr location(Utf8ToWide(ConfigStoreLocation()));
   // A record of its own, whose result says the file was refused and why. The
-  // record keeps the list it is given, so the list is named to outlive it.
-  const std::initializer_list<MemberParam> params = {In("Path", location.Get())};
+  // record keeps the list it is given, and each entry points at its value, so
+  // both are named to outlive the record.
+  const auto path = location.Get();
+  const std::initializer_list<MemberParam> params = {In("Path", path)};
   CMethodTrace record(&traceFile_, kOpenStore, params);
   SetErrorInfo({Utf8ToWide(unreadableStore_), L"IVI Configuration Store", GUID_NULL, {}, 0});
   record.Finish(E_IVICONFIG_DESERIALIZE_FAILED);
