@@ -300,6 +300,13 @@ std::optional<ResourceName> ParseResourceName(std::string_view text, std::size_t
   const std::string_view trimmed = TrimWhiteSpace(text);
   std::string_view at = trimmed;
   std::optional<ResourceName> name = ParseTrimmed(trimmed, at);
+  // The full form spells numbers out (a USB id as 0x0005): a name whose full
+  // form would pass the length limit is refused at its end, so that every
+  // name taken can be given back and taken again.
+  if (name && name->canonical.size() > kMaxResourceNameLength) {
+    name.reset();
+    at = After(trimmed);
+  }
   if (!name && failedAt) *failedAt = static_cast<std::size_t>(at.data() - text.data()) + 1;
   return name;
 }
