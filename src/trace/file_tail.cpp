@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <iterator>
 
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23
@@ -24,8 +27,20 @@ void FileTail::Attach(int file) {
 
 namespace {
 
-// Zeros that claim a window's space in the page cache and on disk.
-const char kZeros[FileTail::kWindow] = {};
+// Zeros that claim a window's space in the page cache and on disk: one small
+// block given once per piece of the window, so that the copy reads memory
+// that stays in the cache.
+constexpr std::size_t kZeroBlock = std::size_t{64} << 10;
+char g_zeros[kZeroBlock] = {};
+
+// Writes kWindow zeros at `offset`; true when all of them went.
+bool WriteZeros(int file, std::int64_t offset) {
+  static_assert(FileTail::kWindow % kZeroBlock == 0 && FileTail::kWindow / kZeroBlock <= IOV_MAX);
+  iovec pieces[FileTail::kWindow / kZeroBlock];
+  for (iovec& piece : pieces) piece = {g_zeros, kZeroBlock};
+  const ssize_t written = ::pwritev(file, pieces, static_cast<int>(std::size(pieces)), static_cast<off_t>(offset));
+  return written == static_cast<ssize_t>(FileTail::kWindow);
+}
 
 }  // namespace
 
@@ -42,7 +57,7 @@ bool FileTail::MoveWindow() {
   if (window_) ::munmap(window_, kWindow);
   window_ = nullptr;
   windowStart_ = length_;
-  if (::pwrite(file_, kZeros, kWindow, static_cast<off_t>(windowStart_)) == static_cast<ssize_t>(kWindow)) {
+  if (WriteZeros(file_, windowStart_)) {
     void* window = ::mmap(nullptr, kWindow, PROT_READ | PROT_WRITE, MAP_SHARED, file_, static_cast<off_t>(windowStart_));
     if (window != MAP_FAILED) {
       window_ = static_cast<char*>(window);

@@ -170,9 +170,9 @@ HRESULT TraceFile::EndRecord(std::string_view rest, std::string_view record, boo
     } else {
       waiting_ += rest;
     }
-    if (!t_delivering) listeners = listeners_;
+    if (!t_delivering && listeners_ && !listeners_->empty()) listeners = listeners_;
   }
-  if (listeners && !listeners->empty()) {
+  if (listeners) {
     t_delivering = true;
     Deliver(*listeners, record);
     t_delivering = false;
