@@ -1,6 +1,7 @@
 #include "trace/trace_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,6 +48,19 @@ std::filesystem::path StylesheetDirectory() {
   return components.empty() ? std::filesystem::path(HVZELTA_DATA_DIR) : std::filesystem::path(components);
 }
 
+// Takes the file for this driver alone and empties it; 0 or errno. The
+// lock is what keeps a second driver, in this process or another, from
+// emptying a file whose end the first one has mapped, which would fault
+// the first one's next record. It goes with the file's last descriptor.
+// A file system that cannot lock files is used unlocked.
+int Claim(int file) {
+  if (::flock(file, LOCK_EX | LOCK_NB) < 0 && errno == EWOULDBLOCK) return EWOULDBLOCK;
+  while (::ftruncate(file, 0) < 0) {
+    if (errno != EINTR) return errno;
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::int64_t TraceFile::Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
@@ -89,10 +103,16 @@ HRESULT TraceFile::Open() {
   path_ = FileName(openTime);
   transform_ = StylesheetPath();
   // Read and write: the tail is a shared mapping of the file.
-  const int file = ::open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int file = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (file < 0) {
     const int error = errno;
     openFailure_ = std::strerror(error);
+    return SystemError(error);
+  }
+  if (const int error = Claim(file)) {
+    ::close(file);
+    openFailure_ = error == EWOULDBLOCK ? "another process is tracing to it; close that driver or choose another TraceName"
+                                        : std::strerror(error);
     return SystemError(error);
   }
   tail_.Attach(file);

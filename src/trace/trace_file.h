@@ -46,7 +46,8 @@ class TraceFile {
   void SetIdentifier(std::string_view identifier) { identifier_ = std::string(identifier); }
 
   // Opens the file and writes its header. E_UNEXPECTED unless closed; a file
-  // that cannot be created gives its system error as a status.
+  // that cannot be created gives its system error as a status, and so does
+  // a file another driver is tracing to (EWOULDBLOCK), which is left as it is.
   HRESULT Open();
   // Ends the document and closes the file; records stop.
   void Close();

@@ -2,8 +2,11 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include <chrono>
 #include <filesystem>
@@ -20,6 +23,16 @@
 #include "hvzelta/com/safearray.h"
 #include "hvzelta/trace_listener.h"
 #include "zta_sim/emulator.h"
+
+// The program's own fdatasync takes the place of the C library's for the
+// driver linked into it, so the tests see each flush to disk.
+namespace {
+std::atomic<int> g_flushes{0};
+}  // namespace
+extern "C" int fdatasync(int file) {
+  ++g_flushes;
+  return static_cast<int>(::syscall(SYS_fdatasync, file));
+}
 
 namespace hvzelta {
 namespace {
@@ -377,6 +390,41 @@ TEST_F(TraceTest, AHungCallShowsItsStartWhileItHangs) {
   EXPECT_EQ(hung.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "seen while the call hangs";
   EXPECT_NE(hung.get(), VI_SUCCESS);
   hvzelta_close(vi);
+}
+
+TEST_F(TraceTest, TheFileIsFlushedToDiskOncePerSaveIntervalOnly) {
+  for (const auto& [interval, flushes] : {std::pair{L"1", 0}, std::pair{L"0", 11}}) {
+    auto driver = Open(L"Trace=true, TraceName=flushed, TraceSaveInterval=" + std::wstring(interval));
+    g_flushes = 0;
+    VARIANT_BOOL cache = 0;
+    for (int i = 0; i < 10; ++i) driver->get_Cache(&cache);
+    driver->Close();
+    EXPECT_EQ(g_flushes, flushes) << "save interval " << interval << ": each call, the Close's too, or none in a minute";
+  }
+}
+
+TEST_F(TraceTest, ASecondProcessTracingToTheSameFileIsRefusedAndTheFirstGoesOn) {
+  auto driver = Open(L"Trace=true, TraceName=shared");
+  VARIANT_BOOL cache = 0;
+  ASSERT_EQ(driver->get_Cache(&cache), S_OK);
+  const std::string before = ReadFile("shared.xml");
+  const int status = InChild([] {
+    auto second = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
+    Bstr resource(L"x");
+    Bstr options(L"Simulate=true, DriverSetup=Trace=true, TraceName=shared");
+    if (second->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()) !=
+        static_cast<HRESULT>(0x80070000u | EWOULDBLOCK)) {
+      ::_exit(1);
+    }
+    const std::wstring expected = L"HalvornZelta: Cannot open file.\r\nTrace file '" + Wide(fs::absolute("shared.xml")) +
+                                  L"': another process is tracing to it; close that driver or choose another TraceName.";
+    ::_exit(PeekErrorInfo() && PeekErrorInfo()->description == expected ? 0 : 2);
+  });
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "1: wrong status, 2: wrong description; " << status;
+  EXPECT_EQ(ReadFile("shared.xml"), before) << "the file is left as it was";
+  ASSERT_EQ(driver->get_Cache(&cache), S_OK);
+  ASSERT_EQ(driver->Close(), S_OK);
+  EXPECT_EQ(Count(ReadFile("shared.xml"), "<Method Name=\"get_Cache\""), 2u);
 }
 
 TEST_F(TraceTest, AFileSizeLimitCutsTheTraceOnceWithoutRepeatingText) {
