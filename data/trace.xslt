@@ -92,16 +92,19 @@
           <canvas id="timeline-canvas" width="1200" height="60"></canvas>
           <div class="legend" id="legend"></div>
         </section>
-        <!-- In pieces of 1000 top-level calls: one text of the whole
-             trace would be copied as it grows. -->
-        <script>var TRACE = [];</script>
+        <!-- The calls as data, in pieces of 1000 top-level calls, each a
+             JSON array ended by a 0 (every entry ends with a comma). A
+             browser reads JSON much faster than the same text as script.
+             The pieces leave the page once read: their text is most of the
+             page, and a browser that keeps it, or serialises the page, pays
+             for it again. -->
         <xsl:for-each select="Method[position() mod 1000 = 1]">
-          <script>
-            <xsl:text>TRACE.push(&#10;</xsl:text>
+          <script type="application/json" class="trace-data">
+            <xsl:text>[&#10;</xsl:text>
             <xsl:apply-templates select=". | following-sibling::Method[position() &lt; 1000]">
               <xsl:with-param name="depth" select="0"/>
             </xsl:apply-templates>
-            <xsl:text>);&#10;</xsl:text>
+            <xsl:text>0]&#10;</xsl:text>
           </script>
         </xsl:for-each>
         <script><![CDATA[
@@ -110,12 +113,19 @@
   // One entry per call, in the order of the trace: depth, start time,
   // thread, counter, member, result, message, execution time, parameters
   // (direction, name, value, type), in flight.
-  var calls = TRACE.map(function (c) {
+  var entries = [];
+  document.querySelectorAll("script.trace-data").forEach(function (piece) {
+    var more = JSON.parse(piece.textContent);
+    for (var i = 0; i < more.length - 1; ++i) entries.push(more[i]);
+    piece.remove();
+  });
+  var calls = entries.map(function (c) {
     var failed = c[5].charAt(2) >= "8", inFlight = c[9] === 1;
     return { depth: c[0], startTime: c[1], thread: c[2], start: Number(c[3]), member: c[4], result: c[5],
              message: c[6], seconds: c[7] ? parseFloat(c[7]) : NaN, params: c[8], failed: failed && !inFlight,
              inFlight: inFlight, warning: !failed && c[5] !== "0x00000000" && !inFlight };
   });
+  entries = null;
 
   function duration(seconds) {
     if (!isFinite(seconds)) return "";
