@@ -41,21 +41,26 @@ struct RecordWriter {
     if (size + count > buffer.size()) buffer.resize(std::max(buffer.size() * 2, size + count));
     return buffer.data() + size;
   }
-  void Put(std::string_view piece) {
-    std::memcpy(Reserve(piece.size()), piece.data(), piece.size());
-    size += piece.size();
+  // Each element and attribute reserves its room once and is then copied
+  // in place: a record is some twenty such pieces.
+  static char* Copy(char* out, std::string_view piece) {
+    std::memcpy(out, piece.data(), piece.size());
+    return out + piece.size();
   }
-  void Tabs(int count) {
-    std::memset(Reserve(static_cast<std::size_t>(count)), '\t', static_cast<std::size_t>(count));
-    size += static_cast<std::size_t>(count);
+  static char* Tabs(char* out, int count) {
+    for (int i = 0; i < count; ++i) *out++ = '\t';
+    return out;
   }
+  void End(const char* out) { size = static_cast<std::size_t>(out - buffer.data()); }
+  void Put(std::string_view piece) { End(Copy(Reserve(piece.size()), piece)); }
 
   void StartElement(std::string_view name) {
-    if (startTagOpen) Put(">\r\n");
+    char* out = Reserve(name.size() + static_cast<std::size_t>(depth) + 4);
+    if (startTagOpen) out = Copy(out, ">\r\n");
+    out = Tabs(out, depth);
+    *out++ = '<';
+    End(Copy(out, name));
     open.push_back(name);
-    Tabs(depth);
-    Put("<");
-    Put(name);
     startTagOpen = true;
     ++depth;
   }
@@ -64,12 +69,12 @@ struct RecordWriter {
     // As they stand, unescaped: the trace is for people and stylesheets.
     char* out = Reserve(name.size() + value.size() + 4);
     *out++ = ' ';
-    out = std::copy(name.begin(), name.end(), out);
+    out = Copy(out, name);
     *out++ = '=';
     *out++ = '"';
-    out = std::copy(value.begin(), value.end(), out);
+    out = Copy(out, value);
     *out++ = '"';
-    size = static_cast<std::size_t>(out - buffer.data());
+    End(out);
   }
   template <class T>
   void NumberAttribute(std::string_view name, T value) {
@@ -79,12 +84,12 @@ struct RecordWriter {
   void EndElement() {
     --depth;
     if (startTagOpen) {
-      Put("/>\r\n");
+      End(Copy(Reserve(4), "/>\r\n"));
     } else {
-      Tabs(depth);
-      Put("</");
-      Put(open.back());
-      Put(">\r\n");
+      char* out = Tabs(Reserve(open.back().size() + static_cast<std::size_t>(depth) + 5), depth);
+      out = Copy(out, "</");
+      out = Copy(out, open.back());
+      End(Copy(out, ">\r\n"));
     }
     open.pop_back();
     startTagOpen = false;
@@ -157,6 +162,8 @@ std::string_view LocalStartTime(std::uint64_t count, char (&text)[64]) {
 
 // "0x%08X" of a result code into `text`.
 std::string_view HexResult(HRESULT result, char (&text)[16]) {
+  // Nearly every call succeeds.
+  if (result == S_OK) return "0x00000000";
   constexpr char kDigits[] = "0123456789ABCDEF";
   text[0] = '0';
   text[1] = 'x';
