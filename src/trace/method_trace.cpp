@@ -130,14 +130,15 @@ std::uint64_t Nanoseconds(const timespec& time) {
 
 // "h:m:s:ms" of local time at the counter reading `count` into `text`. The
 // wall clock is the counter plus an offset read again once a second, which
-// spares every call a second clock read; the broken-down time is worked out
-// once a second too.
+// spares every call a second clock read; the broken-down time, and the
+// "h:m:s:" it gives, are worked out once a second too.
 std::string_view LocalStartTime(std::uint64_t count, char (&text)[64]) {
   constexpr std::uint64_t kSecond = 1000000000u;
   thread_local std::uint64_t offsetReadAt = 0;
   thread_local std::uint64_t offset = 0;
   thread_local std::time_t cachedSecond = -1;
-  thread_local std::tm cached{};
+  thread_local char second[64];
+  thread_local std::size_t secondLength = 0;
   if (offsetReadAt == 0 || count - offsetReadAt >= kSecond) {
     timespec wall{};
     clock_gettime(CLOCK_REALTIME, &wall);
@@ -145,18 +146,20 @@ std::string_view LocalStartTime(std::uint64_t count, char (&text)[64]) {
     offset = Nanoseconds(wall) - offsetReadAt;
   }
   const std::uint64_t now = count + offset;
-  const auto second = static_cast<std::time_t>(now / kSecond);
-  if (second != cachedSecond) {
-    cachedSecond = second;
-    localtime_r(&cachedSecond, &cached);
+  if (const auto seconds = static_cast<std::time_t>(now / kSecond); seconds != cachedSecond) {
+    cachedSecond = seconds;
+    std::tm local{};
+    localtime_r(&cachedSecond, &local);
+    char* end = PutDecimal(second, local.tm_hour);
+    *end++ = ':';
+    end = PutDecimal(end, local.tm_min);
+    *end++ = ':';
+    end = PutDecimal(end, local.tm_sec);
+    *end++ = ':';
+    secondLength = static_cast<std::size_t>(end - second);
   }
-  char* end = PutDecimal(text, cached.tm_hour);
-  *end++ = ':';
-  end = PutDecimal(end, cached.tm_min);
-  *end++ = ':';
-  end = PutDecimal(end, cached.tm_sec);
-  *end++ = ':';
-  end = PutDecimal(end, static_cast<int>(now % kSecond / 1000000));
+  std::memcpy(text, second, secondLength);
+  char* end = PutDecimal(text + secondLength, static_cast<int>(now % kSecond / 1000000));
   return {text, static_cast<std::size_t>(end - text)};
 }
 
@@ -188,9 +191,10 @@ std::string_view Scientific(std::uint64_t nanoseconds, char (&text)[32]) {
   } else {
     for (int i = count; i < 7; ++i) mantissa *= 10;
   }
-  std::to_chars(text + 1, text + 8, mantissa);
-  text[0] = text[1];
+  // Seven digits, the first before the point.
+  text[0] = static_cast<char>('0' + mantissa / 1000000);
   text[1] = '.';
+  for (int i = 7; i >= 2; --i, mantissa /= 10) text[i] = static_cast<char>('0' + mantissa % 10);
   char* out = text + 8;
   *out++ = 'e';
   *out++ = exponent < 0 ? '-' : '+';
