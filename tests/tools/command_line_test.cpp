@@ -52,7 +52,7 @@ TEST(Usage, AWrongCommandLineExitsWith2AndSaysWhy) {
       {{}, "usage: hvzelta"},
       {{"frobnicate"}, "unknown command 'frobnicate'"},
       {{"-x", "info"}, "unknown option '-x'"},
-      {{"-r"}, "option -r needs a value"},
+      {{"-r"}, "option --resource needs a value"},
       {{"info"}, "name the instrument with -r RESOURCE"},
       {{"-o", "Simulate=true", "info", "extra"}, "info takes no arguments"},
       {{"-o", "Simulate=true", "get"}, "give one attribute name"},
