@@ -13,8 +13,9 @@ namespace {
 
 constexpr std::string_view kNameHelp =
     "NAME is the attribute's name as the C header spells it, with or without\n"
-    "HVZELTA_ATTR_ (VOLTAGE_LEVEL, HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL), in any case,\n"
-    "or its number; 'hvzelta attributes' lists them.\n";
+    "HVZELTA_ATTR_ (VOLTAGE_LEVEL, HVZELTA_ATTR_OUTPUT_CURRENT_LIMIT), in any case,\n"
+    "or its number; 'hvzelta attributes' lists them. OUTPUT_VOLTAGE_LEVEL, the\n"
+    "header's second name of the voltage level, is read as VOLTAGE_LEVEL.\n";
 
 const std::string kGetUsage = InstrumentUsage("get NAME [-c CHANNEL]",
                                               "Reads one attribute and prints its value; a value of an enumeration\n"

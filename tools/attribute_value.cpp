@@ -42,6 +42,9 @@ std::optional<AttributeValue> ParseAttributeValue(const AttributeInfo& attribute
         if (const auto symbol = FindSymbol(attribute.valuePrefix, text)) return *symbol;
         problem =
             "'" + std::string(text) + "' is neither a whole number nor one of " + SymbolList(attribute.valuePrefix);
+        if (const std::string_view nearest = NearestSymbolName(attribute.valuePrefix, text); !nearest.empty()) {
+          problem += "; did you mean " + std::string(nearest) + "?";
+        }
       } else {
         problem = "'" + std::string(text) + "' is not a whole number from -2147483648 to 2147483647";
       }
