@@ -28,6 +28,14 @@ const Command* Find(std::string_view name) {
   return nullptr;
 }
 
+// Whether `word` is a session option whose value is the next word.
+bool TakesValue(std::string_view word) {
+  for (const std::string_view option : {"-r", "--resource", "-o", "--options", "-c", "--channel"}) {
+    if (word == option) return true;
+  }
+  return false;
+}
+
 void PrintOverview(std::ostream& out) {
   out << "usage: hvzelta [-r RESOURCE] [-o OPTIONS] [--json] [--no-status-check] COMMAND [ARGUMENTS]\n"
          "       hvzelta --version\n\n"
@@ -62,16 +70,21 @@ void PrintOverview(std::ostream& out) {
 
 int Run(std::span<const std::string_view> words) {
   Streams streams{std::cout, std::cerr};
-  const std::span<const std::string_view> beforeEnd(words.begin(), std::find(words.begin(), words.end(), "--"));
-  const auto command = std::find_if(beforeEnd.begin(), beforeEnd.end(), [](std::string_view word) {
-    return !word.starts_with('-') && Find(word) != nullptr;
-  });
   if (AsksForHelp(words)) {
-    // "--help" anywhere: the usage of the command on the line, else the overview.
-    if (command == beforeEnd.end()) {
-      PrintOverview(std::cout);
+    // "--help" anywhere: the usage of the command on the line, else the
+    // overview. The command is the first known name that is no option's value.
+    const Command* named = nullptr;
+    for (std::size_t i = 0; i < words.size() && words[i] != "--" && !named; ++i) {
+      if (TakesValue(words[i])) {
+        ++i;
+      } else if (!words[i].starts_with('-')) {
+        named = Find(words[i]);
+      }
+    }
+    if (named) {
+      std::cout << named->usage;
     } else {
-      std::cout << Find(*command)->usage;
+      PrintOverview(std::cout);
     }
     return kExitSuccess;
   }
