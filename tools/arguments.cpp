@@ -77,6 +77,11 @@ bool Arguments::Parse(std::span<const std::string_view> words, std::span<const O
       error = "option --" + std::string(rule->name) + " is given twice";
       return false;
     }
+    // CLI11 would read "--json=false" as a flag's value; a flag here has none.
+    if (!rule->takesValue && option->results().front() != "true") {
+      error = "option --" + std::string(rule->name) + " takes no value";
+      return false;
+    }
     values_.emplace(std::string(rule->name), rule->takesValue ? option->results().front() : std::string());
   }
   return true;

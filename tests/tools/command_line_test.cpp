@@ -69,6 +69,7 @@ TEST(Usage, AWrongCommandLineExitsWith2AndSaysWhy) {
       {{"-o", "Simulate=true", "reset", "now"}, "unexpected argument 'now'"},
       {{"-o", "Simulate=true", "get", "CACHE", "--resource"}, "option --resource needs a value"},
       {{"-oSimulate=true", "get", "CACHE", "-rA", "--resource=B"}, "option --resource is given twice"},
+      {{"-oSimulate=true", "get", "CACHE", "--json=false"}, "option --json takes no value"},
       {{"-o", "Simulate=true", "get", "hvzelta_attr_VOLTAGE_LEVL"}, "not recognized. Did you mean VOLTAGE_LEVEL?"},
       {{"-o", "Simulate=true", "set", "OUTPUT_TRIGGER_SOURCE", "IMEDIATE"}, "; did you mean IMMEDIATE?"},
       {{"trace", "t.xml", "-o", "t.html"}, "unknown option -o"},
