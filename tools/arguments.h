@@ -1,9 +1,10 @@
 #pragma once
 
-// The words of a subcommand: positional words and "--name value" options
-// ("--name=value" too, and "-x value" for an option with a short name); a
-// flag is an option without a value. A word such as "-5" that is no short
-// name stays positional, so negative numbers need no "--".
+// The words of a subcommand, read by CLI11 from a table of options:
+// positional words, "--name value", "--name=value", and for an option with a
+// short name "-x value" and "-xVALUE"; a flag is an option without a value.
+// A word such as "-5" that is no short name stays positional, so negative
+// numbers need no "--".
 
 #include <map>
 #include <optional>
@@ -19,6 +20,16 @@ struct OptionRule {
   bool takesValue;
   char shortName = '\0';  // "-x" stands for "--name"; none when '\0'
 };
+
+// Whether "-h" or "--help" comes before any "--" among `words`.
+bool AsksForHelp(std::span<const std::string_view> words);
+
+// Where the command's name is among `words`: after the session options
+// (-r, -o, -c, --json, --no-status-check) and --version, which may come
+// before it. Nullopt with `error` set when one of them is unknown or lacks
+// its value.
+std::optional<std::size_t> LeadingOptionsEnd(std::span<const std::string_view> words, bool& version,
+                                             std::string& error);
 
 class Arguments {
  public:

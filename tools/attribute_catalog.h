@@ -44,8 +44,14 @@ std::span<const AttributeInfo> Attributes();
 const AttributeInfo& AttributeById(ViAttr id);
 
 // By short name ("VOLTAGE_LEVEL"), full name ("HVZELTA_ATTR_VOLTAGE_LEVEL"),
-// either without regard to case, or decimal identifier.
+// either without regard to case, or decimal identifier. The header's second
+// name of one setting (OUTPUT_VOLTAGE_LEVEL) finds the setting's own
+// (VOLTAGE_LEVEL), which alone is in Attributes().
 const AttributeInfo* FindAttribute(std::string_view text);
+
+// The attribute name nearest to `text` when it looks like a typing slip
+// ("VOLTAGE_LEVL"); empty when none is near.
+std::string_view NearestAttributeName(std::string_view text);
 
 // The values whose names start with "HVZELTA_VAL_" + prefix, in header order.
 std::vector<Symbol> Enumeration(std::string_view prefix);
@@ -53,6 +59,9 @@ std::vector<Symbol> Enumeration(std::string_view prefix);
 // The value named `text`: the short name ("IMMEDIATE"), the name with the
 // prefix ("TRIGGER_SOURCE_IMMEDIATE") or the full name, without regard to case.
 std::optional<ViInt32> FindSymbol(std::string_view prefix, std::string_view text);
+
+// The value name of the enumeration nearest to `text`, as for attributes.
+std::string_view NearestSymbolName(std::string_view prefix, std::string_view text);
 
 // The short name of `value`; empty when the enumeration has none for it.
 std::string_view SymbolName(std::string_view prefix, ViInt32 value);

@@ -6,15 +6,16 @@
 
 #include "attribute_value.h"
 #include "instrument_command.h"
-#include "json_writer.h"
+#include "json_output.h"
 
 namespace hvzelta::cli {
 namespace {
 
 constexpr std::string_view kNameHelp =
     "NAME is the attribute's name as the C header spells it, with or without\n"
-    "HVZELTA_ATTR_ (VOLTAGE_LEVEL, HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL), in any case,\n"
-    "or its number; 'hvzelta attributes' lists them.\n";
+    "HVZELTA_ATTR_ (VOLTAGE_LEVEL, HVZELTA_ATTR_OUTPUT_CURRENT_LIMIT), in any case,\n"
+    "or its number; 'hvzelta attributes' lists them. OUTPUT_VOLTAGE_LEVEL, the\n"
+    "header's second name of the voltage level, is read as VOLTAGE_LEVEL.\n";
 
 const std::string kGetUsage = InstrumentUsage("get NAME [-c CHANNEL]",
                                               "Reads one attribute and prints its value; a value of an enumeration\n"
@@ -32,22 +33,6 @@ const std::string kSetUsage =
                         std::string(kNameHelp),
                     true);
 
-// The attribute and the channel it was read or written on, as the JSON
-// document of get and set begins.
-void WriteAttributeHead(JsonWriter& json, const AttributeInfo& attribute, const std::string& channel) {
-  json.Key("attribute");
-  json.String(attribute.name);
-  json.Key("id");
-  json.Integer(attribute.id);
-  json.Key("type");
-  json.String(TypeName(attribute.type));
-  json.Key("channel");
-  if (attribute.channel == ChannelKind::None) {
-    json.Null();
-  } else {
-    json.String(channel);
-  }
-}
 
 void PrintValue(InstrumentCommand& command, const AttributeInfo& attribute, const std::string& channel,
                 const AttributeValue& value) {
@@ -55,17 +40,13 @@ void PrintValue(InstrumentCommand& command, const AttributeInfo& attribute, cons
     command.Out() << FormatAttributeValue(attribute, value) << "\n";
     return;
   }
-  JsonWriter json(command.Out());
-  json.BeginObject();
-  WriteAttributeHead(json, attribute, channel);
-  json.Key("value");
-  WriteAttributeValue(json, value);
-  if (const std::string_view name = ValueName(attribute, value); !name.empty()) {
-    json.Key("valueName");
-    json.String(name);
-  }
-  json.EndObject();
-  json.Finish();
+  Json document{{"attribute", attribute.name},
+                {"id", attribute.id},
+                {"type", TypeName(attribute.type)},
+                {"channel", attribute.channel == ChannelKind::None ? Json() : Json(channel)},
+                {"value", AttributeJson(value)}};
+  if (const std::string_view name = ValueName(attribute, value); !name.empty()) document["valueName"] = name;
+  PrintJson(command.Out(), document);
 }
 
 int Get(std::span<const std::string_view> words, Streams& streams) {
@@ -148,33 +129,20 @@ int List(std::span<const std::string_view> words, Streams& streams) {
     }
     return kExitSuccess;
   }
-  JsonWriter json(streams.out);
-  json.BeginArray();
+  Json list = Json::array();
   for (const AttributeInfo& attribute : Attributes()) {
-    json.BeginObject();
-    json.Key("name");
-    json.String(attribute.name);
-    json.Key("id");
-    json.Integer(attribute.id);
-    json.Key("type");
-    json.String(TypeName(attribute.type));
-    json.Key("access");
-    json.String(AccessName(attribute));
-    json.Key("channel");
-    json.String(ChannelKindName(attribute.channel));
+    Json entry{{"name", attribute.name},
+               {"id", attribute.id},
+               {"type", TypeName(attribute.type)},
+               {"access", AccessName(attribute)},
+               {"channel", ChannelKindName(attribute.channel)}};
     if (!attribute.valuePrefix.empty()) {
-      json.Key("values");
-      json.BeginObject();
-      for (const Symbol& symbol : Enumeration(attribute.valuePrefix)) {
-        json.Key(symbol.name);
-        json.Integer(symbol.value);
-      }
-      json.EndObject();
+      Json& values = entry["values"] = Json::object();
+      for (const Symbol& symbol : Enumeration(attribute.valuePrefix)) values[std::string(symbol.name)] = symbol.value;
     }
-    json.EndObject();
+    list.push_back(std::move(entry));
   }
-  json.EndArray();
-  json.Finish();
+  PrintJson(streams.out, list);
   return kExitSuccess;
 }
 

@@ -42,6 +42,9 @@ std::optional<AttributeValue> ParseAttributeValue(const AttributeInfo& attribute
         if (const auto symbol = FindSymbol(attribute.valuePrefix, text)) return *symbol;
         problem =
             "'" + std::string(text) + "' is neither a whole number nor one of " + SymbolList(attribute.valuePrefix);
+        if (const std::string_view nearest = NearestSymbolName(attribute.valuePrefix, text); !nearest.empty()) {
+          problem += "; did you mean " + std::string(nearest) + "?";
+        }
       } else {
         problem = "'" + std::string(text) + "' is not a whole number from -2147483648 to 2147483647";
       }
@@ -80,11 +83,14 @@ std::string FormatAttributeValue(const AttributeInfo& attribute, const Attribute
   return std::get<std::string>(value);
 }
 
-void WriteAttributeValue(JsonWriter& json, const AttributeValue& value) {
-  if (const auto* number = std::get_if<ViInt32>(&value)) return json.Integer(*number);
-  if (const auto* number = std::get_if<ViReal64>(&value)) return json.Number(*number);
-  if (const auto* state = std::get_if<bool>(&value)) return json.Boolean(*state);
-  json.String(std::get<std::string>(value));
+Json AttributeJson(const AttributeValue& value) {
+  return std::visit([](const auto& alternative) { return Json(alternative); }, value);
+}
+
+std::string ShortestText(double value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
 }
 
 }  // namespace hvzelta::cli

@@ -10,7 +10,7 @@
 
 #include "attribute_catalog.h"
 #include "instrument_session.h"
-#include "json_writer.h"
+#include "json_output.h"
 
 namespace hvzelta::cli {
 
@@ -27,6 +27,9 @@ std::string FormatAttributeValue(const AttributeInfo& attribute, const Attribute
 std::string_view ValueName(const AttributeInfo& attribute, const AttributeValue& value);
 
 // The value as a JSON string, number or boolean.
-void WriteAttributeValue(JsonWriter& json, const AttributeValue& value);
+Json AttributeJson(const AttributeValue& value);
+
+// The shortest text that reads back as the same double ("230", "0.1", "1e+300").
+std::string ShortestText(double value);
 
 }  // namespace hvzelta::cli

@@ -6,7 +6,7 @@
 
 #include "attribute_value.h"
 #include "instrument_command.h"
-#include "json_writer.h"
+#include "json_output.h"
 
 namespace hvzelta::cli {
 namespace {
@@ -52,18 +52,13 @@ int Info(std::span<const std::string_view> words, Streams& streams) {
   InstrumentSession session;
   if (const int status = command.Open(session)) return status;
 
-  JsonWriter json(command.Out());
-  if (command.Json()) json.BeginObject();
+  Json document = Json::object();
   std::string_view section;
   bool complete = true;
   for (const InfoRow& row : kRows) {
     if (row.section != section) {
       section = row.section;
-      if (command.Json()) {
-        if (&row != kRows) json.EndObject();
-        json.Key(section);
-        json.BeginObject();
-      } else {
+      if (!command.Json()) {
         command.Out() << static_cast<char>(section[0] - 'a' + 'A') << section.substr(1) << "\n";
       }
     }
@@ -72,23 +67,14 @@ int Info(std::span<const std::string_view> words, Streams& streams) {
     const bool read = command.Check(session, session.Read(attribute, "", value), "reading " + attribute.name);
     complete = complete && read;
     if (command.Json()) {
-      json.Key(row.key);
-      if (read) {
-        WriteAttributeValue(json, value);
-      } else {
-        json.Null();
-      }
+      document[section][row.key] = read ? AttributeJson(value) : Json();
     } else if (read) {
       char label[32];
       std::snprintf(label, sizeof label, "  %-26s", row.label.data());
       command.Out() << label << FormatAttributeValue(attribute, value) << "\n";
     }
   }
-  if (command.Json()) {
-    json.EndObject();
-    json.EndObject();
-    json.Finish();
-  }
+  if (command.Json()) PrintJson(command.Out(), document);
   return complete ? kExitSuccess : command.FailureExit();
 }
 

@@ -89,7 +89,11 @@ const AttributeInfo* InstrumentCommand::Attribute(std::string_view text) {
   if (const std::size_t placeholder = description.find("%1"); placeholder != std::string::npos) {
     description.replace(placeholder, 2, text);
   }
-  streams_.err << "hvzelta " << name_ << ": " << description << " ('hvzelta attributes' lists them)\n";
+  streams_.err << "hvzelta " << name_ << ": " << description;
+  if (const std::string_view nearest = NearestAttributeName(text); !nearest.empty()) {
+    streams_.err << (description.ends_with('.') ? " Did you mean " : "; did you mean ") << nearest << "?";
+  }
+  streams_.err << " ('hvzelta attributes' lists them)\n";
   return nullptr;
 }
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "instrument_command.h"
-#include "json_writer.h"
+#include "json_output.h"
 
 namespace hvzelta::cli {
 namespace {
@@ -54,16 +54,9 @@ int Io(bool query, std::span<const std::string_view> words, Streams& streams) {
   }
   if (!command.CheckErrorQueue(session, "sending \"" + message + "\"")) return command.FailureExit();
   if (command.Json()) {
-    JsonWriter json(command.Out());
-    json.BeginObject();
-    json.Key("message");
-    json.String(message);
-    if (query) {
-      json.Key("reply");
-      json.String(reply);
-    }
-    json.EndObject();
-    json.Finish();
+    Json document{{"message", message}};
+    if (query) document["reply"] = reply;
+    PrintJson(command.Out(), document);
   } else if (query) {
     command.Out() << reply << "\n";
   }

@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <array>
 #include <iostream>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "arguments.h"
 #include "command.h"
 
 namespace hvzelta::cli {
@@ -18,16 +21,6 @@ constexpr std::array kCommands{&kInfoCommand,     &kGetCommand,    &kSetCommand,
                                &kSelfTestCommand, &kErrorsCommand, &kSimCommand,      &kDemoCommand,
                                &kConfigCommand,   &kTraceCommand,  &kRegisterCommand, &kUnregisterCommand};
 
-// The options that may come before the command's name, and whether each
-// takes a value.
-struct LeadingOption {
-  std::string_view word;
-  bool takesValue;
-};
-constexpr LeadingOption kLeadingOptions[] = {
-    {"-r", true}, {"--resource", true}, {"-o", true},      {"--options", true},
-    {"-c", true}, {"--channel", true},  {"--json", false}, {"--no-status-check", false}};
-
 const Command* Find(std::string_view name) {
   for (const Command* command : kCommands) {
     if (command->name == name) return command;
@@ -35,8 +28,17 @@ const Command* Find(std::string_view name) {
   return nullptr;
 }
 
+// Whether `word` is a session option whose value is the next word.
+bool TakesValue(std::string_view word) {
+  for (const std::string_view option : {"-r", "--resource", "-o", "--options", "-c", "--channel"}) {
+    if (word == option) return true;
+  }
+  return false;
+}
+
 void PrintOverview(std::ostream& out) {
-  out << "usage: hvzelta [-r RESOURCE] [-o OPTIONS] [--json] [--no-status-check] COMMAND [ARGUMENTS]\n\n"
+  out << "usage: hvzelta [-r RESOURCE] [-o OPTIONS] [--json] [--no-status-check] COMMAND [ARGUMENTS]\n"
+         "       hvzelta --version\n\n"
          "commands:\n";
   for (const Command* command : kCommands) {
     out << "  " << command->name << std::string(12 - std::min<std::size_t>(command->name.size(), 11), ' ')
@@ -54,7 +56,8 @@ void PrintOverview(std::ostream& out) {
          "                           command (by default QueryInstrStatus=true, and a value the\n"
          "                           instrument refused ends the command with exit status 3)\n"
          "\n"
-         "'hvzelta help COMMAND' shows the usage of one command.\n"
+         "'hvzelta help COMMAND' or 'hvzelta COMMAND --help' shows the usage of one command;\n"
+         "short options take their value attached too (-rTCPIP::192.0.2.7::INSTR).\n"
          "\n"
          "exit status:\n"
          "  0  success\n"
@@ -65,73 +68,68 @@ void PrintOverview(std::ostream& out) {
          "  4  no session: the resource could not be opened or the option string was refused\n";
 }
 
-// Splits off the session options before the command's name; false when one
-// is unknown or lacks its value.
-bool SplitLeadingOptions(std::span<const std::string_view> words, std::vector<std::string_view>& leading,
-                         std::size_t& commandIndex) {
-  std::size_t i = 0;
-  while (i < words.size() && words[i].starts_with('-') && words[i] != "-h" && words[i] != "--help") {
-    const std::string_view word = words[i];
-    const std::string_view name = word.substr(0, word.find('='));
-    const auto option = std::find_if(std::begin(kLeadingOptions), std::end(kLeadingOptions),
-                                     [&](const LeadingOption& o) { return o.word == name; });
-    if (option == std::end(kLeadingOptions)) {
-      std::cerr << "hvzelta: unknown option '" << word << "' (see 'hvzelta help')\n";
-      return false;
-    }
-    leading.push_back(words[i++]);
-    if (option->takesValue && name == word) {
-      if (i == words.size()) {
-        std::cerr << "hvzelta: option " << word << " needs a value\n";
-        return false;
-      }
-      leading.push_back(words[i++]);
-    }
-  }
-  commandIndex = i;
-  return true;
-}
-
 int Run(std::span<const std::string_view> words) {
   Streams streams{std::cout, std::cerr};
-  std::vector<std::string_view> leading;
-  std::size_t commandIndex = 0;
-  if (!SplitLeadingOptions(words, leading, commandIndex)) return kExitUsage;
-  if (commandIndex == words.size()) {
+  if (AsksForHelp(words)) {
+    // "--help" anywhere: the usage of the command on the line, else the
+    // overview. The command is the first known name that is no option's value.
+    const Command* named = nullptr;
+    for (std::size_t i = 0; i < words.size() && words[i] != "--" && !named; ++i) {
+      if (TakesValue(words[i])) {
+        ++i;
+      } else if (!words[i].starts_with('-')) {
+        named = Find(words[i]);
+      }
+    }
+    if (named) {
+      std::cout << named->usage;
+    } else {
+      PrintOverview(std::cout);
+    }
+    return kExitSuccess;
+  }
+  bool version = false;
+  std::string error;
+  const auto commandIndex = LeadingOptionsEnd(words, version, error);
+  if (!commandIndex) {
+    std::cerr << "hvzelta: " << error << " (see 'hvzelta help')\n";
+    return kExitUsage;
+  }
+  if (version) {
+    std::cout << "hvzelta " << HVZELTA_VERSION << "\n";
+    return kExitSuccess;
+  }
+  if (*commandIndex == words.size()) {
     PrintOverview(std::cerr);
     return kExitUsage;
   }
-  const std::string_view first = words[commandIndex];
-  if (first == "help" || first == "--help" || first == "-h") {
-    if (commandIndex + 1 >= words.size()) {
+  const std::string_view first = words[*commandIndex];
+  if (first == "help") {
+    if (*commandIndex + 1 >= words.size()) {
       PrintOverview(std::cout);
       return kExitSuccess;
     }
-    const Command* command = Find(words[commandIndex + 1]);
-    if (!command) {
-      std::cerr << "hvzelta: unknown command '" << words[commandIndex + 1] << "'\n";
+    const Command* named = Find(words[*commandIndex + 1]);
+    if (!named) {
+      std::cerr << "hvzelta: unknown command '" << words[*commandIndex + 1] << "'\n";
       return kExitUsage;
     }
-    std::cout << command->usage;
+    std::cout << named->usage;
     return kExitSuccess;
   }
-  const Command* command = Find(first);
-  if (!command) {
+  const Command* found = Find(first);
+  if (!found) {
     std::cerr << "hvzelta: unknown command '" << first << "' (see 'hvzelta help')\n";
     return kExitUsage;
   }
-  if (!leading.empty() && !command->takesSessionOptions) {
-    std::cerr << "hvzelta: '" << first << "' takes no " << leading.front() << " (see 'hvzelta help " << first << "')\n";
+  if (*commandIndex > 0 && !found->takesSessionOptions) {
+    std::cerr << "hvzelta: '" << first << "' takes no " << words.front() << " (see 'hvzelta help " << first
+              << "')\n";
     return kExitUsage;
   }
-  const std::span<const std::string_view> rest = words.subspan(commandIndex + 1);
-  if (!rest.empty() && (rest.front() == "--help" || rest.front() == "-h")) {
-    std::cout << command->usage;
-    return kExitSuccess;
-  }
-  std::vector<std::string_view> commandWords = leading;
-  commandWords.insert(commandWords.end(), rest.begin(), rest.end());
-  return command->run(commandWords, streams);
+  std::vector<std::string_view> commandWords(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(*commandIndex));
+  commandWords.insert(commandWords.end(), words.begin() + static_cast<std::ptrdiff_t>(*commandIndex) + 1, words.end());
+  return found->run(commandWords, streams);
 }
 
 }  // namespace

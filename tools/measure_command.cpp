@@ -7,7 +7,7 @@
 
 #include "attribute_value.h"
 #include "instrument_command.h"
-#include "json_writer.h"
+#include "json_output.h"
 
 namespace hvzelta::cli {
 namespace {
@@ -87,25 +87,13 @@ int Measure(std::span<const std::string_view> words, Streams& streams) {
   }
 
   if (command.Json()) {
-    JsonWriter json(command.Out());
-    json.BeginObject();
-    json.Key("channel");
-    json.String(*channel);
-    json.Key("measurements");
-    json.BeginArray();
+    Json measurements = Json::array();
     for (const Reading& reading : readings) {
-      json.BeginObject();
-      json.Key("type");
-      json.String(SymbolName(kTypePrefix, reading.quantity->type));
-      json.Key("value");
-      json.Number(reading.value);
-      json.Key("unit");
-      json.String(reading.quantity->unit);
-      json.EndObject();
+      measurements.push_back({{"type", SymbolName(kTypePrefix, reading.quantity->type)},
+                              {"value", reading.value},
+                              {"unit", reading.quantity->unit}});
     }
-    json.EndArray();
-    json.EndObject();
-    json.Finish();
+    PrintJson(command.Out(), {{"channel", *channel}, {"measurements", measurements}});
   } else {
     for (const Reading& reading : readings) {
       char line[96];

@@ -10,7 +10,7 @@
 
 #include "cli_options.h"
 #include "command.h"
-#include "json_writer.h"
+#include "json_output.h"
 #include "model_catalog.h"
 #include "progress.h"
 #include "stop_signals.h"
@@ -71,19 +71,10 @@ int Sim(std::span<const std::string_view> words, Streams& streams) {
   }
   const std::string_view model = zta_sim::Describe(commandLine.options.model).name;
   if (json) {
-    JsonWriter writer(streams.out);
-    writer.BeginObject();
-    writer.Key("model");
-    writer.String(model);
-    writer.Key("resources");
-    writer.BeginObject();
-    for (const auto& [transport, resource] : Resources(endpoints)) {
-      writer.Key(transport);
-      writer.String(resource);
-    }
-    writer.EndObject();
-    writer.EndObject();
-    writer.Finish();
+    Json resources = Json::object();
+    for (const auto& [transport, resource] : Resources(endpoints)) resources[transport] = resource;
+    PrintJson(streams.out, {{"model", model}, {"resources", resources}});
+    streams.out.flush();
   } else {
     streams.out << "Emulated " << model << "; resource strings:\n";
     for (const auto& [transport, resource] : Resources(endpoints)) {

@@ -12,10 +12,12 @@
 namespace hvzelta::cli {
 namespace {
 
-constexpr OptionRule kOptions[] = {{"output", true, 'o'}, {"stylesheet", true}};
+// -o is the driver's option string in every other command, so the page's
+// file has -O.
+constexpr OptionRule kOptions[] = {{"output", true, 'O'}, {"stylesheet", true}};
 
 constexpr std::string_view kUsage =
-    "usage: hvzelta trace FILE.xml [-o|--output FILE.html] [--stylesheet FILE.xslt]\n"
+    "usage: hvzelta trace FILE.xml [-O|--output FILE.html] [--stylesheet FILE.xslt]\n"
     "\n"
     "Renders a method trace (DriverSetup \"Trace=true\") as an HTML page: one row per\n"
     "call, nested calls indented, failures highlighted with their message; a summary\n"
@@ -23,7 +25,7 @@ constexpr std::string_view kUsage =
     "A trace cut short by a program that ended without closing the driver is read\n"
     "as far as it goes; the command says where it ends and which calls were in flight.\n"
     "\n"
-    "  -o, --output FILE  the page to write (default: the trace's name with .html)\n"
+    "  -O, --output FILE  the page to write (default: the trace's name with .html)\n"
     "  --stylesheet FILE  the stylesheet to render with (default: the installed trace.xslt)\n";
 
 int Render(std::span<const std::string_view> words, Streams& streams) {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "instrument_command.h"
-#include "json_writer.h"
+#include "json_output.h"
 #include "progress.h"
 
 namespace hvzelta::cli {
@@ -30,12 +30,7 @@ int Reset(std::span<const std::string_view> words, Streams& streams) {
   }
   if (!command.Check(session, status, "resetting")) return command.FailureExit();
   if (command.Json()) {
-    JsonWriter json(command.Out());
-    json.BeginObject();
-    json.Key("reset");
-    json.Boolean(true);
-    json.EndObject();
-    json.Finish();
+    PrintJson(command.Out(), {{"reset", true}});
   }
   return kExitSuccess;
 }
@@ -53,14 +48,7 @@ int SelfTest(std::span<const std::string_view> words, Streams& streams) {
   }
   if (!command.Check(session, status, "running the self test")) return command.FailureExit();
   if (command.Json()) {
-    JsonWriter json(command.Out());
-    json.BeginObject();
-    json.Key("result");
-    json.Integer(result);
-    json.Key("message");
-    json.String(message);
-    json.EndObject();
-    json.Finish();
+    PrintJson(command.Out(), {{"result", result}, {"message", message}});
   } else {
     command.Out() << result << " " << message << "\n";
   }
@@ -79,18 +67,9 @@ int Errors(std::span<const std::string_view> words, Streams& streams) {
     streams.err << "hvzelta errors: stopped after " << kMostQueuedErrors << " errors; the queue does not empty\n";
   }
   if (command.Json()) {
-    JsonWriter json(command.Out());
-    json.BeginArray();
-    for (const InstrumentError& error : errors) {
-      json.BeginObject();
-      json.Key("code");
-      json.Integer(error.code);
-      json.Key("message");
-      json.String(error.message);
-      json.EndObject();
-    }
-    json.EndArray();
-    json.Finish();
+    Json list = Json::array();
+    for (const InstrumentError& error : errors) list.push_back({{"code", error.code}, {"message", error.message}});
+    PrintJson(command.Out(), list);
   } else {
     for (const InstrumentError& error : errors) command.Out() << error.code << ", \"" << error.message << "\"\n";
     if (errors.empty()) command.Out() << "0, \"No error\"\n";

@@ -263,12 +263,22 @@ void WriteTracePage(const std::string& tracePath, std::FILE* out) {
   }
 }
 
+// The file the driver writes the trace to: the name asked for, with ".xml"
+// added when it has no such ending, as the driver adds it.
+std::string TraceFilePath(const std::string& requested) {
+  if (requested.empty()) return (std::filesystem::current_path() / "hvzelta-demo-trace.xml").string();
+  constexpr std::string_view kEnding = ".xml";
+  const bool hasXmlEnding =
+      requested.size() >= kEnding.size() &&
+      std::equal(requested.end() - static_cast<std::ptrdiff_t>(kEnding.size()), requested.end(), kEnding.begin(),
+                 [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+  return hasXmlEnding ? requested : requested + ".xml";
+}
+
 }  // namespace
 
 int RunDemo(const DemoRequest& request, std::FILE* out) {
-  const std::string tracePath =
-      request.tracePath.empty() ? (std::filesystem::current_path() / "hvzelta-demo-trace.xml").string()
-                                : request.tracePath;
+  const std::string tracePath = TraceFilePath(request.tracePath);
   int result = 0;
   if (!request.resource.empty()) {
     // The tour must not call a value accepted that the instrument refused:

@@ -159,6 +159,9 @@ def _attribute_property(attribute):
     access = "read/write" if attribute.writable else "read-only"
     kind = attribute.enum.__name__ if attribute.enum else attribute.type
     doc = f"HVZELTA_ATTR_{attribute.c_name}: {kind}, {access}."
+    if not attribute.supported:
+        doc = ("Not supported by the instrument: with an instrument it raises DriverError "
+               "(StatusCode.ERROR_ATTRIBUTE_NOT_SUPPORTED); in simulation it keeps the value set. " + doc)
     return property(getter, setter if attribute.writable else None, doc=doc)
 
 

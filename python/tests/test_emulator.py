@@ -47,6 +47,19 @@ class InstrumentTest(unittest.TestCase):
         self.assertIs(self.output.average, hvzelta.Average.AVERAGE_4)
         self.assertIs(self.output.coupling_mode, hvzelta.CouplingMode.ACDC)
 
+    def test_what_the_instrument_lacks_is_marked_and_fails_as_not_supported(self):
+        for target in (self.drv, self.drv.phases["OutputPhase1"]):
+            for name, member in vars(type(target)).items():
+                if not isinstance(member, property) or "HVZELTA_ATTR_" not in (member.__doc__ or ""):
+                    continue
+                with self.subTest(name):
+                    if member.__doc__.startswith("Not supported by the instrument"):
+                        with self.assertRaises(hvzelta.DriverError) as failure:
+                            getattr(target, name)
+                        self.assertEqual(failure.exception.code, StatusCode.ERROR_ATTRIBUTE_NOT_SUPPORTED)
+                    else:
+                        getattr(target, name)
+
     def test_limits_of_the_range_come_as_a_pair(self):
         self.output.voltage_range = 155
         self.assertEqual(self.output.voltage_level_min_max(), (0.0, 155.0))

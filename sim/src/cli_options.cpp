@@ -1,5 +1,6 @@
 #include "cli_options.h"
 
+#include <CLI/CLI.hpp>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -67,133 +68,132 @@ std::optional<Fault> ParseFault(std::string_view text) {
   return fault;
 }
 
-class Parser {
- public:
-  explicit Parser(const std::vector<std::string>& arguments) : arguments_(arguments) {}
+// Each reads one value into the options; the problem, or empty.
+std::string Port(std::uint16_t& port, std::string_view text) {
+  const auto number = ParseNumber<std::uint16_t>(text);
+  if (!number) return "a port is a number from 0 to 65535, not '" + std::string(text) + "'";
+  port = *number;
+  return {};
+}
 
-  CommandLine Run() {
-    result_.options.socketPort = kDefaultSocketPort;
-    result_.options.portmapperPort = kDefaultPortmapperPort;
-    while (index_ < arguments_.size() && result_.error.empty() && !result_.help) Next();
-    return std::move(result_);
-  }
+std::string Real(double& target, double min, std::string_view text) {
+  const auto number = ParseNumber<double>(text);
+  if (!number || *number < min) return "'" + std::string(text) + "' is not a number of at least " + std::to_string(min);
+  target = *number;
+  return {};
+}
 
- private:
-  void Next() {
-    std::string_view argument = arguments_[index_++];
-    inlineValue_.reset();
-    if (const std::size_t equals = argument.find('='); argument.starts_with("--") && equals != std::string_view::npos) {
-      inlineValue_ = argument.substr(equals + 1);
-      argument = argument.substr(0, equals);
-    }
-    Options& o = result_.options;
-    if (argument == "--help" || argument == "-h") {
-      result_.help = true;
-    } else if (argument == "--port") {
-      Port(o.socketPort);
-    } else if (argument == "--no-socket") {
-      o.socket = false;
-    } else if (argument == "--bind") {
-      if (const auto value = Value()) o.bindAddress = *value;
-    } else if (argument == "--model") {
-      if (const auto value = Value()) {
-        const ModelInfo* model = FindModel(*value);
-        if (model == nullptr) return Fail("unknown model '" + std::string(*value) + "'");
-        o.model = model->model;
-      }
-    } else if (argument == "--idn") {
-      if (const auto value = Value()) o.idn = *value;
-    } else if (argument == "--serial") {
-      o.serial = true;
-    } else if (argument == "--vxi11") {
-      o.vxi11 = true;
-    } else if (argument == "--vxi11-port") {
-      Port(o.vxi11Port);
-    } else if (argument == "--portmapper-port") {
-      Port(o.portmapperPort);
-    } else if (argument == "--hislip") {
-      o.hislip = true;
-    } else if (argument == "--hislip-port") {
-      Port(o.hislipPort);
-    } else if (argument == "--resistance") {
-      Real(o.load.resistanceOhm, 1e-3);
-    } else if (argument == "--inductance") {
-      Real(o.load.inductanceHenry, 0.0);
-    } else if (argument == "--crest-factor") {
-      Real(o.load.crestFactor, 1.0);
-    } else if (argument == "--noise") {
-      Real(o.noise, 0.0);
-    } else if (argument == "--seed") {
-      if (const auto value = Value()) {
-        const auto seed = ParseNumber<std::uint64_t>(*value);
-        if (!seed) return Fail("--seed takes a whole number");
-        o.seed = *seed;
-      }
-    } else if (argument == "--delay") {
-      Millis(o.faults.replyDelay);
-    } else if (argument == "--late") {
-      Millis(o.faults.lateDelay);
-    } else if (argument == "--trickle-interval") {
-      Millis(o.faults.trickleInterval);
-    } else if (argument == "--idle-timeout") {
-      Millis(o.idleTimeout);
-    } else if (argument == "--fault") {
-      if (const auto value = Value()) {
-        const auto fault = ParseFault(*value);
-        if (!fault) return Fail("--fault takes KIND@N or KIND%P, KIND one of stall, drop, garbage, truncate, "
-                                "oversize, short-block, late, doubled, split, trickle");
-        o.faults.faults.push_back(*fault);
-      }
-    } else {
-      Fail("unknown option '" + std::string(argument) + "'");
-    }
-  }
+std::string Millis(std::chrono::milliseconds& target, std::string_view text) {
+  const auto number = ParseNumber<std::uint32_t>(text);
+  if (!number) return "'" + std::string(text) + "' is not a number of milliseconds";
+  target = std::chrono::milliseconds(*number);
+  return {};
+}
 
-  std::optional<std::string_view> Value() {
-    if (inlineValue_) return inlineValue_;
-    if (index_ >= arguments_.size()) {
-      Fail(arguments_[index_ - 1] + " needs a value");
-      return std::nullopt;
-    }
-    return arguments_[index_++];
-  }
-
-  void Port(std::uint16_t& port) {
-    const auto value = Value();
-    if (!value) return;
-    const auto number = ParseNumber<std::uint16_t>(*value);
-    if (!number) return Fail("a port is a number from 0 to 65535, not '" + std::string(*value) + "'");
-    port = *number;
-  }
-
-  void Real(double& target, double min) {
-    const auto value = Value();
-    if (!value) return;
-    const auto number = ParseNumber<double>(*value);
-    if (!number || *number < min) return Fail("'" + std::string(*value) + "' is not a number of at least " +
-                                              std::to_string(min));
-    target = *number;
-  }
-
-  void Millis(std::chrono::milliseconds& target) {
-    const auto value = Value();
-    if (!value) return;
-    const auto number = ParseNumber<std::uint32_t>(*value);
-    if (!number) return Fail("'" + std::string(*value) + "' is not a number of milliseconds");
-    target = std::chrono::milliseconds(*number);
-  }
-
-  void Fail(std::string message) { result_.error = std::move(message); }
-
-  const std::vector<std::string>& arguments_;
-  std::size_t index_ = 0;
-  std::optional<std::string_view> inlineValue_;
-  CommandLine result_;
+struct ValueOption {
+  const char* name;
+  std::string (*read)(Options& options, std::string_view text);
 };
+
+constexpr ValueOption kValueOptions[] = {
+    {"--port", [](Options& o, std::string_view v) { return Port(o.socketPort, v); }},
+    {"--bind", [](Options& o, std::string_view v) { return o.bindAddress = v, std::string(); }},
+    {"--model",
+     [](Options& o, std::string_view v) {
+       const ModelInfo* model = FindModel(v);
+       if (model == nullptr) return "unknown model '" + std::string(v) + "'";
+       o.model = model->model;
+       return std::string();
+     }},
+    {"--idn", [](Options& o, std::string_view v) { return o.idn = v, std::string(); }},
+    {"--vxi11-port", [](Options& o, std::string_view v) { return Port(o.vxi11Port, v); }},
+    {"--portmapper-port", [](Options& o, std::string_view v) { return Port(o.portmapperPort, v); }},
+    {"--hislip-port", [](Options& o, std::string_view v) { return Port(o.hislipPort, v); }},
+    {"--resistance", [](Options& o, std::string_view v) { return Real(o.load.resistanceOhm, 1e-3, v); }},
+    {"--inductance", [](Options& o, std::string_view v) { return Real(o.load.inductanceHenry, 0.0, v); }},
+    {"--crest-factor", [](Options& o, std::string_view v) { return Real(o.load.crestFactor, 1.0, v); }},
+    {"--noise", [](Options& o, std::string_view v) { return Real(o.noise, 0.0, v); }},
+    {"--seed",
+     [](Options& o, std::string_view v) {
+       const auto seed = ParseNumber<std::uint64_t>(v);
+       if (!seed) return std::string("--seed takes a whole number");
+       o.seed = *seed;
+       return std::string();
+     }},
+    {"--delay", [](Options& o, std::string_view v) { return Millis(o.faults.replyDelay, v); }},
+    {"--late", [](Options& o, std::string_view v) { return Millis(o.faults.lateDelay, v); }},
+    {"--trickle-interval", [](Options& o, std::string_view v) { return Millis(o.faults.trickleInterval, v); }},
+    {"--idle-timeout", [](Options& o, std::string_view v) { return Millis(o.idleTimeout, v); }},
+    // Given more than once, each one adds a fault.
+    {"--fault",
+     [](Options& o, std::string_view v) {
+       const auto fault = ParseFault(v);
+       if (!fault) {
+         return std::string(
+             "--fault takes KIND@N or KIND%P, KIND one of stall, drop, garbage, truncate, oversize, short-block, "
+             "late, doubled, split, trickle");
+       }
+       o.faults.faults.push_back(*fault);
+       return std::string();
+     }},
+};
+
+struct FlagOption {
+  const char* name;
+  bool Options::*member;
+  bool value;
+};
+
+constexpr FlagOption kFlagOptions[] = {{"--no-socket", &Options::socket, false},
+                                       {"--serial", &Options::serial, true},
+                                       {"--vxi11", &Options::vxi11, true},
+                                       {"--hislip", &Options::hislip, true}};
 
 }  // namespace
 
-CommandLine ParseCommandLine(const std::vector<std::string>& arguments) { return Parser(arguments).Run(); }
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  CommandLine result;
+  result.options.socketPort = kDefaultSocketPort;
+  result.options.portmapperPort = kDefaultPortmapperPort;
+  CLI::App app;
+  app.set_help_flag("-h,--help");
+  app.allow_extras();
+  std::vector<std::vector<std::string>> values(std::size(kValueOptions));
+  for (std::size_t i = 0; i < std::size(kValueOptions); ++i) {
+    app.add_option(kValueOptions[i].name, values[i])->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  }
+  std::vector<CLI::Option*> flags;
+  for (const FlagOption& flag : kFlagOptions) flags.push_back(app.add_flag(flag.name));
+  // CLI11 takes its words last to first.
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    result.help = true;
+    return result;
+  } catch (const CLI::ArgumentMismatch& failure) {
+    const std::string text = failure.what();
+    result.error = text.substr(0, text.find(':')) + " needs a value";
+    return result;
+  } catch (const CLI::ParseError& failure) {
+    result.error = failure.what();
+    return result;
+  }
+  if (const std::vector<std::string> extras = app.remaining(); !extras.empty()) {
+    result.error = (extras.front().starts_with('-') ? "unknown option '" : "unexpected argument '") + extras.front() + "'";
+    return result;
+  }
+  for (std::size_t i = 0; i < std::size(kFlagOptions); ++i) {
+    if (flags[i]->count() > 0) result.options.*kFlagOptions[i].member = kFlagOptions[i].value;
+  }
+  for (std::size_t i = 0; i < std::size(kValueOptions) && result.error.empty(); ++i) {
+    for (const std::string& value : values[i]) {
+      result.error = kValueOptions[i].read(result.options, value);
+      if (!result.error.empty()) break;
+    }
+  }
+  return result;
+}
 
 std::string Usage() {
   return "usage: hvzelta-sim [options]\n"

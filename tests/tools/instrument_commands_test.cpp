@@ -89,10 +89,11 @@ TEST_F(EmulatorCommands, AnAttributeIsNamedShortFullInAnyCaseOrByNumber) {
   Set("voltage_level", "120.5");
   for (const std::string& name :
        std::vector<std::string>{"VOLTAGE_LEVEL", "HVZELTA_ATTR_VOLTAGE_LEVEL", "hvzelta_attr_Voltage_Level",
-                                std::to_string(HVZELTA_ATTR_VOLTAGE_LEVEL)}) {
+                                std::to_string(HVZELTA_ATTR_VOLTAGE_LEVEL), "OUTPUT_VOLTAGE_LEVEL",
+                                std::to_string(HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL)}) {
     EXPECT_EQ(Get(name), "120.5\n") << name;
   }
-  const CliResult result = Run({"get", "VOLTAGE_LEVEL", "--json", "-c", "OutputPhase1"});
+  const CliResult result = Run({"get", "OUTPUT_VOLTAGE_LEVEL", "--json", "-cOutputPhase1"});
   ASSERT_EQ(result.status, 0) << result.err;
   const json value = ParseJson(result);
   EXPECT_EQ(value["attribute"], "VOLTAGE_LEVEL");
