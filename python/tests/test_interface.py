@@ -61,7 +61,7 @@ class NamesTest(unittest.TestCase):
     def test_an_unknown_option_name_warns_and_driver_setup_keys_do_not(self):
         with warnings.catch_warnings(record=True) as caught:
             warnings.simplefilter("always")
-            hvzelta.Driver("", options="Simulate=true, Simulat=true, DriverSetup=Model=ZTA300, Trace=false").close()
+            hvzelta.Driver("", options="Simulate=true, Simulat=true, DriverSetup=Model=ZTA300, TraceArray=false").close()
         self.assertEqual([str(warning.message).split(" in ")[0] for warning in caught], ["unknown option 'Simulat'"])
 
 

@@ -254,8 +254,8 @@ HRESULT CDriver::ProcessDriverSetupOption(std::string_view name, std::string_vie
   } else if (key == "trace") {
     bool enabled = false;
     hr = flag(enabled);
-    // Turning off a trace that is off already is no reason to fail Initialize.
-    if (Succeeded(hr) && traceFile_.SetEnabled(enabled) == E_UNEXPECTED) hr = S_OK;
+    // Turning off a trace that is closed already fails (0x8000FFFF) and so ends Initialize.
+    if (Succeeded(hr)) hr = traceFile_.SetEnabled(enabled);
   } else if (key == "tracename") {
     traceFile_.Settings().fileName = std::string(value);
   } else if (key == "tracesizemax") {

@@ -41,7 +41,7 @@ class CommandLineTest : public ::testing::Test {
 
 TEST_F(CommandLineTest, TheStoreItWritesIsTheStoreInitializeReads) {
   Result result = RunCli({"config", "add-session", "bench", "--resource", "TCPIP::192.0.2.5::5025::SOCKET", "--simulate",
-                       "true", "--driver-setup", "Model=ZTA300, Trace=false", "--range-check=false", "--logical-name",
+                       "true", "--driver-setup", "Model=ZTA300, TraceArray=false", "--range-check=false", "--logical-name",
                        "PS1"});
   ASSERT_EQ(result.status, 0) << result.output;
   result = RunCli({"config", "add-virtual-name", "bench", "Main", "--map-to", "HalvornZeltaOutputPhase!!OutputPhase1"});
