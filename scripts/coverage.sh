@@ -48,7 +48,8 @@ def add(key, s):
     t[0] += s["lines"]["covered"]; t[1] += s["lines"]["count"]
     t[2] += s["branches"]["covered"]; t[3] += s["branches"]["count"]
 for f in json.load(sys.stdin)["data"][0]["files"]:
-    name = os.path.normpath(f["filename"])
+    # A header seen through the include root of a layer counts under its own folder.
+    name = os.path.realpath(f["filename"])
     rel = name[len(root):] if name.startswith(root) else name
     parts = rel.split("/")
     if parts[0] not in ("src", "sim", "tools"):

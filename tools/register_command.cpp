@@ -12,7 +12,7 @@
 #include "arguments.h"
 #include "command.h"
 #include "hvzelta/com/types.h"
-#include "platform/component_registration.h"
+#include "registration/component_registration.h"
 
 namespace hvzelta::cli {
 namespace {

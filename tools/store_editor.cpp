@@ -13,7 +13,7 @@
 #include "acpwr/halvorn_zelta.h"
 #include "core/store_names.h"
 #include "hvzelta/com/error_info.h"
-#include "platform/component_registration.h"
+#include "registration/component_registration.h"
 
 namespace hvzelta::cli {
 namespace {

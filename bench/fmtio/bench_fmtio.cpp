@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/call_context.h"
-#include "core/halvorn_zelta_error_reporter.h"
+#include "base/call_context.h"
+#include "base/halvorn_zelta_error_reporter.h"
 #include "fmtio/directive_scanner.h"
 #include "fmtio/format_cache.h"
 #include "fmtio/formatted_io.h"

@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/call_context.h"
-#include "core/halvorn_zelta_error_reporter.h"
+#include "base/call_context.h"
+#include "base/halvorn_zelta_error_reporter.h"
 #include "fmtio/enum_formatter.h"
 #include "io/instr_error_poller.h"
 #include "io/visa_com_session.h"

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/call_context.h"
-#include "core/halvorn_zelta_error_reporter.h"
+#include "base/call_context.h"
+#include "base/halvorn_zelta_error_reporter.h"
 #include "fmtio/formatted_io.h"
 #include "fuzz_support.h"
 #include "io/instr_buffer.h"

@@ -4,8 +4,8 @@
 #include <array>
 #include <initializer_list>
 
-#include "core/call_context.h"
-#include "core/error_reporter.h"
+#include "base/call_context.h"
+#include "base/error_reporter.h"
 #include "platform/text.h"
 
 namespace hvzelta {

@@ -5,7 +5,7 @@
 
 #include "acpwr/enum_command.h"
 #include "acpwr/member_helpers.h"
-#include "core/halvorn_zelta_error_reporter.h"
+#include "base/halvorn_zelta_error_reporter.h"
 #include "platform/text.h"
 
 namespace hvzelta {

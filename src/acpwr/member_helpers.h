@@ -3,8 +3,8 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "core/call_context.h"
-#include "core/error_reporter.h"
+#include "base/call_context.h"
+#include "base/error_reporter.h"
 #include "core/node.h"
 
 namespace hvzelta {

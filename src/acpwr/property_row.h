@@ -3,9 +3,9 @@
 #include <string_view>
 
 #include "acpwr/member_exchange.h"
-#include "core/call_context.h"
+#include "base/call_context.h"
+#include "base/error_reporter.h"
 #include "core/driver.h"
-#include "core/error_reporter.h"
 #include "fmtio/format_args.h"
 
 namespace hvzelta {

@@ -6,7 +6,7 @@
 
 #include "acpwr/halvorn_zelta.h"
 #include "acpwr/member_exchange.h"
-#include "core/error_reporter.h"
+#include "base/error_reporter.h"
 #include "hvzelta/com/safearray.h"
 #include "platform/text.h"
 

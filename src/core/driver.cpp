@@ -5,14 +5,14 @@
 
 #include "core/config_store.h"
 #include "core/option_string.h"
-#include "hvzelta/com/error_info.h"
-#include "trace/method_trace.h"
-#include "io/io_error.h"
-#include "io/visa_com_session.h"
-#include "visa/visa_library_choice.h"
+#include "fmtio/io_error.h"
 #include "hvzelta/com/bstr.h"
+#include "hvzelta/com/error_info.h"
 #include "hvzelta/status.h"
+#include "io/visa_com_session.h"
 #include "platform/text.h"
+#include "trace/method_trace.h"
+#include "visa/visa_library_choice.h"
 
 namespace hvzelta {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/error_reporter.h"
+#include "base/trace_settings.h"
 #include "core/driver_constants.h"
-#include "core/error_reporter.h"
 #include "core/initial_settings.h"
 #include "core/node.h"
 #include "core/operation_settings.h"
-#include "core/trace_settings.h"
 #include "io/instr_error_poller.h"
 #include "io/io_session.h"
 #include "platform/module_usage.h"

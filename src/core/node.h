@@ -4,10 +4,10 @@
 #include <mutex>
 #include <string>
 
+#include "base/call_context.h"
+#include "base/member_param.h"
 #include "core/attribute_store.h"
-#include "core/call_context.h"
 #include "core/function_ref.h"
-#include "core/member_param.h"
 #include "hvzelta/com/types.h"
 
 namespace hvzelta {

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "core/error_reporter.h"
+#include "base/error_reporter.h"
 #include "fmtio/array_elements.h"
 #include "fmtio/enum_formatter.h"
 #include "fmtio/format_cache.h"
+#include "fmtio/io_buffer.h"
+#include "fmtio/io_error.h"
 #include "hvzelta/status.h"
-#include "io/io_buffer.h"
-#include "io/io_error.h"
 #include "platform/text.h"
 
 namespace hvzelta {

@@ -9,12 +9,12 @@
 #include <new>
 #include <string>
 
+#include "base/number_text.h"
 #include "fmtio/array_elements.h"
 #include "fmtio/enum_formatter.h"
 #include "fmtio/format_cache.h"
-#include "fmtio/number_text.h"
-#include "io/io_buffer.h"
-#include "io/io_error.h"
+#include "fmtio/io_buffer.h"
+#include "fmtio/io_error.h"
 #include "platform/text.h"
 
 namespace hvzelta {

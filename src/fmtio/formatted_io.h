@@ -7,7 +7,7 @@
 #include "fmtio/format_args.h"
 #include "fmtio/format_reader.h"
 #include "fmtio/format_writer.h"
-#include "io/io_buffer.h"
+#include "fmtio/io_buffer.h"
 
 namespace hvzelta {
 

@@ -6,7 +6,7 @@
 // formatted and typed operations thus report I/O failures with the driver's
 // codes, while raw callers get the library's.
 
-#include "io/io_error.h"
+#include "fmtio/io_error.h"
 #include "io/low_level_io.h"
 
 namespace hvzelta {

@@ -6,9 +6,9 @@
 #include <new>
 #include <vector>
 
-#include "core/error_reporter.h"
+#include "base/error_reporter.h"
+#include "fmtio/io_error.h"
 #include "hvzelta/status.h"
-#include "io/io_error.h"
 #include "platform/text.h"
 
 namespace hvzelta {

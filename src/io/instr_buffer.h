@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "io/io_buffer.h"
+#include "fmtio/io_buffer.h"
 #include "io/low_level_io.h"
 
 namespace hvzelta {

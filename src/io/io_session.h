@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "fmtio/format_args.h"
+#include "fmtio/io_buffer.h"
 #include "io/exchange_steps.h"
-#include "io/io_buffer.h"
 #include "io/low_level_io.h"
 #include "io/typed_directives.h"
 

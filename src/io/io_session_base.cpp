@@ -5,12 +5,12 @@
 #include <optional>
 #include <utility>
 
-#include "core/error_reporter.h"
-#include "hvzelta/com/error_info.h"
+#include "base/error_reporter.h"
 #include "fmtio/format_reader.h"
 #include "fmtio/format_writer.h"
+#include "fmtio/io_error.h"
+#include "hvzelta/com/error_info.h"
 #include "io/instr_error_poller.h"
-#include "io/io_error.h"
 #include "platform/text.h"
 
 namespace hvzelta {

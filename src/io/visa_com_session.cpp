@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "core/error_reporter.h"
-#include "io/io_error.h"
+#include "base/error_reporter.h"
+#include "fmtio/io_error.h"
 #include "platform/text.h"
 
 namespace hvzelta {

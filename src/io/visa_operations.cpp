@@ -7,8 +7,8 @@
 #include <array>
 #include <string_view>
 
-#include "core/error_reporter.h"
-#include "io/io_error.h"
+#include "base/error_reporter.h"
+#include "fmtio/io_error.h"
 #include "io/visa_com_session.h"
 
 namespace hvzelta {

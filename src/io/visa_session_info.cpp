@@ -5,8 +5,8 @@
 #include <limits>
 #include <type_traits>
 
-#include "core/error_reporter.h"
-#include "io/io_error.h"
+#include "base/error_reporter.h"
+#include "fmtio/io_error.h"
 #include "io/visa_com_session.h"
 
 namespace hvzelta {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "core/call_context.h"
-#include "core/member_param.h"
+#include "base/call_context.h"
+#include "base/member_param.h"
 #include "hvzelta/com/types.h"
 
 namespace hvzelta {

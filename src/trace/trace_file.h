@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/trace_settings.h"
+#include "base/trace_settings.h"
 #include "hvzelta/com/types.h"
 #include "hvzelta/trace_listener.h"
 #include "trace/file_tail.h"

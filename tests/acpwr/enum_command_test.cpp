@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/call_context.h"
-#include "core/halvorn_zelta_error_reporter.h"
+#include "base/call_context.h"
+#include "base/halvorn_zelta_error_reporter.h"
 #include "hvzelta/com/error_info.h"
 #include "hvzelta/enums.h"
 #include "hvzelta/status.h"

@@ -11,8 +11,8 @@
 #include "acpwr/halvorn_zelta.h"
 #include "hvzelta/com/bstr.h"
 #include "hvzelta/com/error_info.h"
-#include "platform/component_registration.h"
 #include "platform/text.h"
+#include "registration/component_registration.h"
 #include "support/program_runner.h"
 #include "test_environment.h"
 

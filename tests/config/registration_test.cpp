@@ -7,7 +7,7 @@
 
 #include "acpwr/halvorn_zelta.h"
 #include "hvzelta/com/bstr.h"
-#include "platform/component_registration.h"
+#include "registration/component_registration.h"
 #include "test_environment.h"
 
 namespace hvzelta {

@@ -7,8 +7,8 @@
 #include <atomic>
 #include <string>
 
-#include "core/call_context.h"
-#include "core/halvorn_zelta_error_reporter.h"
+#include "base/call_context.h"
+#include "base/halvorn_zelta_error_reporter.h"
 #include "fmtio/enum_formatter.h"
 #include "hvzelta/com/error_info.h"
 #include "io/instr_error_poller.h"

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "core/error_reporter.h"
+#include "base/error_reporter.h"
 #include "fmtio/format_reader.h"
 #include "fmtio/formatted_io.h"
 #include "io/instr_buffer.h"

@@ -1,4 +1,4 @@
-#include "core/call_context.h"
+#include "base/call_context.h"
 
 namespace hvzelta {
 

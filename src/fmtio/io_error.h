@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/error_reporter.h"
+#include "base/error_reporter.h"
 #include "hvzelta/status.h"
 
 namespace hvzelta {

@@ -1,11 +1,11 @@
-#include "core/error_reporter.h"
+#include "base/error_reporter.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "core/call_context.h"
+#include "base/call_context.h"
 #include "hvzelta/com/error_info.h"
 #include "platform/text.h"
 

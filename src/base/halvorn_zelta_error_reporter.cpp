@@ -1,4 +1,4 @@
-#include "core/halvorn_zelta_error_reporter.h"
+#include "base/halvorn_zelta_error_reporter.h"
 
 namespace hvzelta {
 

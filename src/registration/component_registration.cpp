@@ -1,4 +1,4 @@
-#include "platform/component_registration.h"
+#include "registration/component_registration.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

@@ -1,8 +1,8 @@
-#include "trace/trace_value.h"
+#include "base/trace_value.h"
 
 #include <charconv>
 
-#include "fmtio/number_text.h"
+#include "base/number_text.h"
 #include "platform/text.h"
 
 namespace hvzelta {

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "trace/trace_value.h"
+#include "base/trace_value.h"
 
 namespace hvzelta {
 

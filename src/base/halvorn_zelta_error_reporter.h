@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/error_reporter.h"
+#include "base/error_reporter.h"
 
 namespace hvzelta {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/message.h"
-#include "core/message_table.h"
+#include "base/message.h"
+#include "base/message_table.h"
 #include "hvzelta/com/types.h"
 
 namespace hvzelta {

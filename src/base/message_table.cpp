@@ -1,4 +1,4 @@
-#include "core/message_table.h"
+#include "base/message_table.h"
 
 namespace hvzelta {
 
