@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 
 #include "acpwr/halvorn_zelta.h"
@@ -311,6 +312,62 @@ TEST_F(InstrumentMembersTest, BadRepliesAndStalledQueriesFailCleanly) {
   ASSERT_EQ(driver_->put_Simulate(VARIANT_FALSE), S_OK);
   ASSERT_EQ(system_->get_IOTimeout(&timeout), S_OK);
   EXPECT_EQ(timeout, 200);
+}
+
+// Reset, ResetWithDefaults, Disable and SelfTest wait up to 2000 ms for a
+// stalled instrument whatever the session's timeout, then give it back. A
+// failed reset still forgets cached values; ResetWithDefaults keeps the
+// settings it did not get to.
+TEST_F(InstrumentMembersTest, ResetLikeCallsWaitTwoSecondsAndRestoreTheSessionTimeout) {
+  ASSERT_EQ(system_->put_IOTimeout(200), S_OK);
+  ASSERT_EQ(driver_->put_RangeCheck(VARIANT_FALSE), S_OK);
+  ASSERT_EQ(output_->put_VoltageLevel(100), S_OK);
+  instrument_.Silence("*RST;*OPC?");
+  instrument_.Silence("*TST?");
+  std::int32_t result = 0;
+  Bstr message;
+  const std::pair<const char*, std::function<HRESULT()>> calls[] = {
+      {"Reset", [&] { return driver_->Reset(); }},
+      {"ResetWithDefaults", [&] { return driver_->ResetWithDefaults(); }},
+      {"Disable", [&] { return driver_->Disable(); }},
+      {"SelfTest", [&] { return driver_->SelfTest(&result, message.Out()); }},
+  };
+  for (const auto& [name, call] : calls) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(call(), E_HALVORNZELTA_IO_TIMEOUT) << name;
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1900)) << name;
+    std::int32_t timeout = 0;
+    ASSERT_EQ(system_->get_IOTimeout(&timeout), S_OK);
+    EXPECT_EQ(timeout, 200) << name;
+  }
+  VARIANT_BOOL rangeCheck = VARIANT_TRUE;
+  ASSERT_EQ(driver_->get_RangeCheck(&rangeCheck), S_OK);
+  EXPECT_EQ(rangeCheck, VARIANT_FALSE);
+  instrument_.TakeReceived();
+  double level = 0;
+  ASSERT_EQ(output_->get_VoltageLevel(&level), S_OK);
+  EXPECT_EQ(instrument_.TakeReceived(), Lines{"VOLT?"}) << "the cached 100 V went with the reset";
+}
+
+// Switching polls on starts them from a clean status; a failed ErrorQuery
+// hands polling back; simulation switched off again talks to the instrument.
+TEST_F(InstrumentMembersTest, StatusPollingAndSimulationSwitchedOnAnInstrumentSession) {
+  ASSERT_EQ(driver_->put_QueryInstrumentStatus(VARIANT_TRUE), S_OK);
+  EXPECT_EQ(SentSoFar(), (Lines{"*CLS", "*ESR?"}));
+  instrument_.Answer(":SYST:ERR?", "no number");
+  std::int32_t code = 0;
+  Bstr message;
+  EXPECT_EQ(driver_->ErrorQuery(&code, message.Out()), E_IVI_UNEXPECTED_RESPONSE);
+  instrument_.TakeReceived();
+  ASSERT_EQ(output_->put_CurrentLimit(2), S_OK);
+  EXPECT_EQ(SentSoFar(), (Lines{"CURR 2", "*ESR?"}));
+
+  ASSERT_EQ(driver_->put_Simulate(VARIANT_TRUE), S_OK);
+  ASSERT_EQ(output_->put_CurrentLimit(3), S_OK);
+  ASSERT_EQ(driver_->put_Simulate(VARIANT_FALSE), S_OK);
+  EXPECT_EQ(SentSoFar(), Lines{}) << "nothing reaches the instrument while simulating";
+  ASSERT_EQ(output_->put_CurrentLimit(4), S_OK);
+  EXPECT_EQ(SentSoFar(), (Lines{"CURR 4", "*ESR?"}));
 }
 
 TEST_F(InstrumentMembersTest, DirectIoBypassesTheFormattedBuffer) {
