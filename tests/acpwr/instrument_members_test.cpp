@@ -370,6 +370,16 @@ TEST_F(InstrumentMembersTest, StatusPollingAndSimulationSwitchedOnAnInstrumentSe
   EXPECT_EQ(SentSoFar(), (Lines{"CURR 4", "*ESR?"}));
 }
 
+TEST_F(InstrumentMembersTest, AnEnumTypeWithoutAConverterIsRefusedByName) {
+  std::string word;
+  std::int32_t value = 0;
+  const std::wstring refusal = L"HalvornZelta: Unrecoverable failure.\r\nUnrecognized enum name 'NoSuchEnum'.";
+  EXPECT_EQ(driver_->FormatEnum("NoSuchEnum", 1, word), E_IVI_CANNOT_RECOVER);
+  EXPECT_EQ(LastError(), refusal);
+  EXPECT_EQ(driver_->ParseEnum("NoSuchEnum", "ON", value), E_IVI_CANNOT_RECOVER);
+  EXPECT_EQ(LastError(), refusal);
+}
+
 TEST_F(InstrumentMembersTest, DirectIoBypassesTheFormattedBuffer) {
   Bstr command(L"*IDN?\n");
   ASSERT_EQ(system_->WriteString(command.Get()), S_OK);
