@@ -173,10 +173,13 @@ HRESULT CDriver::PollInstrumentErrors() {
   if (!io_) return Reporter().Report(Message::NotInitialized);
   std::string answer;
   std::lock_guard exchange(io_->ExchangeLock());
-  // A whole query: what an earlier failed read left of its response goes
-  // first, or the poll would take that for the event status and leave its
-  // own reply to the next read.
-  if (Failed(io_->QueryText("*ESR?", answer, kKeepTimeout, Polling::Off))) {
+  // What an earlier failed read left of its response goes first, or the
+  // poll would take that for the event status and leave its own reply to
+  // the next read.
+  HRESULT hr = io_->FlushRead(kKeepTimeout);
+  if (Succeeded(hr)) hr = io_->WriteStringNoPoll("*ESR?", true, kKeepTimeout);
+  if (Succeeded(hr)) hr = io_->ReadStringNoPoll(answer, kKeepTimeout);
+  if (Failed(hr)) {
     io_->DeviceClear();
     return Reporter().Report(Message::InstrumentStatus);
   }
