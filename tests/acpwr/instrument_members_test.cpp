@@ -59,16 +59,7 @@ class InstrumentMembersTest : public ::testing::Test {
   ComPtr<IHalvornZeltaMemory> memory_;
   ComPtr<IHalvornZeltaSystem> system_;
   VisaStatusCode status_ = VisaStatusSuccess;
-};
 
-struct CommandCase {
-  const char* what;
-  std::function<HRESULT(InstrumentMembersTest&)> call;
-  Lines sent;
-  HRESULT result = S_OK;
-};
-
-class CommandsTest : public InstrumentMembersTest {
  public:
   IHalvornZeltaOutput& Out() { return *output_.Get(); }
   IIviACPwrOutputPhase& Phase() { return *phase_.Get(); }
@@ -78,94 +69,77 @@ class CommandsTest : public InstrumentMembersTest {
   VisaStatusCode* Status() { return &status_; }
 };
 
-TEST_F(CommandsTest, EachSetterAndActionSendsItsCommandLine) {
-  using T = CommandsTest;
+struct CommandCase {
+  const char* what;
+  std::function<HRESULT(InstrumentMembersTest&)> call;
+  Lines sent;
+  HRESULT result = S_OK;
+};
+
+TEST_F(InstrumentMembersTest, EachSetterAndActionSendsItsCommandLine) {
   const CommandCase cases[] = {
-      {"VoltageLevel", [](auto& t) { return static_cast<T&>(t).Out().put_VoltageLevel(100); }, {"VOLT 100"}},
-      {"Frequency", [](auto& t) { return static_cast<T&>(t).Out().put_Frequency(50.5); }, {"FREQ 50.5"}},
-      {"VoltageRange", [](auto& t) { return static_cast<T&>(t).Out().put_VoltageRange(200); }, {"VOLT:RANG 200"}},
-      {"VoltageOffset", [](auto& t) { return static_cast<T&>(t).Out().put_VoltageOffset(-1.25); },
-       {"VOLT:OFFS -1.25"}},
-      {"CurrentLimit", [](auto& t) { return static_cast<T&>(t).Out().put_CurrentLimit(2.5); }, {"CURR 2.5"}},
-      {"CurrentOffset", [](auto& t) { return static_cast<T&>(t).Out().put_CurrentOffset(0.1); }, {"CURR:OFFS 0.1"}},
+      {"VoltageLevel", [](auto& t) { return t.Out().put_VoltageLevel(100); }, {"VOLT 100"}},
+      {"Frequency", [](auto& t) { return t.Out().put_Frequency(50.5); }, {"FREQ 50.5"}},
+      {"VoltageRange", [](auto& t) { return t.Out().put_VoltageRange(200); }, {"VOLT:RANG 200"}},
+      {"VoltageOffset", [](auto& t) { return t.Out().put_VoltageOffset(-1.25); }, {"VOLT:OFFS -1.25"}},
+      {"CurrentLimit", [](auto& t) { return t.Out().put_CurrentLimit(2.5); }, {"CURR 2.5"}},
+      {"CurrentOffset", [](auto& t) { return t.Out().put_CurrentOffset(0.1); }, {"CURR:OFFS 0.1"}},
       {"CouplingMode",
-       [](auto& t) { return static_cast<T&>(t).Out().put_CouplingMode(HalvornZeltaCouplingModeExternalDC); },
+       [](auto& t) { return t.Out().put_CouplingMode(HalvornZeltaCouplingModeExternalDC); },
        {"OUTP:COUP EXTDC"}},
       {"CurrentLimitBehavior",
-       [](auto& t) { return static_cast<T&>(t).Out().put_CurrentLimitBehavior(HalvornZeltaCurrentLimitBehaviorTrip); },
+       [](auto& t) { return t.Out().put_CurrentLimitBehavior(HalvornZeltaCurrentLimitBehaviorTrip); },
        {"CURR:PROT:STAT 1"}},
-      {"Enabled on", [](auto& t) { return static_cast<T&>(t).Out().put_Enabled(VARIANT_TRUE); }, {"OUTP 1"}},
-      {"Enabled off", [](auto& t) { return static_cast<T&>(t).Out().put_Enabled(VARIANT_FALSE); }, {"OUTP 0"}},
-      {"SyncEnabled", [](auto& t) { return static_cast<T&>(t).Out().put_SyncEnabled(VARIANT_TRUE); },
-       {"TRIG:SYNC:SOUR PHAS"}},
-      {"SyncPhase", [](auto& t) { return static_cast<T&>(t).Out().put_SyncPhase(90); }, {"TRIG:SYNC:PHAS 90"}},
-      {"TriggeredVoltageLevel", [](auto& t) { return static_cast<T&>(t).Out().put_TriggeredVoltageLevel(230); },
-       {"VOLT:TRIG 230"}},
-      {"TriggeredVoltageOffset", [](auto& t) { return static_cast<T&>(t).Out().put_TriggeredVoltageOffset(1); },
-       {"VOLT:OFFS:TRIG 1"}},
-      {"TriggeredFrequency", [](auto& t) { return static_cast<T&>(t).Out().put_TriggeredFrequency(60); },
-       {"FREQ:TRIG 60"}},
+      {"Enabled on", [](auto& t) { return t.Out().put_Enabled(VARIANT_TRUE); }, {"OUTP 1"}},
+      {"Enabled off", [](auto& t) { return t.Out().put_Enabled(VARIANT_FALSE); }, {"OUTP 0"}},
+      {"SyncEnabled", [](auto& t) { return t.Out().put_SyncEnabled(VARIANT_TRUE); }, {"TRIG:SYNC:SOUR PHAS"}},
+      {"SyncPhase", [](auto& t) { return t.Out().put_SyncPhase(90); }, {"TRIG:SYNC:PHAS 90"}},
+      {"TriggeredVoltageLevel", [](auto& t) { return t.Out().put_TriggeredVoltageLevel(230); }, {"VOLT:TRIG 230"}},
+      {"TriggeredVoltageOffset", [](auto& t) { return t.Out().put_TriggeredVoltageOffset(1); }, {"VOLT:OFFS:TRIG 1"}},
+      {"TriggeredFrequency", [](auto& t) { return t.Out().put_TriggeredFrequency(60); }, {"FREQ:TRIG 60"}},
       {"TriggerSource",
-       [](auto& t) { return static_cast<T&>(t).Out().put_TriggerSource(HalvornZeltaTriggerSourceSwTrigFunc); },
+       [](auto& t) { return t.Out().put_TriggerSource(HalvornZeltaTriggerSourceSwTrigFunc); },
        {"TRIG:TRAN:SOUR BUS"}},
       {"TriggerTransientSource",
-       [](auto& t) { return static_cast<T&>(t).Out().put_TriggerTransientSource(HalvornZeltaTriggerSourceImmediate); },
+       [](auto& t) { return t.Out().put_TriggerTransientSource(HalvornZeltaTriggerSourceImmediate); },
        {"TRIG:TRAN:SOUR IMM"}},
       {"TriggerAcquireSource",
-       [](auto& t) { return static_cast<T&>(t).Out().put_TriggerAcquireSource(HalvornZeltaTriggerSourceSwTrigFunc); },
+       [](auto& t) { return t.Out().put_TriggerAcquireSource(HalvornZeltaTriggerSourceSwTrigFunc); },
        {"TRIG:ACQ:SOUR BUS"}},
-      {"ContinuousMeasurement", [](auto& t) { return static_cast<T&>(t).Out().put_ContinuousMeasurement(VARIANT_TRUE); },
+      {"ContinuousMeasurement",
+       [](auto& t) { return t.Out().put_ContinuousMeasurement(VARIANT_TRUE); },
        {"INIT:CONT:ACQ 1"}},
-      {"AmmeterItem", [](auto& t) { return static_cast<T&>(t).Out().put_AmmeterItem(HalvornZeltaAmmeterItemWattage); },
+      {"AmmeterItem",
+       [](auto& t) { return t.Out().put_AmmeterItem(HalvornZeltaAmmeterItemWattage); },
        {"DISP:AMM WATT"}},
-      {"Average", [](auto& t) { return static_cast<T&>(t).Out().put_Average(HalvornZeltaAverage_16); },
-       {"SENS:AVER 16"}},
-      {"Average not a count",
-       [](auto& t) { return static_cast<T&>(t).Out().put_Average(HalvornZeltaAverageEnum(3)); },
-       {}},
-      {"HoldTime", [](auto& t) { return static_cast<T&>(t).Out().put_HoldTime(HalvornZeltaHoldTimeShort); },
-       {"SENS:CURR:HOLD SHOR"}},
-      {"AverageEnabled has nothing to send",
-       [](auto& t) { return static_cast<T&>(t).Out().put_AverageEnabled(VARIANT_TRUE); },
-       {}},
-      {"ResetOutputProtection",
-       [](auto& t) { return static_cast<T&>(t).Out().ResetOutputProtection(static_cast<T&>(t).Status()); },
-       {"OUTP:PROT:CLE"}},
-      {"ResetCurrentMaxHold",
-       [](auto& t) { return static_cast<T&>(t).Out().ResetCurrentMaxHold(static_cast<T&>(t).Status()); },
-       {"SENS:CURR:HOLD:CLE"}},
-      {"InitiateMeasurement",
-       [](auto& t) { return static_cast<T&>(t).Out().InitiateMeasurement(static_cast<T&>(t).Status()); },
-       {"INIT:ACQ"}},
-      {"Abort", [](auto& t) { return static_cast<T&>(t).Trigger().Abort(static_cast<T&>(t).Status()); }, {"ABOR"}},
-      {"Initiate", [](auto& t) { return static_cast<T&>(t).Trigger().Initiate(static_cast<T&>(t).Status()); },
-       {"INIT:TRAN"}},
-      {"SendSoftwareTrigger",
-       [](auto& t) { return static_cast<T&>(t).Trigger().SendSoftwareTrigger(static_cast<T&>(t).Status()); },
-       {"*TRG"}},
-      {"Store", [](auto& t) { return static_cast<T&>(t).Memory().Store(3); }, {"*SAV 3"}},
-      {"Recall", [](auto& t) { return static_cast<T&>(t).Memory().Recall(-1); }, {"*RCL -1"}},
-      {"phase VoltageRange low", [](auto& t) { return static_cast<T&>(t).Phase().put_VoltageRange(155); },
-       {"VOLT:RANG 155"}},
-      {"phase VoltageRange high", [](auto& t) { return static_cast<T&>(t).Phase().put_VoltageRange(155.5); },
-       {"VOLT:RANG 310"}},
-      {"phase VoltageRange beyond", [](auto& t) { return static_cast<T&>(t).Phase().put_VoltageRange(310.1); }, {},
-       E_INVALIDARG},
-      {"phase VoltageRange negative", [](auto& t) { return static_cast<T&>(t).Phase().put_VoltageRange(-1); }, {},
-       E_INVALIDARG},
-      {"phase VoltageLevel", [](auto& t) { return static_cast<T&>(t).Phase().put_VoltageLevel(120); }, {"VOLT 120"}},
-      {"phase CurrentLimit", [](auto& t) { return static_cast<T&>(t).Phase().put_CurrentLimit(3); }, {"CURR 3"}},
-      {"phase PhaseAngle", [](auto& t) { return static_cast<T&>(t).Phase().put_PhaseAngle(30); },
-       {"TRIG:SYNC:PHAS 30"}},
-      {"phase Enabled", [](auto& t) { return static_cast<T&>(t).Phase().put_Enabled(VARIANT_TRUE); }, {"OUTP 1"}},
-      {"phases Frequency", [](auto& t) { return static_cast<T&>(t).Phases().put_Frequency(50); }, {"FREQ 50"}},
-      {"phases FrequencyRange", [](auto& t) { return static_cast<T&>(t).Phases().put_FrequencyRange(40); }, {}},
-      {"phases FrequencyRange below", [](auto& t) { return static_cast<T&>(t).Phases().put_FrequencyRange(39.9); },
-       {}, E_INVALIDARG},
+      {"Average", [](auto& t) { return t.Out().put_Average(HalvornZeltaAverage_16); }, {"SENS:AVER 16"}},
+      {"Average not a count", [](auto& t) { return t.Out().put_Average(HalvornZeltaAverageEnum(3)); }, {}},
+      {"HoldTime", [](auto& t) { return t.Out().put_HoldTime(HalvornZeltaHoldTimeShort); }, {"SENS:CURR:HOLD SHOR"}},
+      {"AverageEnabled has nothing to send", [](auto& t) { return t.Out().put_AverageEnabled(VARIANT_TRUE); }, {}},
+      {"ResetOutputProtection", [](auto& t) { return t.Out().ResetOutputProtection(t.Status()); }, {"OUTP:PROT:CLE"}},
+      {"ResetCurrentMaxHold", [](auto& t) { return t.Out().ResetCurrentMaxHold(t.Status()); }, {"SENS:CURR:HOLD:CLE"}},
+      {"InitiateMeasurement", [](auto& t) { return t.Out().InitiateMeasurement(t.Status()); }, {"INIT:ACQ"}},
+      {"Abort", [](auto& t) { return t.Trigger().Abort(t.Status()); }, {"ABOR"}},
+      {"Initiate", [](auto& t) { return t.Trigger().Initiate(t.Status()); }, {"INIT:TRAN"}},
+      {"SendSoftwareTrigger", [](auto& t) { return t.Trigger().SendSoftwareTrigger(t.Status()); }, {"*TRG"}},
+      {"Store", [](auto& t) { return t.Memory().Store(3); }, {"*SAV 3"}},
+      {"Recall", [](auto& t) { return t.Memory().Recall(-1); }, {"*RCL -1"}},
+      {"phase VoltageRange low", [](auto& t) { return t.Phase().put_VoltageRange(155); }, {"VOLT:RANG 155"}},
+      {"phase VoltageRange high", [](auto& t) { return t.Phase().put_VoltageRange(155.5); }, {"VOLT:RANG 310"}},
+      {"phase VoltageRange beyond", [](auto& t) { return t.Phase().put_VoltageRange(310.1); }, {}, E_INVALIDARG},
+      {"phase VoltageRange negative", [](auto& t) { return t.Phase().put_VoltageRange(-1); }, {}, E_INVALIDARG},
+      {"phase VoltageLevel", [](auto& t) { return t.Phase().put_VoltageLevel(120); }, {"VOLT 120"}},
+      {"phase CurrentLimit", [](auto& t) { return t.Phase().put_CurrentLimit(3); }, {"CURR 3"}},
+      {"phase PhaseAngle", [](auto& t) { return t.Phase().put_PhaseAngle(30); }, {"TRIG:SYNC:PHAS 30"}},
+      {"phase Enabled", [](auto& t) { return t.Phase().put_Enabled(VARIANT_TRUE); }, {"OUTP 1"}},
+      {"phases Frequency", [](auto& t) { return t.Phases().put_Frequency(50); }, {"FREQ 50"}},
+      {"phases FrequencyRange", [](auto& t) { return t.Phases().put_FrequencyRange(40); }, {}},
+      {"phases FrequencyRange below", [](auto& t) { return t.Phases().put_FrequencyRange(39.9); }, {}, E_INVALIDARG},
   };
   status_ = VisaStatusCode(5);
   for (const CommandCase& item : cases) {
-    EXPECT_EQ(item.call(*this), item.result) << item.what << ": " << std::string(LastError().begin(), LastError().end());
+    EXPECT_EQ(item.call(*this), item.result)
+        << item.what << ": " << std::string(LastError().begin(), LastError().end());
     EXPECT_EQ(SentSoFar(), item.sent) << item.what;
   }
   EXPECT_EQ(status_, VisaStatusSuccess) << "methods hand back the VISA status";
