@@ -31,6 +31,9 @@ static void Configure(ViSession vi) {
 static void RawIo(ViSession vi) {
   ViByte reply[16];
   ViInt64 count = -1;
+  /* A negative size writes nothing. */
+  CHECK_STATUS(VI_SUCCESS, hvzelta_viWrite(vi, -6, (ViConstBuf) "*IDN?\n", &count));
+  CHECK(count == 0);
   CHECK_STATUS(VI_SUCCESS, hvzelta_viWrite(vi, 6, (ViConstBuf) "*IDN?\n", &count));
   CHECK(count == 6);
   /* Only what fits is handed out; the rest of the reply is dropped. */
