@@ -1,6 +1,9 @@
 /* The C interface against the emulated instrument: identification, settings
  * and measurements, raw I/O, the inherent functions and every attribute. */
+#define _POSIX_C_SOURCE 200809L
 #include <math.h>
+#include <pthread.h>
+#include <time.h>
 
 #include "c_test_support.h"
 #include "emulator_fixture.h"
@@ -50,6 +53,50 @@ static void RawIo(ViSession vi) {
      timeout); a typed call reports the driver's I/O timeout error. */
   CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 100));
   CHECK_STATUS((ViStatus)0xBFFF0015, hvzelta_viRead(vi, 4, reply, &count));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 2000));
+}
+
+/* A read that waits out its timeout, telling when it is over. */
+typedef struct {
+  ViSession vi;
+  pthread_mutex_t mutex;
+  int done;
+} WaitingRead;
+
+static void* ReadUntilTimeout(void* argument) {
+  WaitingRead* read = (WaitingRead*)argument;
+  ViByte reply[4];
+  ViInt64 count = 0;
+  hvzelta_viRead(read->vi, 4, reply, &count);
+  pthread_mutex_lock(&read->mutex);
+  read->done = 1;
+  pthread_mutex_unlock(&read->mutex);
+  return NULL;
+}
+
+/* The session lock is taken for the lookup only: while one thread's call
+ * waits on the instrument, another thread's calls on the same session run. */
+static void CallsRunWhileAnotherWaits(ViSession vi) {
+  WaitingRead read;
+  pthread_t thread;
+  const struct timespec pause = {0, 100 * 1000 * 1000};
+  char name[16];
+  ViReal64 level = 0;
+  int done = 0;
+  read.vi = vi;
+  read.done = 0;
+  pthread_mutex_init(&read.mutex, NULL);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 1500));
+  CHECK(pthread_create(&thread, NULL, ReadUntilTimeout, &read) == 0);
+  nanosleep(&pause, NULL);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetOutputName(vi, 1, (ViInt32)sizeof name, name));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetAttributeViReal64(vi, "", HVZELTA_ATTR_FREQUENCY_RANGE, &level));
+  pthread_mutex_lock(&read.mutex);
+  done = read.done;
+  pthread_mutex_unlock(&read.mutex);
+  CHECK(!done);
+  CHECK(pthread_join(thread, NULL) == 0);
+  pthread_mutex_destroy(&read.mutex);
   CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 2000));
 }
 
@@ -116,6 +163,7 @@ void TestEmulator(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_init(resource, VI_TRUE, VI_TRUE, &vi));
   Configure(vi);
   RawIo(vi);
+  CallsRunWhileAnotherWaits(vi);
   InherentFunctions(vi);
   EveryAttribute(vi);
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
