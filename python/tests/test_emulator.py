@@ -86,17 +86,6 @@ class InstrumentTest(unittest.TestCase):
             self.drv.query_binary_values("TRAC?")
 
 
-class InstrumentStatusTest(unittest.TestCase):
-    def test_a_refused_setting_fails_with_the_instrument_status_and_stays_in_the_queue(self):
-        with hvzelta.Driver(_emulator.resource, reset=True, options="QueryInstrStatus=true") as drv:
-            drv.output.voltage_range = 155
-            with self.assertRaises(hvzelta.DriverError) as caught:
-                drv.output.voltage_level = 200
-            self.assertEqual(caught.exception.code, StatusCode.ERROR_INSTRUMENT_STATUS)
-            self.assertIn("ErrorQuery", caught.exception.description)
-            self.assertEqual(drv.error_query(), (-222, "Data out of range"))
-
-
 class ConnectionLossTest(unittest.TestCase):
     def test_a_lost_connection_fails_each_call_at_once(self):
         with Emulator() as lost:

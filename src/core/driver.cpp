@@ -173,7 +173,11 @@ HRESULT CDriver::PollInstrumentErrors() {
   if (!io_) return Reporter().Report(Message::NotInitialized);
   std::string answer;
   std::lock_guard exchange(io_->ExchangeLock());
-  HRESULT hr = io_->WriteStringNoPoll("*ESR?", true, kKeepTimeout);
+  // What an earlier failed read left of its response goes first, or the
+  // poll would take that for the event status and leave its own reply to
+  // the next read.
+  HRESULT hr = io_->FlushRead(kKeepTimeout);
+  if (Succeeded(hr)) hr = io_->WriteStringNoPoll("*ESR?", true, kKeepTimeout);
   if (Succeeded(hr)) hr = io_->ReadStringNoPoll(answer, kKeepTimeout);
   if (Failed(hr)) {
     io_->DeviceClear();

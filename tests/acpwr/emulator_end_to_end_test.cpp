@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "acpwr/halvorn_zelta.h"
 #include "hvzelta/com/error_info.h"
@@ -36,10 +37,14 @@ class EmulatorEndToEndTest : public ::testing::Test {
     ASSERT_EQ(outputs->get_Item(first.Get(), output_.Out()), S_OK);
   }
 
+  // A new measurement, which a fetch of the same quantity then reads again.
   double Measure(HalvornZeltaMeasurementTypeEnum type) {
     double value = NAN;
+    double fetched = NAN;
     VisaStatusCode status{};
     EXPECT_EQ(output_->Measure(type, &value, &status), S_OK) << type << ": " << LastError();
+    EXPECT_EQ(output_->Fetch(type, &fetched, &status), S_OK) << type << ": " << LastError();
+    EXPECT_EQ(fetched, value) << type;
     return value;
   }
 
@@ -117,28 +122,62 @@ TEST_F(EmulatorEndToEndTest, ConfigureEnableTriggerAndMeasure) {
   ASSERT_EQ(driver_->Close(), S_OK);
 }
 
-// The questionable bits no output condition of the emulator raises are
-// raised the way a hardware fault would, one row at a time.
-TEST_F(EmulatorEndToEndTest, QueryStateReadsTheQuestionableBitsFaultsRaise) {
+// Every output state reads its own register bit: the operation bits as the
+// emulator's output and trigger system raise them, the questionable bits
+// raised the way a hardware fault would.
+TEST_F(EmulatorEndToEndTest, QueryStateReadsEveryStatesBit) {
   ComPtr<IHalvornZeltaSystem> system;
   ASSERT_EQ(driver_->get_System(system.Out()), S_OK);
-  const auto raise = [&](const wchar_t* mask) {
-    Bstr command(std::wstring(L"DIAG:QUES ") + mask + L"\n");
-    ASSERT_EQ(system->WriteString(command.Get()), S_OK) << LastError();
+  ComPtr<IHalvornZeltaTrigger> trigger;
+  ASSERT_EQ(driver_->get_Trigger(trigger.Out()), S_OK);
+  VisaStatusCode status{};
+  const auto raise = [&](std::wstring mask) {
+    Bstr command(L"DIAG:QUES " + mask + L"\n");
+    return system->WriteString(command.Get());
   };
-  for (const auto& [state, mask] : {std::pair{HalvornZeltaOutputStateOverVoltage, L"1"},
-                                    std::pair{HalvornZeltaOutputStateDSPError, L"1"},
-                                    std::pair{HalvornZeltaOutputStatePowerOverload, L"1"},
-                                    std::pair{HalvornZeltaOutputStateOverTemperature, L"16"},
-                                    std::pair{HalvornZeltaOutputStateUnregulated, L"256"}}) {
-    raise(L"0");
+  const std::function<HRESULT()> outputOn = [&] { return output_->put_Enabled(VARIANT_TRUE); };
+  const std::function<HRESULT()> measuring = [&] { return output_->put_ContinuousMeasurement(VARIANT_TRUE); };
+  const std::function<HRESULT()> waiting = [&] {
+    const HRESULT hr = output_->put_TriggerTransientSource(HalvornZeltaTriggerSourceSwTrigFunc);
+    return Failed(hr) ? hr : trigger->Initiate(&status);
+  };
+  const std::pair<HalvornZeltaOutputStateEnum, std::function<HRESULT()>> rows[] = {
+      {HalvornZeltaOutputStateConstantVoltage, outputOn},
+      {HalvornZeltaOutputStateMeasuring, measuring},
+      {HalvornZeltaOutputStateWaitingForTrigger, waiting},
+      {HalvornZeltaOutputStateOverVoltage, [&] { return raise(L"1"); }},
+      {HalvornZeltaOutputStateDSPError, [&] { return raise(L"1"); }},
+      {HalvornZeltaOutputStatePowerOverload, [&] { return raise(L"1"); }},
+      {HalvornZeltaOutputStateOverCurrent, [&] { return raise(L"2"); }},
+      {HalvornZeltaOutputStateOverTemperature, [&] { return raise(L"16"); }},
+      {HalvornZeltaOutputStateOverPower, [&] { return raise(L"32"); }},
+      {HalvornZeltaOutputStateUnregulated, [&] { return raise(L"256"); }},
+      {HalvornZeltaOutputStateCurrentOverload, [&] { return raise(L"4096"); }},
+      {HalvornZeltaOutputStateCurrentPkOverload, [&] { return raise(L"4096"); }},
+  };
+  for (const auto& [state, set] : rows) {
+    ASSERT_EQ(driver_->Reset(), S_OK) << LastError();
+    ASSERT_EQ(raise(L"0"), S_OK) << LastError();
     VARIANT_BOOL bit = 7;
-    VisaStatusCode status{};
     ASSERT_EQ(output_->QueryState(state, &bit, &status), S_OK) << LastError();
     EXPECT_EQ(bit, 0) << state;
-    raise(mask);
+    ASSERT_EQ(set(), S_OK) << state << ": " << LastError();
     ASSERT_EQ(output_->QueryState(state, &bit, &status), S_OK) << LastError();
     EXPECT_EQ(bit, 1) << state;
+  }
+}
+
+// Every minimum/maximum pair is a pair of commands the instrument knows.
+TEST_F(EmulatorEndToEndTest, EveryMinMaxPairBracketsItsSetting) {
+  using Query = HRESULT (IHalvornZeltaOutput::*)(double*, double*, VisaStatusCode*);
+  for (const Query query : {&IHalvornZeltaOutput::QueryVoltageLevelMinMax, &IHalvornZeltaOutput::QueryVoltageOffsetMinMax,
+                            &IHalvornZeltaOutput::QueryFrequencyMinMax, &IHalvornZeltaOutput::QueryCurrentLimitMinMax,
+                            &IHalvornZeltaOutput::QueryCurrentOffsetMinMax}) {
+    double minimum = NAN;
+    double maximum = NAN;
+    VisaStatusCode status{};
+    ASSERT_EQ((output_.Get()->*query)(&minimum, &maximum, &status), S_OK) << LastError();
+    EXPECT_LT(minimum, maximum);
   }
 }
 

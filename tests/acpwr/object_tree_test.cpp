@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <string_view>
 #include <thread>
+#include <utility>
 
 #include "acpwr/halvorn_zelta.h"
 #include "hvzelta/com/error_info.h"
@@ -214,22 +216,37 @@ TEST_F(SimulatedTreeTest, UnsupportedClassMethodsTraceTheirArguments) {
   }
 }
 
+// Direct quantities need a coupling that passes DC, alternating ones one that
+// passes AC; frequency and the current peaks are measured in every coupling.
 TEST_F(SimulatedTreeTest, CanMeasureFollowsTheCouplingTable) {
-  struct Case {
-    HalvornZeltaMeasurementTypeEnum type;
-    HalvornZeltaCouplingModeEnum coupling;
-    VARIANT_BOOL state;
+  constexpr HalvornZeltaCouplingModeEnum kCouplings[] = {
+      HalvornZeltaCouplingModeAC, HalvornZeltaCouplingModeDC, HalvornZeltaCouplingModeACDC,
+      HalvornZeltaCouplingModeExternalAC, HalvornZeltaCouplingModeExternalDC};
+  constexpr std::string_view kDirect = "01101", kAlternating = "10111", kAny = "11111";
+  const std::pair<HalvornZeltaMeasurementTypeEnum, std::string_view> rows[] = {
+      {HalvornZeltaMeasurementTypeCurrentDC, kDirect},
+      {HalvornZeltaMeasurementTypeVoltageDC, kDirect},
+      {HalvornZeltaMeasurementTypePowerDC, kDirect},
+      {HalvornZeltaMeasurementTypeFrequency, kAny},
+      {HalvornZeltaMeasurementTypeCurrentMax, kAny},
+      {HalvornZeltaMeasurementTypeCurrentMaxHold, kAny},
+      {HalvornZeltaMeasurementTypeCurrentAC, kAlternating},
+      {HalvornZeltaMeasurementTypeCurrentCrestFactor, kAlternating},
+      {HalvornZeltaMeasurementTypeVoltageAC, kAlternating},
+      {HalvornZeltaMeasurementTypePowerAC, kAlternating},
+      {HalvornZeltaMeasurementTypeACApparent, kAlternating},
+      {HalvornZeltaMeasurementTypePowerACReactive, kAlternating},
+      {HalvornZeltaMeasurementTypeACPowerFactor, kAlternating},
+      {HalvornZeltaMeasurementTypeEnum(77), "00000"},
   };
-  for (const Case& c : {Case{HalvornZeltaMeasurementTypeVoltageDC, HalvornZeltaCouplingModeAC, 0},
-                        Case{HalvornZeltaMeasurementTypeVoltageDC, HalvornZeltaCouplingModeACDC, 1},
-                        Case{HalvornZeltaMeasurementTypeFrequency, HalvornZeltaCouplingModeExternalAC, 1},
-                        Case{HalvornZeltaMeasurementTypeACPowerFactor, HalvornZeltaCouplingModeDC, 0},
-                        Case{HalvornZeltaMeasurementTypeEnum(77), HalvornZeltaCouplingModeACDC, 0}}) {
-    VARIANT_BOOL state = 9;
-    VisaStatusCode untouched = VisaStatusCode(7);
-    ASSERT_EQ(output_->CanMeasure(c.type, c.coupling, &state, &untouched), S_OK);
-    EXPECT_EQ(state, c.state) << c.type << " in " << c.coupling;
-    EXPECT_EQ(untouched, 7);
+  for (const auto& [type, expected] : rows) {
+    for (std::size_t i = 0; i < std::size(kCouplings); ++i) {
+      VARIANT_BOOL state = 9;
+      VisaStatusCode untouched = VisaStatusCode(7);
+      ASSERT_EQ(output_->CanMeasure(type, kCouplings[i], &state, &untouched), S_OK);
+      EXPECT_EQ(state, expected[i] == '1' ? 1 : 0) << type << " in " << kCouplings[i];
+      EXPECT_EQ(untouched, 7);
+    }
   }
   EXPECT_EQ(output_->CanMeasure(HalvornZeltaMeasurementTypeVoltageDC, HalvornZeltaCouplingModeAC, nullptr, nullptr),
             S_OK)

@@ -1,6 +1,9 @@
 /* The C interface against the emulated instrument: identification, settings
  * and measurements, raw I/O, the inherent functions and every attribute. */
+#define _POSIX_C_SOURCE 200809L
 #include <math.h>
+#include <pthread.h>
+#include <time.h>
 
 #include "c_test_support.h"
 #include "emulator_fixture.h"
@@ -31,6 +34,9 @@ static void Configure(ViSession vi) {
 static void RawIo(ViSession vi) {
   ViByte reply[16];
   ViInt64 count = -1;
+  /* A negative size writes nothing. */
+  CHECK_STATUS(VI_SUCCESS, hvzelta_viWrite(vi, -6, (ViConstBuf) "*IDN?\n", &count));
+  CHECK(count == 0);
   CHECK_STATUS(VI_SUCCESS, hvzelta_viWrite(vi, 6, (ViConstBuf) "*IDN?\n", &count));
   CHECK(count == 6);
   /* Only what fits is handed out; the rest of the reply is dropped. */
@@ -47,6 +53,51 @@ static void RawIo(ViSession vi) {
      timeout); a typed call reports the driver's I/O timeout error. */
   CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 100));
   CHECK_STATUS((ViStatus)0xBFFF0015, hvzelta_viRead(vi, 4, reply, &count));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 2000));
+}
+
+/* A read that waits out its timeout, then notes whether the other thread
+ * had done its calls meanwhile. */
+typedef struct {
+  ViSession vi;
+  pthread_mutex_t mutex;
+  int othersDone;
+  int othersDoneFirst;
+} WaitingRead;
+
+static void* ReadUntilTimeout(void* argument) {
+  WaitingRead* read = (WaitingRead*)argument;
+  ViByte reply[4];
+  ViInt64 count = 0;
+  hvzelta_viRead(read->vi, 4, reply, &count);
+  pthread_mutex_lock(&read->mutex);
+  read->othersDoneFirst = read->othersDone;
+  pthread_mutex_unlock(&read->mutex);
+  return NULL;
+}
+
+/* The session lock is taken for the lookup only: while one thread's call
+ * waits on the instrument, another thread finds the session at once. */
+static void TheSessionIsFoundWhileACallWaits(ViSession vi) {
+  WaitingRead read;
+  pthread_t thread;
+  const struct timespec pause = {0, 100 * 1000 * 1000};
+  ViStatus code = 0;
+  read.vi = vi;
+  read.othersDone = 0;
+  read.othersDoneFirst = 0;
+  pthread_mutex_init(&read.mutex, NULL);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 1500));
+  CHECK(pthread_create(&thread, NULL, ReadUntilTimeout, &read) == 0);
+  nanosleep(&pause, NULL);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_ClearError(vi));
+  CHECK_TEXT("", TakeError(vi, &code));
+  pthread_mutex_lock(&read.mutex);
+  read.othersDone = 1;
+  pthread_mutex_unlock(&read.mutex);
+  CHECK(pthread_join(thread, NULL) == 0);
+  CHECK(read.othersDoneFirst);
+  pthread_mutex_destroy(&read.mutex);
   CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 2000));
 }
 
@@ -113,6 +164,7 @@ void TestEmulator(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_init(resource, VI_TRUE, VI_TRUE, &vi));
   Configure(vi);
   RawIo(vi);
+  TheSessionIsFoundWhileACallWaits(vi);
   InherentFunctions(vi);
   EveryAttribute(vi);
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));

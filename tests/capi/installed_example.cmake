@@ -60,6 +60,14 @@ endforeach()
 # (Lines, not "; ": CMake would split the program at each ";".)
 set(locations "import os, hvzelta, hvzelta._library as l\nprint(hvzelta.__file__)\nprint(os.path.normpath(l.candidates()[0]))")
 if(PYTHON)
+  # PYTHONPATH below stands in for the prefix being the interpreter's own;
+  # first make sure it names nothing but a folder the interpreter searches
+  # under that prefix, which a user installing there relies on.
+  run(${PYTHON} -c "import site, sys\nprint(sys.argv[1] in site.getsitepackages([sys.argv[2]]))"
+      "${PREFIX}/${PYTHON_DIR}" "${PREFIX}")
+  if(NOT output STREQUAL "True")
+    message(FATAL_ERROR "${PYTHON} does not search ${PREFIX}/${PYTHON_DIR} under the prefix ${PREFIX}")
+  endif()
   set(python_env ${CMAKE_COMMAND} -E env --unset=HVZELTA_LIBRARY "PYTHONPATH=${PREFIX}/${PYTHON_DIR}"
       ${PYTHON_ENVIRONMENT})
   run(${python_env} ${PYTHON} -c

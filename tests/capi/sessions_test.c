@@ -1,5 +1,10 @@
 /* Opening and closing sessions, stored errors, messages, copy-out sizes,
- * the session lock and the inherent functions on a simulated session. */
+ * the session lock, the inherent functions on a simulated session, and a
+ * session opened from a configuration store. */
+#define _POSIX_C_SOURCE 200809L
+#include <stdlib.h>
+#include <unistd.h>
+
 #include "c_test_support.h"
 
 static void OpeningAndClosing(void) {
@@ -138,6 +143,69 @@ static void InherentFunctions(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
 }
 
+static const char kStore[] =
+    "<?xml version='1.0'?>\n<IviConfigStore><SoftwareModules><IviSoftwareModule id='module1'>"
+    "<Name>HalvornZelta</Name><PhysicalNames>"
+    "<IviPhysicalName><Name>Output1</Name><RCName>HalvornZeltaOutput</RCName></IviPhysicalName>"
+    "<IviPhysicalName><Name>OutputPhase1</Name><RCName>HalvornZeltaOutputPhase</RCName></IviPhysicalName>"
+    "</PhysicalNames></IviSoftwareModule></SoftwareModules><DriverSessions>"
+    "<IviDriverSession id='bench'><Name>bench</Name><DataComponents><IviStructure>"
+    "<Name>Configurable Initial Settings</Name><Type>Structure</Type><DataComponents/></IviStructure>"
+    "</DataComponents><SoftwareModule idref='module1'/><VirtualNames>"
+    "<IviVirtualName><Name>Main</Name><MapTo>HalvornZeltaOutputPhase!!OutputPhase1</MapTo></IviVirtualName>"
+    "</VirtualNames><Cache>true</Cache><InterchangeCheck>false</InterchangeCheck><QueryInstrStatus>false"
+    "</QueryInstrStatus><RangeCheck>true</RangeCheck><RecordCoercions>false</RecordCoercions><Simulate>true"
+    "</Simulate><DriverSetup></DriverSetup></IviDriverSession></DriverSessions><LogicalNames>"
+    "<IviLogicalName><Name>PS1</Name><Session idref='bench'/></IviLogicalName></LogicalNames></IviConfigStore>\n";
+
+/* A logical name of a store, a virtual name of its session and a trace of
+ * the calls, as a C program uses them. */
+static void FromAStoreWithVirtualNamesAndTrace(void) {
+  char folder[] = "/tmp/hvzelta-c-store-XXXXXX";
+  char store[64];
+  char trace[64];
+  char options[128];
+  char name[16];
+  char text[4096];
+  ViSession vi = VI_NULL;
+  ViReal64 level = 0;
+  FILE* file = NULL;
+  size_t read = 0;
+  if (!mkdtemp(folder)) {
+    CHECK(!"a temporary folder");
+    return;
+  }
+  snprintf(store, sizeof store, "%s/store.xml", folder);
+  snprintf(trace, sizeof trace, "%s/calls.xml", folder);
+  snprintf(options, sizeof options, "DriverSetup=Trace=true, TraceName=%s", trace);
+  file = fopen(store, "w");
+  CHECK(file && fputs(kStore, file) >= 0 && fclose(file) == 0);
+  CHECK(setenv("IVI_CONFIG_STORE", store, 1) == 0);
+
+  CHECK_STATUS(VI_SUCCESS, hvzelta_InitWithOptions("PS1", VI_FALSE, VI_FALSE, options, &vi));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_ConfigureVoltageLevel(vi, "Main", 42.0));
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetAttributeViReal64(vi, "OutputPhase1", HVZELTA_ATTR_VOLTAGE_LEVEL, &level));
+  CHECK(level == 42.0);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_GetOutputPhaseName(vi, 1, (ViInt32)sizeof name, name));
+  CHECK_TEXT("Main", name);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
+
+  file = fopen(trace, "r");
+  CHECK(file != NULL);
+  if (file) {
+    read = fread(text, 1, sizeof text - 1, file);
+    fclose(file);
+  }
+  text[read] = '\0';
+  /* The phase was asked for by its virtual name, then set. */
+  CHECK(strstr(text, "<Parameter Name=\"Name\" Direction=\"In\" Value=\"Main\"") != NULL);
+  CHECK(strstr(text, "<Method Name=\"put_VoltageLevel\"") != NULL);
+  unsetenv("IVI_CONFIG_STORE");
+  remove(store);
+  remove(trace);
+  rmdir(folder);
+}
+
 void TestSessions(void) {
   OpeningAndClosing();
   StoredErrors();
@@ -145,4 +213,5 @@ void TestSessions(void) {
   CopyOutSizes();
   Locking();
   InherentFunctions();
+  FromAStoreWithVirtualNamesAndTrace();
 }

@@ -38,6 +38,10 @@ class ScriptedSession final : public testing::UnsupportedIoSession {
     ++script_->deviceClears;
     return S_OK;
   }
+  HRESULT FlushRead(std::int32_t) override {
+    script_->replyPending = false;
+    return S_OK;
+  }
   HRESULT WriteString(std::string_view text, bool flushWithEnd, std::int32_t timeout) override {
     const HRESULT hr = WriteStringNoPoll(text, flushWithEnd, timeout);
     return Failed(hr) ? hr : poller_->PollInstrumentErrors();
