@@ -1,0 +1,64 @@
+// The Tango device class HvzeltaAcSource: one driver session per device,
+// opened by init_device (and so by the Init command) and closed by
+// delete_device. Attributes and commands come from the tables of
+// ac_source_class.cpp; both call the driver through its C interface only.
+//
+// Tango serialises the calls to one device (its default "by device" model),
+// so one session never sees two calls at once while separate devices of the
+// same server run side by side.
+
+#ifndef HVZELTA_TANGO_AC_SOURCE_DEVICE_H
+#define HVZELTA_TANGO_AC_SOURCE_DEVICE_H
+
+#include <tango.h>
+
+#include <string>
+#include <vector>
+
+#include "hvzelta.h"
+
+namespace hvzelta_tango {
+
+// The value an attribute read hands to Tango, which keeps a pointer to it
+// until the reply is sent.
+struct AttributeBuffer {
+  Tango::DevDouble real = 0.0;
+  Tango::DevLong integer = 0;
+  Tango::DevBoolean boolean = false;
+  std::string text;
+  Tango::DevString textPointer = nullptr;
+};
+
+class AcSource : public Tango::Device_5Impl {
+ public:
+  AcSource(Tango::DeviceClass* deviceClass, std::string& deviceName);
+  ~AcSource() override;
+
+  void init_device() override;
+  void delete_device() override;
+  Tango::DevState dev_state() override;
+  Tango::ConstDevString dev_status() override;
+
+  // The open session; a DevFailed telling to run Init when there is none.
+  ViSession Session();
+  // Throws a DevFailed with the driver's status code and description when
+  // status is an error; a lost connection also leaves the device in FAULT.
+  void Check(ViStatus status, const char* operation);
+
+  const std::string& OutputName() const { return output_; }
+  AttributeBuffer& Buffer(std::size_t row) { return buffers_.at(row); }
+
+ private:
+  void Open();
+  std::string DriverError(ViStatus status);
+
+  ViSession vi_ = VI_NULL;
+  std::string output_;
+  std::string fault_;   // why there is no usable session, for Status
+  std::string status_;  // what dev_status hands to Tango
+  std::vector<AttributeBuffer> buffers_;
+};
+
+}  // namespace hvzelta_tango
+
+#endif
