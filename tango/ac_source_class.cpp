@@ -212,12 +212,10 @@ struct CommandRow {
   CommandAction action;
 };
 
-// A command without argument or reply that calls one driver function.
-CommandAction Simple(const char* operation, ViStatus (*call)(ViSession)) {
-  return [operation, call](AcSource& source, Tango::Command& command, const CORBA::Any&) {
-    source.Check(call(source.Session()), operation);
-    return command.insert();
-  };
+CORBA::Any* Reset(AcSource& source, Tango::Command& command, const CORBA::Any&) {
+  source.Check(hvzelta_reset(source.Session()), "reset");
+  source.ForgetAlarm();
+  return command.insert();
 }
 
 // A command without argument or reply whose driver function reports the
@@ -255,6 +253,7 @@ CORBA::Any* ClearProtection(AcSource& source, Tango::Command& command, const COR
   ViInt32 visaStatus = 0;
   source.Check(hvzelta_ResetOutputProtection(source.Session(), source.OutputName().c_str(), &visaStatus),
                "ResetOutputProtection");
+  source.ForgetAlarm();
   return command.insert();
 }
 
@@ -288,7 +287,7 @@ CORBA::Any* Query(AcSource& source, Tango::Command& command, const CORBA::Any& i
 const std::array kCommands{
     CommandRow{"On", Tango::DEV_VOID, Tango::DEV_VOID, Tango::OPERATOR, "", "", SwitchOutput(VI_TRUE)},
     CommandRow{"Off", Tango::DEV_VOID, Tango::DEV_VOID, Tango::OPERATOR, "", "", SwitchOutput(VI_FALSE)},
-    CommandRow{"Reset", Tango::DEV_VOID, Tango::DEV_VOID, Tango::OPERATOR, "", "", Simple("reset", hvzelta_reset)},
+    CommandRow{"Reset", Tango::DEV_VOID, Tango::DEV_VOID, Tango::OPERATOR, "", "", Reset},
     CommandRow{"SelfTest", Tango::DEV_VOID, Tango::DEV_STRING, Tango::OPERATOR, "", "result code, message",
                SelfTest},
     CommandRow{"ErrorQuery", Tango::DEV_VOID, Tango::DEV_STRING, Tango::OPERATOR, "",

@@ -48,6 +48,7 @@ AcSource::~AcSource() { delete_device(); }
 void AcSource::init_device() {
   buffers_.assign(AcSourceClass::AttributeCount(), AttributeBuffer{});
   fault_.clear();
+  alarm_.clear();
   try {
     Open();
   } catch (const Tango::DevFailed& failure) {
@@ -132,13 +133,15 @@ Tango::DevState AcSource::dev_state() {
   }
   try {
     for (const ProtectionCondition& condition : kProtectionConditions) {
+      if (!alarm_.empty()) break;
       ViBoolean active = VI_FALSE;
       ViInt32 visaStatus = 0;
       Check(hvzelta_QueryState(vi_, output_.c_str(), condition.state, &active, &visaStatus), "QueryState");
-      if (active) {
-        status_ = std::string("Protection: ") + condition.text + ".";
-        return Tango::ALARM;
-      }
+      if (active) alarm_ = condition.text;
+    }
+    if (!alarm_.empty()) {
+      status_ = "Protection: " + alarm_ + ".";
+      return Tango::ALARM;
     }
     ViBoolean enabled = VI_FALSE;
     Check(hvzelta_GetEnabled(vi_, output_.c_str(), &enabled), "GetEnabled");

@@ -46,6 +46,12 @@ class AcSource : public Tango::Device_5Impl {
   void Check(ViStatus status, const char* operation);
 
   const std::string& OutputName() const { return output_; }
+
+  // The instrument reports a protection condition once (reading its
+  // questionable-status event register clears it), so the device keeps ALARM
+  // until the protection is cleared, the instrument reset or the device
+  // initialised again.
+  void ForgetAlarm() { alarm_.clear(); }
   AttributeBuffer& Buffer(std::size_t row) { return buffers_.at(row); }
 
  private:
@@ -55,6 +61,7 @@ class AcSource : public Tango::Device_5Impl {
   ViSession vi_ = VI_NULL;
   std::string output_;
   std::string fault_;   // why there is no usable session, for Status
+  std::string alarm_;   // the protection condition last reported, for Status
   std::string status_;  // what dev_status hands to Tango
   std::vector<AttributeBuffer> buffers_;
 };

@@ -1,0 +1,173 @@
+"""hvzelta-tango against the emulator, in file-database mode, through PyTango."""
+
+import os
+import select
+import socket
+import subprocess
+import tempfile
+import time
+import unittest
+
+from hvzelta import Emulator
+
+try:
+    import tango
+except ImportError:
+    tango = None
+
+SERVER = os.environ.get("HVZELTA_TANGO_SERVER", "")
+STARTUP_SECONDS = 20
+STOP_SECONDS = 10
+CALL_TIMEOUT_MS = 5000
+# The emulated load: 10 ohm draws 1 A per 10 V.
+LOAD_OHM = "10"
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class DeviceServer:
+    """Runs hvzelta-tango INSTANCE -file=FILE on a free loopback port."""
+
+    def __init__(self, folder, devices):
+        self.port = free_port()
+        path = os.path.join(folder, "devices.res")
+        with open(path, "w", encoding="utf-8") as file:
+            names = ",\\\n    ".join(f'"{name}"' for name in devices)
+            file.write(f"hvzelta-tango/test/DEVICE/HvzeltaAcSource: {names}\n")
+            for name, resource in devices.items():
+                if resource:
+                    file.write(f'{name}->Resource: "{resource}"\n')
+        self._process = subprocess.Popen(
+            [SERVER, "test", f"-file={path}", "-ORBendPoint", f"giop:tcp:127.0.0.1:{self.port}"],
+            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        try:
+            self._wait_ready()
+        except BaseException:
+            self.stop()
+            raise
+
+    def _wait_ready(self):
+        deadline = time.monotonic() + STARTUP_SECONDS
+        output = b""
+        while b"Ready to accept request" not in output:
+            remaining = deadline - time.monotonic()
+            readable, _, _ = select.select([self._process.stdout], [], [], max(remaining, 0))
+            if not readable:
+                raise RuntimeError(f"hvzelta-tango did not get ready within {STARTUP_SECONDS} s: {output!r}")
+            chunk = os.read(self._process.stdout.fileno(), 4096)
+            if not chunk:
+                raise RuntimeError(f"hvzelta-tango ended: {output!r}")
+            output += chunk
+
+    def proxy(self, name):
+        device = tango.DeviceProxy(f"tango://127.0.0.1:{self.port}/{name}#dbase=no")
+        device.set_timeout_millis(CALL_TIMEOUT_MS)
+        return device
+
+    def stop(self):
+        self._process.terminate()
+        try:
+            self._process.wait(STOP_SECONDS)
+        except subprocess.TimeoutExpired:
+            self._process.kill()
+            self._process.wait()
+        self._process.stdout.close()
+
+
+@unittest.skipIf(tango is None, "the interpreter has no tango module (python3-tango)")
+@unittest.skipIf(not SERVER, "HVZELTA_TANGO_SERVER names no server")
+class DeviceServerTest(unittest.TestCase):
+
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.emulator = Emulator("ZTA100", ("--resistance", LOAD_OHM)).start()
+        self.addCleanup(self.folder.cleanup)
+        self.addCleanup(lambda: self.emulator.stop())
+        self.server = DeviceServer(self.folder.name, {"test/ac/1": self.emulator.resource, "test/ac/2": ""})
+        self.addCleanup(self.server.stop)
+        self.source = self.server.proxy("test/ac/1")
+
+    def assertRefused(self, call, reason_prefix, text):
+        with self.assertRaises(tango.DevFailed) as caught:
+            call()
+        error = caught.exception.args[0]
+        self.assertTrue(error.reason.startswith(reason_prefix), error.reason)
+        self.assertIn(text, error.desc)
+
+    def test_settings_read_back_and_refused_values_raise(self):
+        settings = {"VoltageLevel": 115.0, "VoltageRange": 310.0, "VoltageOffset": 0.0, "Frequency": 50.0,
+                    "CurrentLimit": 2.5, "CouplingMode": 3, "CurrentLimitBehavior": 1, "OutputEnabled": False,
+                    "TriggeredVoltageLevel": 50.0, "TriggeredFrequency": 400.0}
+        for name, value in settings.items():
+            with self.subTest(name):
+                self.source.write_attribute(name, value)
+                self.assertEqual(self.source.read_attribute(name).value, value)
+        self.assertEqual(self.source.get_attribute_config("VoltageLevel").unit, "V")
+        # The instrument's refusal reaches the client with the driver's status
+        # code and the instrument's own message; the setting stays.
+        self.assertRefused(lambda: self.source.write_attribute("Frequency", -5.0), "hvzelta:-", "Data out of range")
+        self.assertEqual(self.source.Frequency, 50.0)
+        self.assertEqual(self.source.ErrorQuery(), "0, No error")
+
+    def test_commands_identity_and_measurements(self):
+        self.assertEqual(self.source.Model, "ZTA100")
+        self.assertIn("ZTA100", self.source.Query("*IDN?"))
+        self.assertTrue(self.source.SelfTest().startswith("0, "))
+        self.source.VoltageLevel = 20.0
+        self.source.On()
+        self.assertEqual(self.source.state(), tango.DevState.ON)
+        self.assertAlmostEqual(self.source.VoltageAC, 20.0, delta=1.0)
+        self.assertAlmostEqual(self.source.CurrentAC, 2.0, delta=0.2)
+        for name in ("CurrentDC", "VoltageDC", "PowerDC", "MeasuredFrequency", "CurrentMax", "CurrentMaxHold",
+                     "CurrentCrestFactor", "PowerAC", "ApparentPower", "ReactivePower", "PowerFactor"):
+            with self.subTest(name):
+                self.assertIsInstance(self.source.read_attribute(name).value, float)
+        self.source.Initiate()
+        self.source.Abort()
+        # Nothing waits for a trigger: the instrument's refusal is an error.
+        self.assertRefused(self.source.SendSoftwareTrigger, "hvzelta:-", "Trigger ignored")
+        self.source.Write("VOLT 30")
+        self.assertEqual(self.source.VoltageLevel, 30.0)
+        self.source.Off()
+        self.assertEqual(self.source.state(), tango.DevState.OFF)
+        self.source.Reset()
+        self.assertEqual(self.source.VoltageLevel, 0.0)
+
+    def test_device_without_resource_is_in_fault_and_says_why(self):
+        spare = self.server.proxy("test/ac/2")
+        self.assertEqual(spare.state(), tango.DevState.FAULT)
+        self.assertIn("Resource", spare.status())
+        self.assertRefused(lambda: spare.VoltageLevel, "hvzelta:NotConnected", "run Init")
+        # Its neighbour in the same server works on.
+        self.assertEqual(self.source.state(), tango.DevState.OFF)
+
+    def test_trip_alarm_then_lost_connection_fault_then_init_recovers(self):
+        self.source.CurrentLimitBehavior = 1
+        self.source.CurrentLimit = 1.0
+        self.source.VoltageLevel = 100.0
+        self.source.On()
+        self.assertEqual(self.source.state(), tango.DevState.ALARM)
+        self.assertIn("ClearProtection", self.source.status())
+        self.assertEqual(self.source.state(), tango.DevState.ALARM)
+        self.source.VoltageLevel = 5.0
+        self.source.ClearProtection()
+        self.assertEqual(self.source.state(), tango.DevState.ON)
+
+        port = self.emulator.endpoints["socket"].rsplit(":", 1)[1]
+        self.emulator.stop()
+        self.assertRaises(tango.DevFailed, lambda: self.source.VoltageLevel)
+        self.assertEqual(self.source.state(), tango.DevState.FAULT)
+        self.assertIn("Init", self.source.status())
+
+        self.emulator = Emulator("ZTA100", ("--resistance", LOAD_OHM, "--port", port)).start()
+        self.source.Init()
+        self.assertEqual(self.source.state(), tango.DevState.OFF)
+        self.assertEqual(self.source.Model, "ZTA100")
+
+
+if __name__ == "__main__":
+    unittest.main()
