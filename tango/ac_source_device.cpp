@@ -15,7 +15,7 @@ constexpr ViInt32 kTextSize = 256;
 // Unless the Options property says otherwise, the driver asks the instrument
 // for errors after each setting, so that a value the instrument refuses
 // reaches the client as an exception instead of being dropped silently.
-constexpr const char* kDefaultOptions = "QueryInstrStatus=1";
+constexpr const char* kDefaultOptions = "QueryInstrStatus=true";
 
 // The output conditions that put the device in ALARM, in the order they are
 // reported.
