@@ -22,6 +22,9 @@ constexpr ViInt64 kReplySize = 65536;
 struct RealAccess {
   ViStatus (*get)(ViSession, ViConstString, ViReal64*);
   ViStatus (*set)(ViSession, ViConstString, ViReal64);
+  // Asks the instrument for the lowest and highest value it takes; none
+  // where the instrument has no such query.
+  ViStatus (*limits)(ViSession, ViConstString, ViReal64*, ViReal64*, ViInt32*) = nullptr;
 };
 struct IntegerAccess {
   ViStatus (*get)(ViSession, ViConstString, ViInt32*);
@@ -48,15 +51,15 @@ struct AttributeRow {
 };
 
 const std::array kAttributes{
-    AttributeRow{"VoltageLevel", RealAccess{hvzelta_GetVoltageLevel, hvzelta_SetVoltageLevel}, "V",
+    AttributeRow{"VoltageLevel", RealAccess{hvzelta_GetVoltageLevel, hvzelta_SetVoltageLevel, hvzelta_QueryVoltageLevelMinMax}, "V",
                  "%6.2f", "AC voltage level (rms)"},
     AttributeRow{"VoltageRange", RealAccess{hvzelta_GetVoltageRange, hvzelta_SetVoltageRange}, "V",
                  "%6.1f", "Voltage range: the highest level it allows"},
-    AttributeRow{"VoltageOffset", RealAccess{hvzelta_GetVoltageOffset, hvzelta_SetVoltageOffset},
+    AttributeRow{"VoltageOffset", RealAccess{hvzelta_GetVoltageOffset, hvzelta_SetVoltageOffset, hvzelta_QueryVoltageOffsetMinMax},
                  "V", "%6.2f", "DC offset added to the AC voltage"},
-    AttributeRow{"Frequency", RealAccess{hvzelta_GetFrequency, hvzelta_SetFrequency}, "Hz", "%7.2f",
+    AttributeRow{"Frequency", RealAccess{hvzelta_GetFrequency, hvzelta_SetFrequency, hvzelta_QueryFrequencyMinMax}, "Hz", "%7.2f",
                  "Output frequency"},
-    AttributeRow{"CurrentLimit", RealAccess{hvzelta_GetCurrentLimit, hvzelta_SetCurrentLimit}, "A",
+    AttributeRow{"CurrentLimit", RealAccess{hvzelta_GetCurrentLimit, hvzelta_SetCurrentLimit, hvzelta_QueryCurrentLimitMinMax2}, "A",
                  "%6.3f", "Current limit (rms)"},
     AttributeRow{"TriggeredVoltageLevel",
                  RealAccess{hvzelta_GetTriggeredVoltageLevel, hvzelta_SetTriggeredVoltageLevel}, "V", "%6.2f",
@@ -191,6 +194,8 @@ class TableAttribute : public Tango::Attr {
       attribute.get_write_value(value);
       source.Check(boolean->set(vi, channel, value ? VI_TRUE : VI_FALSE), row_.name);
     }
+    // A setting can move the range of others (the voltage range bounds the level).
+    AcSourceClass::ApplyInstrumentLimits(source);
   }
 
  private:
@@ -215,6 +220,7 @@ struct CommandRow {
 CORBA::Any* Reset(AcSource& source, Tango::Command& command, const CORBA::Any&) {
   source.Check(hvzelta_reset(source.Session()), "reset");
   source.ForgetAlarm();
+  AcSourceClass::ApplyInstrumentLimits(source);
   return command.insert();
 }
 
@@ -270,6 +276,7 @@ void SendText(AcSource& source, Tango::Command& command, const CORBA::Any& in) {
 
 CORBA::Any* Write(AcSource& source, Tango::Command& command, const CORBA::Any& in) {
   SendText(source, command, in);
+  AcSourceClass::ApplyInstrumentLimits(source);
   return command.insert();
 }
 
@@ -330,6 +337,27 @@ AcSourceClass* AcSourceClass::Init(const char* name) {
 }
 
 std::size_t AcSourceClass::AttributeCount() { return kAttributes.size(); }
+
+void AcSourceClass::ApplyInstrumentLimits(AcSource& source) {
+  for (std::size_t index = 0; index < kAttributes.size(); ++index) {
+    const AttributeRow& row = kAttributes[index];
+    const auto* real = std::get_if<RealAccess>(&row.access);
+    if (real == nullptr || real->limits == nullptr) continue;
+    ViReal64 minimum = 0.0;
+    ViReal64 maximum = 0.0;
+    ViInt32 visaStatus = 0;
+    source.Check(real->limits(source.Session(), source.OutputName().c_str(), &minimum, &maximum, &visaStatus),
+                 row.name);
+    AttributeBuffer& buffer = source.Buffer(index);
+    if (buffer.limited && buffer.minimum == minimum && buffer.maximum == maximum) continue;
+    Tango::WAttribute& attribute = source.get_device_attr()->get_w_attr_by_name(row.name);
+    attribute.set_min_value(minimum);
+    attribute.set_max_value(maximum);
+    buffer.limited = true;
+    buffer.minimum = minimum;
+    buffer.maximum = maximum;
+  }
+}
 
 AcSourceClass::AcSourceClass(std::string& className) : Tango::DeviceClass(className) {}
 

@@ -11,12 +11,18 @@
 
 namespace hvzelta_tango {
 
+class AcSource;
+
 class AcSourceClass : public Tango::DeviceClass {
  public:
   static AcSourceClass* Init(const char* name);
 
   // Rows of the attribute table: each device keeps one value buffer per row.
   static std::size_t AttributeCount();
+  // Gives the settings whose range the instrument reports that range as
+  // their minimum and maximum, so that clients see it and Tango refuses a
+  // value outside it before it reaches the instrument.
+  static void ApplyInstrumentLimits(AcSource& source);
 
  protected:
   explicit AcSourceClass(std::string& className);

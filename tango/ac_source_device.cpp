@@ -51,6 +51,7 @@ void AcSource::init_device() {
   alarm_.clear();
   try {
     Open();
+    AcSourceClass::ApplyInstrumentLimits(*this);
   } catch (const Tango::DevFailed& failure) {
     // The server keeps running: the device stays in FAULT with the reason in
     // Status until Init succeeds.

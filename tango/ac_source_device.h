@@ -27,6 +27,11 @@ struct AttributeBuffer {
   Tango::DevBoolean boolean = false;
   std::string text;
   Tango::DevString textPointer = nullptr;
+  // The instrument's range last given to Tango, if any: Tango stores the
+  // minimum and maximum in the database, so they are given only when they change.
+  bool limited = false;
+  ViReal64 minimum = 0.0;
+  ViReal64 maximum = 0.0;
 };
 
 class AcSource : public Tango::Device_5Impl {

@@ -106,12 +106,25 @@ class DeviceServerTest(unittest.TestCase):
             with self.subTest(name):
                 self.source.write_attribute(name, value)
                 self.assertEqual(self.source.read_attribute(name).value, value)
-        self.assertEqual(self.source.get_attribute_config("VoltageLevel").unit, "V")
-        # The instrument's refusal reaches the client with the driver's status
-        # code and the instrument's own message; the setting stays.
-        self.assertRefused(lambda: self.source.write_attribute("Frequency", -5.0), "hvzelta:-", "Data out of range")
+        frequency = self.source.get_attribute_config("Frequency")
+        self.assertEqual(frequency.unit, "Hz")
+        # The instrument's range: Tango refuses what lies outside it.
+        self.assertLess(0.0, float(frequency.min_value))
+        self.assertLess(float(frequency.min_value), float(frequency.max_value))
+        self.assertRefused(lambda: self.source.write_attribute("Frequency", -5.0), "API_WAttrOutsideLimit", "")
+        # The instrument's own refusal reaches the client with the driver's
+        # status code and the instrument's message; the setting stays.
+        self.assertRefused(lambda: self.source.write_attribute("VoltageRange", 5000.0), "hvzelta:-",
+                           "Data out of range")
         self.assertEqual(self.source.Frequency, 50.0)
+        self.assertEqual(self.source.VoltageRange, 310.0)
         self.assertEqual(self.source.ErrorQuery(), "0, No error")
+        # The level's range follows the voltage range.
+        self.source.VoltageRange = 155.0
+        low = float(self.source.get_attribute_config("VoltageLevel").max_value)
+        self.source.VoltageRange = 310.0
+        self.assertLess(low, float(self.source.get_attribute_config("VoltageLevel").max_value))
+        self.source.VoltageLevel = 200.0
 
     def test_commands_identity_and_measurements(self):
         self.assertEqual(self.source.Model, "ZTA100")
