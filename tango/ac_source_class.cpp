@@ -14,6 +14,12 @@ namespace hvzelta_tango {
 namespace {
 
 constexpr ViInt32 kTextSize = 256;
+// Measurements are polled, so that change and archive events reach their
+// subscribers; a client changes the period through Tango's polling settings.
+constexpr long kMeasurementPollMilliseconds = 1000;
+// A measurement's change (and archive) event fires when it moves by this
+// many percent.
+constexpr const char* kMeasurementEventPercent = "1";
 // The longest reply the Query command hands back; the rest is dropped.
 constexpr ViInt64 kReplySize = 65536;
 
@@ -143,6 +149,11 @@ class TableAttribute : public Tango::Attr {
     properties.set_description(row.description);
     if (row.unit[0] != '\0') properties.set_unit(row.unit);
     if (row.format[0] != '\0') properties.set_format(row.format);
+    if (std::holds_alternative<MeasurementAccess>(row.access)) {
+      properties.set_event_rel_change(kMeasurementEventPercent);
+      properties.set_archive_event_rel_change(kMeasurementEventPercent);
+      set_polling_period(kMeasurementPollMilliseconds);
+    }
     set_default_properties(properties);
   }
 

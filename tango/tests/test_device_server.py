@@ -1,6 +1,7 @@
 """hvzelta-tango against the emulator, in file-database mode, through PyTango."""
 
 import os
+import queue
 import select
 import socket
 import subprocess
@@ -19,6 +20,8 @@ SERVER = os.environ.get("HVZELTA_TANGO_SERVER", "")
 STARTUP_SECONDS = 20
 STOP_SECONDS = 10
 CALL_TIMEOUT_MS = 5000
+# A few polling periods of the measurements.
+EVENT_SECONDS = 10
 # The emulated load: 10 ohm draws 1 A per 10 V.
 LOAD_OHM = "10"
 
@@ -90,6 +93,8 @@ class DeviceServerTest(unittest.TestCase):
         self.server = DeviceServer(self.folder.name, {"test/ac/1": self.emulator.resource, "test/ac/2": ""})
         self.addCleanup(self.server.stop)
         self.source = self.server.proxy("test/ac/1")
+        # Measurements are polled: read the instrument, not the polling buffer.
+        self.source.set_source(tango.DevSource.DEV)
 
     def assertRefused(self, call, reason_prefix, text):
         with self.assertRaises(tango.DevFailed) as caught:
@@ -149,6 +154,25 @@ class DeviceServerTest(unittest.TestCase):
         self.assertEqual(self.source.state(), tango.DevState.OFF)
         self.source.Reset()
         self.assertEqual(self.source.VoltageLevel, 0.0)
+
+    def test_change_events_follow_the_current(self):
+        events = queue.Queue()
+        self.source.VoltageLevel = 10.0
+        self.source.On()
+        subscription = self.source.subscribe_event("CurrentAC", tango.EventType.CHANGE_EVENT, events.put)
+        self.addCleanup(self.source.unsubscribe_event, subscription)
+        self.source.VoltageLevel = 30.0  # 1 A becomes 3 A
+        deadline = time.monotonic() + EVENT_SECONDS
+        values = []
+        while not values or abs(values[-1] - 3.0) > 0.1:
+            remaining = deadline - time.monotonic()
+            self.assertGreater(remaining, 0, f"no change event to 3 A within {EVENT_SECONDS} s: {values}")
+            try:
+                event = events.get(timeout=remaining)
+            except queue.Empty:
+                continue
+            self.assertFalse(event.err, event.errors)
+            values.append(event.attr_value.value)
 
     def test_device_without_resource_is_in_fault_and_says_why(self):
         spare = self.server.proxy("test/ac/2")
