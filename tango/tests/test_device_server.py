@@ -5,6 +5,7 @@ import queue
 import select
 import socket
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -22,6 +23,15 @@ STOP_SECONDS = 10
 CALL_TIMEOUT_MS = 5000
 # A few polling periods of the measurements.
 EVENT_SECONDS = 10
+CLIENT_SECONDS = 30
+CLIENT_PREAMBLE = f"""
+import sys
+import tango
+ROUNDS = 200
+source = tango.DeviceProxy(sys.argv[1])
+source.set_timeout_millis({CALL_TIMEOUT_MS})
+source.set_source(tango.DevSource.DEV)
+"""
 # The emulated load: 10 ohm draws 1 A per 10 V.
 LOAD_OHM = "10"
 
@@ -173,6 +183,33 @@ class DeviceServerTest(unittest.TestCase):
                 continue
             self.assertFalse(event.err, event.errors)
             values.append(event.attr_value.value)
+
+    def test_two_client_processes_get_their_own_replies(self):
+        # One process writes the level and reads it back while the other reads
+        # a setting and the identity: each reply must be the one asked for.
+        address = f"tango://127.0.0.1:{self.server.port}/test/ac/1#dbase=no"
+        self.source.Frequency = 50.0
+        writer = CLIENT_PREAMBLE + """
+for turn in range(ROUNDS):
+    level = 10.0 + turn % 20
+    source.VoltageLevel = level
+    assert source.VoltageLevel == level, (turn, level)
+"""
+        reader = CLIENT_PREAMBLE + """
+for turn in range(ROUNDS):
+    assert source.Frequency == 50.0, turn
+    assert source.Model == "ZTA100", turn
+    assert isinstance(source.CurrentAC, float), turn
+"""
+        clients = [subprocess.Popen([sys.executable, "-c", script, address], stderr=subprocess.PIPE)
+                   for script in (writer, reader)]
+        for client in clients:
+            try:
+                _, errors = client.communicate(timeout=CLIENT_SECONDS)
+            except subprocess.TimeoutExpired:
+                client.kill()
+                _, errors = client.communicate()
+            self.assertEqual(client.returncode, 0, errors.decode(errors="replace"))
 
     def test_device_without_resource_is_in_fault_and_says_why(self):
         spare = self.server.proxy("test/ac/2")
