@@ -31,15 +31,17 @@ constexpr std::array<ProtectionCondition, 2> kProtectionConditions{{
      "over-voltage: the output protection tripped; run ClearProtection after removing the cause"},
 }};
 
-std::string ReadProperty(Tango::DbData& data, std::size_t index, const std::string& fallback) {
-  std::string value = fallback;
+// A device property's text; empty when the property is not set.
+std::string ReadProperty(Tango::DbData& data, std::size_t index) {
+  std::string value;
   if (!data[index].is_empty()) data[index] >> value;
   return value;
 }
 
 }  // namespace
 
-AcSource::AcSource(Tango::DeviceClass* deviceClass, std::string& deviceName) : Tango::Device_5Impl(deviceClass, deviceName) {
+AcSource::AcSource(Tango::DeviceClass* deviceClass, std::string& deviceName)
+    : Tango::Device_5Impl(deviceClass, deviceName) {
   init_device();
 }
 
@@ -64,8 +66,8 @@ void AcSource::Open() {
   data.push_back(Tango::DbDatum("Resource"));
   data.push_back(Tango::DbDatum("Options"));
   get_db_device()->get_property(data);
-  const std::string resource = ReadProperty(data, 0, "");
-  const std::string options = ReadProperty(data, 1, "");
+  const std::string resource = ReadProperty(data, 0);
+  const std::string options = ReadProperty(data, 1);
   if (resource.empty()) {
     Tango::Except::throw_exception("hvzelta:NoResource",
                                    "The device property Resource is empty: set it to the instrument's resource "
@@ -78,8 +80,8 @@ void AcSource::Open() {
   if (status < 0) {
     const std::string text = DriverError(status);
     if (vi != VI_NULL) hvzelta_close(vi);
-    Tango::Except::throw_exception("hvzelta:" + std::to_string(status),
-                                   "Opening " + resource + " failed: " + text, "AcSource::Open");
+    Tango::Except::throw_exception("hvzelta:" + std::to_string(status), "Opening " + resource + " failed: " + text,
+                                   "AcSource::Open");
   }
   vi_ = vi;
   std::array<ViChar, kTextSize> name{};
@@ -94,10 +96,10 @@ void AcSource::delete_device() {
 
 ViSession AcSource::Session() {
   if (vi_ == VI_NULL || !fault_.empty()) {
-    Tango::Except::throw_exception("hvzelta:NotConnected",
-                                   "The device has no working instrument session (" + fault_ +
-                                       "); run Init to connect again",
-                                   "AcSource::Session");
+    Tango::Except::throw_exception(
+        "hvzelta:NotConnected",
+        "The device has no working instrument session (" + fault_ + "); run Init to connect again",
+        "AcSource::Session");
   }
   return vi_;
 }

@@ -12,7 +12,9 @@
 
 // Tango asks the server for its classes through this hook. The library has a
 // default of its own, so the program's must be visible to the dynamic linker.
-__attribute__((visibility("default"))) void Tango::DServer::class_factory() { add_class(hvzelta_tango::AcSourceClass::Init("HvzeltaAcSource")); }
+__attribute__((visibility("default"))) void Tango::DServer::class_factory() {
+  add_class(hvzelta_tango::AcSourceClass::Init("HvzeltaAcSource"));
+}
 
 int main(int argc, char* argv[]) {
   try {
