@@ -17,19 +17,13 @@ constexpr ViInt32 kTextSize = 256;
 // reaches the client as an exception instead of being dropped silently.
 constexpr const char* kDefaultOptions = "QueryInstrStatus=true";
 
-// The output conditions that put the device in ALARM, in the order they are
-// reported.
-struct ProtectionCondition {
-  ViInt32 state;
-  const char* text;
-};
-constexpr std::array<ProtectionCondition, 2> kProtectionConditions{{
-    {HVZELTA_VAL_OUTPUT_STATE_OVER_CURRENT,
-     "over-current: the output is at its current limit or its protection tripped; run ClearProtection after "
-     "removing the cause"},
-    {HVZELTA_VAL_OUTPUT_STATE_OVER_VOLTAGE,
-     "over-voltage: the output protection tripped; run ClearProtection after removing the cause"},
-}};
+// The output condition that puts the device in ALARM. The instrument reports
+// its conditions together and forgets them once read, so one query asks for
+// the one that matters most: current at the limit, or the output tripped by it.
+constexpr ViInt32 kAlarmCondition = HVZELTA_VAL_OUTPUT_STATE_OVER_CURRENT;
+constexpr const char* kAlarmText =
+    "over-current: the output is at its current limit or its protection tripped; run ClearProtection after "
+    "removing the cause";
 
 // A device property's text; empty when the property is not set.
 std::string ReadProperty(Tango::DbData& data, std::size_t index) {
@@ -135,12 +129,11 @@ Tango::DevState AcSource::dev_state() {
     return Tango::FAULT;
   }
   try {
-    for (const ProtectionCondition& condition : kProtectionConditions) {
-      if (!alarm_.empty()) break;
+    if (alarm_.empty()) {
       ViBoolean active = VI_FALSE;
       ViInt32 visaStatus = 0;
-      Check(hvzelta_QueryState(vi_, output_.c_str(), condition.state, &active, &visaStatus), "QueryState");
-      if (active) alarm_ = condition.text;
+      Check(hvzelta_QueryState(vi_, output_.c_str(), kAlarmCondition, &active, &visaStatus), "QueryState");
+      if (active) alarm_ = kAlarmText;
     }
     if (!alarm_.empty()) {
       status_ = "Protection: " + alarm_ + ".";

@@ -52,10 +52,9 @@ class AcSource : public Tango::Device_5Impl {
 
   const std::string& OutputName() const { return output_; }
 
-  // The instrument reports a protection condition once (reading its
-  // questionable-status event register clears it), so the device keeps ALARM
-  // until the protection is cleared, the instrument reset or the device
-  // initialised again.
+  // The instrument reports an over-current condition once (reading it
+  // clears it), so the device keeps ALARM until the protection is cleared,
+  // the instrument reset or the device initialised again.
   void ForgetAlarm() { alarm_.clear(); }
   AttributeBuffer& Buffer(std::size_t row) { return buffers_.at(row); }
 
