@@ -65,7 +65,7 @@ void AcSource::Open() {
   if (resource.empty()) {
     Tango::Except::throw_exception("hvzelta:NoResource",
                                    "The device property Resource is empty: set it to the instrument's resource "
-                                   "descriptor or logical name, then run Init",
+                                   "descriptor or logical name.",
                                    "AcSource::Open");
   }
   const std::string optionString = options.empty() ? std::string(kDefaultOptions) : kDefaultOptions + (", " + options);
