@@ -1,11 +1,13 @@
 // The attribute table: one row per C attribute, naming the property it reads
-// and writes and what the channel name selects. The readers and writers are
+// and writes and what the channel name selects; the output's rows come from
+// HVZELTA_OUTPUT_PROPERTIES. The readers and writers are
 // made from the property members, so a row is all an attribute needs.
 
 #include <algorithm>
 #include <array>
 #include <type_traits>
 
+#include "acpwr/output_properties.h"
 #include "capi/attribute_map.h"
 #include "capi/c_frame.h"
 
@@ -74,7 +76,7 @@ using DCGeneration = PhaseParts<IIviACPwrDCGeneration>;
 using Output = IHalvornZeltaOutput;
 using Phase = IIviACPwrOutputPhase;
 
-constexpr std::array kAttributes = {
+constexpr std::array kFixedAttributes = {
     Attribute<Operation, &IIviDriverOperation::get_RangeCheck, &IIviDriverOperation::put_RangeCheck>(
         HVZELTA_ATTR_RANGE_CHECK),
     Attribute<Operation, &IIviDriverOperation::get_QueryInstrumentStatus,
@@ -106,28 +108,6 @@ constexpr std::array kAttributes = {
     Attribute<System, &IHalvornZeltaSystem::get_IOTimeout, &IHalvornZeltaSystem::put_IOTimeout>(
         HVZELTA_ATTR_IO_TIMEOUT),
     Attribute<OutputCollection, &IHalvornZeltaOutputs::get_Count>(HVZELTA_ATTR_OUTPUT_COUNT),
-    Attribute<Outputs, &Output::get_ContinuousMeasurement, &Output::put_ContinuousMeasurement>(
-        HVZELTA_ATTR_OUTPUT_CONTINUOUS_MEASUREMENT),
-    Attribute<Outputs, &Output::get_CurrentLimit, &Output::put_CurrentLimit>(HVZELTA_ATTR_OUTPUT_CURRENT_LIMIT),
-    Attribute<Outputs, &Output::get_CurrentOffset, &Output::put_CurrentOffset>(HVZELTA_ATTR_OUTPUT_CURRENT_OFFSET),
-    Attribute<Outputs, &Output::get_VoltageOffset, &Output::put_VoltageOffset>(HVZELTA_ATTR_OUTPUT_VOLTAGE_OFFSET),
-    Attribute<Outputs, &Output::get_Frequency, &Output::put_Frequency>(HVZELTA_ATTR_OUTPUT_FREQUENCY),
-    Attribute<Outputs, &Output::get_SyncEnabled, &Output::put_SyncEnabled>(HVZELTA_ATTR_OUTPUT_SYNC_ENABLED),
-    Attribute<Outputs, &Output::get_SyncPhase, &Output::put_SyncPhase>(HVZELTA_ATTR_OUTPUT_SYNC_PHASE),
-    Attribute<Outputs, &Output::get_TriggeredVoltageOffset, &Output::put_TriggeredVoltageOffset>(
-        HVZELTA_ATTR_OUTPUT_TRIGGERED_VOLTAGE_OFFSET),
-    Attribute<Outputs, &Output::get_TriggeredFrequency, &Output::put_TriggeredFrequency>(
-        HVZELTA_ATTR_OUTPUT_TRIGGERED_FREQUENCY),
-    Attribute<Outputs, &Output::get_TriggeredVoltageLevel, &Output::put_TriggeredVoltageLevel>(
-        HVZELTA_ATTR_OUTPUT_TRIGGERED_VOLTAGE_LEVEL),
-    Attribute<Outputs, &Output::get_TriggerSource, &Output::put_TriggerSource>(HVZELTA_ATTR_OUTPUT_TRIGGER_SOURCE),
-    Attribute<Outputs, &Output::get_VoltageRange, &Output::put_VoltageRange>(HVZELTA_ATTR_OUTPUT_VOLTAGE_RANGE),
-    Attribute<Outputs, &Output::get_VoltageLevel, &Output::put_VoltageLevel>(HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL),
-    Attribute<Outputs, &Output::get_TriggerAcquireSource, &Output::put_TriggerAcquireSource>(
-        HVZELTA_ATTR_OUTPUT_TRIGGER_ACQUIRE_SOURCE),
-    Attribute<Outputs, &Output::get_TriggerTransientSource, &Output::put_TriggerTransientSource>(
-        HVZELTA_ATTR_OUTPUT_TRIGGER_TRANSIENT_SOURCE),
-    Attribute<Outputs, &Output::get_Average, &Output::put_Average>(HVZELTA_ATTR_OUTPUT_AVERAGE),
 
     Attribute<PhaseCollection, &IIviACPwrOutputPhases::get_Frequency, &IIviACPwrOutputPhases::put_Frequency>(
         HVZELTA_ATTR_FREQUENCY),
@@ -187,9 +167,29 @@ constexpr std::array kAttributes = {
     Attribute<DCGeneration, &IIviACPwrDCGeneration::get_RangeMax>(HVZELTA_ATTR_DC_GENERATION_RANGE_MAX),
 };
 
+// The output's settings that have an identifier (0 marks those that have none).
+#define HVZ_OUTPUT_ATTRIBUTE(Name, Type, Id, ...) Attribute<Outputs, &Output::get_##Name, &Output::put_##Name>(Id),
+constexpr std::array kOutputAttributes = {HVZELTA_OUTPUT_PROPERTIES(HVZ_OUTPUT_ATTRIBUTE)};
+#undef HVZ_OUTPUT_ATTRIBUTE
+
+constexpr std::size_t kOutputAttributeCount = static_cast<std::size_t>(std::count_if(
+    kOutputAttributes.begin(), kOutputAttributes.end(), [](const AttributeEntry& entry) { return entry.id != 0; }));
+
+// Both lists merged and sorted by identifier for the lookup.
+constexpr auto kAttributes = [] {
+  std::array<AttributeEntry, kFixedAttributes.size() + kOutputAttributeCount> all{};
+  auto end = std::copy(kFixedAttributes.begin(), kFixedAttributes.end(), all.begin());
+  std::copy_if(kOutputAttributes.begin(), kOutputAttributes.end(), end,
+               [](const AttributeEntry& entry) { return entry.id != 0; });
+  std::sort(all.begin(), all.end(), [](const AttributeEntry& a, const AttributeEntry& b) { return a.id < b.id; });
+  return all;
+}();
+
 static_assert(kAttributes.size() == 78);
-static_assert(std::is_sorted(kAttributes.begin(), kAttributes.end(),
-                             [](const AttributeEntry& a, const AttributeEntry& b) { return a.id < b.id; }));
+static_assert(std::adjacent_find(kAttributes.begin(), kAttributes.end(), [](const AttributeEntry& a,
+                                                                          const AttributeEntry& b) {
+                return a.id == b.id;
+              }) == kAttributes.end());
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 /* Opening and closing sessions, stored errors, messages, copy-out sizes,
  * the session lock and the inherent functions on a simulated session. */
 #include "c_test_support.h"
+#include "hvzelta_version.h"
 
 static void OpeningAndClosing(void) {
   ViSession vi = 0;
@@ -121,8 +122,8 @@ static void InherentFunctions(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_error_query(vi, &code, message));
   CHECK(code == 0);
   CHECK_STATUS(VI_SUCCESS, hvzelta_revision_query(vi, message, other));
-  CHECK_TEXT("1.1.2.0", message);
-  CHECK_TEXT("Sim1.1.2.0", other);
+  CHECK_TEXT(HVZELTA_REVISION, message);
+  CHECK_TEXT("Sim" HVZELTA_REVISION, other);
 
   CHECK_STATUS(VI_SUCCESS, hvzelta_reset(vi));
   CHECK_STATUS(VI_SUCCESS, hvzelta_ResetWithDefaults(vi));
