@@ -164,7 +164,7 @@ HRESULT CInstrBuffer::Read(void* buffer, std::int32_t count, std::int32_t* actua
 HRESULT CInstrBuffer::UnreadChar() {
   // A position of 0 happens only after the whole fill was pushed back.
   if (!readPosition_ || *readPosition_ - swallowed_ < 1) {
-    return ReportIoError(&reporter_, "Can't push character back into read buffer.  Buffer has not been read from.");
+    return ReportIoError(&reporter_, IoFailure::PushBackUnread);
   }
   if (contentUnread_ == 0) endReached_ = endReachedAtFill_;
   rawUnread_ += 1 + swallowed_;
@@ -274,9 +274,7 @@ HRESULT CInstrBuffer::WriteText(const wchar_t* text, std::int32_t* count, bool f
 
 HRESULT CInstrBuffer::WriteByteArray(const SAFEARRAY* bytes, std::int32_t count, std::int32_t* written,
                                      bool flushWithEnd) {
-  if (!bytes) return ReportIoError(&reporter_, "SAFEARRAY is NULL.");
-  if (bytes->cDims != 1) return ReportIoError(&reporter_, "SAFEARRAY is not one-dimensional.");
-  if (bytes->vt != VT_UI1) return ReportIoError(&reporter_, "SAFEARRAY was not of the expected type.");
+  if (HRESULT hr = CheckByteArray(&reporter_, bytes); Failed(hr)) return hr;
   const auto length = static_cast<std::int32_t>(std::min<std::uint32_t>(SafeArrayLength(bytes), INT32_MAX));
   return Write(bytes->pvData, std::clamp(count, 0, length), written, flushWithEnd);
 }
