@@ -47,13 +47,12 @@ HRESULT PutVoltageRange(CNode& node, double val, std::string_view) {
 
 HRESULT GetVoltageRange(CNode& node, double* val) { return QueryReal(node, "VOLT:RANG?", *val); }
 
-const auto kVoltageLevel = kRows.Row<double>("VoltageLevel", "VOLT %0.15lg", "VOLT?", "%lf", Simulation::Store);
-const auto kCurrentLimit = kRows.Row<double>("CurrentLimit", "CURR %0.15lg", "CURR?", "%lf", Simulation::Store);
-const auto kPhaseAngle = kRows.Row<double>("PhaseAngle", "TRIG:SYNC:PHAS %0.15lg", "TRIG:SYNC:PHAS?", "%lf", Simulation::Store);
-const auto kEnabled =
-    kRows.Row<VARIANT_BOOL>("Enabled", "OUTP %{VARIANT_BOOL}s", "OUTP?", "%{VARIANT_BOOL}[^\n]", Simulation::Store);
-const auto kVoltageRange = kRows.Row<double>("VoltageRange", "VOLT:RANG %0.15lg", "", "", Simulation::Store,
-                                       &GetVoltageRange, &PutVoltageRange);
+// The rows of HVZELTA_OUTPUT_PHASE_PROPERTIES, named k<Name>.
+#define HVZ_ROW(Name, Type, Attribute, Write, Query, Response, Simulated, GetHook, PutHook) \
+  const auto k##Name = kRows.Row<Type>(#Name, Write, Query, Response, Simulation::Simulated, GetHook, PutHook);
+HVZELTA_OUTPUT_PHASE_PROPERTIES(HVZ_ROW)
+#undef HVZ_ROW
+
 const auto kNumVoltageRanges = kRows.Row<std::int32_t>("NumVoltageRanges", "", "", "", Simulation::Zero,
                                                  +[](CNode&, std::int32_t* val) {
                                                    *val = 2;
@@ -83,12 +82,8 @@ const MemberDescriptor kQueryVoltageRangeCapabilities = Member(MemberKind::Metho
 
 }  // namespace
 
-#define HVZ_PROPERTY(Name, Type, row) HVZELTA_PROPERTY_MEMBERS(OutputPhaseFacet, Name, Type, row, Owner())
-HVZ_PROPERTY(VoltageLevel, double, kVoltageLevel)
-HVZ_PROPERTY(CurrentLimit, double, kCurrentLimit)
-HVZ_PROPERTY(PhaseAngle, double, kPhaseAngle)
-HVZ_PROPERTY(Enabled, VARIANT_BOOL, kEnabled)
-HVZ_PROPERTY(VoltageRange, double, kVoltageRange)
+#define HVZ_PROPERTY(Name, Type, ...) HVZELTA_PROPERTY_MEMBERS(OutputPhaseFacet, Name, Type, k##Name, Owner())
+HVZELTA_OUTPUT_PHASE_PROPERTIES(HVZ_PROPERTY)
 #undef HVZ_PROPERTY
 
 HRESULT OutputPhaseFacet::get_NumVoltageRanges(std::int32_t* val) {

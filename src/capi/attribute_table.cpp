@@ -1,12 +1,13 @@
 // The attribute table: one row per C attribute, naming the property it reads
-// and writes and what the channel name selects; the output's rows come from
-// HVZELTA_OUTPUT_PROPERTIES. The readers and writers are
+// and writes and what the channel name selects; the rows of the output's and
+// the output phase's settings come from their property tables. The readers and writers are
 // made from the property members, so a row is all an attribute needs.
 
 #include <algorithm>
 #include <array>
 #include <type_traits>
 
+#include "acpwr/output_phase_properties.h"
 #include "acpwr/output_properties.h"
 #include "capi/attribute_map.h"
 #include "capi/c_frame.h"
@@ -125,13 +126,8 @@ constexpr std::array kFixedAttributes = {
     Attribute<Sync, &IIviACPwrExternalSync::get_PhaseOffset, &IIviACPwrExternalSync::put_PhaseOffset>(
         HVZELTA_ATTR_EXTERNAL_SYNC_PHASE_OFFSET),
     Attribute<Sync, &IIviACPwrExternalSync::get_Locked>(HVZELTA_ATTR_EXTERNAL_SYNC_LOCKED),
-    Attribute<Phases, &Phase::get_CurrentLimit, &Phase::put_CurrentLimit>(HVZELTA_ATTR_CURRENT_LIMIT),
-    Attribute<Phases, &Phase::get_Enabled, &Phase::put_Enabled>(HVZELTA_ATTR_ENABLED),
     Attribute<Phases, &Phase::get_NumVoltageRanges>(HVZELTA_ATTR_NUM_VOLTAGE_RANGES),
-    Attribute<Phases, &Phase::get_VoltageLevel, &Phase::put_VoltageLevel>(HVZELTA_ATTR_VOLTAGE_LEVEL),
     Attribute<Phases, &Phase::get_Waveform, &Phase::put_Waveform>(HVZELTA_ATTR_WAVEFORM),
-    Attribute<Phases, &Phase::get_VoltageRange, &Phase::put_VoltageRange>(HVZELTA_ATTR_VOLTAGE_RANGE),
-    Attribute<Phases, &Phase::get_PhaseAngle, &Phase::put_PhaseAngle>(HVZELTA_ATTR_PHASE_ANGLE),
     Attribute<Impedance, &IIviACPwrImpedance::get_Inductive, &IIviACPwrImpedance::put_Inductive>(
         HVZELTA_ATTR_IMPEDANCE_INDUCTIVE),
     Attribute<Impedance, &IIviACPwrImpedance::get_Enabled, &IIviACPwrImpedance::put_Enabled>(
@@ -167,20 +163,24 @@ constexpr std::array kFixedAttributes = {
     Attribute<DCGeneration, &IIviACPwrDCGeneration::get_RangeMax>(HVZELTA_ATTR_DC_GENERATION_RANGE_MAX),
 };
 
-// The output's settings that have an identifier (0 marks those that have none).
+// The output's settings that have an identifier (0 marks those that have
+// none), and the output phase's settings.
 #define HVZ_OUTPUT_ATTRIBUTE(Name, Type, Id, ...) Attribute<Outputs, &Output::get_##Name, &Output::put_##Name>(Id),
-constexpr std::array kOutputAttributes = {HVZELTA_OUTPUT_PROPERTIES(HVZ_OUTPUT_ATTRIBUTE)};
+#define HVZ_PHASE_ATTRIBUTE(Name, Type, Id, ...) Attribute<Phases, &Phase::get_##Name, &Phase::put_##Name>(Id),
+constexpr std::array kTableAttributes = {HVZELTA_OUTPUT_PROPERTIES(HVZ_OUTPUT_ATTRIBUTE)
+                                             HVZELTA_OUTPUT_PHASE_PROPERTIES(HVZ_PHASE_ATTRIBUTE)};
+#undef HVZ_PHASE_ATTRIBUTE
 #undef HVZ_OUTPUT_ATTRIBUTE
 
-constexpr std::size_t kOutputAttributeCount = static_cast<std::size_t>(std::count_if(
-    kOutputAttributes.begin(), kOutputAttributes.end(), [](const AttributeEntry& entry) { return entry.id != 0; }));
+constexpr bool HasIdentifier(const AttributeEntry& entry) { return entry.id != 0; }
 
-// Both lists merged and sorted by identifier for the lookup.
+// All of them, sorted by identifier for the lookup.
 constexpr auto kAttributes = [] {
-  std::array<AttributeEntry, kFixedAttributes.size() + kOutputAttributeCount> all{};
+  constexpr auto kFromTables =
+      static_cast<std::size_t>(std::count_if(kTableAttributes.begin(), kTableAttributes.end(), &HasIdentifier));
+  std::array<AttributeEntry, kFixedAttributes.size() + kFromTables> all{};
   auto end = std::copy(kFixedAttributes.begin(), kFixedAttributes.end(), all.begin());
-  std::copy_if(kOutputAttributes.begin(), kOutputAttributes.end(), end,
-               [](const AttributeEntry& entry) { return entry.id != 0; });
+  std::copy_if(kTableAttributes.begin(), kTableAttributes.end(), end, &HasIdentifier);
   std::sort(all.begin(), all.end(), [](const AttributeEntry& a, const AttributeEntry& b) { return a.id < b.id; });
   return all;
 }();
