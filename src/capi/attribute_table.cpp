@@ -77,6 +77,7 @@ using DCGeneration = PhaseParts<IIviACPwrDCGeneration>;
 using Output = IHalvornZeltaOutput;
 using Phase = IIviACPwrOutputPhase;
 
+// The attributes written out one by one; those of the property tables follow.
 constexpr std::array kFixedAttributes = {
     Attribute<Operation, &IIviDriverOperation::get_RangeCheck, &IIviDriverOperation::put_RangeCheck>(
         HVZELTA_ATTR_RANGE_CHECK),
