@@ -36,6 +36,12 @@ enum class IoFailure {
   CloseFailed,
   UnsupportedAccessMode,
   UnsupportedProtocol,
+  // A value with no VISA counterpart.
+  UnsupportedAddressSpace,
+  UnsupportedDataWidth,
+  UnsupportedEventMechanism,
+  UnsupportedEventType,
+  UnsupportedTriggerProtocol,
 };
 
 constexpr std::string_view IoFailureText(IoFailure failure) {
@@ -55,6 +61,11 @@ constexpr std::string_view IoFailureText(IoFailure failure) {
     case IoFailure::CloseFailed: return "Closing the VISA session failed.";
     case IoFailure::UnsupportedAccessMode: return "Unsupported VISA session access mode.";
     case IoFailure::UnsupportedProtocol: return "Unsupported VISA I/O protocol.";
+    case IoFailure::UnsupportedAddressSpace: return "Unsupported VISA address space.";
+    case IoFailure::UnsupportedDataWidth: return "Unsupported VISA data width.";
+    case IoFailure::UnsupportedEventMechanism: return "Unsupported VISA event mechanism.";
+    case IoFailure::UnsupportedEventType: return "Unsupported VISA event type.";
+    case IoFailure::UnsupportedTriggerProtocol: return "Unsupported VISA trigger protocol.";
   }
   return {};
 }
