@@ -207,7 +207,8 @@ HRESULT CInstrBuffer::ReadDirect(void* buffer, std::int32_t count, std::int32_t*
 }
 
 HRESULT CInstrBuffer::PeekUnread(bool raw, const std::uint8_t** data, std::int32_t* count) {
-  if (!data || !count) return E_POINTER;
+  if (!data) return reporter_.ReportNullPointer("PeekUnread", "data");
+  if (!count) return reporter_.ReportNullPointer("PeekUnread", "count");
   if ((raw ? rawUnread_ : contentUnread_) == 0) {
     const HRESULT hr = Fill();
     if (Failed(hr)) return hr;
@@ -416,13 +417,13 @@ HRESULT CInstrBuffer::SetWriteTerminator(std::string_view terminator) {
 }
 
 HRESULT CInstrBuffer::GetReadBufferSize(std::int32_t* capacity) {
-  if (!capacity) return E_POINTER;
+  if (!capacity) return reporter_.ReportNullPointer("GetReadBufferSize", "plSize");
   *capacity = readCapacity_;
   return S_OK;
 }
 
 HRESULT CInstrBuffer::GetWriteBufferSize(std::int32_t* capacity) {
-  if (!capacity) return E_POINTER;
+  if (!capacity) return reporter_.ReportNullPointer("GetWriteBufferSize", "plSize");
   *capacity = writeCapacity_;
   return S_OK;
 }

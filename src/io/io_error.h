@@ -20,6 +20,13 @@ inline HRESULT ReportIoError(IErrorReporter* reporter, std::string_view sentence
   return reporter->Report(Message::IoGeneral, {}, {sentence});
 }
 
+// A missing pointer, reported as everywhere in the driver: the worded
+// null-pointer message naming the method and parameter. Only code without a
+// reporter falls back to the bare status.
+inline HRESULT ReportNullPointer(IErrorReporter* reporter, std::string_view method, std::string_view parameter) {
+  return reporter ? reporter->ReportNullPointer(method, parameter) : E_POINTER;
+}
+
 // The I/O failures the buffer and the sessions report in fixed words, each
 // worded once in IoFailureText. The words are the ones callers have matched
 // for years, double space and all: keep them as they are.

@@ -81,7 +81,7 @@ HRESULT CIoSession::ReportNotOpen() const {
 }
 
 HRESULT CIoSession::ReportNullPointer(std::string_view method, std::string_view parameter) const {
-  return reporter_ ? reporter_->ReportNullPointer(method, parameter) : E_POINTER;
+  return ::hvzelta::ReportNullPointer(reporter_, method, parameter);
 }
 
 void CIoSession::RecoverResponse() {
