@@ -461,7 +461,12 @@ HVZELTA_C_API ViStatus hvzelta_GetAttributeViSession(ViSession vi, ViConstString
 HVZELTA_C_API ViStatus hvzelta_GetAttributeViString(ViSession vi, ViConstString ChannelName, ViAttr AttributeId,
                                                     ViInt32 BufferSize, ViChar AttributeValue[]);
 
-/* ---- Output settings: hvzelta_Get<Property> and hvzelta_Set<Property> --------- */
+/* ---- Output settings: hvzelta_Get<Property> and hvzelta_Set<Property> ---------
+ * This family is defined by token pasting, so grep will not find the names:
+ * src/capi/output_functions.cpp makes each pair from one row of
+ * HVZELTA_OUTPUT_PROPERTIES in src/acpwr/output_properties.h, the list that
+ * also makes the output's members and its HVZELTA_ATTR_OUTPUT_* attribute
+ * rows. */
 
 HVZELTA_C_API ViStatus hvzelta_GetAmmeterItem(ViSession vi, ViConstString ChannelName, ViInt32* AmmeterItem);
 HVZELTA_C_API ViStatus hvzelta_SetAmmeterItem(ViSession vi, ViConstString ChannelName, ViInt32 AmmeterItem);

@@ -12,6 +12,7 @@
 
 #include "arguments.h"
 #include "command.h"
+#include "hvzelta_version.h"
 
 namespace hvzelta::cli {
 namespace {

@@ -6,6 +6,8 @@
 #include "acpwr/enum_command.h"
 #include "acpwr/member_helpers.h"
 #include "base/halvorn_zelta_error_reporter.h"
+#include "core/interface_table.h"
+#include "hvzelta_version.h"
 #include "platform/text.h"
 
 namespace hvzelta {
@@ -15,7 +17,7 @@ const DriverConstants HalvornZelta::kConstants{
     .identifier = "HalvornZelta",
     .vendor = "Halvorn",
     .description = "IVI Driver for HalvornZelta",
-    .revision = "1.1.2.0",
+    .revision = HVZELTA_REVISION,
     .groupCapabilities = "IviACPwrBase",
     .supportedInstrumentModels = "ZTA100,ZTA200,ZTA300,ZTA400",
     .defaultSimulationModel = "ZTA100",
@@ -110,39 +112,30 @@ std::string_view StripErrorText(std::string_view text) {
 HalvornZelta::HalvornZelta() : CDriver(kConstants, &MakeReporter) {}
 
 HRESULT HalvornZelta::QueryInterface(const IID& iid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (iid == IID_IUnknown || iid == IHalvornZelta::kIid || iid == IIviDriver::kIid) {
-    *object = static_cast<IHalvornZelta*>(this);
-  } else if (iid == IIviACPwr::kIid) {
-    *object = static_cast<IIviACPwr*>(this);
-  } else if (iid == IHalvornZeltaOutputPhases::kIid) {
-    *object = static_cast<IHalvornZeltaOutputPhases*>(&outputPhasesFacet_);
-  } else if (iid == IHalvornZeltaOutputs::kIid) {
-    *object = static_cast<IHalvornZeltaOutputs*>(&outputsFacet_);
-  } else if (iid == IIviACPwrOutputPhases::kIid) {
-    *object = static_cast<IIviACPwrOutputPhases*>(&classOutputPhases_);
-  } else if (iid == IIviACPwrArbWaveform::kIid) {
-    *object = static_cast<IIviACPwrArbWaveform*>(&arbWaveform_);
-  } else if (iid == IIviACPwrExternalSync::kIid) {
-    *object = static_cast<IIviACPwrExternalSync*>(&externalSync_);
-  } else if (iid == IHalvornZeltaSystem::kIid) {
-    *object = static_cast<IHalvornZeltaSystem*>(&system_);
-  } else if (iid == IHalvornZeltaTrigger::kIid) {
-    *object = static_cast<IHalvornZeltaTrigger*>(&trigger_);
-  } else if (iid == IHalvornZeltaMemory::kIid) {
-    *object = static_cast<IHalvornZeltaMemory*>(&memory_);
-  } else if (iid == IIviDriverOperation::kIid) {
-    *object = static_cast<IIviDriverOperation*>(this);
-  } else if (iid == IIviDriverIdentity::kIid || iid == IIviComponentIdentity::kIid) {
-    *object = static_cast<IIviDriverIdentity*>(this);
-  } else if (iid == IIviDriverUtility::kIid) {
-    *object = static_cast<IIviDriverUtility*>(this);
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
+  auto* root = static_cast<IHalvornZelta*>(this);
+  auto* identity = static_cast<IIviDriverIdentity*>(this);
+  const HRESULT hr = FindInterface(
+      {
+          {IID_IUnknown, root},
+          {IHalvornZelta::kIid, root},
+          {IIviDriver::kIid, root},
+          {IIviACPwr::kIid, static_cast<IIviACPwr*>(this)},
+          {IHalvornZeltaOutputPhases::kIid, static_cast<IHalvornZeltaOutputPhases*>(&outputPhasesFacet_)},
+          {IHalvornZeltaOutputs::kIid, static_cast<IHalvornZeltaOutputs*>(&outputsFacet_)},
+          {IIviACPwrOutputPhases::kIid, static_cast<IIviACPwrOutputPhases*>(&classOutputPhases_)},
+          {IIviACPwrArbWaveform::kIid, static_cast<IIviACPwrArbWaveform*>(&arbWaveform_)},
+          {IIviACPwrExternalSync::kIid, static_cast<IIviACPwrExternalSync*>(&externalSync_)},
+          {IHalvornZeltaSystem::kIid, static_cast<IHalvornZeltaSystem*>(&system_)},
+          {IHalvornZeltaTrigger::kIid, static_cast<IHalvornZeltaTrigger*>(&trigger_)},
+          {IHalvornZeltaMemory::kIid, static_cast<IHalvornZeltaMemory*>(&memory_)},
+          {IIviDriverOperation::kIid, static_cast<IIviDriverOperation*>(this)},
+          {IIviDriverIdentity::kIid, identity},
+          {IIviComponentIdentity::kIid, identity},
+          {IIviDriverUtility::kIid, static_cast<IIviDriverUtility*>(this)},
+      },
+      iid, object);
+  if (Succeeded(hr)) AddRef();
+  return hr;
 }
 
 std::uint32_t HalvornZelta::AddRef() { return references_.fetch_add(1, std::memory_order_relaxed) + 1; }

@@ -5,6 +5,7 @@
 
 #include "acpwr/member_exchange.h"
 #include "acpwr/property_row.h"
+#include "core/interface_table.h"
 
 namespace hvzelta {
 
@@ -15,12 +16,7 @@ constexpr std::string_view kInterface = "IHalvornZeltaOutput";
 
 MemberDescriptor Method(std::string_view name) { return {Output::kIid, kInterface, MemberKind::Method, name}; }
 
-template <class T>
-PropertyRow<T> Row(std::string_view name, std::string_view write, std::string_view query, std::string_view response,
-                   Simulation simulation, typename PropertyRow<T>::GetHook getHook = nullptr,
-                   typename PropertyRow<T>::PutHook putHook = nullptr) {
-  return {Output::kIid, kInterface, name, write, query, response, simulation, getHook, putHook};
-}
+const PropertyRows kRows{Output::kIid, kInterface};
 
 // Front-panel ammeter items, by value.
 constexpr std::array<std::string_view, 4> kAmmeterWords{"RMS", "AVG", "PEAK", "WATT"};
@@ -87,47 +83,11 @@ HRESULT PutHoldTime(CNode& node, HalvornZeltaHoldTimeEnum val, std::string_view)
   return S_OK;
 }
 
-const auto kAmmeterItem = Row<HalvornZeltaAmmeterItemEnum>("AmmeterItem", "", "", "", Simulation::Zero,
-                                                           &GetAmmeterItem, &PutAmmeterItem);
-const auto kAverageEnabled = Row<VARIANT_BOOL>("AverageEnabled", "", "", "", Simulation::None, &GetAverageEnabled);
-const auto kContinuousMeasurement = Row<VARIANT_BOOL>("ContinuousMeasurement", "INIT:CONT:ACQ %{VARIANT_BOOL}s",
-                                                      "INIT:CONT:ACQ?", "%{VARIANT_BOOL}[^\n]", Simulation::Store);
-const auto kCouplingMode = Row<HalvornZeltaCouplingModeEnum>(
-    "CouplingMode", "OUTP:COUP %{HalvornZeltaCouplingModeEnum}s", "OUTP:COUP?",
-    "%{HalvornZeltaCouplingModeEnum}[^\n]", Simulation::None);
-const auto kCurrentLimit = Row<double>("CurrentLimit", "CURR %0.15lg", "CURR?", "%@3lf", Simulation::Store);
-const auto kCurrentLimitBehavior = Row<HalvornZeltaCurrentLimitBehaviorEnum>(
-    "CurrentLimitBehavior", "CURR:PROT:STAT %{HalvornZeltaCurrentLimitBehaviorEnum}s", "CURR:PROT:STAT?",
-    "%{HalvornZeltaCurrentLimitBehaviorEnum}[^\n]", Simulation::None);
-const auto kCurrentOffset = Row<double>("CurrentOffset", "CURR:OFFS %0.15lg", "CURR:OFFS?", "%lf", Simulation::Store);
-const auto kVoltageOffset = Row<double>("VoltageOffset", "VOLT:OFFS %0.15lg", "VOLT:OFFS?", "%lf", Simulation::Store);
-const auto kEnabled =
-    Row<VARIANT_BOOL>("Enabled", "OUTP %{VARIANT_BOOL}s", "OUTP?", "%{VARIANT_BOOL}[^\n]", Simulation::None);
-const auto kFrequency = Row<double>("Frequency", "FREQ %0.15lg", "FREQ?", "%lf", Simulation::Store);
-const auto kHoldTime =
-    Row<HalvornZeltaHoldTimeEnum>("HoldTime", "", "", "", Simulation::None, &GetHoldTime, &PutHoldTime);
-const auto kSyncEnabled = Row<VARIANT_BOOL>("SyncEnabled", "TRIG:SYNC:SOUR %{VARIANT_BOOL}s", "TRIG:SYNC:SOUR?",
-                                            "%{VARIANT_BOOL}[^\n]", Simulation::Store);
-const auto kSyncPhase = Row<double>("SyncPhase", "TRIG:SYNC:PHAS %0.15lg", "TRIG:SYNC:PHAS?", "%lf", Simulation::Store);
-const auto kTriggeredVoltageOffset = Row<double>("TriggeredVoltageOffset", "VOLT:OFFS:TRIG %0.15lg",
-                                                 "VOLT:OFFS:TRIG?", "%lf", Simulation::Store);
-const auto kTriggeredFrequency =
-    Row<double>("TriggeredFrequency", "FREQ:TRIG %0.15lg", "FREQ:TRIG?", "%lf", Simulation::Store);
-const auto kTriggeredVoltageLevel =
-    Row<double>("TriggeredVoltageLevel", "VOLT:TRIG %0.15lg", "VOLT:TRIG?", "%lf", Simulation::Store);
-const auto kTriggerSource = Row<HalvornZeltaTriggerSourceEnum>(
-    "TriggerSource", "TRIG:TRAN:SOUR %{HalvornZeltaTriggerSourceEnum}s", "TRIG:TRAN:SOUR?",
-    "%{HalvornZeltaTriggerSourceEnum}[^\n]", Simulation::None);
-const auto kVoltageRange = Row<double>("VoltageRange", "VOLT:RANG %0.15lg", "VOLT:RANG?", "%lf", Simulation::Store);
-const auto kVoltageLevel = Row<double>("VoltageLevel", "VOLT %0.15lg", "VOLT?", "%lf", Simulation::Store);
-const auto kTriggerAcquireSource = Row<HalvornZeltaTriggerSourceEnum>(
-    "TriggerAcquireSource", "TRIG:ACQ:SOUR %{HalvornZeltaTriggerSourceEnum}s", "TRIG:ACQ:SOUR?",
-    "%{HalvornZeltaTriggerSourceEnum}[^\n]", Simulation::Store);
-const auto kTriggerTransientSource = Row<HalvornZeltaTriggerSourceEnum>(
-    "TriggerTransientSource", "TRIG:TRAN:SOUR %{HalvornZeltaTriggerSourceEnum}s", "TRIG:TRAN:SOUR?",
-    "%{HalvornZeltaTriggerSourceEnum}[^\n]", Simulation::Store);
-const auto kAverage =
-    Row<HalvornZeltaAverageEnum>("Average", "", "", "", Simulation::Store, &GetAverage, &PutAverage);
+// The rows of HVZELTA_OUTPUT_PROPERTIES, named k<Name>.
+#define HVZ_ROW(Name, Type, Attribute, Write, Query, Response, Simulated, GetHook, PutHook) \
+  const auto k##Name = kRows.Row<Type>(#Name, Write, Query, Response, Simulation::Simulated, GetHook, PutHook);
+HVZELTA_OUTPUT_PROPERTIES(HVZ_ROW)
+#undef HVZ_ROW
 
 // Methods that send one command and read nothing back.
 const MemberDescriptor kInitiateMeasurement = Method("InitiateMeasurement");
@@ -265,12 +225,10 @@ bool MeasuresIn(Group group, HalvornZeltaCouplingModeEnum coupling) {
 }  // namespace
 
 HRESULT HalvornZeltaOutput::QueryInterface(const IID& iid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (iid != IID_IUnknown && iid != IHalvornZeltaOutput::kIid) return E_NOINTERFACE;
-  *object = static_cast<IHalvornZeltaOutput*>(this);
-  AddRef();
-  return S_OK;
+  auto* self = static_cast<IHalvornZeltaOutput*>(this);
+  const HRESULT hr = FindInterface({{IID_IUnknown, self}, {IHalvornZeltaOutput::kIid, self}}, iid, object);
+  if (Succeeded(hr)) AddRef();
+  return hr;
 }
 
 HRESULT HalvornZeltaOutput::CanMeasure(HalvornZeltaMeasurementTypeEnum MeasurementType,
@@ -342,29 +300,8 @@ HRESULT HalvornZeltaOutput::ResetCurrentMaxHold(VisaStatusCode* Val) {
                   [&] { return DefaultWrite(*this, "SENS:CURR:HOLD:CLE"); });
 }
 
-#define HVZ_PROPERTY(Name, Type, row) HVZELTA_PROPERTY_MEMBERS(HalvornZeltaOutput, Name, Type, row, *this)
-HVZ_PROPERTY(AmmeterItem, HalvornZeltaAmmeterItemEnum, kAmmeterItem)
-HVZ_PROPERTY(AverageEnabled, VARIANT_BOOL, kAverageEnabled)
-HVZ_PROPERTY(ContinuousMeasurement, VARIANT_BOOL, kContinuousMeasurement)
-HVZ_PROPERTY(CouplingMode, HalvornZeltaCouplingModeEnum, kCouplingMode)
-HVZ_PROPERTY(CurrentLimit, double, kCurrentLimit)
-HVZ_PROPERTY(CurrentLimitBehavior, HalvornZeltaCurrentLimitBehaviorEnum, kCurrentLimitBehavior)
-HVZ_PROPERTY(CurrentOffset, double, kCurrentOffset)
-HVZ_PROPERTY(VoltageOffset, double, kVoltageOffset)
-HVZ_PROPERTY(Enabled, VARIANT_BOOL, kEnabled)
-HVZ_PROPERTY(Frequency, double, kFrequency)
-HVZ_PROPERTY(HoldTime, HalvornZeltaHoldTimeEnum, kHoldTime)
-HVZ_PROPERTY(SyncEnabled, VARIANT_BOOL, kSyncEnabled)
-HVZ_PROPERTY(SyncPhase, double, kSyncPhase)
-HVZ_PROPERTY(TriggeredVoltageOffset, double, kTriggeredVoltageOffset)
-HVZ_PROPERTY(TriggeredFrequency, double, kTriggeredFrequency)
-HVZ_PROPERTY(TriggeredVoltageLevel, double, kTriggeredVoltageLevel)
-HVZ_PROPERTY(TriggerSource, HalvornZeltaTriggerSourceEnum, kTriggerSource)
-HVZ_PROPERTY(VoltageRange, double, kVoltageRange)
-HVZ_PROPERTY(VoltageLevel, double, kVoltageLevel)
-HVZ_PROPERTY(TriggerAcquireSource, HalvornZeltaTriggerSourceEnum, kTriggerAcquireSource)
-HVZ_PROPERTY(TriggerTransientSource, HalvornZeltaTriggerSourceEnum, kTriggerTransientSource)
-HVZ_PROPERTY(Average, HalvornZeltaAverageEnum, kAverage)
+#define HVZ_PROPERTY(Name, Type, ...) HVZELTA_PROPERTY_MEMBERS(HalvornZeltaOutput, Name, Type, k##Name, *this)
+HVZELTA_OUTPUT_PROPERTIES(HVZ_PROPERTY)
 #undef HVZ_PROPERTY
 
 }  // namespace hvzelta

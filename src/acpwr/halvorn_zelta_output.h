@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acpwr/output_properties.h"
 #include "core/rep_cap.h"
 #include "hvzelta/halvorn_zelta_interfaces.h"
 
@@ -32,50 +33,12 @@ class HalvornZeltaOutput final : public CRepCap, public IHalvornZeltaOutput {
   HRESULT QueryVoltageLevelMinMax(double* Min, double* Max, VisaStatusCode* Val) override;
   HRESULT ResetOutputProtection(VisaStatusCode* Val) override;
   HRESULT ResetCurrentMaxHold(VisaStatusCode* Val) override;
-  HRESULT get_AmmeterItem(HalvornZeltaAmmeterItemEnum* val) override;
-  HRESULT put_AmmeterItem(HalvornZeltaAmmeterItemEnum val) override;
-  HRESULT get_AverageEnabled(VARIANT_BOOL* val) override;
-  HRESULT put_AverageEnabled(VARIANT_BOOL val) override;
-  HRESULT get_ContinuousMeasurement(VARIANT_BOOL* val) override;
-  HRESULT put_ContinuousMeasurement(VARIANT_BOOL val) override;
-  HRESULT get_CouplingMode(HalvornZeltaCouplingModeEnum* val) override;
-  HRESULT put_CouplingMode(HalvornZeltaCouplingModeEnum val) override;
-  HRESULT get_CurrentLimit(double* val) override;
-  HRESULT put_CurrentLimit(double val) override;
-  HRESULT get_CurrentLimitBehavior(HalvornZeltaCurrentLimitBehaviorEnum* val) override;
-  HRESULT put_CurrentLimitBehavior(HalvornZeltaCurrentLimitBehaviorEnum val) override;
-  HRESULT get_CurrentOffset(double* val) override;
-  HRESULT put_CurrentOffset(double val) override;
-  HRESULT get_VoltageOffset(double* val) override;
-  HRESULT put_VoltageOffset(double val) override;
-  HRESULT get_Enabled(VARIANT_BOOL* val) override;
-  HRESULT put_Enabled(VARIANT_BOOL val) override;
-  HRESULT get_Frequency(double* val) override;
-  HRESULT put_Frequency(double val) override;
-  HRESULT get_HoldTime(HalvornZeltaHoldTimeEnum* val) override;
-  HRESULT put_HoldTime(HalvornZeltaHoldTimeEnum val) override;
-  HRESULT get_SyncEnabled(VARIANT_BOOL* val) override;
-  HRESULT put_SyncEnabled(VARIANT_BOOL val) override;
-  HRESULT get_SyncPhase(double* val) override;
-  HRESULT put_SyncPhase(double val) override;
-  HRESULT get_TriggeredVoltageOffset(double* val) override;
-  HRESULT put_TriggeredVoltageOffset(double val) override;
-  HRESULT get_TriggeredFrequency(double* val) override;
-  HRESULT put_TriggeredFrequency(double val) override;
-  HRESULT get_TriggeredVoltageLevel(double* val) override;
-  HRESULT put_TriggeredVoltageLevel(double val) override;
-  HRESULT get_TriggerSource(HalvornZeltaTriggerSourceEnum* val) override;
-  HRESULT put_TriggerSource(HalvornZeltaTriggerSourceEnum val) override;
-  HRESULT get_VoltageRange(double* val) override;
-  HRESULT put_VoltageRange(double val) override;
-  HRESULT get_VoltageLevel(double* val) override;
-  HRESULT put_VoltageLevel(double val) override;
-  HRESULT get_TriggerAcquireSource(HalvornZeltaTriggerSourceEnum* val) override;
-  HRESULT put_TriggerAcquireSource(HalvornZeltaTriggerSourceEnum val) override;
-  HRESULT get_TriggerTransientSource(HalvornZeltaTriggerSourceEnum* val) override;
-  HRESULT put_TriggerTransientSource(HalvornZeltaTriggerSourceEnum val) override;
-  HRESULT get_Average(HalvornZeltaAverageEnum* val) override;
-  HRESULT put_Average(HalvornZeltaAverageEnum val) override;
+
+#define HVZ_PROPERTY_MEMBERS(Name, Type, ...) \
+  HRESULT get_##Name(Type* val) override;    \
+  HRESULT put_##Name(Type val) override;
+  HVZELTA_OUTPUT_PROPERTIES(HVZ_PROPERTY_MEMBERS)
+#undef HVZ_PROPERTY_MEMBERS
 };
 
 }  // namespace hvzelta

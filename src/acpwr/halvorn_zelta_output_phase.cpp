@@ -5,29 +5,25 @@
 #include "acpwr/member_exchange.h"
 #include "acpwr/member_helpers.h"
 #include "acpwr/property_row.h"
+#include "core/interface_table.h"
 
 namespace hvzelta {
 
 HRESULT HalvornZeltaOutputPhase::QueryInterface(const IID& iid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (iid == IID_IUnknown || iid == IHalvornZeltaOutputPhase::kIid) {
-    *object = static_cast<IHalvornZeltaOutputPhase*>(this);
-  } else if (iid == IIviACPwrOutputPhase::kIid) {
-    *object = static_cast<IIviACPwrOutputPhase*>(&outputPhase_);
-  } else if (iid == IIviACPwrCurrentProtection::kIid) {
-    *object = static_cast<IIviACPwrCurrentProtection*>(&currentProtection_);
-  } else if (iid == IIviACPwrVoltageProtection::kIid) {
-    *object = static_cast<IIviACPwrVoltageProtection*>(&voltageProtection_);
-  } else if (iid == IIviACPwrImpedance::kIid) {
-    *object = static_cast<IIviACPwrImpedance*>(&impedance_);
-  } else if (iid == IIviACPwrDCGeneration::kIid) {
-    *object = static_cast<IIviACPwrDCGeneration*>(&dcGeneration_);
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
+  auto* self = static_cast<IHalvornZeltaOutputPhase*>(this);
+  const HRESULT hr = FindInterface(
+      {
+          {IID_IUnknown, self},
+          {IHalvornZeltaOutputPhase::kIid, self},
+          {IIviACPwrOutputPhase::kIid, static_cast<IIviACPwrOutputPhase*>(&outputPhase_)},
+          {IIviACPwrCurrentProtection::kIid, static_cast<IIviACPwrCurrentProtection*>(&currentProtection_)},
+          {IIviACPwrVoltageProtection::kIid, static_cast<IIviACPwrVoltageProtection*>(&voltageProtection_)},
+          {IIviACPwrImpedance::kIid, static_cast<IIviACPwrImpedance*>(&impedance_)},
+          {IIviACPwrDCGeneration::kIid, static_cast<IIviACPwrDCGeneration*>(&dcGeneration_)},
+      },
+      iid, object);
+  if (Succeeded(hr)) AddRef();
+  return hr;
 }
 
 namespace {
@@ -39,12 +35,7 @@ MemberDescriptor Member(MemberKind kind, std::string_view name, InitCheck check 
   return {Phase::kIid, kInterface, kind, name, check};
 }
 
-template <class T>
-PropertyRow<T> Row(std::string_view name, std::string_view write, std::string_view query, std::string_view response,
-                   Simulation simulation, typename PropertyRow<T>::GetHook getHook = nullptr,
-                   typename PropertyRow<T>::PutHook putHook = nullptr) {
-  return {Phase::kIid, kInterface, name, write, query, response, simulation, getHook, putHook};
-}
+const PropertyRows kRows{Phase::kIid, kInterface};
 
 // The instrument has two voltage ranges; a value selects the smallest range
 // that holds it.
@@ -56,22 +47,21 @@ HRESULT PutVoltageRange(CNode& node, double val, std::string_view) {
 
 HRESULT GetVoltageRange(CNode& node, double* val) { return QueryReal(node, "VOLT:RANG?", *val); }
 
-const auto kVoltageLevel = Row<double>("VoltageLevel", "VOLT %0.15lg", "VOLT?", "%lf", Simulation::Store);
-const auto kCurrentLimit = Row<double>("CurrentLimit", "CURR %0.15lg", "CURR?", "%lf", Simulation::Store);
-const auto kPhaseAngle = Row<double>("PhaseAngle", "TRIG:SYNC:PHAS %0.15lg", "TRIG:SYNC:PHAS?", "%lf", Simulation::Store);
-const auto kEnabled =
-    Row<VARIANT_BOOL>("Enabled", "OUTP %{VARIANT_BOOL}s", "OUTP?", "%{VARIANT_BOOL}[^\n]", Simulation::Store);
-const auto kVoltageRange = Row<double>("VoltageRange", "VOLT:RANG %0.15lg", "", "", Simulation::Store,
-                                       &GetVoltageRange, &PutVoltageRange);
-const auto kNumVoltageRanges = Row<std::int32_t>("NumVoltageRanges", "", "", "", Simulation::Zero,
+// The rows of HVZELTA_OUTPUT_PHASE_PROPERTIES, named k<Name>.
+#define HVZ_ROW(Name, Type, Attribute, Write, Query, Response, Simulated, GetHook, PutHook) \
+  const auto k##Name = kRows.Row<Type>(#Name, Write, Query, Response, Simulation::Simulated, GetHook, PutHook);
+HVZELTA_OUTPUT_PHASE_PROPERTIES(HVZ_ROW)
+#undef HVZ_ROW
+
+const auto kNumVoltageRanges = kRows.Row<std::int32_t>("NumVoltageRanges", "", "", "", Simulation::Zero,
                                                  +[](CNode&, std::int32_t* val) {
                                                    *val = 2;
                                                    return S_OK;
                                                  });
 const auto kCurrentRampBusy =
-    PropertyRow<VARIANT_BOOL>::NotSupported(Phase::kIid, kInterface, "CurrentRampBusy", Simulation::Zero);
+    kRows.NotSupported<VARIANT_BOOL>("CurrentRampBusy", Simulation::Zero);
 const auto kVoltageRampBusy =
-    PropertyRow<VARIANT_BOOL>::NotSupported(Phase::kIid, kInterface, "VoltageRampBusy", Simulation::Zero);
+    kRows.NotSupported<VARIANT_BOOL>("VoltageRampBusy", Simulation::Zero);
 
 // The one waveform the instrument makes.
 constexpr std::wstring_view kSine = L"Sign";
@@ -92,12 +82,8 @@ const MemberDescriptor kQueryVoltageRangeCapabilities = Member(MemberKind::Metho
 
 }  // namespace
 
-#define HVZ_PROPERTY(Name, Type, row) HVZELTA_PROPERTY_MEMBERS(OutputPhaseFacet, Name, Type, row, Owner())
-HVZ_PROPERTY(VoltageLevel, double, kVoltageLevel)
-HVZ_PROPERTY(CurrentLimit, double, kCurrentLimit)
-HVZ_PROPERTY(PhaseAngle, double, kPhaseAngle)
-HVZ_PROPERTY(Enabled, VARIANT_BOOL, kEnabled)
-HVZ_PROPERTY(VoltageRange, double, kVoltageRange)
+#define HVZ_PROPERTY(Name, Type, ...) HVZELTA_PROPERTY_MEMBERS(OutputPhaseFacet, Name, Type, k##Name, Owner())
+HVZELTA_OUTPUT_PHASE_PROPERTIES(HVZ_PROPERTY)
 #undef HVZ_PROPERTY
 
 HRESULT OutputPhaseFacet::get_NumVoltageRanges(std::int32_t* val) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acpwr/output_phase_properties.h"
 #include "core/facet.h"
 #include "core/rep_cap.h"
 #include "hvzelta/halvorn_zelta_interfaces.h"
@@ -13,16 +14,11 @@ class HalvornZeltaOutputPhase;
 class OutputPhaseFacet final : public Facet<IIviACPwrOutputPhase, HalvornZeltaOutputPhase> {
  public:
   using Facet::Facet;
-  HRESULT get_VoltageLevel(double* val) override;
-  HRESULT put_VoltageLevel(double val) override;
-  HRESULT get_CurrentLimit(double* val) override;
-  HRESULT put_CurrentLimit(double val) override;
-  HRESULT get_PhaseAngle(double* val) override;
-  HRESULT put_PhaseAngle(double val) override;
-  HRESULT get_Enabled(VARIANT_BOOL* val) override;
-  HRESULT put_Enabled(VARIANT_BOOL val) override;
-  HRESULT get_VoltageRange(double* val) override;
-  HRESULT put_VoltageRange(double val) override;
+#define HVZ_PROPERTY_MEMBERS(Name, Type, ...) \
+  HRESULT get_##Name(Type* val) override;    \
+  HRESULT put_##Name(Type val) override;
+  HVZELTA_OUTPUT_PHASE_PROPERTIES(HVZ_PROPERTY_MEMBERS)
+#undef HVZ_PROPERTY_MEMBERS
   HRESULT get_NumVoltageRanges(std::int32_t* val) override;
   HRESULT get_Waveform(BSTR* val) override;
   HRESULT put_Waveform(BSTR val) override;

@@ -63,6 +63,24 @@ struct PropertyRow {
   Support support;
 };
 
+// Makes the rows of one interface's properties.
+struct PropertyRows {
+  const IID& iid;
+  std::string_view interfaceName;
+
+  template <class T>
+  PropertyRow<T> Row(std::string_view name, std::string_view write, std::string_view query, std::string_view response,
+                     Simulation simulation, typename PropertyRow<T>::GetHook getHook = nullptr,
+                     typename PropertyRow<T>::PutHook putHook = nullptr) const {
+    return {iid, interfaceName, name, write, query, response, simulation, getHook, putHook};
+  }
+
+  template <class T>
+  PropertyRow<T> NotSupported(std::string_view name, Simulation simulation) const {
+    return PropertyRow<T>::NotSupported(iid, interfaceName, name, simulation);
+  }
+};
+
 // The property's value through the method frame: simulated, hooked, or the
 // default query of its command read with its response format.
 template <class T>

@@ -4,7 +4,11 @@ namespace hvzelta {
 
 namespace {
 
-// Texts as the message resource holds them, trailing CR LF included.
+// Texts as the message resource holds them, trailing CR LF included. The C
+// interface words the same failures in a table of its own
+// (capi/c_messages.cpp); the two differ word for word on purpose, odd
+// spellings and double spaces included, because programs compare these exact
+// texts. Keep the tables apart and correct no text in either.
 constexpr MessageRow kMessages[] = {
     {1, MakeHresult(0x00000000u), 0, "HalvornZelta: Success.\r\n"},
     {2, MakeHresult(0x80047000u), 0, "HalvornZelta: Unrecoverable failure.\r\n"},

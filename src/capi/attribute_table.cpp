@@ -1,11 +1,14 @@
 // The attribute table: one row per C attribute, naming the property it reads
-// and writes and what the channel name selects. The readers and writers are
+// and writes and what the channel name selects; the rows of the output's and
+// the output phase's settings come from their property tables. The readers and writers are
 // made from the property members, so a row is all an attribute needs.
 
 #include <algorithm>
 #include <array>
 #include <type_traits>
 
+#include "acpwr/output_phase_properties.h"
+#include "acpwr/output_properties.h"
 #include "capi/attribute_map.h"
 #include "capi/c_frame.h"
 
@@ -74,7 +77,8 @@ using DCGeneration = PhaseParts<IIviACPwrDCGeneration>;
 using Output = IHalvornZeltaOutput;
 using Phase = IIviACPwrOutputPhase;
 
-constexpr std::array kAttributes = {
+// The attributes written out one by one; those of the property tables follow.
+constexpr std::array kFixedAttributes = {
     Attribute<Operation, &IIviDriverOperation::get_RangeCheck, &IIviDriverOperation::put_RangeCheck>(
         HVZELTA_ATTR_RANGE_CHECK),
     Attribute<Operation, &IIviDriverOperation::get_QueryInstrumentStatus,
@@ -106,28 +110,6 @@ constexpr std::array kAttributes = {
     Attribute<System, &IHalvornZeltaSystem::get_IOTimeout, &IHalvornZeltaSystem::put_IOTimeout>(
         HVZELTA_ATTR_IO_TIMEOUT),
     Attribute<OutputCollection, &IHalvornZeltaOutputs::get_Count>(HVZELTA_ATTR_OUTPUT_COUNT),
-    Attribute<Outputs, &Output::get_ContinuousMeasurement, &Output::put_ContinuousMeasurement>(
-        HVZELTA_ATTR_OUTPUT_CONTINUOUS_MEASUREMENT),
-    Attribute<Outputs, &Output::get_CurrentLimit, &Output::put_CurrentLimit>(HVZELTA_ATTR_OUTPUT_CURRENT_LIMIT),
-    Attribute<Outputs, &Output::get_CurrentOffset, &Output::put_CurrentOffset>(HVZELTA_ATTR_OUTPUT_CURRENT_OFFSET),
-    Attribute<Outputs, &Output::get_VoltageOffset, &Output::put_VoltageOffset>(HVZELTA_ATTR_OUTPUT_VOLTAGE_OFFSET),
-    Attribute<Outputs, &Output::get_Frequency, &Output::put_Frequency>(HVZELTA_ATTR_OUTPUT_FREQUENCY),
-    Attribute<Outputs, &Output::get_SyncEnabled, &Output::put_SyncEnabled>(HVZELTA_ATTR_OUTPUT_SYNC_ENABLED),
-    Attribute<Outputs, &Output::get_SyncPhase, &Output::put_SyncPhase>(HVZELTA_ATTR_OUTPUT_SYNC_PHASE),
-    Attribute<Outputs, &Output::get_TriggeredVoltageOffset, &Output::put_TriggeredVoltageOffset>(
-        HVZELTA_ATTR_OUTPUT_TRIGGERED_VOLTAGE_OFFSET),
-    Attribute<Outputs, &Output::get_TriggeredFrequency, &Output::put_TriggeredFrequency>(
-        HVZELTA_ATTR_OUTPUT_TRIGGERED_FREQUENCY),
-    Attribute<Outputs, &Output::get_TriggeredVoltageLevel, &Output::put_TriggeredVoltageLevel>(
-        HVZELTA_ATTR_OUTPUT_TRIGGERED_VOLTAGE_LEVEL),
-    Attribute<Outputs, &Output::get_TriggerSource, &Output::put_TriggerSource>(HVZELTA_ATTR_OUTPUT_TRIGGER_SOURCE),
-    Attribute<Outputs, &Output::get_VoltageRange, &Output::put_VoltageRange>(HVZELTA_ATTR_OUTPUT_VOLTAGE_RANGE),
-    Attribute<Outputs, &Output::get_VoltageLevel, &Output::put_VoltageLevel>(HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL),
-    Attribute<Outputs, &Output::get_TriggerAcquireSource, &Output::put_TriggerAcquireSource>(
-        HVZELTA_ATTR_OUTPUT_TRIGGER_ACQUIRE_SOURCE),
-    Attribute<Outputs, &Output::get_TriggerTransientSource, &Output::put_TriggerTransientSource>(
-        HVZELTA_ATTR_OUTPUT_TRIGGER_TRANSIENT_SOURCE),
-    Attribute<Outputs, &Output::get_Average, &Output::put_Average>(HVZELTA_ATTR_OUTPUT_AVERAGE),
 
     Attribute<PhaseCollection, &IIviACPwrOutputPhases::get_Frequency, &IIviACPwrOutputPhases::put_Frequency>(
         HVZELTA_ATTR_FREQUENCY),
@@ -145,13 +127,8 @@ constexpr std::array kAttributes = {
     Attribute<Sync, &IIviACPwrExternalSync::get_PhaseOffset, &IIviACPwrExternalSync::put_PhaseOffset>(
         HVZELTA_ATTR_EXTERNAL_SYNC_PHASE_OFFSET),
     Attribute<Sync, &IIviACPwrExternalSync::get_Locked>(HVZELTA_ATTR_EXTERNAL_SYNC_LOCKED),
-    Attribute<Phases, &Phase::get_CurrentLimit, &Phase::put_CurrentLimit>(HVZELTA_ATTR_CURRENT_LIMIT),
-    Attribute<Phases, &Phase::get_Enabled, &Phase::put_Enabled>(HVZELTA_ATTR_ENABLED),
     Attribute<Phases, &Phase::get_NumVoltageRanges>(HVZELTA_ATTR_NUM_VOLTAGE_RANGES),
-    Attribute<Phases, &Phase::get_VoltageLevel, &Phase::put_VoltageLevel>(HVZELTA_ATTR_VOLTAGE_LEVEL),
     Attribute<Phases, &Phase::get_Waveform, &Phase::put_Waveform>(HVZELTA_ATTR_WAVEFORM),
-    Attribute<Phases, &Phase::get_VoltageRange, &Phase::put_VoltageRange>(HVZELTA_ATTR_VOLTAGE_RANGE),
-    Attribute<Phases, &Phase::get_PhaseAngle, &Phase::put_PhaseAngle>(HVZELTA_ATTR_PHASE_ANGLE),
     Attribute<Impedance, &IIviACPwrImpedance::get_Inductive, &IIviACPwrImpedance::put_Inductive>(
         HVZELTA_ATTR_IMPEDANCE_INDUCTIVE),
     Attribute<Impedance, &IIviACPwrImpedance::get_Enabled, &IIviACPwrImpedance::put_Enabled>(
@@ -187,9 +164,33 @@ constexpr std::array kAttributes = {
     Attribute<DCGeneration, &IIviACPwrDCGeneration::get_RangeMax>(HVZELTA_ATTR_DC_GENERATION_RANGE_MAX),
 };
 
+// The output's settings that have an identifier (0 marks those that have
+// none), and the output phase's settings.
+#define HVZ_OUTPUT_ATTRIBUTE(Name, Type, Id, ...) Attribute<Outputs, &Output::get_##Name, &Output::put_##Name>(Id),
+#define HVZ_PHASE_ATTRIBUTE(Name, Type, Id, ...) Attribute<Phases, &Phase::get_##Name, &Phase::put_##Name>(Id),
+constexpr std::array kTableAttributes = {HVZELTA_OUTPUT_PROPERTIES(HVZ_OUTPUT_ATTRIBUTE)
+                                             HVZELTA_OUTPUT_PHASE_PROPERTIES(HVZ_PHASE_ATTRIBUTE)};
+#undef HVZ_PHASE_ATTRIBUTE
+#undef HVZ_OUTPUT_ATTRIBUTE
+
+constexpr bool HasIdentifier(const AttributeEntry& entry) { return entry.id != 0; }
+
+// All of them, sorted by identifier for the lookup.
+constexpr auto kAttributes = [] {
+  constexpr auto kFromTables =
+      static_cast<std::size_t>(std::count_if(kTableAttributes.begin(), kTableAttributes.end(), &HasIdentifier));
+  std::array<AttributeEntry, kFixedAttributes.size() + kFromTables> all{};
+  auto end = std::copy(kFixedAttributes.begin(), kFixedAttributes.end(), all.begin());
+  std::copy_if(kTableAttributes.begin(), kTableAttributes.end(), end, &HasIdentifier);
+  std::sort(all.begin(), all.end(), [](const AttributeEntry& a, const AttributeEntry& b) { return a.id < b.id; });
+  return all;
+}();
+
 static_assert(kAttributes.size() == 78);
-static_assert(std::is_sorted(kAttributes.begin(), kAttributes.end(),
-                             [](const AttributeEntry& a, const AttributeEntry& b) { return a.id < b.id; }));
+static_assert(std::adjacent_find(kAttributes.begin(), kAttributes.end(), [](const AttributeEntry& a,
+                                                                          const AttributeEntry& b) {
+                return a.id == b.id;
+              }) == kAttributes.end());
 
 }  // namespace
 

@@ -12,6 +12,10 @@ struct CMessage {
   const char* text;
 };
 
+// The C interface's texts. The object interface words the same failures in
+// core/message_table.cpp; the two tables differ word for word on purpose, odd
+// spellings included, because programs compare these exact texts. Keep the
+// tables apart and correct no text in either.
 constexpr std::array kCMessageTable = {
     CMessage{HVZELTA_ERROR_IO_GENERAL, "I/O error."},
     CMessage{HVZELTA_ERROR_IO_TIMEOUT, "I/O timeout error."},

@@ -1,8 +1,9 @@
-// The functions of the output: a getter and a setter for each setting
-// (hvzelta_Get<P>, hvzelta_Set<P>), and the output's operations, which hand
+// The functions of the output: a getter and a setter for each setting of
+// HVZELTA_OUTPUT_PROPERTIES (hvzelta_Get<P>, hvzelta_Set<P>), and the output's operations, which hand
 // back the VISA status of their exchange in Val. Getters and operations act
 // on the first output the channel name selects; setters on each in turn.
 
+#include "acpwr/output_properties.h"
 #include "capi/c_frame.h"
 #include "hvzelta.h"
 
@@ -59,42 +60,18 @@ ViStatus MeasurementOperation(ViSession vi, ViConstString channelName, ViInt32 M
 using namespace hvzelta;
 using namespace hvzelta::capi;
 
-// Property P of the output with C type T.
-// clang-format off
-#define HVZELTA_OUTPUT_PROPERTIES(X)  \
-  X(AmmeterItem, ViInt32)             \
-  X(Average, ViInt32)                 \
-  X(AverageEnabled, ViBoolean)        \
-  X(ContinuousMeasurement, ViBoolean) \
-  X(CouplingMode, ViInt32)            \
-  X(CurrentLimit, ViReal64)           \
-  X(CurrentLimitBehavior, ViInt32)    \
-  X(CurrentOffset, ViReal64)          \
-  X(Enabled, ViBoolean)               \
-  X(Frequency, ViReal64)              \
-  X(HoldTime, ViInt32)                \
-  X(SyncEnabled, ViBoolean)           \
-  X(SyncPhase, ViReal64)              \
-  X(TriggerAcquireSource, ViInt32)    \
-  X(TriggerSource, ViInt32)           \
-  X(TriggerTransientSource, ViInt32)  \
-  X(TriggeredFrequency, ViReal64)     \
-  X(TriggeredVoltageLevel, ViReal64)  \
-  X(TriggeredVoltageOffset, ViReal64) \
-  X(VoltageLevel, ViReal64)           \
-  X(VoltageOffset, ViReal64)          \
-  X(VoltageRange, ViReal64)
-// clang-format on
-
-#define HVZELTA_DEFINE_OUTPUT_PROPERTY(P, T)                               \
-  ViStatus hvzelta_Get##P(ViSession vi, ViConstString ChannelName, T* P) { \
-    return QueryValue<Outputs>(vi, ChannelName, P, #P, &Output::get_##P);  \
-  }                                                                        \
-  ViStatus hvzelta_Set##P(ViSession vi, ViConstString ChannelName, T P) {  \
-    return ConfigureValue<Outputs>(vi, ChannelName, P, &Output::put_##P);  \
+// hvzelta_Get<P> and hvzelta_Set<P> of each output setting, with the C type
+// of its value.
+#define HVZELTA_DEFINE_OUTPUT_PROPERTY(P, Type, ...)                                    \
+  ViStatus hvzelta_Get##P(ViSession vi, ViConstString ChannelName, CTypeOf<Type>* P) { \
+    return QueryValue<Outputs>(vi, ChannelName, P, #P, &Output::get_##P);               \
+  }                                                                                     \
+  ViStatus hvzelta_Set##P(ViSession vi, ViConstString ChannelName, CTypeOf<Type> P) {  \
+    return ConfigureValue<Outputs>(vi, ChannelName, P, &Output::put_##P);               \
   }
 
 HVZELTA_OUTPUT_PROPERTIES(HVZELTA_DEFINE_OUTPUT_PROPERTY)
+#undef HVZELTA_DEFINE_OUTPUT_PROPERTY
 
 ViStatus hvzelta_CanMeasure(ViSession vi, ViConstString ChannelName, ViInt32 MeasurementType, ViInt32 CouplingMode,
                             ViBoolean* State, ViInt32* Val) {

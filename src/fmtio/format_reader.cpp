@@ -878,7 +878,7 @@ HRESULT ReadFormatted(IIoBuffer* buffer, IEnumFormatter* enums, IErrorReporter* 
 }
 
 HRESULT ReadBinaryBlock(IIoBuffer& buffer, IErrorReporter* reporter, BlockHeaderSearch search, SAFEARRAY** bytes) {
-  if (!bytes) return E_POINTER;
+  if (!bytes) return ReportNullPointer(reporter, "ReadBinaryBlock", "bytes");
   *bytes = nullptr;
   FormatArgs none({});
   try {

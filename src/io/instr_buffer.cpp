@@ -164,7 +164,7 @@ HRESULT CInstrBuffer::Read(void* buffer, std::int32_t count, std::int32_t* actua
 HRESULT CInstrBuffer::UnreadChar() {
   // A position of 0 happens only after the whole fill was pushed back.
   if (!readPosition_ || *readPosition_ - swallowed_ < 1) {
-    return ReportIoError(&reporter_, "Can't push character back into read buffer.  Buffer has not been read from.");
+    return ReportIoError(&reporter_, IoFailure::PushBackUnread);
   }
   if (contentUnread_ == 0) endReached_ = endReachedAtFill_;
   rawUnread_ += 1 + swallowed_;
@@ -207,7 +207,8 @@ HRESULT CInstrBuffer::ReadDirect(void* buffer, std::int32_t count, std::int32_t*
 }
 
 HRESULT CInstrBuffer::PeekUnread(bool raw, const std::uint8_t** data, std::int32_t* count) {
-  if (!data || !count) return E_POINTER;
+  if (!data) return reporter_.ReportNullPointer("PeekUnread", "data");
+  if (!count) return reporter_.ReportNullPointer("PeekUnread", "count");
   if ((raw ? rawUnread_ : contentUnread_) == 0) {
     const HRESULT hr = Fill();
     if (Failed(hr)) return hr;
@@ -274,9 +275,7 @@ HRESULT CInstrBuffer::WriteText(const wchar_t* text, std::int32_t* count, bool f
 
 HRESULT CInstrBuffer::WriteByteArray(const SAFEARRAY* bytes, std::int32_t count, std::int32_t* written,
                                      bool flushWithEnd) {
-  if (!bytes) return ReportIoError(&reporter_, "SAFEARRAY is NULL.");
-  if (bytes->cDims != 1) return ReportIoError(&reporter_, "SAFEARRAY is not one-dimensional.");
-  if (bytes->vt != VT_UI1) return ReportIoError(&reporter_, "SAFEARRAY was not of the expected type.");
+  if (HRESULT hr = CheckByteArray(&reporter_, bytes); Failed(hr)) return hr;
   const auto length = static_cast<std::int32_t>(std::min<std::uint32_t>(SafeArrayLength(bytes), INT32_MAX));
   return Write(bytes->pvData, std::clamp(count, 0, length), written, flushWithEnd);
 }
@@ -418,13 +417,13 @@ HRESULT CInstrBuffer::SetWriteTerminator(std::string_view terminator) {
 }
 
 HRESULT CInstrBuffer::GetReadBufferSize(std::int32_t* capacity) {
-  if (!capacity) return E_POINTER;
+  if (!capacity) return reporter_.ReportNullPointer("GetReadBufferSize", "plSize");
   *capacity = readCapacity_;
   return S_OK;
 }
 
 HRESULT CInstrBuffer::GetWriteBufferSize(std::int32_t* capacity) {
-  if (!capacity) return E_POINTER;
+  if (!capacity) return reporter_.ReportNullPointer("GetWriteBufferSize", "plSize");
   *capacity = writeCapacity_;
   return S_OK;
 }

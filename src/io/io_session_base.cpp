@@ -81,7 +81,7 @@ HRESULT CIoSession::ReportNotOpen() const {
 }
 
 HRESULT CIoSession::ReportNullPointer(std::string_view method, std::string_view parameter) const {
-  return reporter_ ? reporter_->ReportNullPointer(method, parameter) : E_POINTER;
+  return ::hvzelta::ReportNullPointer(reporter_, method, parameter);
 }
 
 void CIoSession::RecoverResponse() {
@@ -199,7 +199,7 @@ HRESULT CIoSession::FlushRead(std::int32_t timeout) {
 HRESULT CIoSession::WriteText(std::string_view text, bool flushWithEnd, std::int32_t timeout, Polling polling) {
   return Buffered(timeout, [&](CInstrBuffer& buffer) {
     if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-      return ReportIoError(reporter_, "The text to write is longer than 2 GiB.");
+      return ReportIoError(reporter_, IoFailure::WriteTooLong);
     }
     std::int32_t written = 0;
     const HRESULT hr = buffer.Write(text.data(), static_cast<std::int32_t>(text.size()), &written, flushWithEnd);
@@ -293,7 +293,7 @@ HRESULT CIoSession::ReadUpTo(std::int32_t count, std::int32_t timeout, std::vect
       received.resize(start + static_cast<std::size_t>(std::clamp(actual, 0, piece)));
     }
   } catch (const std::bad_alloc&) {
-    return ReportIoError(reporter_, "Read function failed to copy data into the user buffer.");
+    return ReportIoError(reporter_, IoFailure::ReadCopy);
   }
   return hr;
 }
@@ -306,7 +306,7 @@ HRESULT CIoSession::LowLevelReadStringNoPoll(BSTR* text, std::int32_t count, std
   if (Failed(hr)) return hr;
   const std::wstring wide = Utf8ToWide({reinterpret_cast<const char*>(received.data()), received.size()});
   *text = SysAllocStringLen(wide.data(), static_cast<std::uint32_t>(wide.size()));
-  return *text ? hr : ReportIoError(reporter_, "Read function failed to copy data into the user buffer.");
+  return *text ? hr : ReportIoError(reporter_, IoFailure::ReadCopy);
 }
 
 HRESULT CIoSession::LowLevelReadBytesNoPoll(SAFEARRAY** bytes, std::int32_t count, std::int32_t timeout) {
@@ -316,7 +316,7 @@ HRESULT CIoSession::LowLevelReadBytesNoPoll(SAFEARRAY** bytes, std::int32_t coun
   const HRESULT hr = ReadUpTo(count, timeout, received);
   if (Failed(hr)) return hr;
   SafeArrayPtr array(SafeArrayCreateVector(VT_UI1, 0, static_cast<std::uint32_t>(received.size())));
-  if (!array) return ReportIoError(reporter_, "Read function failed to copy data into the user buffer.");
+  if (!array) return ReportIoError(reporter_, IoFailure::ReadCopy);
   std::copy(received.begin(), received.end(), static_cast<std::uint8_t*>(array->pvData));
   *bytes = array.release();
   return hr;
@@ -325,12 +325,10 @@ HRESULT CIoSession::LowLevelReadBytesNoPoll(SAFEARRAY** bytes, std::int32_t coun
 HRESULT CIoSession::LowLevelWriteBytesNoPoll(const SAFEARRAY* bytes, std::int32_t* written, std::int32_t timeout) {
   if (!written) return ReportNullPointer("LowLevelWriteBytesNoPoll", "plRetCount");
   *written = 0;
-  if (!bytes) return ReportIoError(reporter_, "SAFEARRAY is NULL.");
-  if (bytes->cDims != 1) return ReportIoError(reporter_, "SAFEARRAY is not one-dimensional.");
-  if (bytes->vt != VT_UI1) return ReportIoError(reporter_, "SAFEARRAY was not of the expected type.");
+  if (HRESULT hr = CheckByteArray(reporter_, bytes); Failed(hr)) return hr;
   const std::uint32_t length = SafeArrayLength(bytes);
   if (length > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
-    return ReportIoError(reporter_, "Write could not copy data to SAFEARRAY.");
+    return ReportIoError(reporter_, IoFailure::ByteArrayCopy);
   }
   return LowLevelWriteNoPoll(static_cast<const std::uint8_t*>(bytes->pvData), static_cast<std::int32_t>(length),
                              written, timeout);
@@ -343,10 +341,10 @@ HRESULT CIoSession::LowLevelWriteStringNoPoll(std::wstring_view text, std::int32
   try {
     narrow = WideToUtf8(text);
   } catch (const std::bad_alloc&) {
-    return ReportIoError(reporter_, "Write could not allocate SAFEARRAY.");
+    return ReportIoError(reporter_, IoFailure::ByteArrayAllocate);
   }
   if (narrow.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    return ReportIoError(reporter_, "Write could not copy data to SAFEARRAY.");
+    return ReportIoError(reporter_, IoFailure::ByteArrayCopy);
   }
   return LowLevelWriteNoPoll(reinterpret_cast<const std::uint8_t*>(narrow.data()),
                              static_cast<std::int32_t>(narrow.size()), written, timeout);

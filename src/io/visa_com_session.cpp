@@ -63,9 +63,7 @@ HRESULT CVisaComSession::OpenDevice(std::string_view resourceName) {
   CloseDevice();
   if (ViStatus status = visa_->OpenDefaultRM(&resourceManager_); status < VI_SUCCESS) {
     resourceManager_ = VI_NULL;
-    return ReportIoError(Reporter(),
-                         "Could not create instance of VISA-COM Global Resource Manager Component. Make sure it is "
-                         "installed properly.");
+    return ReportIoError(Reporter(), IoFailure::ResourceManagerMissing);
   }
   const std::string name(resourceName);
   ViSession opened = VI_NULL;
@@ -121,7 +119,7 @@ HRESULT CVisaComSession::CloseDevice() {
   if (resourceManager_ != VI_NULL) visa_->Close(resourceManager_);
   resourceManager_ = VI_NULL;
   unendedBytes_ = 0;
-  return status < VI_SUCCESS ? ReportIoError(Reporter(), "Closing the VISA session failed.") : S_OK;
+  return status < VI_SUCCESS ? ReportIoError(Reporter(), IoFailure::CloseFailed) : S_OK;
 }
 
 HRESULT CVisaComSession::ClearDevice() {
@@ -131,6 +129,8 @@ HRESULT CVisaComSession::ClearDevice() {
 }
 
 HRESULT CVisaComSession::ReadStatusByte(std::int16_t* psStatusByte) {
+  // "ReadStatusBte" is the method name this report has always carried and
+  // callers match; it is not a typo to fix.
   if (!psStatusByte) return ReportNullPointer("ReadStatusBte", "psStatusByte");
   *psStatusByte = 0;
   std::lock_guard exchange(ExchangeLock());
@@ -148,7 +148,7 @@ HRESULT CVisaComSession::Lock(std::int32_t mode, std::int32_t timeout, std::stri
   switch (mode) {
     case 0: lockType = VI_EXCLUSIVE_LOCK; break;
     case 1: lockType = VI_SHARED_LOCK; break;
-    default: return ReportIoError(Reporter(), "Unsupported VISA session access mode.");
+    default: return ReportIoError(Reporter(), IoFailure::UnsupportedAccessMode);
   }
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
@@ -170,79 +170,73 @@ HRESULT CVisaComSession::Unlock() {
   return S_OK;
 }
 
-HRESULT CVisaComSession::GetTimeout(std::int32_t* plTimeout) {
-  if (!plTimeout) return ReportNullPointer("GetTimeout", "plTimeout");
+// Its identifier, the getter's name and pointer parameter for a null
+// pointer's report, and the conversions between the library's value and ours.
+template <class Library, class Ours>
+struct SessionAttribute {
+  ViAttr id;
+  std::string_view getter;
+  std::string_view parameter;
+  Ours (*toOurs)(Library);
+  ViAttrState (*toLibrary)(Ours);
+};
+
+template <class Library, class Ours>
+HRESULT CVisaComSession::GetSessionAttribute(const SessionAttribute<Library, Ours>& attribute, Ours* value) {
+  if (!value) return ReportNullPointer(attribute.getter, attribute.parameter);
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
-  ViUInt32 value = 0;
-  if (ViStatus status = visa_->GetAttribute(session_, VI_ATTR_TMO_VALUE, &value); status < VI_SUCCESS) {
-    return PassOn(status);
-  }
-  *plTimeout = value > static_cast<ViUInt32>(std::numeric_limits<std::int32_t>::max())
-                   ? -1  // infinite
-                   : static_cast<std::int32_t>(value);
+  Library read{};
+  if (ViStatus status = visa_->GetAttribute(session_, attribute.id, &read); status < VI_SUCCESS) return PassOn(status);
+  *value = attribute.toOurs(read);
   return S_OK;
 }
 
-HRESULT CVisaComSession::SetTimeout(std::int32_t milliseconds) {
+template <class Library, class Ours>
+HRESULT CVisaComSession::SetSessionAttribute(const SessionAttribute<Library, Ours>& attribute, Ours value) {
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
-  if (ViStatus status = visa_->SetAttribute(session_, VI_ATTR_TMO_VALUE, LibraryTimeout(milliseconds));
-      status < VI_SUCCESS) {
-    return PassOn(status);
-  }
-  return S_OK;
-}
-
-HRESULT CVisaComSession::GetTerminationCharacter(std::uint8_t* pcTermChar) {
-  if (!pcTermChar) return ReportNullPointer("GetTerminationCharacter", "pcTermChar");
-  std::lock_guard exchange(ExchangeLock());
-  if (!IsOpen()) return ReportNotOpen();
-  ViUInt8 value = 0;
-  if (ViStatus status = visa_->GetAttribute(session_, VI_ATTR_TERMCHAR, &value); status < VI_SUCCESS) {
-    return PassOn(status);
-  }
-  *pcTermChar = value;
-  return S_OK;
-}
-
-HRESULT CVisaComSession::SetTerminationCharacter(std::uint8_t character) {
-  std::lock_guard exchange(ExchangeLock());
-  if (!IsOpen()) return ReportNotOpen();
-  if (ViStatus status = visa_->SetAttribute(session_, VI_ATTR_TERMCHAR, character); status < VI_SUCCESS) {
+  if (ViStatus status = visa_->SetAttribute(session_, attribute.id, attribute.toLibrary(value)); status < VI_SUCCESS) {
     return PassOn(status);
   }
   return S_OK;
 }
 
-HRESULT CVisaComSession::SetFlag(ViAttr attribute, VARIANT_BOOL enabled) {
-  std::lock_guard exchange(ExchangeLock());
-  if (!IsOpen()) return ReportNotOpen();
-  const ViAttrState value = enabled != VARIANT_FALSE ? VI_TRUE : VI_FALSE;
-  if (ViStatus status = visa_->SetAttribute(session_, attribute, value); status < VI_SUCCESS) return PassOn(status);
-  return S_OK;
-}
+namespace {
 
-HRESULT CVisaComSession::GetFlag(ViAttr attribute, VARIANT_BOOL* enabled, std::string_view method) {
-  if (!enabled) return ReportNullPointer(method, "pbEnabled");
-  std::lock_guard exchange(ExchangeLock());
-  if (!IsOpen()) return ReportNotOpen();
-  ViBoolean value = VI_FALSE;
-  if (ViStatus status = visa_->GetAttribute(session_, attribute, &value); status < VI_SUCCESS) return PassOn(status);
-  *enabled = ToVariantBool(value != VI_FALSE);
-  return S_OK;
+std::int32_t OurTimeout(ViUInt32 milliseconds) {
+  return milliseconds > static_cast<ViUInt32>(std::numeric_limits<std::int32_t>::max())
+             ? -1  // infinite
+             : static_cast<std::int32_t>(milliseconds);
 }
+ViAttrState TimeoutOfLibrary(std::int32_t milliseconds) { return LibraryTimeout(milliseconds); }
+std::uint8_t OurCharacter(ViUInt8 character) { return character; }
+ViAttrState CharacterOfLibrary(std::uint8_t character) { return character; }
+VARIANT_BOOL OurFlag(ViBoolean flag) { return ToVariantBool(flag != VI_FALSE); }
+ViAttrState FlagOfLibrary(VARIANT_BOOL flag) { return flag != VARIANT_FALSE ? VI_TRUE : VI_FALSE; }
 
-HRESULT CVisaComSession::SetTerminationCharacterEnabled(VARIANT_BOOL enabled) {
-  return SetFlag(VI_ATTR_TERMCHAR_EN, enabled);
-}
-HRESULT CVisaComSession::GetTerminationCharacterEnabled(VARIANT_BOOL* pbEnabled) {
-  return GetFlag(VI_ATTR_TERMCHAR_EN, pbEnabled, "GetTerminationCharacterEnabled");
-}
-HRESULT CVisaComSession::SetSendEndEnabled(VARIANT_BOOL enabled) { return SetFlag(VI_ATTR_SEND_END_EN, enabled); }
-HRESULT CVisaComSession::GetSendEndEnabled(VARIANT_BOOL* pbEnabled) {
-  return GetFlag(VI_ATTR_SEND_END_EN, pbEnabled, "GetSendEndEnabled");
-}
+// The session's settings that are library attributes.
+const SessionAttribute<ViUInt32, std::int32_t> kTimeout{VI_ATTR_TMO_VALUE, "GetTimeout", "plTimeout", &OurTimeout,
+                                                         &TimeoutOfLibrary};
+const SessionAttribute<ViUInt8, std::uint8_t> kTerminationCharacter{
+    VI_ATTR_TERMCHAR, "GetTerminationCharacter", "pcTermChar", &OurCharacter, &CharacterOfLibrary};
+const SessionAttribute<ViBoolean, VARIANT_BOOL> kTerminationCharacterEnabled{
+    VI_ATTR_TERMCHAR_EN, "GetTerminationCharacterEnabled", "pbEnabled", &OurFlag, &FlagOfLibrary};
+const SessionAttribute<ViBoolean, VARIANT_BOOL> kSendEndEnabled{VI_ATTR_SEND_END_EN, "GetSendEndEnabled", "pbEnabled",
+                                                                &OurFlag, &FlagOfLibrary};
+
+}  // namespace
+
+// Get<Name> and Set<Name> of the attribute k<Name>.
+#define HVZ_SESSION_ATTRIBUTE(Name, Ours)                                                              \
+  HRESULT CVisaComSession::Get##Name(Ours* value) { return GetSessionAttribute(k##Name, value); } \
+  HRESULT CVisaComSession::Set##Name(Ours value) { return SetSessionAttribute(k##Name, value); }
+HVZ_SESSION_ATTRIBUTE(Timeout, std::int32_t)
+HVZ_SESSION_ATTRIBUTE(TerminationCharacter, std::uint8_t)
+HVZ_SESSION_ATTRIBUTE(TerminationCharacterEnabled, VARIANT_BOOL)
+HVZ_SESSION_ATTRIBUTE(SendEndEnabled, VARIANT_BOOL)
+#undef HVZ_SESSION_ATTRIBUTE
+
 
 HRESULT CVisaComSession::LowLevelReadNoPoll(std::uint8_t* buffer, std::int32_t count, std::int32_t* actual,
                                             std::int32_t timeout) {
@@ -319,7 +313,7 @@ HRESULT CVisaComSession::DirectReadString(std::string& text) { return ReadWholeM
 HRESULT CVisaComSession::DirectWriteBytes(std::span<const std::uint8_t> bytes, std::size_t& written) {
   written = 0;
   if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    return ReportIoError(Reporter(), "Write could not copy data to SAFEARRAY.");
+    return ReportIoError(Reporter(), IoFailure::ByteArrayCopy);
   }
   std::int32_t sent = 0;
   const HRESULT hr = LowLevelWriteNoPoll(bytes.data(), static_cast<std::int32_t>(bytes.size()), &sent, kKeepTimeout);

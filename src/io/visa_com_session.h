@@ -11,6 +11,11 @@
 
 namespace hvzelta {
 
+// A library attribute behind a getter and a setter of the session
+// (visa_com_session.cpp).
+template <class Library, class Ours>
+struct SessionAttribute;
+
 // The session over a VISA library: the built-in one or an installed one. It
 // opens the resource, configures message termination the way the resource's
 // kind needs, and turns every failure of the library into the driver's I/O
@@ -104,8 +109,10 @@ class CVisaComSession final : public CIoSession, public IVisaSession {
   // The same for a read or a write: the exchange it belonged to is given up.
   HRESULT FailTransfer(visa::ViStatus status);
   HRESULT ConfigureAfterOpen();
-  HRESULT SetFlag(visa::ViAttr attribute, VARIANT_BOOL enabled);
-  HRESULT GetFlag(visa::ViAttr attribute, VARIANT_BOOL* enabled, std::string_view method);
+  template <class Library, class Ours>
+  HRESULT GetSessionAttribute(const SessionAttribute<Library, Ours>& attribute, Ours* value);
+  template <class Library, class Ours>
+  HRESULT SetSessionAttribute(const SessionAttribute<Library, Ours>& attribute, Ours value);
   HRESULT ReadAttribute(visa::ViAttr attribute, AttributeValue& value);
   template <class T>
   HRESULT GetConverted(visa::ViAttr attribute, T* value, std::string_view method, std::string_view parameter);

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
 
 #include "visa/visa_types.h"
 
@@ -39,12 +38,5 @@ std::optional<visa::ViUInt16> ToVisa(VisaDataWidth width);
 std::optional<visa::ViUInt16> ToVisa(VisaEventMechanism mechanism);
 std::optional<visa::ViEventType> EventTypeToVisa(VisaEventType type);
 std::optional<visa::ViUInt16> TriggerProtocolToVisa(VisaTriggerProtocol protocol);
-
-// The sentence that reports a value with no VISA counterpart.
-inline constexpr std::string_view kUnsupportedAddressSpace = "Unsupported VISA address space.";
-inline constexpr std::string_view kUnsupportedDataWidth = "Unsupported VISA data width.";
-inline constexpr std::string_view kUnsupportedEventMechanism = "Unsupported VISA event mechanism.";
-inline constexpr std::string_view kUnsupportedEventType = "Unsupported VISA event type.";
-inline constexpr std::string_view kUnsupportedTriggerProtocol = "Unsupported VISA trigger protocol.";
 
 }  // namespace hvzelta

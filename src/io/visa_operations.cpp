@@ -78,14 +78,14 @@ HRESULT CVisaComSession::CheckOperation(VisaOperation operation) {
 }
 
 HRESULT CVisaComSession::CheckRegisterOperation(VisaOperation operation, VisaAddressSpace space, VisaDataWidth width) {
-  if (!ToVisa(space)) return ReportIoError(Reporter(), kUnsupportedAddressSpace);
-  if (!ToVisa(width)) return ReportIoError(Reporter(), kUnsupportedDataWidth);
+  if (!ToVisa(space)) return ReportIoError(Reporter(), IoFailure::UnsupportedAddressSpace);
+  if (!ToVisa(width)) return ReportIoError(Reporter(), IoFailure::UnsupportedDataWidth);
   return CheckOperation(operation);
 }
 
 HRESULT CVisaComSession::AssertTrigger(VisaTriggerProtocol protocol) {
   const auto visaProtocol = TriggerProtocolToVisa(protocol);
-  if (!visaProtocol) return ReportIoError(Reporter(), kUnsupportedTriggerProtocol);
+  if (!visaProtocol) return ReportIoError(Reporter(), IoFailure::UnsupportedTriggerProtocol);
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   if (const visa::ViStatus status = visa_->AssertTrigger(session_, *visaProtocol); status < visa::VI_SUCCESS) {
@@ -98,9 +98,9 @@ HRESULT CVisaComSession::EventCall(VisaEventType type, VisaEventMechanism mechan
                                    visa::ViStatus (visa::IVisaLibrary::*call)(visa::ViSession, visa::ViEventType,
                                                                               visa::ViUInt16)) {
   const auto visaType = EventTypeToVisa(type);
-  if (!visaType) return ReportIoError(Reporter(), kUnsupportedEventType);
+  if (!visaType) return ReportIoError(Reporter(), IoFailure::UnsupportedEventType);
   const auto visaMechanism = ToVisa(mechanism);
-  if (!visaMechanism) return ReportIoError(Reporter(), kUnsupportedEventMechanism);
+  if (!visaMechanism) return ReportIoError(Reporter(), IoFailure::UnsupportedEventMechanism);
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   const visa::ViStatus status = (visa_.get()->*call)(session_, *visaType, *visaMechanism);
@@ -123,7 +123,7 @@ HRESULT CVisaComSession::WaitOnEvent(VisaEventType type, std::int32_t timeoutMs,
   if (!received) return ReportNullPointer("WaitOnEvent", "peOutEventType");
   *received = 0;
   const auto visaType = EventTypeToVisa(type);
-  if (!visaType) return ReportIoError(Reporter(), kUnsupportedEventType);
+  if (!visaType) return ReportIoError(Reporter(), IoFailure::UnsupportedEventType);
   std::lock_guard exchange(ExchangeLock());
   if (!IsOpen()) return ReportNotOpen();
   visa::ViEventType outType = 0;
@@ -132,7 +132,7 @@ HRESULT CVisaComSession::WaitOnEvent(VisaEventType type, std::int32_t timeoutMs,
   const visa::ViStatus status = visa_->WaitOnEvent(session_, *visaType, timeout, &outType, &context);
   if (status < visa::VI_SUCCESS) return PassOn(status);
   if (context != visa::VI_NULL) visa_->Close(context);
-  if (!EventTypeToVisa(outType)) return ReportIoError(Reporter(), kUnsupportedEventType);
+  if (!EventTypeToVisa(outType)) return ReportIoError(Reporter(), IoFailure::UnsupportedEventType);
   *received = outType;
   return S_OK;
 }

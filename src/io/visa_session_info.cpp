@@ -148,7 +148,7 @@ HRESULT CVisaComSession::GetProtocol(VisaIoProtocol* peProtocol) {
   std::uint16_t protocol = 0;
   if (!peProtocol) return ReportNullPointer("GetProtocol", "peProtocol");
   if (HRESULT hr = GetConverted(VI_ATTR_IO_PROT, &protocol, "GetProtocol", "peProtocol"); Failed(hr)) return hr;
-  if (protocol < 1 || protocol > 5) return ReportIoError(Reporter(), "Unsupported VISA I/O protocol.");
+  if (protocol < 1 || protocol > 5) return ReportIoError(Reporter(), IoFailure::UnsupportedProtocol);
   *peProtocol = static_cast<VisaIoProtocol>(protocol - 1);
   return S_OK;
 }

@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include "c_test_support.h"
+#include "hvzelta_version.h"
 #include "emulator_fixture.h"
 
 static void Configure(ViSession vi) {
@@ -112,7 +113,7 @@ static void InherentFunctions(ViSession vi) {
   CHECK(code == 0);
   CHECK_TEXT("No error", message);
   CHECK_STATUS(VI_SUCCESS, hvzelta_revision_query(vi, message, other));
-  CHECK_TEXT("1.1.2.0", message);
+  CHECK_TEXT(HVZELTA_REVISION, message);
   CHECK(other[0] != '\0');
   CHECK_STATUS(VI_SUCCESS,
                hvzelta_GetAttributeViString(vi, "", HVZELTA_ATTR_INSTRUMENT_MODEL, (ViInt32)sizeof message, message));

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "c_test_support.h"
+#include "hvzelta_version.h"
 
 static void OpeningAndClosing(void) {
   ViSession vi = 0;
@@ -126,8 +127,8 @@ static void InherentFunctions(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_error_query(vi, &code, message));
   CHECK(code == 0);
   CHECK_STATUS(VI_SUCCESS, hvzelta_revision_query(vi, message, other));
-  CHECK_TEXT("1.1.2.0", message);
-  CHECK_TEXT("Sim1.1.2.0", other);
+  CHECK_TEXT(HVZELTA_REVISION, message);
+  CHECK_TEXT("Sim" HVZELTA_REVISION, other);
 
   CHECK_STATUS(VI_SUCCESS, hvzelta_reset(vi));
   CHECK_STATUS(VI_SUCCESS, hvzelta_ResetWithDefaults(vi));

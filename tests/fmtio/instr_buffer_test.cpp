@@ -186,7 +186,8 @@ TEST_F(InstrBufferTest, ArraysTextsAndSizes) {
   EXPECT_EQ(LastError(), "HalvornZelta: Null pointer passed for method 'ReadText', parameter 'pbstrBuf'.");
 
   std::int32_t size = 0;
-  EXPECT_EQ(buffer_.GetWriteBufferSize(nullptr), E_POINTER);
+  EXPECT_EQ(buffer_.GetWriteBufferSize(nullptr), E_IVI_NULL_POINTER);
+  EXPECT_EQ(LastError(), "HalvornZelta: Null pointer passed for method 'GetWriteBufferSize', parameter 'plSize'.");
   ASSERT_EQ(buffer_.SetBufferSize(BufferSelect::Both, 100), S_OK);
   ASSERT_EQ(buffer_.GetReadBufferSize(&size), S_OK);
   EXPECT_EQ(size, 100);

@@ -10,6 +10,7 @@
 
 #include "acpwr/halvorn_zelta.h"
 #include "hvzelta/status.h"
+#include "hvzelta_version.h"
 #include "io/session_harness.h"
 #include "io/visa_com_session.h"
 #include "visa/builtin_visa.h"
@@ -87,7 +88,7 @@ TEST_P(TransportTest, IdentityAndUtilityAgainstTheInstrument) {
   ASSERT_EQ(Init(L"QueryInstrStatus=true", /*idQuery=*/true, /*reset=*/true), S_OK) << LastError();
   const std::vector<std::pair<HRESULT (HalvornZelta::*)(BSTR*), std::string>> texts{
       {&HalvornZelta::get_Description, "IVI Driver for HalvornZelta"},
-      {&HalvornZelta::get_Revision, "1.1.2.0"},
+      {&HalvornZelta::get_Revision, HVZELTA_REVISION},
       {&HalvornZelta::get_Vendor, "Halvorn"},
       {&HalvornZelta::get_Identifier, "HalvornZelta"},
       {&HalvornZelta::get_SupportedInstrumentModels, "ZTA100,ZTA200,ZTA300,ZTA400"},

@@ -84,7 +84,7 @@ TEST_F(EmulatorSessionTest, SettingsAndDeviceOperations) {
   EXPECT_EQ(capacity, 100);
   ASSERT_EQ(session_.GetWriteBufferSize(&capacity), S_OK);
   EXPECT_EQ(capacity, 100);
-  EXPECT_EQ(session_.GetReadBufferSize(nullptr), E_POINTER);
+  EXPECT_EQ(session_.GetReadBufferSize(nullptr), E_IVI_NULL_POINTER);
   std::string identity;
   ASSERT_EQ(session_.QueryText("*IDN?", identity), S_OK) << "a reply longer than the read buffer";
   EXPECT_EQ(identity.rfind("Halvorn,ZTA100,", 0), 0u) << identity;

@@ -1,5 +1,5 @@
-// The driver's own root interfaces: the transient trigger system, stored
-// setups, and raw access to the instrument.
+// Raw access to the instrument: direct reads and writes past the formatted
+// I/O, and the I/O timeout.
 
 #include <cstring>
 #include <vector>
@@ -14,21 +14,10 @@ namespace hvzelta {
 
 namespace {
 
-MemberDescriptor TriggerMethod(std::string_view name) {
-  return {IHalvornZeltaTrigger::kIid, "IHalvornZeltaTrigger", MemberKind::Method, name};
-}
-MemberDescriptor MemoryMethod(std::string_view name) {
-  return {IHalvornZeltaMemory::kIid, "IHalvornZeltaMemory", MemberKind::Method, name};
-}
 MemberDescriptor SystemMember(MemberKind kind, std::string_view name) {
   return {IHalvornZeltaSystem::kIid, "IHalvornZeltaSystem", kind, name};
 }
 
-const MemberDescriptor kAbort = TriggerMethod("Abort");
-const MemberDescriptor kInitiate = TriggerMethod("Initiate");
-const MemberDescriptor kSendSoftwareTrigger = TriggerMethod("SendSoftwareTrigger");
-const MemberDescriptor kRecall = MemoryMethod("Recall");
-const MemberDescriptor kStore = MemoryMethod("Store");
 const MemberDescriptor kReadBytes = SystemMember(MemberKind::Method, "ReadBytes");
 const MemberDescriptor kReadString = SystemMember(MemberKind::Method, "ReadString");
 const MemberDescriptor kWriteBytes = SystemMember(MemberKind::Method, "WriteBytes");
@@ -36,26 +25,6 @@ const MemberDescriptor kWriteString = SystemMember(MemberKind::Method, "WriteStr
 const MemberDescriptor kGetIOTimeout = SystemMember(MemberKind::Getter, "IOTimeout");
 const MemberDescriptor kPutIOTimeout = SystemMember(MemberKind::Putter, "IOTimeout");
 const MemberDescriptor kGetDirectIO = SystemMember(MemberKind::Getter, "DirectIO");
-
-// A trigger command: sent as a complete message, with nothing to read back.
-HRESULT TriggerCommand(HalvornZelta& root, const MemberDescriptor& member, std::string_view command,
-                       VisaStatusCode* Val) {
-  return root.RunFrame(member, {Out("Val", Val)}, [&] {
-    FormatArgs nothing({});
-    return DefaultQuery(root, command, "", nothing);
-  });
-}
-
-HRESULT MemoryCommand(HalvornZelta& root, const MemberDescriptor& member, std::string_view format,
-                      std::int32_t memory) {
-  return root.RunFrame(member, {In("MemNo", memory)}, [&] {
-    auto packed = PackFormatArgs(memory);
-    FormatArgs args(packed);
-    std::string command;
-    if (HRESULT hr = FormatCommand(root, format, args, command); Failed(hr)) return hr;
-    return DefaultWrite(root, command);
-  });
-}
 
 // Direct I/O needs a real instrument: a simulated session refuses it with a
 // reason rather than pretending.
@@ -69,15 +38,6 @@ HRESULT DirectIo(HalvornZelta& root, FunctionRef<HRESULT(IIoSession&)> work) {
 }
 
 }  // namespace
-
-HRESULT TriggerFacet::Abort(VisaStatusCode* Val) { return TriggerCommand(Owner(), kAbort, "ABOR", Val); }
-HRESULT TriggerFacet::Initiate(VisaStatusCode* Val) { return TriggerCommand(Owner(), kInitiate, "INIT:TRAN", Val); }
-HRESULT TriggerFacet::SendSoftwareTrigger(VisaStatusCode* Val) {
-  return TriggerCommand(Owner(), kSendSoftwareTrigger, "*TRG", Val);
-}
-
-HRESULT MemoryFacet::Recall(std::int32_t MemNo) { return MemoryCommand(Owner(), kRecall, "*RCL %d", MemNo); }
-HRESULT MemoryFacet::Store(std::int32_t MemNo) { return MemoryCommand(Owner(), kStore, "*SAV %d", MemNo); }
 
 HRESULT SystemFacet::ReadBytes(SAFEARRAY** val) {
   HalvornZelta& root = Owner();

@@ -15,8 +15,9 @@ using Arb = IIviACPwrArbWaveform;
 using Sync = IIviACPwrExternalSync;
 
 MemberDescriptor ArbMethod(std::string_view name) { return {Arb::kIid, kArbName, MemberKind::Method, name}; }
+const PropertyRows kArbRows{Arb::kIid, kArbName};
 PropertyRow<std::int32_t> ArbCount(std::string_view name) {
-  return PropertyRow<std::int32_t>::NotSupported(Arb::kIid, kArbName, name, Simulation::Zero);
+  return kArbRows.NotSupported<std::int32_t>(name, Simulation::Zero);
 }
 
 const MemberDescriptor kClear = ArbMethod("Clear");
@@ -29,9 +30,10 @@ const auto kUserWaveformCount = ArbCount("UserWaveformCount");
 const auto kAvailableWaveformCount = ArbCount("AvailableWaveformCount");
 
 const MemberDescriptor kConfigure{Sync::kIid, kSyncName, MemberKind::Method, "Configure"};
-const auto kSyncEnabled = PropertyRow<VARIANT_BOOL>::NotSupported(Sync::kIid, kSyncName, "Enabled", Simulation::Store);
-const auto kPhaseOffset = PropertyRow<double>::NotSupported(Sync::kIid, kSyncName, "PhaseOffset", Simulation::Store);
-const auto kLocked = PropertyRow<VARIANT_BOOL>::NotSupported(Sync::kIid, kSyncName, "Locked", Simulation::Zero);
+const PropertyRows kSyncRows{Sync::kIid, kSyncName};
+const auto kSyncEnabled = kSyncRows.NotSupported<VARIANT_BOOL>("Enabled", Simulation::Store);
+const auto kPhaseOffset = kSyncRows.NotSupported<double>("PhaseOffset", Simulation::Store);
+const auto kLocked = kSyncRows.NotSupported<VARIANT_BOOL>("Locked", Simulation::Zero);
 
 }  // namespace
 

@@ -1,0 +1,36 @@
+// The driver's transient trigger system: abort, initiate and a software
+// trigger, each one command sent as a complete message.
+
+#include "acpwr/halvorn_zelta.h"
+#include "acpwr/member_exchange.h"
+
+namespace hvzelta {
+
+namespace {
+
+MemberDescriptor TriggerMethod(std::string_view name) {
+  return {IHalvornZeltaTrigger::kIid, "IHalvornZeltaTrigger", MemberKind::Method, name};
+}
+
+const MemberDescriptor kAbort = TriggerMethod("Abort");
+const MemberDescriptor kInitiate = TriggerMethod("Initiate");
+const MemberDescriptor kSendSoftwareTrigger = TriggerMethod("SendSoftwareTrigger");
+
+// A trigger command: sent as a complete message, with nothing to read back.
+HRESULT TriggerCommand(HalvornZelta& root, const MemberDescriptor& member, std::string_view command,
+                       VisaStatusCode* Val) {
+  return root.RunFrame(member, {Out("Val", Val)}, [&] {
+    FormatArgs nothing({});
+    return DefaultQuery(root, command, "", nothing);
+  });
+}
+
+}  // namespace
+
+HRESULT TriggerFacet::Abort(VisaStatusCode* Val) { return TriggerCommand(Owner(), kAbort, "ABOR", Val); }
+HRESULT TriggerFacet::Initiate(VisaStatusCode* Val) { return TriggerCommand(Owner(), kInitiate, "INIT:TRAN", Val); }
+HRESULT TriggerFacet::SendSoftwareTrigger(VisaStatusCode* Val) {
+  return TriggerCommand(Owner(), kSendSoftwareTrigger, "*TRG", Val);
+}
+
+}  // namespace hvzelta
