@@ -105,15 +105,12 @@ TEST_F(Vxi11Test, AStalledReadTimesOutAndItsLateReplyIsSkipped) {
   EXPECT_EQ(text, "fast\n");
 }
 
-TEST_F(Vxi11Test, StatusByteClearTriggerLockAndClose) {
+// The status byte, clear and trigger work against the emulator
+// (tests/visa_emulator); the peer sees which locks reach the device.
+TEST_F(Vxi11Test, OnlyTheExclusiveLockReachesTheDeviceAndCloseDestroysTheLink) {
   Vxi11Peer peer([](const std::string&) { return std::string("x\n"); });
   ViSession vi = VI_NULL;
   ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
-  ViUInt16 stb = 0;
-  EXPECT_EQ(visa_.ReadSTB(vi, &stb), VI_SUCCESS);
-  EXPECT_EQ(stb, 0x42);
-  EXPECT_EQ(visa_.Clear(vi), VI_SUCCESS);
-  EXPECT_EQ(visa_.AssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
   EXPECT_EQ(visa_.Lock(vi, VI_EXCLUSIVE_LOCK, 500, nullptr, nullptr), VI_SUCCESS);
   EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
   char key[VI_FIND_BUFLEN];
@@ -121,8 +118,6 @@ TEST_F(Vxi11Test, StatusByteClearTriggerLockAndClose) {
   EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
   auto seen = peer.Snapshot();
-  EXPECT_EQ(seen.clears, 1);
-  EXPECT_EQ(seen.triggers, 1);
   EXPECT_EQ(seen.locks, 1);
   EXPECT_EQ(seen.unlocks, 1);
   EXPECT_EQ(seen.destroyedLinks, 1);
