@@ -37,23 +37,19 @@ class HislipTest : public ::testing::Test {
   ViSession rm_ = VI_NULL;
 };
 
-TEST_F(HislipTest, EndComesFromDataEndAndTheCountCanRunOutFirst) {
+// A read cut by its count works against the emulator (tests/visa_emulator);
+// here a reply comes in a Data and a DataEnd message, and binary data.
+TEST_F(HislipTest, EndComesFromDataEndAndTheTerminationCharacterOnlyWhenAsked) {
   HislipPeer peer([](const std::string& text, std::uint32_t id) {
     if (text == "*IDN?\n") return HislipPeer::Frame(6, 0, id, "HALVORN,ZTA100,") + HislipPeer::DataEnd(id, "1.0\n");
     return HislipPeer::DataEnd(id, std::string("\x00\n\xff\n", 4));
   });
   ViSession vi = VI_NULL;
   ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
-  ViBoolean isHislip = VI_FALSE;
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TCPIP_IS_HISLIP, &isHislip), VI_SUCCESS);
-  EXPECT_EQ(isHislip, VI_TRUE);
-
   ASSERT_EQ(WriteText(vi, "*IDN?\n"), VI_SUCCESS);
   std::string text;
-  EXPECT_EQ(ReadText(vi, text, 8), VI_SUCCESS_MAX_CNT);
-  EXPECT_EQ(text, "HALVORN,");
   EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
-  EXPECT_EQ(text, "ZTA100,1.0\n");
+  EXPECT_EQ(text, "HALVORN,ZTA100,1.0\n");
 
   // Line feeds inside binary data do not end the read unless asked to.
   ASSERT_EQ(WriteText(vi, "DATA?\n"), VI_SUCCESS);
