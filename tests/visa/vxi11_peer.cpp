@@ -190,18 +190,6 @@ void Vxi11Peer::ServeCore(LoopbackPeer& peer) {
           answer.erase(0, size);
           break;
         }
-        case 13:
-          results = Words({0, 0x42});
-          break;
-        case 14:
-          ++seen_.triggers;
-          results = Words({0});
-          break;
-        case 15:
-          ++seen_.clears;
-          answer.clear();
-          results = Words({0});
-          break;
         case 18:
           ++seen_.locks;
           results = Words({0});

@@ -30,8 +30,6 @@ class Vxi11Peer {
     std::vector<std::string> messages;
     std::vector<std::uint32_t> writeFlags;  // per device_write
     std::vector<std::uint32_t> readTimeouts;
-    int clears = 0;
-    int triggers = 0;
     int locks = 0;
     int unlocks = 0;
     int destroyedLinks = 0;

