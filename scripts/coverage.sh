@@ -67,7 +67,7 @@ for key in ["overall"] + sorted(k for k in totals if k != "overall"):
 
 # Test lines against product lines, over the tracked source files.
 count() { git ls-files -- "$@" | grep -E '(\.(c|cpp|h|hpp|py|cmake)|CMakeLists\.txt)$' | xargs -r cat | wc -l; }
-tests=$(count tests fuzz python/tests)
-code=$(count src sim tools include python demo examples ':!python/tests')
+tests=$(count tests fuzz python/tests tango/tests)
+code=$(count src sim tools include python demo examples tango ':!python/tests' ':!tango/tests')
 echo
 awk -v t="$tests" -v c="$code" 'BEGIN { printf "test/code lines: %d / %d = %.1f%%\n", t, c, 100 * t / c }'
