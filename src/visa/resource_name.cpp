@@ -79,11 +79,12 @@ bool IsHostChar(char c) {
 }
 
 // A host name or IPv4 address, or an IPv6 address in brackets (returned
-// without them).
+// without them). An address in brackets holds a colon, which is also what
+// makes the full form bracket it again.
 std::optional<std::string> ParseHost(std::string_view text) {
   if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
     std::string_view inner = text.substr(1, text.size() - 2);
-    if (inner.empty()) return std::nullopt;
+    if (inner.find(':') == std::string_view::npos) return std::nullopt;
     for (char c : inner)
       if (!(IsHostChar(c) || c == ':' || c == '%')) return std::nullopt;
     return std::string(inner);

@@ -102,6 +102,7 @@ TEST(ResourceName, RejectsMalformedNamesAndSaysWhere) {
       {"TCPIP::host::hislip::INSTR", 20},
       {"TCPIP::host::hislip0,70000::INSTR", 22},
       {"TCPIP::[fe80::1::INSTR", 8},
+      {"TCPIP::[a%b]::INSTR", 8},
       {"TCPIPx::host::INSTR", 6},
       {"TCPIP99999::host::INSTR", 6},
       {"ASRL::INSTR", 5},
