@@ -1,10 +1,12 @@
 #include "ac_source_class.h"
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "ac_source_device.h"
 #include "hvzelta.h"
@@ -32,9 +34,16 @@ struct RealAccess {
   // where the instrument has no such query.
   ViStatus (*limits)(ViSession, ViConstString, ViReal64*, ViReal64*, ViInt32*) = nullptr;
 };
-struct IntegerAccess {
+// An enumerated setting: Tango numbers an enumeration's labels from 0, the
+// driver's values are its own, so each label carries its driver value.
+struct EnumLabel {
+  ViInt32 value;
+  const char* label;
+};
+struct EnumAccess {
   ViStatus (*get)(ViSession, ViConstString, ViInt32*);
   ViStatus (*set)(ViSession, ViConstString, ViInt32);
+  std::span<const EnumLabel> labels;
 };
 struct BooleanAccess {
   ViStatus (*get)(ViSession, ViConstString, ViBoolean*);
@@ -46,7 +55,7 @@ struct MeasurementAccess {
 struct TextAccess {
   ViAttr id;  // a string attribute of the session
 };
-using Access = std::variant<RealAccess, IntegerAccess, BooleanAccess, MeasurementAccess, TextAccess>;
+using Access = std::variant<RealAccess, EnumAccess, BooleanAccess, MeasurementAccess, TextAccess>;
 
 struct AttributeRow {
   const char* name;
@@ -54,6 +63,18 @@ struct AttributeRow {
   const char* unit;
   const char* format;
   const char* description;
+};
+
+constexpr std::array kCouplingModes{
+    EnumLabel{HVZELTA_VAL_COUPLING_MODE_AC, "AC"},
+    EnumLabel{HVZELTA_VAL_COUPLING_MODE_DC, "DC"},
+    EnumLabel{HVZELTA_VAL_COUPLING_MODE_ACDC, "AC+DC"},
+    EnumLabel{HVZELTA_VAL_COUPLING_MODE_EXTERNAL_AC, "external AC"},
+    EnumLabel{HVZELTA_VAL_COUPLING_MODE_EXTERNAL_DC, "external DC"},
+};
+constexpr std::array kCurrentLimitBehaviors{
+    EnumLabel{HVZELTA_VAL_CURRENT_LIMIT_BEHAVIOR_REGULATE, "regulate"},
+    EnumLabel{HVZELTA_VAL_CURRENT_LIMIT_BEHAVIOR_TRIP, "trip"},
 };
 
 const std::array kAttributes{
@@ -80,11 +101,11 @@ const std::array kAttributes{
                  "%7.2f", "Frequency taken at the next trigger"},
     AttributeRow{"OutputEnabled", BooleanAccess{hvzelta_GetEnabled, hvzelta_SetEnabled}, "", "",
                  "Whether the output is on"},
-    AttributeRow{"CouplingMode", IntegerAccess{hvzelta_GetCouplingMode, hvzelta_SetCouplingMode}, "", "%d",
-                 "Coupling: 1 AC, 2 DC, 3 AC+DC, 5 external AC, 6 external DC"},
+    AttributeRow{"CouplingMode", EnumAccess{hvzelta_GetCouplingMode, hvzelta_SetCouplingMode, kCouplingModes}, "", "",
+                 "Output coupling"},
     AttributeRow{"CurrentLimitBehavior",
-                 IntegerAccess{hvzelta_GetCurrentLimitBehavior, hvzelta_SetCurrentLimitBehavior}, "", "%d",
-                 "At the current limit: 0 regulate, 1 trip (the output turns off)"},
+                 EnumAccess{hvzelta_GetCurrentLimitBehavior, hvzelta_SetCurrentLimitBehavior, kCurrentLimitBehaviors},
+                 "", "", "At the current limit: regulate, or trip (the output turns off)"},
     AttributeRow{"CurrentDC", MeasurementAccess{HVZELTA_VAL_MEASUREMENT_TYPE_CURRENT_DC}, "A", "%8.4f",
                  "Measured DC current"},
     AttributeRow{"VoltageDC", MeasurementAccess{HVZELTA_VAL_MEASUREMENT_TYPE_VOLTAGE_DC}, "V", "%8.3f",
@@ -121,7 +142,7 @@ const std::array kAttributes{
 long TangoType(const Access& access) {
   struct {
     long operator()(const RealAccess&) const { return Tango::DEV_DOUBLE; }
-    long operator()(const IntegerAccess&) const { return Tango::DEV_LONG; }
+    long operator()(const EnumAccess&) const { return Tango::DEV_ENUM; }
     long operator()(const BooleanAccess&) const { return Tango::DEV_BOOLEAN; }
     long operator()(const MeasurementAccess&) const { return Tango::DEV_DOUBLE; }
     long operator()(const TextAccess&) const { return Tango::DEV_STRING; }
@@ -130,7 +151,7 @@ long TangoType(const Access& access) {
 }
 
 bool Writable(const Access& access) {
-  return std::holds_alternative<RealAccess>(access) || std::holds_alternative<IntegerAccess>(access) ||
+  return std::holds_alternative<RealAccess>(access) || std::holds_alternative<EnumAccess>(access) ||
          std::holds_alternative<BooleanAccess>(access);
 }
 
@@ -146,6 +167,11 @@ class TableAttribute : public Tango::Attr {
     properties.set_description(row.description);
     if (row.unit[0] != '\0') properties.set_unit(row.unit);
     if (row.format[0] != '\0') properties.set_format(row.format);
+    if (const auto* enumerated = std::get_if<EnumAccess>(&row.access)) {
+      std::vector<std::string> labels;
+      for (const EnumLabel& label : enumerated->labels) labels.emplace_back(label.label);
+      properties.set_enum_labels(labels);
+    }
     if (std::holds_alternative<MeasurementAccess>(row.access)) {
       properties.set_event_rel_change(kMeasurementEventPercent);
       properties.set_archive_event_rel_change(kMeasurementEventPercent);
@@ -162,11 +188,19 @@ class TableAttribute : public Tango::Attr {
     if (const auto* real = std::get_if<RealAccess>(&row_.access)) {
       source.Check(real->get(vi, channel, &buffer.real), row_.name);
       attribute.set_value(&buffer.real);
-    } else if (const auto* integer = std::get_if<IntegerAccess>(&row_.access)) {
+    } else if (const auto* enumerated = std::get_if<EnumAccess>(&row_.access)) {
       ViInt32 value = 0;
-      source.Check(integer->get(vi, channel, &value), row_.name);
-      buffer.integer = value;
-      attribute.set_value(&buffer.integer);
+      source.Check(enumerated->get(vi, channel, &value), row_.name);
+      const auto found = std::find_if(enumerated->labels.begin(), enumerated->labels.end(),
+                                      [value](const EnumLabel& label) { return label.value == value; });
+      if (found == enumerated->labels.end()) {
+        Tango::Except::throw_exception("hvzelta:unknown value",
+                                       std::string(row_.name) + ": the driver gave " + std::to_string(value) +
+                                           ", which is none of the attribute's labels",
+                                       std::string("hvzelta_Get") + row_.name);
+      }
+      buffer.enumIndex = static_cast<Tango::DevShort>(found - enumerated->labels.begin());
+      attribute.set_value(&buffer.enumIndex);
     } else if (const auto* boolean = std::get_if<BooleanAccess>(&row_.access)) {
       ViBoolean value = VI_FALSE;
       source.Check(boolean->get(vi, channel, &value), row_.name);
@@ -193,10 +227,17 @@ class TableAttribute : public Tango::Attr {
       Tango::DevDouble value = 0.0;
       attribute.get_write_value(value);
       source.Check(real->set(vi, channel, value), row_.name);
-    } else if (const auto* integer = std::get_if<IntegerAccess>(&row_.access)) {
-      Tango::DevLong value = 0;
-      attribute.get_write_value(value);
-      source.Check(integer->set(vi, channel, value), row_.name);
+    } else if (const auto* enumerated = std::get_if<EnumAccess>(&row_.access)) {
+      Tango::DevShort index = 0;
+      attribute.get_write_value(index);
+      if (index < 0 || static_cast<std::size_t>(index) >= enumerated->labels.size()) {
+        Tango::Except::throw_exception("hvzelta:out of range",
+                                       std::string(row_.name) + ": " + std::to_string(index) +
+                                           " is no label's index; the labels are numbered from 0 to " +
+                                           std::to_string(enumerated->labels.size() - 1),
+                                       std::string("hvzelta_Set") + row_.name);
+      }
+      source.Check(enumerated->set(vi, channel, enumerated->labels[static_cast<std::size_t>(index)].value), row_.name);
     } else if (const auto* boolean = std::get_if<BooleanAccess>(&row_.access)) {
       Tango::DevBoolean value = false;
       attribute.get_write_value(value);

@@ -1,6 +1,8 @@
 #include "ac_source_device.h"
 
 #include <array>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "ac_source_class.h"
@@ -17,13 +19,22 @@ constexpr ViInt32 kTextSize = 256;
 // reaches the client as an exception instead of being dropped silently.
 constexpr const char* kDefaultOptions = "QueryInstrStatus=true";
 
-// The output condition that puts the device in ALARM. The instrument reports
-// its conditions together and forgets them once read, so one query asks for
-// the one that matters most: current at the limit, or the output tripped by it.
-constexpr ViInt32 kAlarmCondition = HVZELTA_VAL_OUTPUT_STATE_OVER_CURRENT;
-constexpr const char* kAlarmText =
-    "over-current: the output is at its current limit or its protection tripped; run ClearProtection after "
-    "removing the cause";
+// The output conditions that put the device in ALARM: bits of the
+// instrument's questionable status event register. The instrument forgets
+// them once read, so one read asks for all of them at once. Bit 0 stands for
+// several conditions, as the instrument's own documentation gives it.
+struct AlarmBit {
+  unsigned mask;
+  const char* text;
+};
+constexpr std::array kAlarmBits{
+    AlarmBit{0x2, "over-current: the output is at its current limit or its protection tripped"},
+    AlarmBit{0x1, "over-voltage, power overload or DSP error"},
+    AlarmBit{0x10, "over-temperature"},
+    AlarmBit{0x20, "over-power"},
+};
+constexpr const char* kAlarmQuery = "STAT:QUES?\n";
+constexpr const char* kAlarmAdvice = "; run ClearProtection after removing the cause";
 
 // A device property's text; empty when the property is not set.
 std::string ReadProperty(Tango::DbData& data, std::size_t index) {
@@ -81,6 +92,28 @@ void AcSource::Open() {
   std::array<ViChar, kTextSize> name{};
   Check(hvzelta_GetOutputName(vi_, 1, kTextSize, name.data()), "GetOutputName");
   output_ = name.data();
+  ViBoolean simulating = VI_FALSE;
+  Check(hvzelta_GetAttributeViBoolean(vi_, "", HVZELTA_ATTR_SIMULATE, &simulating), "GetAttributeViBoolean");
+  simulating_ = simulating != VI_FALSE;
+}
+
+std::string AcSource::ReadAlarm() {
+  // A simulated instrument has no status registers to read.
+  if (simulating_) return {};
+  ViInt64 count = 0;
+  Check(hvzelta_viWrite(vi_, static_cast<ViInt64>(std::strlen(kAlarmQuery)), reinterpret_cast<ViConstBuf>(kAlarmQuery),
+                        &count),
+        "viWrite");
+  std::array<char, 64> reply{};
+  Check(hvzelta_viRead(vi_, static_cast<ViInt64>(reply.size() - 1), reinterpret_cast<ViByte*>(reply.data()), &count),
+        "viRead");
+  const unsigned bits = static_cast<unsigned>(std::strtoul(reply.data(), nullptr, 10));
+  std::string text;
+  for (const AlarmBit& bit : kAlarmBits) {
+    if ((bits & bit.mask) == 0) continue;
+    text += (text.empty() ? "" : ", ") + std::string(bit.text);
+  }
+  return text.empty() ? text : text + kAlarmAdvice;
 }
 
 void AcSource::delete_device() {
@@ -129,12 +162,7 @@ Tango::DevState AcSource::dev_state() {
     return Tango::FAULT;
   }
   try {
-    if (alarm_.empty()) {
-      ViBoolean active = VI_FALSE;
-      ViInt32 visaStatus = 0;
-      Check(hvzelta_QueryState(vi_, output_.c_str(), kAlarmCondition, &active, &visaStatus), "QueryState");
-      if (active) alarm_ = kAlarmText;
-    }
+    if (alarm_.empty()) alarm_ = ReadAlarm();
     if (!alarm_.empty()) {
       status_ = "Protection: " + alarm_ + ".";
       return Tango::ALARM;

@@ -23,7 +23,7 @@ namespace hvzelta_tango {
 // until the reply is sent.
 struct AttributeBuffer {
   Tango::DevDouble real = 0.0;
-  Tango::DevLong integer = 0;
+  Tango::DevShort enumIndex = 0;
   Tango::DevBoolean boolean = false;
   std::string text;
   Tango::DevString textPointer = nullptr;
@@ -52,18 +52,22 @@ class AcSource : public Tango::Device_5Impl {
 
   const std::string& OutputName() const { return output_; }
 
-  // The instrument reports an over-current condition once (reading it
-  // clears it), so the device keeps ALARM until the protection is cleared,
-  // the instrument reset or the device initialised again.
+  // The instrument reports a protection condition once (reading it clears
+  // it), so the device keeps ALARM until the protection is cleared, the
+  // instrument reset or the device initialised again.
   void ForgetAlarm() { alarm_.clear(); }
   AttributeBuffer& Buffer(std::size_t row) { return buffers_.at(row); }
 
  private:
   void Open();
   std::string DriverError(ViStatus status);
+  // The protection conditions the instrument reports, as text for Status;
+  // empty when there are none.
+  std::string ReadAlarm();
 
   ViSession vi_ = VI_NULL;
   std::string output_;
+  bool simulating_ = false;
   std::string fault_;   // why there is no usable session, for Status
   std::string alarm_;   // the protection condition last reported, for Status
   std::string status_;  // what dev_status hands to Tango

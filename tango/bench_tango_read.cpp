@@ -2,7 +2,8 @@
 // through the driver's C interface, both from the same emulator in this run.
 // The server runs as a child process in file-database mode on a free
 // loopback port; the client reads with the source set to the device, so that
-// every read reaches the instrument instead of a polling buffer.
+// every read reaches the instrument instead of a polling buffer. Then it
+// counts the periodic events of a measurement that reach a subscriber.
 
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -14,12 +15,16 @@
 #include <tango.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "hvzelta.h"
 #include "paired_rounds.h"
@@ -38,6 +43,10 @@ constexpr double kGoal = 3.0;
 constexpr int kRounds = 15;
 constexpr int kReadsPerRound = 100;
 constexpr auto kStartup = std::chrono::seconds(20);
+constexpr const char* kEventFigure = "Tango periodic events delivered / events due";
+// The measurement's polling and periodic event period while events are counted.
+constexpr int kEventPeriodMilliseconds = 10;
+constexpr auto kEventWindow = std::chrono::seconds(2);
 constexpr const char* kPolledMeasurements[] = {
     "CurrentDC",          "VoltageDC", "PowerDC", "MeasuredFrequency", "CurrentAC",     "CurrentMax", "CurrentMaxHold",
     "CurrentCrestFactor", "VoltageAC", "PowerAC", "ApparentPower",     "ReactivePower", "PowerFactor"};
@@ -108,6 +117,44 @@ class Server {
   bool ready_ = false;
 };
 
+// Counts the events a subscriber receives.
+class EventCounter : public Tango::CallBack {
+ public:
+  void push_event(Tango::EventData* event) override {
+    if (!event->err) ++count_;
+  }
+  int Count() const { return count_; }
+
+ private:
+  std::atomic<int> count_{0};
+};
+
+// Events per second that reach a subscriber of a measurement polled every
+// kEventPeriodMilliseconds, against the number its period makes due.
+void MeasureEvents(Tango::DeviceProxy& proxy) {
+  std::string attribute = "VoltageAC";  // Tango takes names by non-const reference
+  std::vector<std::string> names{attribute};
+  std::unique_ptr<Tango::AttributeInfoListEx> config(proxy.get_attribute_config_ex(names));
+  (*config)[0].events.per_event.period = std::to_string(kEventPeriodMilliseconds);
+  proxy.set_attribute_config(*config);
+  proxy.poll_attribute(attribute, kEventPeriodMilliseconds);
+  EventCounter counter;
+  const int subscription = proxy.subscribe_event(attribute, Tango::PERIODIC_EVENT, &counter);
+  const int before = counter.Count();
+  const auto start = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(kEventWindow);
+  const int received = counter.Count() - before;
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  proxy.unsubscribe_event(subscription);
+  proxy.stop_poll_attribute(attribute);
+  const double due = seconds * 1000.0 / kEventPeriodMilliseconds;
+  char ours[32];
+  char reference[32];
+  std::snprintf(ours, sizeof ours, "%.0f events/s", received / seconds);
+  std::snprintf(reference, sizeof reference, "%.0f events/s", due / seconds);
+  hvzelta::bench::PrintResult(kEventFigure, ours, reference, received / due, Goal::Report());
+}
+
 int Run() {
   zta_sim::Emulator emulator{zta_sim::Options{}};
   const zta_sim::Endpoints endpoints = emulator.Start();
@@ -151,6 +198,7 @@ int Run() {
       } else {
         hvzelta::bench::PrintNotMeasured(kFigure, Goal::AtMost(kGoal));
       }
+      MeasureEvents(proxy);
       hvzelta_close(vi);
     }
   }

@@ -115,12 +115,16 @@ class DeviceServerTest(unittest.TestCase):
 
     def test_settings_read_back_and_refused_values_raise(self):
         settings = {"VoltageLevel": 115.0, "VoltageRange": 310.0, "VoltageOffset": 0.0, "Frequency": 50.0,
-                    "CurrentLimit": 2.5, "CouplingMode": 3, "CurrentLimitBehavior": 1, "OutputEnabled": False,
+                    "CurrentLimit": 2.5, "CouplingMode": 2, "CurrentLimitBehavior": 1, "OutputEnabled": False,
                     "TriggeredVoltageLevel": 50.0, "TriggeredFrequency": 400.0}
         for name, value in settings.items():
             with self.subTest(name):
                 self.source.write_attribute(name, value)
                 self.assertEqual(self.source.read_attribute(name).value, value)
+        # Enumerated settings are Tango enumerations: index 2 is AC+DC, whose driver value is 3.
+        self.assertEqual(list(self.source.get_attribute_config("CouplingMode").enum_labels),
+                         ["AC", "DC", "AC+DC", "external AC", "external DC"])
+        self.assertRefused(lambda: self.source.write_attribute("CouplingMode", 7), "", "")
         frequency = self.source.get_attribute_config("Frequency")
         self.assertEqual(frequency.unit, "Hz")
         # The instrument's range: Tango refuses what lies outside it.
@@ -228,6 +232,13 @@ for turn in range(ROUNDS):
         self.assertIn("ClearProtection", self.source.status())
         self.assertEqual(self.source.state(), tango.DevState.ALARM)
         self.source.VoltageLevel = 5.0
+        self.source.ClearProtection()
+        self.assertEqual(self.source.state(), tango.DevState.ON)
+        # Any protection condition the instrument raises, not only over-current.
+        self.source.Write("DIAG:QUES 16")
+        self.assertEqual(self.source.state(), tango.DevState.ALARM)
+        self.assertIn("over-temperature", self.source.status())
+        self.source.Write("DIAG:QUES 0")
         self.source.ClearProtection()
         self.assertEqual(self.source.state(), tango.DevState.ON)
 
