@@ -246,22 +246,9 @@ extern "C" {
 #define HVZELTA_ATTR_SPECIFIC_DRIVER_REVISION 1050551                 /* ViString, read-only, session 0 allowed */
 #define HVZELTA_ATTR_IO_TIMEOUT 1150001                               /* ViInt32, read/write */
 #define HVZELTA_ATTR_OUTPUT_COUNT 1150002                             /* ViInt32, read-only */
-#define HVZELTA_ATTR_OUTPUT_CONTINUOUS_MEASUREMENT 1150004            /* ViBoolean, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_CURRENT_LIMIT 1150005                     /* ViReal64, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_CURRENT_OFFSET 1150006                    /* ViReal64, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_VOLTAGE_OFFSET 1150007                    /* ViReal64, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_FREQUENCY 1150008                         /* ViReal64, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_SYNC_ENABLED 1150009                      /* ViBoolean, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_SYNC_PHASE 1150010                        /* ViReal64, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_TRIGGERED_VOLTAGE_OFFSET 1150011          /* ViReal64, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_TRIGGERED_FREQUENCY 1150012               /* ViReal64, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_TRIGGERED_VOLTAGE_LEVEL 1150013           /* ViReal64, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_TRIGGER_SOURCE 1150014                    /* ViInt32, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_VOLTAGE_RANGE 1150015                     /* ViReal64, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL 1150016                     /* ViReal64, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_TRIGGER_ACQUIRE_SOURCE 1150017            /* ViInt32, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_TRIGGER_TRANSIENT_SOURCE 1150018          /* ViInt32, read/write, per output */
-#define HVZELTA_ATTR_OUTPUT_AVERAGE 1150019                           /* ViInt32, read/write, per output */
+/* The identifiers of the output's settings, HVZELTA_ATTR_OUTPUT_CONTINUOUS_MEASUREMENT
+ * (1150004) to HVZELTA_ATTR_OUTPUT_AVERAGE (1150019), come with their functions
+ * from hvzelta/output_settings.h, below. */
 #define HVZELTA_ATTR_FREQUENCY 1250001                                /* ViReal64, read/write */
 #define HVZELTA_ATTR_NUM_PHASES 1250002                               /* ViInt32, read-only */
 #define HVZELTA_ATTR_NUM_FREQUENCY_RANGES 1250003                     /* ViInt32, read-only */
@@ -293,7 +280,7 @@ extern "C" {
 #define HVZELTA_ATTR_VOLTAGE_PROTECTION_UNDER_ENABLED 1250029         /* ViBoolean, read/write, per output phase */
 #define HVZELTA_ATTR_VOLTAGE_PROTECTION_UNDER_LIMIT 1250030           /* ViReal64, read/write, per output phase */
 #define HVZELTA_ATTR_VOLTAGE_PROTECTION_TRIPPED 1250031               /* ViBoolean, read-only, per output phase */
-#define HVZELTA_ATTR_DC_GENERATION_MODE 1250032                       /* ViInt32, read/write, per output phase */
+#define HVZELTA_ATTR_DC_GENERATION_MODE 1250032                       /* ViInt32, read/write, per output phase, values HVZELTA_VAL_MODE_ */
 #define HVZELTA_ATTR_DC_VOLTAGE_LEVEL 1250033                         /* ViReal64, read/write, per output phase */
 #define HVZELTA_ATTR_DC_GENERATION_NUM_RANGES 1250035                 /* ViInt32, read-only, per output phase */
 #define HVZELTA_ATTR_OUTPUT_PHASE_COUNT 1250036                       /* ViInt32, read-only */
@@ -462,70 +449,11 @@ HVZELTA_C_API ViStatus hvzelta_GetAttributeViString(ViSession vi, ViConstString 
                                                     ViInt32 BufferSize, ViChar AttributeValue[]);
 
 /* ---- Output settings: hvzelta_Get<Property> and hvzelta_Set<Property> ---------
- * This family is defined by token pasting, so grep will not find the names:
- * src/capi/output_functions.cpp makes each pair from one row of
- * HVZELTA_OUTPUT_PROPERTIES in src/acpwr/output_properties.h, the list that
- * also makes the output's members and its HVZELTA_ATTR_OUTPUT_* attribute
- * rows. */
-
-HVZELTA_C_API ViStatus hvzelta_GetAmmeterItem(ViSession vi, ViConstString ChannelName, ViInt32* AmmeterItem);
-HVZELTA_C_API ViStatus hvzelta_SetAmmeterItem(ViSession vi, ViConstString ChannelName, ViInt32 AmmeterItem);
-HVZELTA_C_API ViStatus hvzelta_GetAverage(ViSession vi, ViConstString ChannelName, ViInt32* Average);
-HVZELTA_C_API ViStatus hvzelta_SetAverage(ViSession vi, ViConstString ChannelName, ViInt32 Average);
-HVZELTA_C_API ViStatus hvzelta_GetAverageEnabled(ViSession vi, ViConstString ChannelName, ViBoolean* AverageEnabled);
-HVZELTA_C_API ViStatus hvzelta_SetAverageEnabled(ViSession vi, ViConstString ChannelName, ViBoolean AverageEnabled);
-HVZELTA_C_API ViStatus hvzelta_GetContinuousMeasurement(ViSession vi, ViConstString ChannelName,
-                                                        ViBoolean* ContinuousMeasurement);
-HVZELTA_C_API ViStatus hvzelta_SetContinuousMeasurement(ViSession vi, ViConstString ChannelName,
-                                                        ViBoolean ContinuousMeasurement);
-HVZELTA_C_API ViStatus hvzelta_GetCouplingMode(ViSession vi, ViConstString ChannelName, ViInt32* CouplingMode);
-HVZELTA_C_API ViStatus hvzelta_SetCouplingMode(ViSession vi, ViConstString ChannelName, ViInt32 CouplingMode);
-HVZELTA_C_API ViStatus hvzelta_GetCurrentLimit(ViSession vi, ViConstString ChannelName, ViReal64* CurrentLimit);
-HVZELTA_C_API ViStatus hvzelta_SetCurrentLimit(ViSession vi, ViConstString ChannelName, ViReal64 CurrentLimit);
-HVZELTA_C_API ViStatus hvzelta_GetCurrentLimitBehavior(ViSession vi, ViConstString ChannelName,
-                                                       ViInt32* CurrentLimitBehavior);
-HVZELTA_C_API ViStatus hvzelta_SetCurrentLimitBehavior(ViSession vi, ViConstString ChannelName,
-                                                       ViInt32 CurrentLimitBehavior);
-HVZELTA_C_API ViStatus hvzelta_GetCurrentOffset(ViSession vi, ViConstString ChannelName, ViReal64* CurrentOffset);
-HVZELTA_C_API ViStatus hvzelta_SetCurrentOffset(ViSession vi, ViConstString ChannelName, ViReal64 CurrentOffset);
-HVZELTA_C_API ViStatus hvzelta_GetEnabled(ViSession vi, ViConstString ChannelName, ViBoolean* Enabled);
-HVZELTA_C_API ViStatus hvzelta_SetEnabled(ViSession vi, ViConstString ChannelName, ViBoolean Enabled);
-HVZELTA_C_API ViStatus hvzelta_GetFrequency(ViSession vi, ViConstString ChannelName, ViReal64* Frequency);
-HVZELTA_C_API ViStatus hvzelta_SetFrequency(ViSession vi, ViConstString ChannelName, ViReal64 Frequency);
-HVZELTA_C_API ViStatus hvzelta_GetHoldTime(ViSession vi, ViConstString ChannelName, ViInt32* HoldTime);
-HVZELTA_C_API ViStatus hvzelta_SetHoldTime(ViSession vi, ViConstString ChannelName, ViInt32 HoldTime);
-HVZELTA_C_API ViStatus hvzelta_GetSyncEnabled(ViSession vi, ViConstString ChannelName, ViBoolean* SyncEnabled);
-HVZELTA_C_API ViStatus hvzelta_SetSyncEnabled(ViSession vi, ViConstString ChannelName, ViBoolean SyncEnabled);
-HVZELTA_C_API ViStatus hvzelta_GetSyncPhase(ViSession vi, ViConstString ChannelName, ViReal64* SyncPhase);
-HVZELTA_C_API ViStatus hvzelta_SetSyncPhase(ViSession vi, ViConstString ChannelName, ViReal64 SyncPhase);
-HVZELTA_C_API ViStatus hvzelta_GetTriggerAcquireSource(ViSession vi, ViConstString ChannelName,
-                                                       ViInt32* TriggerAcquireSource);
-HVZELTA_C_API ViStatus hvzelta_SetTriggerAcquireSource(ViSession vi, ViConstString ChannelName,
-                                                       ViInt32 TriggerAcquireSource);
-HVZELTA_C_API ViStatus hvzelta_GetTriggerSource(ViSession vi, ViConstString ChannelName, ViInt32* TriggerSource);
-HVZELTA_C_API ViStatus hvzelta_SetTriggerSource(ViSession vi, ViConstString ChannelName, ViInt32 TriggerSource);
-HVZELTA_C_API ViStatus hvzelta_GetTriggerTransientSource(ViSession vi, ViConstString ChannelName,
-                                                         ViInt32* TriggerTransientSource);
-HVZELTA_C_API ViStatus hvzelta_SetTriggerTransientSource(ViSession vi, ViConstString ChannelName,
-                                                         ViInt32 TriggerTransientSource);
-HVZELTA_C_API ViStatus hvzelta_GetTriggeredFrequency(ViSession vi, ViConstString ChannelName,
-                                                     ViReal64* TriggeredFrequency);
-HVZELTA_C_API ViStatus hvzelta_SetTriggeredFrequency(ViSession vi, ViConstString ChannelName,
-                                                     ViReal64 TriggeredFrequency);
-HVZELTA_C_API ViStatus hvzelta_GetTriggeredVoltageLevel(ViSession vi, ViConstString ChannelName,
-                                                        ViReal64* TriggeredVoltageLevel);
-HVZELTA_C_API ViStatus hvzelta_SetTriggeredVoltageLevel(ViSession vi, ViConstString ChannelName,
-                                                        ViReal64 TriggeredVoltageLevel);
-HVZELTA_C_API ViStatus hvzelta_GetTriggeredVoltageOffset(ViSession vi, ViConstString ChannelName,
-                                                         ViReal64* TriggeredVoltageOffset);
-HVZELTA_C_API ViStatus hvzelta_SetTriggeredVoltageOffset(ViSession vi, ViConstString ChannelName,
-                                                         ViReal64 TriggeredVoltageOffset);
-HVZELTA_C_API ViStatus hvzelta_GetVoltageLevel(ViSession vi, ViConstString ChannelName, ViReal64* VoltageLevel);
-HVZELTA_C_API ViStatus hvzelta_SetVoltageLevel(ViSession vi, ViConstString ChannelName, ViReal64 VoltageLevel);
-HVZELTA_C_API ViStatus hvzelta_GetVoltageOffset(ViSession vi, ViConstString ChannelName, ViReal64* VoltageOffset);
-HVZELTA_C_API ViStatus hvzelta_SetVoltageOffset(ViSession vi, ViConstString ChannelName, ViReal64 VoltageOffset);
-HVZELTA_C_API ViStatus hvzelta_GetVoltageRange(ViSession vi, ViConstString ChannelName, ViReal64* VoltageRange);
-HVZELTA_C_API ViStatus hvzelta_SetVoltageRange(ViSession vi, ViConstString ChannelName, ViReal64 VoltageRange);
+ * One pair per setting, with its HVZELTA_ATTR_OUTPUT_<NAME> identifier when it
+ * has one, in a header the build writes from the settings' table
+ * (src/acpwr/output_properties.h); src/capi/output_functions.cpp defines the
+ * functions, by token pasting, from the same table. */
+#include "hvzelta/output_settings.h"
 
 /* ---- Output operations: Val receives the VISA status of the exchange ----------- */
 

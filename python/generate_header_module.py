@@ -4,9 +4,11 @@ parameters, the attributes, the enumerated values and the status codes, so
 that the package never restates the header by hand. Run by the CMake build and
 by `pip install` (setup.py), each with the header it builds against.
 
-    generate_header_module.py HEADER VERSION OUTPUT
+    generate_header_module.py HEADER VERSION OUTPUT [INCLUDE_DIR ...]
 
 VERSION is the library's, which the package gives as hvzelta.__version__.
+The header's own #include "hvzelta/..." lines are read from the header's
+folder or an INCLUDE_DIR (the build writes some of them).
 """
 
 import pathlib
@@ -40,6 +42,9 @@ _ATTRIBUTE = re.compile(
     r"#define HVZELTA_ATTR_(\w+) (\d+) +/\* (Vi\w+), (read/write|read-only)((?:, [^,*]+)*) \*/")
 _VALUE = re.compile(r"#define HVZELTA_VAL_(\w+) (-?\d+)")
 _GROUP_COMMENT = re.compile(r"/\* (.+) \*/")
+_VALUES_NOTE = re.compile(r"values HVZELTA_VAL_(\w+_)")
+_SETTING_COMMENT = re.compile(r"/\* (\w+): values HVZELTA_VAL_(\w+_) \*/")
+_INCLUDE = re.compile(r'#include "(hvzelta/\w+\.h)"')
 _STATUS = re.compile(r"#define HVZELTA_((?:WARN|ERROR)_\w+) \(\(ViStatus\)(.+)\)$")
 _BASE = re.compile(r"#define (HVZELTA_IVI_\w+_BASE) (.+)$")
 _TERM = re.compile(r"[A-Z_]\w*|0x[0-9A-Fa-f]+L?|\d+L?|[()+-]")
@@ -78,6 +83,28 @@ def _functions(text):
     return functions
 
 
+def expand_includes(header, folders=()):
+    """The header's text with its #include "hvzelta/..." lines replaced by the
+    files they name, from the header's folder or the given ones."""
+    text = header.read_text()
+
+    def included(match):
+        for folder in [header.parent, *folders]:
+            path = pathlib.Path(folder) / match.group(1)
+            if path.exists():
+                return path.read_text()
+        raise HeaderError(f"{match.group(1)} not found: the build writes it; build or install the driver first")
+
+    return _INCLUDE.sub(included, text)
+
+
+def _enumeration_of(values_prefix):
+    owner = next((entry for entry in ENUMERATIONS if entry[0] == values_prefix), None)
+    if owner is None:
+        raise HeaderError(f"HVZELTA_VAL_{values_prefix} is no enumeration of the generator's table")
+    return owner[1]
+
+
 def _attributes(lines):
     attributes = []
     for line in lines:
@@ -87,10 +114,18 @@ def _attributes(lines):
         if not match:
             raise HeaderError(f"cannot read the attribute line {line!r}")
         name, number, value_type, access, notes = match.groups()
+        values = _VALUES_NOTE.search(notes)
         notes = [note.strip() for note in notes.split(",")]
         scope = "output phase" if "per output phase" in notes else "output" if "per output" in notes else "driver"
-        attributes.append((name, int(number), value_type, access == "read/write", scope))
+        enumeration = _enumeration_of(values.group(1)) if values else None
+        attributes.append((name, int(number), value_type, access == "read/write", scope, enumeration))
     return attributes
+
+
+def _setting_enumerations(lines):
+    """{setting: enumeration} of the output's settings whose values an enumeration names."""
+    return {match.group(1): _enumeration_of(match.group(2))
+            for match in map(_SETTING_COMMENT.fullmatch, lines) if match}
 
 
 def _enumerations(lines):
@@ -142,11 +177,7 @@ def generate(header_text, version):
            "FUNCTIONS = {"]
     for name, parameters in _functions(header_text).items():
         out.append(f"    {name!r}: {parameters!r},")
-    out += ["}", "",
-            "# HVZELTA_ATTR_<name>: (name, id, C type, writable, channel scope).",
-            "ATTRIBUTES = ("]
-    out += [f"    {row!r}," for row in _attributes(lines)]
-    out += [")", ""]
+    out.append("}")
     for class_name, (comment, members) in _enumerations(lines).items():
         base = "enum.IntFlag" if class_name in FLAGS else "Parsable"
         out += ["", f"class {class_name}({base}):", f'    """{comment}."""', ""]
@@ -155,16 +186,24 @@ def generate(header_text, version):
     out += ["", "class StatusCode(enum.IntEnum):",
             '    """The status codes the C interface names (HVZELTA_ERROR_*, HVZELTA_WARN_*)."""', ""]
     out += [f"    {name} = {value}" for name, value in _status_codes(lines)]
+    out += ["", "",
+            "# HVZELTA_ATTR_<name>: (name, id, C type, writable, channel scope, enumeration or None).",
+            "ATTRIBUTES = ("]
+    out += [f"    ({', '.join(map(repr, row[:-1]))}, {row[-1]})," for row in _attributes(lines)]
+    out += [")", "", "# The output's settings (hvzelta_Get<name>/hvzelta_Set<name>) whose values are an enumeration.",
+            "SETTING_ENUMERATIONS = {"]
+    out += [f"    {name!r}: {enumeration}," for name, enumeration in _setting_enumerations(lines).items()]
+    out.append("}")
     return "\n".join(out) + "\n"
 
 
 def main(arguments):
-    if len(arguments) != 3:
+    if len(arguments) < 3:
         print(__doc__, file=sys.stderr)
         return 2
     header, version, output = pathlib.Path(arguments[0]), arguments[1], pathlib.Path(arguments[2])
     try:
-        text = generate(header.read_text(), version)
+        text = generate(expand_includes(header, arguments[3:]), version)
     except (OSError, HeaderError) as error:
         print(f"{header}: {error}", file=sys.stderr)
         return 1

@@ -2,8 +2,9 @@
 the hvzelta.h it is built against and a note of where the library is.
 
 The header and library are those that pkg-config knows as "hvzelta" (the
-installed driver), else the header of this source tree, with the library
-then found on the system's library path.
+installed driver), else the header of this source tree and the parts of it
+that a build in build/ wrote, with the library then found on the system's
+library path.
 """
 
 import pathlib
@@ -61,7 +62,11 @@ class BuildWithHeader(build_py):
         super().run()
         package = pathlib.Path(self.build_lib) / "hvzelta"
         package.mkdir(parents=True, exist_ok=True)
-        (package / "_header.py").write_text(generate_header_module.generate(HEADER.read_text(), VERSION))
+        try:
+            text = generate_header_module.expand_includes(HEADER, sorted(HERE.parent.glob("build/*/include")))
+        except generate_header_module.HeaderError as error:
+            sys.exit(f"{HEADER}: {error}")
+        (package / "_header.py").write_text(generate_header_module.generate(text, VERSION))
         if LIBRARY_DIR:
             library = pathlib.Path(LIBRARY_DIR) / f"libhvzelta.so.{VERSION.split('.')[0]}"
             (package / "_location.py").write_text(

@@ -39,50 +39,9 @@ class IHalvornZeltaOutput : public IUnknown {
   virtual HRESULT QueryVoltageLevelMinMax(double* Min, double* Max, VisaStatusCode* Val) = 0;
   virtual HRESULT ResetOutputProtection(VisaStatusCode* Val) = 0;
   virtual HRESULT ResetCurrentMaxHold(VisaStatusCode* Val) = 0;
-  virtual HRESULT get_AmmeterItem(HalvornZeltaAmmeterItemEnum* val) = 0;
-  virtual HRESULT put_AmmeterItem(HalvornZeltaAmmeterItemEnum val) = 0;
-  virtual HRESULT get_AverageEnabled(VARIANT_BOOL* val) = 0;
-  virtual HRESULT put_AverageEnabled(VARIANT_BOOL val) = 0;
-  virtual HRESULT get_ContinuousMeasurement(VARIANT_BOOL* val) = 0;
-  virtual HRESULT put_ContinuousMeasurement(VARIANT_BOOL val) = 0;
-  virtual HRESULT get_CouplingMode(HalvornZeltaCouplingModeEnum* val) = 0;
-  virtual HRESULT put_CouplingMode(HalvornZeltaCouplingModeEnum val) = 0;
-  virtual HRESULT get_CurrentLimit(double* val) = 0;
-  virtual HRESULT put_CurrentLimit(double val) = 0;
-  virtual HRESULT get_CurrentLimitBehavior(HalvornZeltaCurrentLimitBehaviorEnum* val) = 0;
-  virtual HRESULT put_CurrentLimitBehavior(HalvornZeltaCurrentLimitBehaviorEnum val) = 0;
-  virtual HRESULT get_CurrentOffset(double* val) = 0;
-  virtual HRESULT put_CurrentOffset(double val) = 0;
-  virtual HRESULT get_VoltageOffset(double* val) = 0;
-  virtual HRESULT put_VoltageOffset(double val) = 0;
-  virtual HRESULT get_Enabled(VARIANT_BOOL* val) = 0;
-  virtual HRESULT put_Enabled(VARIANT_BOOL val) = 0;
-  virtual HRESULT get_Frequency(double* val) = 0;
-  virtual HRESULT put_Frequency(double val) = 0;
-  virtual HRESULT get_HoldTime(HalvornZeltaHoldTimeEnum* val) = 0;
-  virtual HRESULT put_HoldTime(HalvornZeltaHoldTimeEnum val) = 0;
-  virtual HRESULT get_SyncEnabled(VARIANT_BOOL* val) = 0;
-  virtual HRESULT put_SyncEnabled(VARIANT_BOOL val) = 0;
-  virtual HRESULT get_SyncPhase(double* val) = 0;
-  virtual HRESULT put_SyncPhase(double val) = 0;
-  virtual HRESULT get_TriggeredVoltageOffset(double* val) = 0;
-  virtual HRESULT put_TriggeredVoltageOffset(double val) = 0;
-  virtual HRESULT get_TriggeredFrequency(double* val) = 0;
-  virtual HRESULT put_TriggeredFrequency(double val) = 0;
-  virtual HRESULT get_TriggeredVoltageLevel(double* val) = 0;
-  virtual HRESULT put_TriggeredVoltageLevel(double val) = 0;
-  virtual HRESULT get_TriggerSource(HalvornZeltaTriggerSourceEnum* val) = 0;
-  virtual HRESULT put_TriggerSource(HalvornZeltaTriggerSourceEnum val) = 0;
-  virtual HRESULT get_VoltageRange(double* val) = 0;
-  virtual HRESULT put_VoltageRange(double val) = 0;
-  virtual HRESULT get_VoltageLevel(double* val) = 0;
-  virtual HRESULT put_VoltageLevel(double val) = 0;
-  virtual HRESULT get_TriggerAcquireSource(HalvornZeltaTriggerSourceEnum* val) = 0;
-  virtual HRESULT put_TriggerAcquireSource(HalvornZeltaTriggerSourceEnum val) = 0;
-  virtual HRESULT get_TriggerTransientSource(HalvornZeltaTriggerSourceEnum* val) = 0;
-  virtual HRESULT put_TriggerTransientSource(HalvornZeltaTriggerSourceEnum val) = 0;
-  virtual HRESULT get_Average(HalvornZeltaAverageEnum* val) = 0;
-  virtual HRESULT put_Average(HalvornZeltaAverageEnum val) = 0;
+  // get_<Name>/put_<Name> of each setting, written by the build from the
+  // settings' table (src/acpwr/output_properties.h).
+#include "hvzelta/output_setting_members.h"
 
  protected:
   ~IHalvornZeltaOutput() = default;

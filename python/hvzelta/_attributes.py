@@ -16,15 +16,6 @@ DRIVER, OUTPUT, PHASE = "driver", "output", "output phase"
 
 Attribute = collections.namedtuple("Attribute", "c_name id type writable scope enum supported")
 
-# The enumeration of each enumerated attribute: the header ties them by comments only.
-_ENUMERATIONS = {
-    "OUTPUT_TRIGGER_SOURCE": _header.TriggerSource,
-    "OUTPUT_TRIGGER_ACQUIRE_SOURCE": _header.TriggerSource,
-    "OUTPUT_TRIGGER_TRANSIENT_SOURCE": _header.TriggerSource,
-    "OUTPUT_AVERAGE": _header.Average,
-    "DC_GENERATION_MODE": _header.DCGenerationMode,
-}
-
 # The AC power class's attributes that no model of the instrument has commands
 # for: with an instrument they fail with "not supported"; in simulation they
 # keep the value set (read-only ones read 0).
@@ -37,7 +28,7 @@ def _supported(c_name):
     return not (c_name.startswith(_NOT_SUPPORTED_PREFIXES) or c_name.endswith(_NOT_SUPPORTED_SUFFIX))
 
 
-ATTRIBUTES = tuple(Attribute(*row, _ENUMERATIONS.get(row[0]), _supported(row[0])) for row in _header.ATTRIBUTES)
+ATTRIBUTES = tuple(Attribute(*row, _supported(row[0])) for row in _header.ATTRIBUTES)
 
 BY_ID = {attribute.id: attribute for attribute in ATTRIBUTES}
 

@@ -16,18 +16,6 @@ except ImportError:  # the helpers then return lists
 from . import _attributes, _capi, _header, _library
 from .errors import DriverError
 
-# Enumerations of the output properties (hvzelta_Get<Name>/hvzelta_Set<Name>).
-_OUTPUT_PROPERTY_ENUMS = {
-    "AmmeterItem": _header.AmmeterItem,
-    "Average": _header.Average,
-    "CouplingMode": _header.CouplingMode,
-    "CurrentLimitBehavior": _header.CurrentLimitBehavior,
-    "HoldTime": _header.HoldTime,
-    "TriggerAcquireSource": _header.TriggerSource,
-    "TriggerSource": _header.TriggerSource,
-    "TriggerTransientSource": _header.TriggerSource,
-}
-
 
 def _snake_case(camel_case):
     return re.sub(r"(?<=[a-z0-9])(?=[A-Z])", "_", camel_case).lower()
@@ -172,7 +160,7 @@ def _add_attribute_properties(cls, scope):
 
 
 def _output_property(c_name, value_type):
-    enum = _OUTPUT_PROPERTY_ENUMS.get(c_name)
+    enum = _header.SETTING_ENUMERATIONS.get(c_name)
 
     def getter(self) -> Any:
         value = self._query("Get" + c_name, (_encode(self.name),), value_type)

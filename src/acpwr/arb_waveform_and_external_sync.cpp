@@ -14,26 +14,25 @@ constexpr std::string_view kSyncName = "IIviACPwrExternalSync";
 using Arb = IIviACPwrArbWaveform;
 using Sync = IIviACPwrExternalSync;
 
-MemberDescriptor ArbMethod(std::string_view name) { return {Arb::kIid, kArbName, MemberKind::Method, name}; }
-const PropertyRows kArbRows{Arb::kIid, kArbName};
+const InterfaceMembers kArb{Arb::kIid, kArbName};
 PropertyRow<std::int32_t> ArbCount(std::string_view name) {
-  return kArbRows.NotSupported<std::int32_t>(name, Simulation::Zero);
+  return kArb.NotSupported<std::int32_t>(name, Simulation::Zero);
 }
 
-const MemberDescriptor kClear = ArbMethod("Clear");
-const MemberDescriptor kQueryCatalog = ArbMethod("QueryCatalog");
-const MemberDescriptor kWrite = ArbMethod("Write");
+const MemberDescriptor kClear = kArb.Method("Clear");
+const MemberDescriptor kQueryCatalog = kArb.Method("QueryCatalog");
+const MemberDescriptor kWrite = kArb.Method("Write");
 const auto kNumWaveformsMax = ArbCount("NumWaveformsMax");
 const auto kNumOptimalDataPoints = ArbCount("NumOptimalDataPoints");
 const auto kFixedWaveformCount = ArbCount("FixedWaveformCount");
 const auto kUserWaveformCount = ArbCount("UserWaveformCount");
 const auto kAvailableWaveformCount = ArbCount("AvailableWaveformCount");
 
-const MemberDescriptor kConfigure{Sync::kIid, kSyncName, MemberKind::Method, "Configure"};
-const PropertyRows kSyncRows{Sync::kIid, kSyncName};
-const auto kSyncEnabled = kSyncRows.NotSupported<VARIANT_BOOL>("Enabled", Simulation::Store);
-const auto kPhaseOffset = kSyncRows.NotSupported<double>("PhaseOffset", Simulation::Store);
-const auto kLocked = kSyncRows.NotSupported<VARIANT_BOOL>("Locked", Simulation::Zero);
+const InterfaceMembers kSync{Sync::kIid, kSyncName};
+const MemberDescriptor kConfigure = kSync.Method("Configure");
+const auto kSyncEnabled = kSync.NotSupported<VARIANT_BOOL>("Enabled", Simulation::Store);
+const auto kPhaseOffset = kSync.NotSupported<double>("PhaseOffset", Simulation::Store);
+const auto kLocked = kSync.NotSupported<VARIANT_BOOL>("Locked", Simulation::Zero);
 
 }  // namespace
 

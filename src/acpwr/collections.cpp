@@ -39,8 +39,8 @@ HRESULT Count(HalvornZelta& root, const MemberDescriptor& member, const RepCapCo
   });
 }
 
-HRESULT Name(HalvornZelta& root, const MemberDescriptor& member, const RepCapCollection& collection,
-             std::int32_t index, BSTR* val) {
+HRESULT Name(HalvornZelta& root, const MemberDescriptor& member, const RepCapCollection& collection, std::int32_t index,
+             BSTR* val) {
   return root.RunFrame(member, {In("Index", index)}, [&] {
     // A missing pointer is a plain invalid pointer here, with no description.
     if (!val) return E_POINTER;
@@ -65,49 +65,38 @@ HRESULT Item(HalvornZelta& root, const MemberDescriptor& member, const RepCapCol
 }
 
 using ClassPhases = IIviACPwrOutputPhases;
-constexpr std::string_view kClassPhasesName = "IIviACPwrOutputPhases";
 
 // The instrument's frequency range is fixed at 40 Hz to 500 Hz.
 constexpr double kFrequencyMin = 40.0;
 constexpr double kFrequencyMax = 500.0;
 
-const PropertyRow<double> kFrequency{ClassPhases::kIid, kClassPhasesName, "Frequency", "FREQ %0.15lg", "FREQ?", "%lf",
-                                     Simulation::Store};
-const PropertyRow<double> kFrequencyRange{
-    ClassPhases::kIid,
-    kClassPhasesName,
-    "FrequencyRange",
-    "",
-    "",
-    "",
-    Simulation::Store,
+const InterfaceMembers kClassPhases{ClassPhases::kIid, "IIviACPwrOutputPhases"};
+
+const auto kFrequency = kClassPhases.Row<double>("Frequency", "FREQ %0.15lg", "FREQ?", "%lf", Simulation::Store);
+const auto kFrequencyRange = kClassPhases.Row<double>(
+    "FrequencyRange", "", "", "", Simulation::Store,
     +[](CNode&, double* val) {
       *val = kFrequencyMax;
       return S_OK;
     },
-    +[](CNode&, double val, std::string_view) { return val >= kFrequencyMin && val <= kFrequencyMax ? S_OK : E_INVALIDARG; }};
-const PropertyRow<std::int32_t> kNumFrequencyRanges{ClassPhases::kIid, kClassPhasesName, "NumFrequencyRanges", "", "",
-                                                    "", Simulation::Zero, +[](CNode&, std::int32_t* val) {
-                                                      *val = 1;
-                                                      return S_OK;
-                                                    }};
-const PropertyRow<std::int32_t> kNumPhases{ClassPhases::kIid, kClassPhasesName, "NumPhases", "", "", "",
-                                           Simulation::Zero, +[](CNode&, std::int32_t* val) {
-                                             *val = 1;
-                                             return S_OK;
-                                           }};
-const auto kFrequencyRampBusy =
-    PropertyRow<VARIANT_BOOL>::NotSupported(ClassPhases::kIid, kClassPhasesName, "FrequencyRampBusy", Simulation::Zero);
-
-MemberDescriptor ClassMethod(std::string_view name, InitCheck check = InitCheck::Required) {
-  return {ClassPhases::kIid, kClassPhasesName, MemberKind::Method, name, check};
+    +[](CNode&, double val, std::string_view) {
+      return val >= kFrequencyMin && val <= kFrequencyMax ? S_OK : E_INVALIDARG;
+    });
+// One range, one phase.
+HRESULT One(CNode&, std::int32_t* val) {
+  *val = 1;
+  return S_OK;
 }
-const MemberDescriptor kQueryFrequencyRangeCapabilities = ClassMethod("QueryFrequencyRangeCapabilities");
-const MemberDescriptor kRampFrequency = ClassMethod("RampFrequency");
-const MemberDescriptor kAbortFrequencyRamp = ClassMethod("AbortFrequencyRamp");
-const MemberDescriptor kInitiateMeasurement = ClassMethod("InitiateMeasurement");
-const MemberDescriptor kGetExternalSync{ClassPhases::kIid, kClassPhasesName, MemberKind::Getter, "ExternalSync",
-                                        InitCheck::Exempt};
+const auto kNumFrequencyRanges =
+    kClassPhases.Row<std::int32_t>("NumFrequencyRanges", "", "", "", Simulation::Zero, &One);
+const auto kNumPhases = kClassPhases.Row<std::int32_t>("NumPhases", "", "", "", Simulation::Zero, &One);
+const auto kFrequencyRampBusy = kClassPhases.NotSupported<VARIANT_BOOL>("FrequencyRampBusy", Simulation::Zero);
+
+const MemberDescriptor kQueryFrequencyRangeCapabilities = kClassPhases.Method("QueryFrequencyRangeCapabilities");
+const MemberDescriptor kRampFrequency = kClassPhases.Method("RampFrequency");
+const MemberDescriptor kAbortFrequencyRamp = kClassPhases.Method("AbortFrequencyRamp");
+const MemberDescriptor kInitiateMeasurement = kClassPhases.Method("InitiateMeasurement");
+const MemberDescriptor kGetExternalSync = kClassPhases.Member(MemberKind::Getter, "ExternalSync", InitCheck::Exempt);
 
 }  // namespace
 
@@ -156,8 +145,7 @@ HRESULT ClassOutputPhasesFacet::QueryFrequencyRangeCapabilities(std::int32_t Ran
                                                                 double* MaxFrequency) {
   CNode& root = Owner();
   return root.RunFrame(kQueryFrequencyRangeCapabilities,
-                       {In("Range", Range), Out("MinFrequency", MinFrequency), Out("MaxFrequency", MaxFrequency)},
-                       [&] {
+                       {In("Range", Range), Out("MinFrequency", MinFrequency), Out("MaxFrequency", MaxFrequency)}, [&] {
                          if (Range != 1) return E_INVALIDARG;
                          const HRESULT hr = QueryReal(root, "FREQ? Min", *MinFrequency);
                          return Failed(hr) ? hr : QueryReal(root, "FREQ? Max", *MaxFrequency);
@@ -165,15 +153,17 @@ HRESULT ClassOutputPhasesFacet::QueryFrequencyRangeCapabilities(std::int32_t Ran
 }
 
 HRESULT ClassOutputPhasesFacet::RampFrequency(double StartFrequency, double EndFrequency, double Duration) {
-  return UnsupportedMethod(Owner(), kRampFrequency,
-                           {In("StartFrequency", StartFrequency), In("EndFrequency", EndFrequency), In("Duration", Duration)},
-                           "IIviACPwrOutputPhases_RampFrequency");
+  return UnsupportedMethod(
+      Owner(), kRampFrequency,
+      {In("StartFrequency", StartFrequency), In("EndFrequency", EndFrequency), In("Duration", Duration)},
+      "IIviACPwrOutputPhases_RampFrequency");
 }
 HRESULT ClassOutputPhasesFacet::AbortFrequencyRamp() {
   return UnsupportedMethod(Owner(), kAbortFrequencyRamp, {}, "IIviACPwrOutputPhases_AbortFrequencyRamp");
 }
 HRESULT ClassOutputPhasesFacet::InitiateMeasurement(IviACPwrMeasurementGroupEnum Group) {
-  return UnsupportedMethod(Owner(), kInitiateMeasurement, {In("Group", Group)}, "IIviACPwrOutputPhases_InitiateMeasurement");
+  return UnsupportedMethod(Owner(), kInitiateMeasurement, {In("Group", Group)},
+                           "IIviACPwrOutputPhases_InitiateMeasurement");
 }
 HRESULT ClassOutputPhasesFacet::get_ExternalSync(IIviACPwrExternalSync** val) {
   return GetSubObject<IIviACPwrExternalSync>(Owner(), kGetExternalSync, val, &Owner().ExternalSync());

@@ -14,9 +14,7 @@ namespace {
 using Output = IHalvornZeltaOutput;
 constexpr std::string_view kInterface = "IHalvornZeltaOutput";
 
-MemberDescriptor Method(std::string_view name) { return {Output::kIid, kInterface, MemberKind::Method, name}; }
-
-const PropertyRows kRows{Output::kIid, kInterface};
+const InterfaceMembers kMembers{Output::kIid, kInterface};
 
 // Front-panel ammeter items, by value.
 constexpr std::array<std::string_view, 4> kAmmeterWords{"RMS", "AVG", "PEAK", "WATT"};
@@ -85,14 +83,14 @@ HRESULT PutHoldTime(CNode& node, HalvornZeltaHoldTimeEnum val, std::string_view)
 
 // The rows of HVZELTA_OUTPUT_PROPERTIES, named k<Name>.
 #define HVZ_ROW(Name, Type, Attribute, Write, Query, Response, Simulated, GetHook, PutHook) \
-  const auto k##Name = kRows.Row<Type>(#Name, Write, Query, Response, Simulation::Simulated, GetHook, PutHook);
+  const auto k##Name = kMembers.Row<Type>(#Name, Write, Query, Response, Simulation::Simulated, GetHook, PutHook);
 HVZELTA_OUTPUT_PROPERTIES(HVZ_ROW)
 #undef HVZ_ROW
 
 // Methods that send one command and read nothing back.
-const MemberDescriptor kInitiateMeasurement = Method("InitiateMeasurement");
-const MemberDescriptor kResetOutputProtection = Method("ResetOutputProtection");
-const MemberDescriptor kResetCurrentMaxHold = Method("ResetCurrentMaxHold");
+const MemberDescriptor kInitiateMeasurement = kMembers.Method("InitiateMeasurement");
+const MemberDescriptor kResetOutputProtection = kMembers.Method("ResetOutputProtection");
+const MemberDescriptor kResetCurrentMaxHold = kMembers.Method("ResetCurrentMaxHold");
 
 // The instrument's minimum and maximum of a setting.
 struct MinMaxQuery {
@@ -101,19 +99,17 @@ struct MinMaxQuery {
   std::string_view maximum;
 };
 
-const MinMaxQuery kVoltageLevelMinMax{Method("QueryVoltageLevelMinMax"), "VOLT? MIN", "VOLT? MAX"};
-const MinMaxQuery kVoltageOffsetMinMax{Method("QueryVoltageOffsetMinMax"), "VOLT:OFFS? MIN", "VOLT:OFFS? MAX"};
-const MinMaxQuery kFrequencyMinMax{Method("QueryFrequencyMinMax"), "FREQ? MIN", "FREQ? MAX"};
-const MinMaxQuery kCurrentLimitMinMax{Method("QueryCurrentLimitMinMax"), "CURR? MIN", "CURR? MAX"};
-const MinMaxQuery kCurrentOffsetMinMax{Method("QueryCurrentOffsetMinMax"), "CURR:OFFS? MIN", "CURR:OFFS? MAX"};
+const MinMaxQuery kVoltageLevelMinMax{kMembers.Method("QueryVoltageLevelMinMax"), "VOLT? MIN", "VOLT? MAX"};
+const MinMaxQuery kVoltageOffsetMinMax{kMembers.Method("QueryVoltageOffsetMinMax"), "VOLT:OFFS? MIN", "VOLT:OFFS? MAX"};
+const MinMaxQuery kFrequencyMinMax{kMembers.Method("QueryFrequencyMinMax"), "FREQ? MIN", "FREQ? MAX"};
+const MinMaxQuery kCurrentLimitMinMax{kMembers.Method("QueryCurrentLimitMinMax"), "CURR? MIN", "CURR? MAX"};
+const MinMaxQuery kCurrentOffsetMinMax{kMembers.Method("QueryCurrentOffsetMinMax"), "CURR:OFFS? MIN", "CURR:OFFS? MAX"};
 
 HRESULT QueryMinMax(CNode& node, const MinMaxQuery& query, double* Min, double* Max, VisaStatusCode* Val) {
-  return node.RunFrame(query.member, {InOut("Min", Min), InOut("Max", Max),
-                                      Out("Val", Val)},
-                       [&] {
-                         const HRESULT hr = QueryReal(node, query.minimum, *Min);
-                         return Failed(hr) ? hr : QueryReal(node, query.maximum, *Max);
-                       });
+  return node.RunFrame(query.member, {InOut("Min", Min), InOut("Max", Max), Out("Val", Val)}, [&] {
+    const HRESULT hr = QueryReal(node, query.minimum, *Min);
+    return Failed(hr) ? hr : QueryReal(node, query.maximum, *Max);
+  });
 }
 
 // The measured quantities and the commands that fetch or measure them.
@@ -140,8 +136,8 @@ constexpr std::array kMeasurementCommands{
     MeasurementCommand{HalvornZeltaMeasurementTypeACPowerFactor, "FETC:POW:AC:PFAC?", "MEAS:POW:AC:PFAC?"},
 };
 
-const MemberDescriptor kFetch = Method("Fetch");
-const MemberDescriptor kMeasure = Method("Measure");
+const MemberDescriptor kFetch = kMembers.Method("Fetch");
+const MemberDescriptor kMeasure = kMembers.Method("Measure");
 
 HRESULT ReadMeasurement(CNode& node, const MemberDescriptor& member, std::string_view MeasurementCommand::*command,
                         HalvornZeltaMeasurementTypeEnum type, double* MeasurementVal, VisaStatusCode* Val) {
@@ -178,7 +174,7 @@ constexpr std::array kStateBits{
     StateBit{HalvornZeltaOutputStateCurrentPkOverload, kQuestionable, 0x1000},
 };
 
-const MemberDescriptor kQueryState = Method("QueryState");
+const MemberDescriptor kQueryState = kMembers.Method("QueryState");
 
 // Which measurements make sense in which coupling mode.
 enum class Group { DcQuantities, AnyCoupling, AcQuantities };
@@ -276,8 +272,7 @@ HRESULT HalvornZeltaOutput::QueryVoltageLevelMinMax(double* Min, double* Max, Vi
 
 HRESULT HalvornZeltaOutput::QueryState(HalvornZeltaOutputStateEnum OutputState, VARIANT_BOOL* StatusBit,
                                        VisaStatusCode* Val) {
-  return RunFrame(kQueryState, {In("OutputState", OutputState), InOut("StatusBit", StatusBit), Out("Val", Val)},
-                  [&] {
+  return RunFrame(kQueryState, {In("OutputState", OutputState), InOut("StatusBit", StatusBit), Out("Val", Val)}, [&] {
     for (const StateBit& bit : kStateBits) {
       if (bit.state != OutputState) continue;
       double value = 0;
@@ -296,8 +291,7 @@ HRESULT HalvornZeltaOutput::ResetOutputProtection(VisaStatusCode* Val) {
 }
 
 HRESULT HalvornZeltaOutput::ResetCurrentMaxHold(VisaStatusCode* Val) {
-  return RunFrame(kResetCurrentMaxHold, {Out("Val", Val)},
-                  [&] { return DefaultWrite(*this, "SENS:CURR:HOLD:CLE"); });
+  return RunFrame(kResetCurrentMaxHold, {Out("Val", Val)}, [&] { return DefaultWrite(*this, "SENS:CURR:HOLD:CLE"); });
 }
 
 #define HVZ_PROPERTY(Name, Type, ...) HVZELTA_PROPERTY_MEMBERS(HalvornZeltaOutput, Name, Type, k##Name, *this)

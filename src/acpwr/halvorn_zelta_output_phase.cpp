@@ -31,11 +31,7 @@ namespace {
 using Phase = IIviACPwrOutputPhase;
 constexpr std::string_view kInterface = "IIviACPwrOutputPhase";
 
-MemberDescriptor Member(MemberKind kind, std::string_view name, InitCheck check = InitCheck::Required) {
-  return {Phase::kIid, kInterface, kind, name, check};
-}
-
-const PropertyRows kRows{Phase::kIid, kInterface};
+const InterfaceMembers kMembers{Phase::kIid, kInterface};
 
 // The instrument has two voltage ranges; a value selects the smallest range
 // that holds it.
@@ -49,36 +45,37 @@ HRESULT GetVoltageRange(CNode& node, double* val) { return QueryReal(node, "VOLT
 
 // The rows of HVZELTA_OUTPUT_PHASE_PROPERTIES, named k<Name>.
 #define HVZ_ROW(Name, Type, Attribute, Write, Query, Response, Simulated, GetHook, PutHook) \
-  const auto k##Name = kRows.Row<Type>(#Name, Write, Query, Response, Simulation::Simulated, GetHook, PutHook);
+  const auto k##Name = kMembers.Row<Type>(#Name, Write, Query, Response, Simulation::Simulated, GetHook, PutHook);
 HVZELTA_OUTPUT_PHASE_PROPERTIES(HVZ_ROW)
 #undef HVZ_ROW
 
-const auto kNumVoltageRanges = kRows.Row<std::int32_t>("NumVoltageRanges", "", "", "", Simulation::Zero,
-                                                 +[](CNode&, std::int32_t* val) {
-                                                   *val = 2;
-                                                   return S_OK;
-                                                 });
-const auto kCurrentRampBusy =
-    kRows.NotSupported<VARIANT_BOOL>("CurrentRampBusy", Simulation::Zero);
-const auto kVoltageRampBusy =
-    kRows.NotSupported<VARIANT_BOOL>("VoltageRampBusy", Simulation::Zero);
+const auto kNumVoltageRanges = kMembers.Row<std::int32_t>(
+    "NumVoltageRanges", "", "", "", Simulation::Zero, +[](CNode&, std::int32_t* val) {
+      *val = 2;
+      return S_OK;
+    });
+const auto kCurrentRampBusy = kMembers.NotSupported<VARIANT_BOOL>("CurrentRampBusy", Simulation::Zero);
+const auto kVoltageRampBusy = kMembers.NotSupported<VARIANT_BOOL>("VoltageRampBusy", Simulation::Zero);
 
 // The one waveform the instrument makes.
 constexpr std::wstring_view kSine = L"Sign";
-const MemberDescriptor kGetWaveform = Member(MemberKind::Getter, "Waveform");
-const MemberDescriptor kPutWaveform = Member(MemberKind::Putter, "Waveform");
+const MemberDescriptor kGetWaveform = kMembers.Member(MemberKind::Getter, "Waveform");
+const MemberDescriptor kPutWaveform = kMembers.Member(MemberKind::Putter, "Waveform");
 
-const MemberDescriptor kGetCurrentProtection = Member(MemberKind::Getter, "CurrentProtection", InitCheck::Exempt);
-const MemberDescriptor kGetVoltageProtection = Member(MemberKind::Getter, "VoltageProtection", InitCheck::Exempt);
-const MemberDescriptor kGetImpedance = Member(MemberKind::Getter, "Impedance", InitCheck::Exempt);
-const MemberDescriptor kGetDCGeneration = Member(MemberKind::Getter, "DCGeneration", InitCheck::Exempt);
-const MemberDescriptor kRampVoltage = Member(MemberKind::Method, "RampVoltage");
-const MemberDescriptor kRampCurrent = Member(MemberKind::Method, "RampCurrent");
-const MemberDescriptor kAbortVoltageRamp = Member(MemberKind::Method, "AbortVoltageRamp");
-const MemberDescriptor kAbortCurrentRamp = Member(MemberKind::Method, "AbortCurrentRamp");
-const MemberDescriptor kFetchMeasurement = Member(MemberKind::Method, "FetchMeasurement");
-const MemberDescriptor kFetchMeasurementArray = Member(MemberKind::Method, "FetchMeasurementArray");
-const MemberDescriptor kQueryVoltageRangeCapabilities = Member(MemberKind::Method, "QueryVoltageRangeCapabilities");
+const MemberDescriptor kGetCurrentProtection =
+    kMembers.Member(MemberKind::Getter, "CurrentProtection", InitCheck::Exempt);
+const MemberDescriptor kGetVoltageProtection =
+    kMembers.Member(MemberKind::Getter, "VoltageProtection", InitCheck::Exempt);
+const MemberDescriptor kGetImpedance = kMembers.Member(MemberKind::Getter, "Impedance", InitCheck::Exempt);
+const MemberDescriptor kGetDCGeneration = kMembers.Member(MemberKind::Getter, "DCGeneration", InitCheck::Exempt);
+const MemberDescriptor kRampVoltage = kMembers.Member(MemberKind::Method, "RampVoltage");
+const MemberDescriptor kRampCurrent = kMembers.Member(MemberKind::Method, "RampCurrent");
+const MemberDescriptor kAbortVoltageRamp = kMembers.Member(MemberKind::Method, "AbortVoltageRamp");
+const MemberDescriptor kAbortCurrentRamp = kMembers.Member(MemberKind::Method, "AbortCurrentRamp");
+const MemberDescriptor kFetchMeasurement = kMembers.Member(MemberKind::Method, "FetchMeasurement");
+const MemberDescriptor kFetchMeasurementArray = kMembers.Member(MemberKind::Method, "FetchMeasurementArray");
+const MemberDescriptor kQueryVoltageRangeCapabilities =
+    kMembers.Member(MemberKind::Method, "QueryVoltageRangeCapabilities");
 
 }  // namespace
 

@@ -4,17 +4,16 @@
 
 #include "acpwr/halvorn_zelta.h"
 #include "acpwr/member_exchange.h"
+#include "acpwr/property_row.h"
 
 namespace hvzelta {
 
 namespace {
 
-MemberDescriptor MemoryMethod(std::string_view name) {
-  return {IHalvornZeltaMemory::kIid, "IHalvornZeltaMemory", MemberKind::Method, name};
-}
+const InterfaceMembers kMemory{IHalvornZeltaMemory::kIid, "IHalvornZeltaMemory"};
 
-const MemberDescriptor kRecall = MemoryMethod("Recall");
-const MemberDescriptor kStore = MemoryMethod("Store");
+const MemberDescriptor kRecall = kMemory.Method("Recall");
+const MemberDescriptor kStore = kMemory.Method("Store");
 
 HRESULT MemoryCommand(HalvornZelta& root, const MemberDescriptor& member, std::string_view format,
                       std::int32_t memory) {

@@ -30,10 +30,9 @@ struct PropertyRow {
   using GetHook = HRESULT (*)(CNode& node, T* value);
   using PutHook = HRESULT (*)(CNode& node, T value, std::string_view command);
 
-  PropertyRow(const IID& iid, std::string_view interfaceName, std::string_view propertyName,
-              std::string_view writeText, std::string_view queryText, std::string_view responseText,
-              Simulation simulationKind, GetHook getter = nullptr, PutHook putter = nullptr,
-              Support supportKind = Support::Instrument)
+  PropertyRow(const IID& iid, std::string_view interfaceName, std::string_view propertyName, std::string_view writeText,
+              std::string_view queryText, std::string_view responseText, Simulation simulationKind,
+              GetHook getter = nullptr, PutHook putter = nullptr, Support supportKind = Support::Instrument)
       : get(iid, interfaceName, MemberKind::Getter, propertyName),
         put(iid, interfaceName, MemberKind::Putter, propertyName),
         name(propertyName),
@@ -63,10 +62,18 @@ struct PropertyRow {
   Support support;
 };
 
-// Makes the rows of one interface's properties.
-struct PropertyRows {
+// The members of one interface, which is named once: its methods' descriptors
+// and its properties' rows.
+struct InterfaceMembers {
   const IID& iid;
   std::string_view interfaceName;
+
+  MemberDescriptor Member(MemberKind kind, std::string_view name, InitCheck check = InitCheck::Required) const {
+    return {iid, interfaceName, kind, name, check};
+  }
+  MemberDescriptor Method(std::string_view name, InitCheck check = InitCheck::Required) const {
+    return Member(MemberKind::Method, name, check);
+  }
 
   template <class T>
   PropertyRow<T> Row(std::string_view name, std::string_view write, std::string_view query, std::string_view response,
@@ -122,6 +129,6 @@ HRESULT PutProperty(CNode& node, const PropertyRow<T>& row, T val) {
 }  // namespace hvzelta
 
 // The getter and setter of a property whose members run its row on `node`.
-#define HVZELTA_PROPERTY_MEMBERS(Class, Name, Type, row, node)                              \
+#define HVZELTA_PROPERTY_MEMBERS(Class, Name, Type, row, node)                                  \
   HRESULT Class::get_##Name(Type* val) { return ::hvzelta::GetProperty<Type>(node, row, val); } \
   HRESULT Class::put_##Name(Type val) { return ::hvzelta::PutProperty<Type>(node, row, val); }

@@ -11,52 +11,39 @@ namespace hvzelta {
 
 namespace {
 
-template <class Interface>
-struct ClassInterface {
-  std::string_view name;
-
-  MemberDescriptor Method(std::string_view member) const {
-    return {Interface::kIid, name, MemberKind::Method, member};
-  }
-  template <class T>
-  PropertyRow<T> Property(std::string_view property, Simulation simulation) const {
-    return PropertyRow<T>::NotSupported(Interface::kIid, name, property, simulation);
-  }
-};
-
-constexpr ClassInterface<IIviACPwrCurrentProtection> kCurrent{"IIviACPwrCurrentProtection"};
+const InterfaceMembers kCurrent{IIviACPwrCurrentProtection::kIid, "IIviACPwrCurrentProtection"};
 const MemberDescriptor kCurrentConfigure = kCurrent.Method("Configure");
 const MemberDescriptor kCurrentReset = kCurrent.Method("Reset");
-const auto kCurrentDelay = kCurrent.Property<double>("Delay", Simulation::Store);
-const auto kCurrentEnabled = kCurrent.Property<VARIANT_BOOL>("Enabled", Simulation::Store);
-const auto kCurrentThreshold = kCurrent.Property<double>("Threshold", Simulation::Store);
-const auto kCurrentTripped = kCurrent.Property<VARIANT_BOOL>("Tripped", Simulation::Zero);
+const auto kCurrentDelay = kCurrent.NotSupported<double>("Delay", Simulation::Store);
+const auto kCurrentEnabled = kCurrent.NotSupported<VARIANT_BOOL>("Enabled", Simulation::Store);
+const auto kCurrentThreshold = kCurrent.NotSupported<double>("Threshold", Simulation::Store);
+const auto kCurrentTripped = kCurrent.NotSupported<VARIANT_BOOL>("Tripped", Simulation::Zero);
 
-constexpr ClassInterface<IIviACPwrVoltageProtection> kVoltage{"IIviACPwrVoltageProtection"};
+const InterfaceMembers kVoltage{IIviACPwrVoltageProtection::kIid, "IIviACPwrVoltageProtection"};
 const MemberDescriptor kVoltageConfigure = kVoltage.Method("Configure");
 const MemberDescriptor kVoltageReset = kVoltage.Method("Reset");
-const auto kVoltageOverEnabled = kVoltage.Property<VARIANT_BOOL>("OverEnabled", Simulation::Store);
-const auto kVoltageOverLimit = kVoltage.Property<double>("OverLimit", Simulation::Store);
-const auto kVoltageUnderEnabled = kVoltage.Property<VARIANT_BOOL>("UnderEnabled", Simulation::Store);
-const auto kVoltageUnderLimit = kVoltage.Property<double>("UnderLimit", Simulation::Store);
-const auto kVoltageTripped = kVoltage.Property<VARIANT_BOOL>("Tripped", Simulation::Zero);
+const auto kVoltageOverEnabled = kVoltage.NotSupported<VARIANT_BOOL>("OverEnabled", Simulation::Store);
+const auto kVoltageOverLimit = kVoltage.NotSupported<double>("OverLimit", Simulation::Store);
+const auto kVoltageUnderEnabled = kVoltage.NotSupported<VARIANT_BOOL>("UnderEnabled", Simulation::Store);
+const auto kVoltageUnderLimit = kVoltage.NotSupported<double>("UnderLimit", Simulation::Store);
+const auto kVoltageTripped = kVoltage.NotSupported<VARIANT_BOOL>("Tripped", Simulation::Zero);
 
-constexpr ClassInterface<IIviACPwrImpedance> kImpedance{"IIviACPwrImpedance"};
+const InterfaceMembers kImpedance{IIviACPwrImpedance::kIid, "IIviACPwrImpedance"};
 const MemberDescriptor kImpedanceConfigure = kImpedance.Method("Configure");
 const MemberDescriptor kImpedanceQueryCapabilities = kImpedance.Method("QueryCapabilities");
-const auto kImpedanceEnabled = kImpedance.Property<VARIANT_BOOL>("Enabled", Simulation::Store);
-const auto kImpedanceInductive = kImpedance.Property<double>("Inductive", Simulation::Store);
-const auto kImpedanceResistive = kImpedance.Property<double>("Resistive", Simulation::Store);
+const auto kImpedanceEnabled = kImpedance.NotSupported<VARIANT_BOOL>("Enabled", Simulation::Store);
+const auto kImpedanceInductive = kImpedance.NotSupported<double>("Inductive", Simulation::Store);
+const auto kImpedanceResistive = kImpedance.NotSupported<double>("Resistive", Simulation::Store);
 
-constexpr ClassInterface<IIviACPwrDCGeneration> kDC{"IIviACPwrDCGeneration"};
+const InterfaceMembers kDC{IIviACPwrDCGeneration::kIid, "IIviACPwrDCGeneration"};
 const MemberDescriptor kDCConfigure = kDC.Method("Configure");
 const MemberDescriptor kDCConfigureRange = kDC.Method("ConfigureRange");
 const MemberDescriptor kDCQueryCapabilities = kDC.Method("QueryCapabilities");
-const auto kDCVoltageLevel = kDC.Property<double>("DCVoltageLevel", Simulation::Store);
-const auto kDCMode = kDC.Property<IviACPwrDCGenerationEnum>("Mode", Simulation::Store);
-const auto kDCNumRanges = kDC.Property<std::int32_t>("NumRanges", Simulation::Zero);
-const auto kDCRangeMax = kDC.Property<double>("RangeMax", Simulation::Zero);
-const auto kDCRangeMin = kDC.Property<double>("RangeMin", Simulation::Zero);
+const auto kDCVoltageLevel = kDC.NotSupported<double>("DCVoltageLevel", Simulation::Store);
+const auto kDCMode = kDC.NotSupported<IviACPwrDCGenerationEnum>("Mode", Simulation::Store);
+const auto kDCNumRanges = kDC.NotSupported<std::int32_t>("NumRanges", Simulation::Zero);
+const auto kDCRangeMax = kDC.NotSupported<double>("RangeMax", Simulation::Zero);
+const auto kDCRangeMin = kDC.NotSupported<double>("RangeMin", Simulation::Zero);
 
 }  // namespace
 
@@ -88,10 +75,10 @@ HVZELTA_PROPERTY_MEMBERS(VoltageProtectionFacet, UnderLimit, double, kVoltageUnd
 HRESULT VoltageProtectionFacet::get_Tripped(VARIANT_BOOL* val) { return GetProperty(Owner(), kVoltageTripped, val); }
 
 HRESULT ImpedanceFacet::Configure(VARIANT_BOOL Enabled, double ResistiveValue, double InductiveValue) {
-  return UnsupportedMethod(Owner(), kImpedanceConfigure,
-                           {In("Enabled", Enabled), In("ResistiveValue", ResistiveValue),
-                            In("InductiveValue", InductiveValue)},
-                           "IIviACPwrImpedance_Configure");
+  return UnsupportedMethod(
+      Owner(), kImpedanceConfigure,
+      {In("Enabled", Enabled), In("ResistiveValue", ResistiveValue), In("InductiveValue", InductiveValue)},
+      "IIviACPwrImpedance_Configure");
 }
 HRESULT ImpedanceFacet::QueryCapabilities(double* ResistiveMin, double* ResistiveMax, double* InductiveMin,
                                           double* InductiveMax) {

@@ -6,6 +6,7 @@
 
 #include "acpwr/halvorn_zelta.h"
 #include "acpwr/member_exchange.h"
+#include "acpwr/property_row.h"
 #include "base/error_reporter.h"
 #include "hvzelta/com/safearray.h"
 #include "platform/text.h"
@@ -14,23 +15,22 @@ namespace hvzelta {
 
 namespace {
 
-MemberDescriptor SystemMember(MemberKind kind, std::string_view name) {
-  return {IHalvornZeltaSystem::kIid, "IHalvornZeltaSystem", kind, name};
-}
+const InterfaceMembers kSystem{IHalvornZeltaSystem::kIid, "IHalvornZeltaSystem"};
 
-const MemberDescriptor kReadBytes = SystemMember(MemberKind::Method, "ReadBytes");
-const MemberDescriptor kReadString = SystemMember(MemberKind::Method, "ReadString");
-const MemberDescriptor kWriteBytes = SystemMember(MemberKind::Method, "WriteBytes");
-const MemberDescriptor kWriteString = SystemMember(MemberKind::Method, "WriteString");
-const MemberDescriptor kGetIOTimeout = SystemMember(MemberKind::Getter, "IOTimeout");
-const MemberDescriptor kPutIOTimeout = SystemMember(MemberKind::Putter, "IOTimeout");
-const MemberDescriptor kGetDirectIO = SystemMember(MemberKind::Getter, "DirectIO");
+const MemberDescriptor kReadBytes = kSystem.Method("ReadBytes");
+const MemberDescriptor kReadString = kSystem.Method("ReadString");
+const MemberDescriptor kWriteBytes = kSystem.Method("WriteBytes");
+const MemberDescriptor kWriteString = kSystem.Method("WriteString");
+const MemberDescriptor kGetIOTimeout = kSystem.Member(MemberKind::Getter, "IOTimeout");
+const MemberDescriptor kPutIOTimeout = kSystem.Member(MemberKind::Putter, "IOTimeout");
+const MemberDescriptor kGetDirectIO = kSystem.Member(MemberKind::Getter, "DirectIO");
 
 // Direct I/O needs a real instrument: a simulated session refuses it with a
 // reason rather than pretending.
 HRESULT DirectIo(HalvornZelta& root, FunctionRef<HRESULT(IIoSession&)> work) {
   if (root.Settings().simulate) {
-    return root.Reporter().Report(Message::IoGeneral, {}, {"Direct I/O operations are not available in simulation mode."});
+    return root.Reporter().Report(Message::IoGeneral, {},
+                                  {"Direct I/O operations are not available in simulation mode."});
   }
   IIoSession* io = root.Io();
   if (!io) return root.Reporter().Report(Message::NotInitialized);
@@ -105,9 +105,8 @@ HRESULT SystemFacet::WriteString(BSTR Data) {
 
 HRESULT SystemFacet::get_IOTimeout(std::int32_t* val) {
   HalvornZelta& root = Owner();
-  return root.RunFrame(kGetIOTimeout, {Out("val", val)}, [&] {
-    return DirectIo(root, [&](IIoSession& io) { return io.GetTimeout(*val); });
-  });
+  return root.RunFrame(kGetIOTimeout, {Out("val", val)},
+                       [&] { return DirectIo(root, [&](IIoSession& io) { return io.GetTimeout(*val); }); });
 }
 
 HRESULT SystemFacet::put_IOTimeout(std::int32_t val) {

@@ -3,18 +3,17 @@
 
 #include "acpwr/halvorn_zelta.h"
 #include "acpwr/member_exchange.h"
+#include "acpwr/property_row.h"
 
 namespace hvzelta {
 
 namespace {
 
-MemberDescriptor TriggerMethod(std::string_view name) {
-  return {IHalvornZeltaTrigger::kIid, "IHalvornZeltaTrigger", MemberKind::Method, name};
-}
+const InterfaceMembers kTrigger{IHalvornZeltaTrigger::kIid, "IHalvornZeltaTrigger"};
 
-const MemberDescriptor kAbort = TriggerMethod("Abort");
-const MemberDescriptor kInitiate = TriggerMethod("Initiate");
-const MemberDescriptor kSendSoftwareTrigger = TriggerMethod("SendSoftwareTrigger");
+const MemberDescriptor kAbort = kTrigger.Method("Abort");
+const MemberDescriptor kInitiate = kTrigger.Method("Initiate");
+const MemberDescriptor kSendSoftwareTrigger = kTrigger.Method("SendSoftwareTrigger");
 
 // A trigger command: sent as a complete message, with nothing to read back.
 HRESULT TriggerCommand(HalvornZelta& root, const MemberDescriptor& member, std::string_view command,

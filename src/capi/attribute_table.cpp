@@ -186,11 +186,9 @@ constexpr auto kAttributes = [] {
   return all;
 }();
 
-static_assert(kAttributes.size() == 78);
-static_assert(std::adjacent_find(kAttributes.begin(), kAttributes.end(), [](const AttributeEntry& a,
-                                                                          const AttributeEntry& b) {
-                return a.id == b.id;
-              }) == kAttributes.end());
+static_assert(std::adjacent_find(kAttributes.begin(), kAttributes.end(),
+                                 [](const AttributeEntry& a, const AttributeEntry& b) { return a.id == b.id; }) ==
+              kAttributes.end());
 
 }  // namespace
 

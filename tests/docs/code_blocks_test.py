@@ -96,8 +96,8 @@ def run_block(language, text, folder):
         return _run([os.environ.get("HVZELTA_PYTHON", "python3"), "-c", text], folder)
     source = pathlib.Path(folder) / "block.c"
     source.write_text(_c_program(text))
-    status, output = _run(["cc", "-std=c99", f"-I{SOURCE / 'include'}", str(source), LIBRARY,
-                           f"-Wl,-rpath,{pathlib.Path(LIBRARY).parent}", "-o", "block"], folder)
+    status, output = _run(["cc", "-std=c99", f"-I{SOURCE / 'include'}", f"-I{BUILD / 'include'}", str(source),
+                           LIBRARY, f"-Wl,-rpath,{pathlib.Path(LIBRARY).parent}", "-o", "block"], folder)
     if status != 0:
         return status, output
     return _run(["./block"], folder)

@@ -2,9 +2,13 @@
 # function or status added to the header is covered without touching the test:
 #   api_functions.inc  HVZELTA_API_FUNCTION(hvzelta_x, "param", ...) per function
 #   api_statuses.inc   HVZELTA_DOCUMENTED_STATUS(code) per error and warning code
-function(hvzelta_write_api_tables header output_dir)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
-  file(READ ${header} text)
+function(hvzelta_write_api_tables headers output_dir)
+  set(text "")
+  foreach(header IN LISTS headers)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+    file(READ ${header} header_text)
+    string(APPEND text "${header_text}")
+  endforeach()
   string(REGEX MATCHALL "HVZELTA_C_API ViStatus hvzelta_[A-Za-z0-9_]+\\([^)]*\\)" declarations "${text}")
   set(functions "")
   foreach(declaration IN LISTS declarations)
