@@ -207,7 +207,7 @@ bool HandlerInstalled() {
 std::string DescribeBytes(std::span<const ViByte> bytes) {
   std::string shown = "\"";
   std::size_t i = 0;
-  while (i < bytes.size() && shown.size() <= kShownCharacters) {
+  while (i < bytes.size() && shown.size() - 1 < kShownCharacters) {  // the quote does not count
     std::size_t dataLength = 0;
     if (const std::size_t header = BlockHeader(bytes.subspan(i), dataLength)) {
       const std::size_t present = std::min(dataLength, bytes.size() - i - header);
