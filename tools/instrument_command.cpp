@@ -62,7 +62,10 @@ std::string InstrumentUsage(std::string_view synopsis, std::string_view descript
         "  -c, --channel NAME       the output (\"Output1\") or output phase (\"OutputPhase1\"), or a\n"
         "                           list or range of them; default: the first one\n";
   }
-  usage += "  --json                   print one JSON document instead of text\n";
+  usage +=
+      "  --json                   print one JSON document instead of text\n"
+      "  --io-log[=FILE]          log the messages exchanged with the instrument to standard\n"
+      "                           error, or append them to FILE\n";
   return usage;
 }
 

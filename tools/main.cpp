@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <span>
@@ -37,8 +38,31 @@ bool TakesValue(std::string_view word) {
   return false;
 }
 
+// Takes "--io-log" and "--io-log=DESTINATION" out of `words` (before any
+// "--") and hands the destination to the driver through the variable it
+// reads, so every session the command opens logs its I/O; the last one given
+// counts. False with `error` set for an empty destination.
+bool TakeIoLogOption(std::vector<std::string_view>& words, std::string& error) {
+  constexpr std::string_view kOption = "--io-log";
+  for (auto word = words.begin(); word != words.end() && *word != "--";) {
+    if (*word != kOption && !word->starts_with("--io-log=")) {
+      ++word;
+      continue;
+    }
+    const std::string destination(*word == kOption ? "stderr" : word->substr(kOption.size() + 1));
+    if (destination.empty()) {
+      error = "--io-log= needs stderr, stdout or a file path (--io-log alone logs to stderr)";
+      return false;
+    }
+    ::setenv("HVZELTA_IO_LOG", destination.c_str(), 1);
+    word = words.erase(word);
+  }
+  return true;
+}
+
 void PrintOverview(std::ostream& out) {
-  out << "usage: hvzelta [-r RESOURCE] [-o OPTIONS] [--json] [--no-status-check] COMMAND [ARGUMENTS]\n"
+  out << "usage: hvzelta [-r RESOURCE] [-o OPTIONS] [--json] [--no-status-check] [--io-log[=FILE]] COMMAND\n"
+         "               [ARGUMENTS]\n"
          "       hvzelta --version\n\n"
          "commands:\n";
   for (const Command* command : kCommands) {
@@ -56,6 +80,8 @@ void PrintOverview(std::ostream& out) {
          "  --no-status-check        do not read the instrument's error state after each\n"
          "                           command (by default QueryInstrStatus=true, and a value the\n"
          "                           instrument refused ends the command with exit status 3)\n"
+         "  --io-log[=FILE]          log every message sent to and read from the instrument to\n"
+         "                           standard error, or append it to FILE (or stdout)\n"
          "\n"
          "'hvzelta help COMMAND' or 'hvzelta COMMAND --help' shows the usage of one command;\n"
          "short options take their value attached too (-rTCPIP::192.0.2.7::INSTR).\n"
@@ -69,7 +95,7 @@ void PrintOverview(std::ostream& out) {
          "  4  no session: the resource could not be opened or the option string was refused\n";
 }
 
-int Run(std::span<const std::string_view> words) {
+int Run(std::vector<std::string_view> words) {
   Streams streams{std::cout, std::cerr};
   if (AsksForHelp(words)) {
     // "--help" anywhere: the usage of the command on the line, else the
@@ -91,6 +117,10 @@ int Run(std::span<const std::string_view> words) {
   }
   bool version = false;
   std::string error;
+  if (!TakeIoLogOption(words, error)) {
+    std::cerr << "hvzelta: " << error << "\n";
+    return kExitUsage;
+  }
   const auto commandIndex = LeadingOptionsEnd(words, version, error);
   if (!commandIndex) {
     std::cerr << "hvzelta: " << error << " (see 'hvzelta help')\n";
@@ -137,6 +167,5 @@ int Run(std::span<const std::string_view> words) {
 }  // namespace hvzelta::cli
 
 int main(int argc, char** argv) {
-  const std::vector<std::string_view> words(argv + 1, argv + argc);
-  return hvzelta::cli::Run(words);
+  return hvzelta::cli::Run(std::vector<std::string_view>(argv + 1, argv + argc));
 }

@@ -9,6 +9,9 @@
 Without an instrument, ``with hvzelta.Emulator(model="ZTA200") as sim:`` runs the
 emulator and ``hvzelta.Driver(sim.resource)`` drives it.
 
+``hvzelta.log_to_screen()`` (or the logger "hvzelta" at DEBUG) shows every
+message sessions opened afterwards exchange with the instrument.
+
 The package calls libhvzelta.so through ctypes. It looks for the library in
 the environment variable HVZELTA_LIBRARY, then where the build or the
 installation put it beside this package, then on the system's library path.
@@ -18,6 +21,7 @@ from ._header import (AmmeterItem, Average, CouplingMode, CurrentLimitBehavior, 
                       MeasurementGroup, MeasurementType, OutputState, PhaseMeasurement, PhaseMeasurementArray,
                       StatusCode, TriggerSource, WaveformCatalog)
 from ._header import VERSION as __version__
+from ._io_log import log_to_screen
 from .driver import Driver, Output, OutputPhase
 from .emulator import Emulator
 from .errors import DriverError, DriverWarning, LibraryNotFoundError
@@ -26,5 +30,5 @@ __all__ = [
     "AmmeterItem", "Average", "CouplingMode", "CurrentLimitBehavior", "DCGenerationMode", "Driver", "DriverError",
     "DriverWarning", "Emulator", "HoldTime", "LibraryNotFoundError", "MeasurementGroup", "MeasurementType", "Output",
     "OutputPhase", "OutputState", "PhaseMeasurement", "PhaseMeasurementArray", "StatusCode", "TriggerSource",
-    "WaveformCatalog", "__version__",
+    "WaveformCatalog", "__version__", "log_to_screen",
 ]

@@ -7,7 +7,7 @@ import re
 import threading
 import warnings
 
-from . import _capi
+from . import _capi, _io_log
 from .errors import DriverError, DriverWarning, LibraryNotFoundError
 
 LIBRARY_ENVIRONMENT_VARIABLE = "HVZELTA_LIBRARY"
@@ -91,6 +91,7 @@ class Library:
     def open(self, resource, id_query, reset, options):
         """Opens a session with hvzelta_InitWithOptions and returns its handle."""
         session = _capi.ViSession()
+        _io_log.follow_logger(self._handle)
         status = self._invoke("InitWithOptions", resource, id_query, reset, options, ctypes.byref(session))
         # A failed open has no session: its description is the thread's. A
         # warning's is in the new session.

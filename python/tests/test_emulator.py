@@ -70,6 +70,15 @@ class InstrumentTest(unittest.TestCase):
         self.assertEqual(self.drv.error_query(), (-113, "Undefined header"))
         self.assertEqual(self.drv.error_query(), (0, "No error"))
 
+    def test_the_logger_at_debug_receives_the_messages_of_sessions_opened_then(self):
+        with self.assertLogs("hvzelta", "DEBUG") as log:
+            with hvzelta.Driver(_emulator.resource, options="Simulate=false") as drv:
+                drv.query("*IDN?")
+        lines = [record.getMessage() for record in log.records]
+        self.assertRegex(lines[0], r"^session \d+ open TCPIP::")
+        self.assertIn('write 6 bytes "*IDN?\\n"', "\n".join(lines))
+        self.assertRegex(lines[-2], r'read \d+ bytes "Halvorn,ZTA300,.*\\n"$')
+
     def test_replies_become_values(self):
         self.output.voltage_range = 310
         self.assertEqual(list(self.drv.query_ascii_values("VOLT:RANG?")), [310.0])

@@ -147,7 +147,8 @@ struct FlagOption {
 constexpr FlagOption kFlagOptions[] = {{"--no-socket", &Options::socket, false},
                                        {"--serial", &Options::serial, true},
                                        {"--vxi11", &Options::vxi11, true},
-                                       {"--hislip", &Options::hislip, true}};
+                                       {"--hislip", &Options::hislip, true},
+                                       {"--verbose", &Options::verbose, true}};
 
 }  // namespace
 
@@ -236,6 +237,10 @@ Faults (message numbers count from 1 over all connections):
 Connections:
   --idle-timeout MS    close a socket or VXI-11 connection that sends
                        nothing for MS milliseconds (default 0: never)
+
+Output:
+  --verbose            print each program message received and the reply to
+                       standard error
 )";
 }
 

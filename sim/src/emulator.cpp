@@ -18,7 +18,7 @@ struct Emulator::State {
   explicit State(const Options& options)
       : instrument(Describe(options.model),
                    options.idn.empty() ? DefaultIdentity(Describe(options.model)) : options.idn, options.load,
-                   options.noise, options.seed),
+                   options.noise, options.seed, options.verbose),
         faults(options.faults, options.seed) {}
 
   Instrument instrument;

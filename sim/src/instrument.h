@@ -15,7 +15,9 @@ namespace zta_sim {
 
 class Instrument {
  public:
-  Instrument(const ModelInfo& model, std::string identity, const Load& load, double noise, std::uint64_t seed);
+  // `verbose` prints each program message and its reply to stderr.
+  Instrument(const ModelInfo& model, std::string identity, const Load& load, double noise, std::uint64_t seed,
+             bool verbose = false);
 
   // Appends the reply (terminated by "\n") when the message had queries.
   void Execute(std::string_view message, std::string& reply);
@@ -29,6 +31,7 @@ class Instrument {
  private:
   std::mutex mutex_;
   InstrumentCore core_;
+  bool verbose_;
 };
 
 }  // namespace zta_sim

@@ -12,6 +12,7 @@
 #include "io/visa_com_session.h"
 #include "platform/text.h"
 #include "trace/method_trace.h"
+#include "visa/io_log.h"
 #include "visa/visa_library_choice.h"
 
 namespace hvzelta {
@@ -118,6 +119,9 @@ HRESULT CDriver::OpenIo() {
   } else {
     visa::VisaLibraryChoice visa = visa::ChooseVisaLibrary(GetDriverSetupValue("VisaLibrary"));
     if (!visa.library) return ReportIoError(&Reporter(), visa.error);
+    if (std::string error; !visa::AttachIoLog(visa.library, GetDriverSetupValue("IoLog"), error)) {
+      return Reporter().Report(Message::CannotOpenFile, error);
+    }
     io_ = std::make_unique<CVisaComSession>(std::move(visa.library));
   }
   if (!io_) return Reporter().Report(Message::ResourceUnknown, unknownResource);

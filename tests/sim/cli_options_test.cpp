@@ -25,13 +25,13 @@ TEST(CommandLine, ReadsEveryOption) {
        "--portmapper-port=0", "--hislip", "--hislip-port", "4880", "--resistance", "12.5", "--inductance",
        "0.01", "--crest-factor", "3", "--noise", "0.001", "--seed", "99", "--delay", "20", "--late", "500",
        "--fault", "split@3", "--fault", "garbage%2.5", "--bind", "127.0.0.2", "--trickle-interval", "40",
-       "--idle-timeout", "9000"});
+       "--idle-timeout", "9000", "--verbose"});
   ASSERT_EQ(line.error, "");
   const Options& o = line.options;
   EXPECT_EQ(o.socketPort, 0);
   EXPECT_EQ(o.model, Model::ZTA400);
   EXPECT_EQ(o.idn, "A,B,C,D");
-  EXPECT_TRUE(o.serial && o.vxi11);
+  EXPECT_TRUE(o.serial && o.vxi11 && o.verbose);
   EXPECT_EQ(o.vxi11Port, 4000);
   EXPECT_EQ(o.portmapperPort, 0);
   EXPECT_TRUE(o.hislip);

@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -210,6 +213,31 @@ TEST_F(EmulatorCommands, DirectIoAndTheErrorQueue) {
   result = Run({"errors"});
   EXPECT_EQ(result.status, 0) << "the queue was drained";
   EXPECT_EQ(result.out, "0, \"No error\"\n");
+}
+
+// --io-log shows the exchange on standard error; DriverSetup's IoLog appends
+// it to a file; a destination that cannot be used says what is accepted.
+TEST_F(EmulatorCommands, TheIoLogShowsTheExchange) {
+  CliResult result = Run({"query", "*IDN?", "--io-log"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(Contains(result.err, R"( write 6 bytes "*IDN?\n")")) << result.err;
+  EXPECT_TRUE(Contains(result.err, R"( read 30 bytes "Halvorn,ZTA300,)")) << result.err;
+
+  const std::string path = ::testing::TempDir() + "cli_io_log_" + std::to_string(::getpid());
+  result = Run({"-o", "DriverSetup=IoLog=" + path, "get", "VOLTAGE_RANGE"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::ifstream file(path);
+  const std::string logged((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::remove(path.c_str());
+  EXPECT_TRUE(Contains(logged, R"(write 11 bytes "VOLT:RANG?\n")")) << logged;
+  EXPECT_TRUE(result.err.empty()) << result.err;
+
+  for (const auto& words : {std::vector<std::string>{"--io-log=", "info"},
+                            std::vector<std::string>{"--io-log=/nonexistent/io.log", "info"}}) {
+    result = Run(words);
+    EXPECT_NE(result.status, 0);
+    EXPECT_TRUE(Contains(result.err, "stderr, stdout or a file path")) << result.err;
+  }
 }
 
 TEST_F(EmulatorCommands, ResetAndSelfTest) {

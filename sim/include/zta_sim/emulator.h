@@ -63,6 +63,7 @@ struct Options {
   double noise = 0.0;  // relative standard deviation of measurements; 0 is exact
   std::uint64_t seed = 1;
   FaultOptions faults;
+  bool verbose = false;  // print each program message and its reply to stderr
 
   std::string bindAddress = "127.0.0.1";
   bool socket = true;
