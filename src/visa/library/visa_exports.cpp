@@ -163,8 +163,14 @@ HVZVISA_API ViStatus viParseRsrcEx(ViSession rmSesn, const ViChar* rsrcName, ViU
   });
 }
 
+// VI_TMO_IMMEDIATE, the open timeout most programs pass (PyVISA's default),
+// asks not to wait for a lock; setting up a connection still takes its round
+// trips, which get the time a session's first I/O would.
+constexpr ViUInt32 kImmediateOpenTimeoutMs = 2000;
+
 HVZVISA_API ViStatus viOpen(ViSession sesn, const ViChar* name, ViAccessMode mode, ViUInt32 timeout, ViSession* vi) {
   return Guarded([&] {
+    if (timeout == VI_TMO_IMMEDIATE) timeout = kImmediateOpenTimeoutMs;
     if (name) {
       if (std::optional<ResourceAlias> alias = AliasNamed(name))
         return Library().Open(sesn, alias->resource.c_str(), mode, timeout, vi);
