@@ -3,6 +3,7 @@ against the emulator on every transport; and the same cases through
 pyvisa-py on the transports it has, which must give the same answers."""
 
 import os
+import subprocess
 import threading
 import time
 import unittest
@@ -182,6 +183,14 @@ class PyVisaClientTest(unittest.TestCase):
                             raise
                         continue
                     self.assertEqual(theirs, answer, "pyvisa-py answers otherwise")
+
+    def test_a_c_program_built_against_the_installation(self):
+        for transport, (name, _) in resources(self.emulator.endpoints).items():
+            with self.subTest(transport=transport):
+                ran = subprocess.run([os.environ["HVZVISA_C_PROGRAM"], name], capture_output=True, text=True,
+                                     timeout=30, check=False)
+                self.assertEqual(ran.returncode, 0, ran.stderr)
+                self.assertEqual(ran.stdout.splitlines()[1:], ["voltage: 115.5 V", "frequency: +6.00000000E+01"])
 
     def test_resources_the_library_finds(self):
         found = self.ours.list_resources("?*")
