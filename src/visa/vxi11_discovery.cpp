@@ -13,6 +13,7 @@
 #include <cstring>
 #include <optional>
 #include <set>
+#include <string>
 
 #include "visa/onc_rpc.h"
 #include "visa/resource_discovery.h"
@@ -28,6 +29,7 @@ constexpr ViUInt32 kAccepted = 0;
 constexpr ViUInt32 kSuccess = 0;
 constexpr ViUInt32 kVxi11CoreProgram = 0x0607AF;
 constexpr ViUInt32 kVxi11CoreVersion = 1;
+constexpr std::uint16_t kStandardPortmapperPort = 111;
 constexpr ViUInt32 kTransactionId = 0x68767A31;  // any value; replies are matched on it
 
 // "a.b.c.d" or "a.b.c.d/bits": the address to send to (the broadcast
@@ -118,7 +120,10 @@ std::vector<std::string> FindVxi11Instruments(const std::vector<std::string>& ta
     if (!port || *port == 0) continue;
     char text[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
-    found.insert(std::string("TCPIP0::") + text + "::inst0::INSTR");
+    // Opening a plain name asks the port-mapper at its standard port; one
+    // found elsewhere names the core channel's port itself.
+    const std::string host = portmapperPort == kStandardPortmapperPort ? text : text + ("," + std::to_string(*port));
+    found.insert("TCPIP0::" + host + "::inst0::INSTR");
   }
   names.assign(found.begin(), found.end());
   return names;
