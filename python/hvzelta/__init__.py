@@ -21,10 +21,11 @@ from ._header import VERSION as __version__
 from .driver import Driver, Output, OutputPhase
 from .emulator import Emulator
 from .errors import DriverError, DriverWarning, LibraryNotFoundError
+from .resources import list_resources
 
 __all__ = [
     "AmmeterItem", "Average", "CouplingMode", "CurrentLimitBehavior", "DCGenerationMode", "Driver", "DriverError",
     "DriverWarning", "Emulator", "HoldTime", "LibraryNotFoundError", "MeasurementGroup", "MeasurementType", "Output",
     "OutputPhase", "OutputState", "PhaseMeasurement", "PhaseMeasurementArray", "StatusCode", "TriggerSource",
-    "WaveformCatalog", "__version__",
+    "WaveformCatalog", "__version__", "list_resources",
 ]

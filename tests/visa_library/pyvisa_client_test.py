@@ -2,6 +2,7 @@
 against the emulator on every transport; and the same cases through
 pyvisa-py on the transports it has, which must give the same answers."""
 
+import json
 import os
 import subprocess
 import threading
@@ -12,6 +13,7 @@ import pyvisa
 from pyvisa import constants
 from pyvisa.errors import VisaIOError
 
+import hvzelta
 from hvzelta import Emulator
 
 LIBRARY = os.environ["HVZVISA_LIBRARY"]
@@ -192,12 +194,24 @@ class PyVisaClientTest(unittest.TestCase):
                 self.assertEqual(ran.returncode, 0, ran.stderr)
                 self.assertEqual(ran.stdout.splitlines()[1:], ["voltage: 115.5 V", "frequency: +6.00000000E+01"])
 
-    def test_resources_the_library_finds(self):
-        found = self.ours.list_resources("?*")
-        self.assertIsInstance(found, tuple)
-        with self.assertRaises(VisaIOError) as failure:
-            self.ours.list_resources("(unbalanced")
-        self.assertEqual(failure.exception.error_code, constants.StatusCode.error_invalid_expression)
+    def test_the_emulator_is_found_through_its_port_mapper(self):
+        host, core_port = self.emulator.endpoints["vxi11"].rsplit(":", 1)
+        expected = f"TCPIP0::{host},{core_port}::inst0::INSTR"
+        port_mapper = self.emulator.endpoints["portmapper"].rsplit(":", 1)[1]
+        os.environ.update(HVZELTA_VXI11_SUBNETS=host, HVZELTA_PORTMAPPER_PORT=port_mapper, HVZELTA_MDNS_DISCOVERY="0")
+        self.assertEqual(self.ours.list_resources("TCPIP?*INSTR"), (expected,))
+        self.assertEqual(self.ours.list_resources("GPIB?*"), ())
+        self.assertEqual(hvzelta.list_resources("TCPIP?*"), [expected])
+        self.assertEqual(self.run_case(self.ours, expected, query_after_clear), "1")
+        listed = subprocess.run([os.environ["HVZELTA_CLI"], "list", "TCPIP?*", "--json", "--idn"], capture_output=True,
+                                text=True, timeout=60, check=True)
+        self.assertEqual([(entry["resource"], "idn" in entry) for entry in json.loads(listed.stdout)], [(expected, True)])
+        for bad in ("(unbalanced", "?*INSTR{VI_ATTR_INTF_NUM==0}"):
+            with self.subTest(pattern=bad):
+                with self.assertRaises(VisaIOError):
+                    self.ours.list_resources(bad)
+                with self.assertRaisesRegex(ValueError, "not a resource pattern"):
+                    hvzelta.list_resources(bad)
 
     def test_a_reply_that_comes_after_its_timeout_never_answers_the_next_query(self):
         with Emulator(arguments=("--hislip", "--hislip-port", "0", "--vxi11", "--vxi11-port", "0",
