@@ -4,6 +4,7 @@ pyvisa-py on the transports it has, which must give the same answers."""
 
 import json
 import os
+import re
 import subprocess
 import threading
 import time
@@ -20,6 +21,7 @@ LIBRARY = os.environ["HVZVISA_LIBRARY"]
 # A definite-length block whose bytes include line feeds, served as the identity.
 BLOCK = b"\n\x01\n\x02\n\x03"
 TIMEOUT_MARGIN_S = 2.0
+LAN_AND_SERIAL = ("--hislip", "--hislip-port", "0", "--vxi11", "--vxi11-port", "0", "--portmapper-port", "0", "--serial")
 
 
 def resources(endpoints):
@@ -151,9 +153,8 @@ def matches(expected, answer):
 class PyVisaClientTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.emulator = Emulator(arguments=("--hislip", "--hislip-port", "0", "--vxi11", "--vxi11-port", "0",
-                                           "--portmapper-port", "0", "--serial", "--idn",
-                                           "#1{}{}".format(len(BLOCK), BLOCK.decode("latin-1")))).start()
+        cls.emulator = Emulator(arguments=LAN_AND_SERIAL + (
+            "--idn", "#1{}{}".format(len(BLOCK), BLOCK.decode("latin-1")))).start()
         cls.ours = pyvisa.ResourceManager(LIBRARY)
         cls.theirs = pyvisa.ResourceManager("@py")
 
@@ -186,13 +187,29 @@ class PyVisaClientTest(unittest.TestCase):
                         continue
                     self.assertEqual(theirs, answer, "pyvisa-py answers otherwise")
 
+    def test_the_header_has_the_published_numbers(self):
+        # PyVISA carries the published constants too: every one the header
+        # shares with it must agree.
+        header = os.path.join(os.path.dirname(__file__), "..", "..", "include", "hvzvisa", "visa.h")
+        with open(header, encoding="ascii") as text:
+            defines = re.findall(r"^#define (VI_\w+)\s+\((.+)\)\s*$", text.read(), re.MULTILINE)
+        compared = 0
+        for name, value in defines:
+            if hasattr(constants, name):
+                value = re.sub(r"(0x[0-9A-Fa-f]+|\d+)U?L", r"\1", value.replace("_VI_ERROR", "(-2147483648)"))
+                self.assertEqual(eval(value), getattr(constants, name), name)  # noqa: S307 - our own header
+                compared += 1
+        self.assertGreater(compared, 200)
+
     def test_a_c_program_built_against_the_installation(self):
-        for transport, (name, _) in resources(self.emulator.endpoints).items():
-            with self.subTest(transport=transport):
-                ran = subprocess.run([os.environ["HVZVISA_C_PROGRAM"], name], capture_output=True, text=True,
-                                     timeout=30, check=False)
-                self.assertEqual(ran.returncode, 0, ran.stderr)
-                self.assertEqual(ran.stdout.splitlines()[1:], ["voltage: 115.5 V", "frequency: +6.00000000E+01"])
+        with Emulator(arguments=LAN_AND_SERIAL) as plain:
+            for transport, (name, _) in resources(plain.endpoints).items():
+                with self.subTest(transport=transport):
+                    ran = subprocess.run([os.environ["HVZVISA_C_PROGRAM"], name], capture_output=True, text=True,
+                                         timeout=30, check=False)
+                    self.assertEqual(ran.returncode, 0, ran.stderr)
+                    self.assertEqual(ran.stdout.splitlines(), ["identity: Halvorn,ZTA100,HZ1000417,2.04",
+                                                               "voltage: 115.5 V", "frequency: +6.00000000E+01"])
 
     def test_the_emulator_is_found_through_its_port_mapper(self):
         host, core_port = self.emulator.endpoints["vxi11"].rsplit(":", 1)
@@ -214,8 +231,7 @@ class PyVisaClientTest(unittest.TestCase):
                     hvzelta.list_resources(bad)
 
     def test_a_reply_that_comes_after_its_timeout_never_answers_the_next_query(self):
-        with Emulator(arguments=("--hislip", "--hislip-port", "0", "--vxi11", "--vxi11-port", "0",
-                                 "--portmapper-port", "0", "--fault", "late%100", "--late", "700")) as late:
+        with Emulator(arguments=LAN_AND_SERIAL[:-1] + ("--fault", "late%100", "--late", "700")) as late:
             for transport, (name, _) in resources(late.endpoints).items():
                 with self.subTest(transport=transport):
                     inst = open_instrument(self.ours, name)

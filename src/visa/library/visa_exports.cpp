@@ -25,8 +25,9 @@
 #define HVZVISA_API extern "C" __attribute__((visibility("default")))
 
 // The functions are declared by the installed visa.h, whose macros cannot
-// share a translation unit with the layer's constants of the same names; the
-// C consumer program checks every signature against that header.
+// share a translation unit with the layer's constants of the same names. The
+// tests call each function through that header, and compare its numbers with
+// PyVISA's.
 #pragma GCC diagnostic ignored "-Wmissing-declarations"
 
 namespace hvzelta::visa {
