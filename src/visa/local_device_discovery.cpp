@@ -1,13 +1,7 @@
 // Discovery of the instruments attached to this machine: serial ports and
 // USB-TMC interfaces.
 
-#include <fcntl.h>
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -17,23 +11,21 @@
 
 #include "platform/text.h"
 #include "visa/resource_discovery.h"
-#include "visa/unique_fd.h"
 
 namespace hvzelta::visa {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A port counts when it opens; a ttyS port also needs a UART behind it (the
-// kernel makes ttyS0..ttyS31 whether or not the hardware exists). A device
-// that is no terminal at all is taken as it is.
-bool PortOpens(const fs::path& path, bool needsUart) {
-  UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!fd.Valid()) return false;
+// A ttyUSB or ttyACM node exists only while its adapter is plugged in; the
+// kernel makes ttyS0..ttyS31 whether or not a UART is behind them, which
+// sysfs tells by the port's type (0: none). Nothing is opened: opening a
+// port can reset the board behind it.
+bool PortPresent(const fs::path& sysfsRoot, const std::string& name, bool needsUart) {
   if (!needsUart) return true;
-  serial_struct info{};
-  if (::ioctl(fd.Get(), TIOCGSERIAL, &info) != 0) return errno == ENOTTY;
-  return info.type != PORT_UNKNOWN;
+  std::ifstream typeFile(sysfsRoot / "class" / "tty" / name / "type");
+  unsigned type = 0;
+  return typeFile >> type && type != 0;
 }
 
 std::optional<unsigned> NumberAfter(std::string_view name, std::string_view prefix) {
@@ -98,7 +90,7 @@ constexpr unsigned long kUsbTmcSubclass = 0x03;
 
 }  // namespace
 
-std::vector<std::string> FindSerialPorts(const std::string& devRoot) {
+std::vector<std::string> FindSerialPorts(const std::string& devRoot, const std::string& sysfsRoot) {
   struct Family {
     std::string_view prefix;
     bool byBoard;  // named ASRL<n+1>, as ASRLn opens ttyS<n-1>
@@ -110,7 +102,7 @@ std::vector<std::string> FindSerialPorts(const std::string& devRoot) {
     const std::string file = it->path().filename().string();
     for (const Family& family : kFamilies) {
       const std::optional<unsigned> number = NumberAfter(file, family.prefix);
-      if (!number || !PortOpens(it->path(), family.byBoard)) continue;
+      if (!number || !PortPresent(sysfsRoot, file, family.byBoard)) continue;
       names.push_back(family.byBoard ? "ASRL" + std::to_string(*number + 1) + "::INSTR"
                                      : "ASRL" + it->path().string() + "::INSTR");
     }

@@ -56,7 +56,7 @@ std::vector<ResourceAlias> ResourceAliases() {
 }
 
 std::vector<std::string> DiscoverResources(const ResourcePattern& pattern, const DiscoveryOptions& options) {
-  std::vector<std::string> all = FindSerialPorts(options.devRoot);
+  std::vector<std::string> all = FindSerialPorts(options.devRoot, options.sysfsRoot);
   auto append = [&all](std::vector<std::string> more) {
     all.insert(all.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
   };

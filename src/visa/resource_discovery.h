@@ -1,8 +1,8 @@
 #pragma once
 
 // Where viFindRsrc looks for instruments, and what it finds there:
-//   - serial ports: /dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM* that open (a
-//     ttyS port also needs a UART behind it);
+//   - serial ports: /dev/ttyUSB*, /dev/ttyACM*, and /dev/ttyS* with a UART
+//     behind them (none is opened);
 //   - USB-TMC: the /dev/usbtmc* nodes of the kernel driver, and USB
 //     interfaces of the test-and-measurement class that sysfs lists;
 //   - VXI-11: the port-mappers that answer a GETPORT for the core channel,
@@ -49,7 +49,7 @@ using AliasSource = std::vector<ResourceAlias> (*)();
 void SetAliasSource(AliasSource source);
 std::vector<ResourceAlias> ResourceAliases();
 
-std::vector<std::string> FindSerialPorts(const std::string& devRoot);
+std::vector<std::string> FindSerialPorts(const std::string& devRoot, const std::string& sysfsRoot);
 std::vector<std::string> FindUsbTmcInstruments(const std::string& sysfsRoot);
 std::vector<std::string> FindVxi11Instruments(const std::vector<std::string>& targets, std::uint16_t portmapperPort,
                                               std::chrono::milliseconds wait);

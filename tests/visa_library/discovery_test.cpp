@@ -109,8 +109,11 @@ TEST_F(LocalDevicesTest, UsbTmcInterfacesOfTheClassOrServedByTheDriver) {
 }
 
 TEST_F(LocalDevicesTest, SerialPortsByFamily) {
-  for (const char* file : {"ttyS3", "ttyUSB0", "ttyACM1", "ttyUSBx", "ttyS123456", "tty0"}) Write(root_ / "dev" / file, "");
-  std::vector<std::string> found = FindSerialPorts((root_ / "dev").string());
+  for (const char* file : {"ttyS3", "ttyS4", "ttyS5", "ttyUSB0", "ttyACM1", "ttyUSBx", "ttyS123456", "tty0"})
+    Write(root_ / "dev" / file, "");
+  Write(root_ / "sys/class/tty/ttyS3/type", "4");  // a 16550A
+  Write(root_ / "sys/class/tty/ttyS4/type", "0");  // no UART
+  std::vector<std::string> found = FindSerialPorts((root_ / "dev").string(), (root_ / "sys").string());
   std::sort(found.begin(), found.end());
   const std::string dev = (root_ / "dev").string();
   EXPECT_EQ(found, (std::vector<std::string>{"ASRL" + dev + "/ttyACM1::INSTR", "ASRL" + dev + "/ttyUSB0::INSTR",
