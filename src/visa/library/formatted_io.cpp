@@ -101,12 +101,12 @@ ViStatus ForEachDirective(std::string_view format, FormatDirection direction, Vi
 }
 
 template <typename Value>
-void AppendFormatted(std::string& out, const std::string& spec, Value value) {
-  const int length = std::snprintf(nullptr, 0, spec.c_str(), value);
+void AppendFormatted(std::string& out, const std::string& directiveText, Value value) {
+  const int length = std::snprintf(nullptr, 0, directiveText.c_str(), value);
   if (length <= 0) return;
   const std::size_t start = out.size();
   out.resize(start + static_cast<std::size_t>(length) + 1);
-  std::snprintf(out.data() + start, static_cast<std::size_t>(length) + 1, spec.c_str(), value);
+  std::snprintf(out.data() + start, static_cast<std::size_t>(length) + 1, directiveText.c_str(), value);
   out.resize(start + static_cast<std::size_t>(length));
 }
 
@@ -124,30 +124,30 @@ ViStatus Format(const char* format, va_list& params, std::string& out) {
   ViStatus status = ForEachDirective(text, FormatDirection::Write, [&](std::size_t at, const Directive& d) {
     appendLiteral(at);
     copied = d.end;
-    std::string spec = "%" + std::string(d.flags);
-    spec += d.widthFromArgument ? std::to_string(va_arg(params, int)) : std::string(d.width);
-    spec += d.precisionFromArgument ? "." + std::to_string(va_arg(params, int)) : std::string(d.precision);
-    spec += d.size;
-    spec += d.conversion;
+    std::string directiveText = "%" + std::string(d.flags);
+    directiveText += d.widthFromArgument ? std::to_string(va_arg(params, int)) : std::string(d.width);
+    directiveText += d.precisionFromArgument ? "." + std::to_string(va_arg(params, int)) : std::string(d.precision);
+    directiveText += d.size;
+    directiveText += d.conversion;
     const std::string_view size = d.size;
     if (Contains("di", d.conversion)) {
-      if (size == "l" || size == "z" || size == "t") AppendFormatted(out, spec, va_arg(params, long));
-      else if (size == "ll" || size == "j") AppendFormatted(out, spec, va_arg(params, long long));
-      else AppendFormatted(out, spec, va_arg(params, int));
+      if (size == "l" || size == "z" || size == "t") AppendFormatted(out, directiveText, va_arg(params, long));
+      else if (size == "ll" || size == "j") AppendFormatted(out, directiveText, va_arg(params, long long));
+      else AppendFormatted(out, directiveText, va_arg(params, int));
     } else if (Contains("ouxX", d.conversion)) {
-      if (size == "l" || size == "z" || size == "t") AppendFormatted(out, spec, va_arg(params, unsigned long));
-      else if (size == "ll" || size == "j") AppendFormatted(out, spec, va_arg(params, unsigned long long));
-      else AppendFormatted(out, spec, va_arg(params, unsigned));
+      if (size == "l" || size == "z" || size == "t") AppendFormatted(out, directiveText, va_arg(params, unsigned long));
+      else if (size == "ll" || size == "j") AppendFormatted(out, directiveText, va_arg(params, unsigned long long));
+      else AppendFormatted(out, directiveText, va_arg(params, unsigned));
     } else if (d.conversion == 'c') {
-      AppendFormatted(out, spec, va_arg(params, int));
+      AppendFormatted(out, directiveText, va_arg(params, int));
     } else if (d.conversion == 's') {
       const char* string = va_arg(params, const char*);
       if (!string) return VI_ERROR_INV_PARAMETER;
-      AppendFormatted(out, spec, string);
+      AppendFormatted(out, directiveText, string);
     } else if (size == "L") {
-      AppendFormatted(out, spec, va_arg(params, long double));
+      AppendFormatted(out, directiveText, va_arg(params, long double));
     } else {
-      AppendFormatted(out, spec, va_arg(params, double));
+      AppendFormatted(out, directiveText, va_arg(params, double));
     }
     return VI_SUCCESS;
   });
