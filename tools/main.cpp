@@ -21,7 +21,8 @@ namespace {
 constexpr std::array kCommands{&kInfoCommand,     &kGetCommand,    &kSetCommand,      &kAttributesCommand,
                                &kMeasureCommand,  &kQueryCommand,  &kWriteCommand,    &kResetCommand,
                                &kSelfTestCommand, &kErrorsCommand, &kSimCommand,      &kDemoCommand,
-                               &kConfigCommand,   &kTraceCommand,  &kRegisterCommand, &kUnregisterCommand};
+                               &kConfigCommand,   &kTraceCommand,  &kRegisterCommand, &kUnregisterCommand,
+                               &kListCommand};
 
 const Command* Find(std::string_view name) {
   for (const Command* command : kCommands) {

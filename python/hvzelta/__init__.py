@@ -25,10 +25,11 @@ from ._io_log import log_to_screen
 from .driver import Driver, Output, OutputPhase
 from .emulator import Emulator
 from .errors import DriverError, DriverWarning, LibraryNotFoundError
+from .resources import list_resources
 
 __all__ = [
     "AmmeterItem", "Average", "CouplingMode", "CurrentLimitBehavior", "DCGenerationMode", "Driver", "DriverError",
     "DriverWarning", "Emulator", "HoldTime", "LibraryNotFoundError", "MeasurementGroup", "MeasurementType", "Output",
     "OutputPhase", "OutputState", "PhaseMeasurement", "PhaseMeasurementArray", "StatusCode", "TriggerSource",
-    "WaveformCatalog", "__version__", "log_to_screen",
+    "WaveformCatalog", "__version__", "list_resources", "log_to_screen",
 ]

@@ -1,6 +1,5 @@
 #include "vxi11_transport.h"
 
-
 #include "onc_rpc.h"
 #include "portmapper_service.h"
 #include "vxi11_rpc_program.h"
@@ -25,12 +24,17 @@ Vxi11Transport::Vxi11Transport(const TransportContext& context, std::uint16_t co
 void Vxi11Transport::Start() {
   corePort_ = core_.Listen(context_.address, corePort_);
   portmapperPort_ = portmapper_.Listen(context_.address, portmapperPort_);
+  udpPortmapperService_ = std::make_unique<PortmapperService>(corePort_);
+  udpPortmapper_ = std::make_unique<UdpRpcServer>(*udpPortmapperService_);
+  // A UDP port of that number already taken leaves the port-mapper on TCP only.
+  if (udpPortmapper_->Bind(context_.address, portmapperPort_)) udpPortmapper_->Start();
   core_.Start();
   portmapper_.Start();
 }
 
 void Vxi11Transport::Stop() {
   device_.Stop();
+  if (udpPortmapper_) udpPortmapper_->Stop();
   portmapper_.Stop();
   core_.Stop();
 }

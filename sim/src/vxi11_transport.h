@@ -6,9 +6,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
+#include "portmapper_service.h"
 #include "tcp_acceptor.h"
 #include "transport.h"
+#include "udp_rpc_server.h"
 #include "vxi11_device.h"
 
 namespace zta_sim {
@@ -32,6 +35,9 @@ class Vxi11Transport final : public Transport {
   std::atomic<std::uint64_t> nextConnection_{1};
   TcpAcceptor core_;
   TcpAcceptor portmapper_;
+  // The port-mapper on UDP as well, at the same port, for discovery.
+  std::unique_ptr<PortmapperService> udpPortmapperService_;
+  std::unique_ptr<UdpRpcServer> udpPortmapper_;
 };
 
 }  // namespace zta_sim

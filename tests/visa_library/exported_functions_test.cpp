@@ -1,0 +1,178 @@
+// The exported VISA functions given what a careless or hostile caller gives:
+// unknown and closed sessions, null pointers, huge counts, formats and
+// patterns the library does not take. Every call returns a status; none
+// crashes or hangs. The ordinary exchanges are PyVISA's (pyvisa_client_test.py).
+
+#include <gtest/gtest.h>
+#include <visa.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "zta_sim/emulator.h"
+
+namespace {
+
+struct Call {
+  const char* name;
+  std::function<ViStatus(ViSession)> run;
+};
+
+// Every session-taking function, with arguments that would be valid for an
+// instrument session.
+std::vector<Call> SessionCalls() {
+  static ViByte buffer[64];
+  static ViChar text[256];
+  static ViUInt32 count;
+  static ViUInt16 word;
+  static ViUInt8 byte;
+  static ViJobId job;
+  static ViAddr address;
+  static ViBusAddress offset;
+  return {
+      {"viClose", [](ViSession vi) { return viClose(vi); }},
+      {"viRead", [](ViSession vi) { return viRead(vi, buffer, sizeof buffer, &count); }},
+      {"viWrite", [](ViSession vi) { return viWrite(vi, buffer, 1, &count); }},
+      {"viReadSTB", [](ViSession vi) { return viReadSTB(vi, &word); }},
+      {"viClear", [](ViSession vi) { return viClear(vi); }},
+      {"viAssertTrigger", [](ViSession vi) { return viAssertTrigger(vi, VI_TRIG_PROT_DEFAULT); }},
+      {"viFlush", [](ViSession vi) { return viFlush(vi, VI_READ_BUF); }},
+      {"viSetBuf", [](ViSession vi) { return viSetBuf(vi, VI_READ_BUF, 4096); }},
+      {"viLock", [](ViSession vi) { return viLock(vi, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL); }},
+      {"viUnlock", [](ViSession vi) { return viUnlock(vi); }},
+      {"viGetAttribute", [](ViSession vi) { return viGetAttribute(vi, VI_ATTR_TMO_VALUE, &count); }},
+      {"viSetAttribute", [](ViSession vi) { return viSetAttribute(vi, VI_ATTR_TMO_VALUE, 100); }},
+      {"viStatusDesc", [](ViSession vi) { return viStatusDesc(vi, VI_ERROR_TMO, text); }},
+      {"viPrintf", [](ViSession vi) { return viPrintf(vi, "*CLS\n"); }},
+      {"viScanf", [](ViSession vi) { return viScanf(vi, "%255s", text); }},
+      {"viQueryf", [](ViSession vi) { return viQueryf(vi, "*IDN?\n", "%255s", text); }},
+      {"viSPrintf", [](ViSession vi) { return viSPrintf(vi, buffer, "%d", 1); }},
+      {"viFindNext", [](ViSession vi) { return viFindNext(vi, text); }},
+      {"viReadAsync", [](ViSession vi) { return viReadAsync(vi, buffer, 1, &job); }},
+      {"viEnableEvent", [](ViSession vi) { return viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL); }},
+      {"viGpibSendIFC", [](ViSession vi) { return viGpibSendIFC(vi); }},
+      {"viGpibCommand", [](ViSession vi) { return viGpibCommand(vi, buffer, 0xFFFFFFFFu, &count); }},
+      {"viIn8", [](ViSession vi) { return viIn8(vi, VI_A16_SPACE, 0, &byte); }},
+      {"viMoveIn16", [](ViSession vi) { return viMoveIn16(vi, VI_A16_SPACE, 0, ~ViBusSize{0}, &word); }},
+      {"viMapAddress", [](ViSession vi) { return viMapAddress(vi, VI_A16_SPACE, 0, 16, VI_FALSE, VI_NULL, &address); }},
+      {"viMemAlloc", [](ViSession vi) { return viMemAlloc(vi, 16, &offset); }},
+      {"viUsbControlIn", [](ViSession vi) { return viUsbControlIn(vi, 0, 0, 0, 0, 64, buffer, &word); }},
+  };
+}
+
+class ExportedFunctionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    zta_sim::Options options;
+    emulator_ = std::make_unique<zta_sim::Emulator>(options);
+    const zta_sim::Endpoints endpoints = emulator_->Start();
+    ASSERT_EQ(viOpenDefaultRM(&rm_), VI_SUCCESS);
+    const std::string name = "TCPIP::127.0.0.1::" + std::to_string(endpoints.socketPort) + "::SOCKET";
+    ASSERT_EQ(viOpen(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi_), VI_SUCCESS);
+    viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 2000);
+    viSetAttribute(vi_, VI_ATTR_TERMCHAR_EN, VI_TRUE);
+  }
+  void TearDown() override {
+    viClose(rm_);
+    emulator_->Stop();
+  }
+
+  std::unique_ptr<zta_sim::Emulator> emulator_;
+  ViSession rm_ = VI_NULL;
+  ViSession vi_ = VI_NULL;
+};
+
+TEST_F(ExportedFunctionsTest, UnknownAndClosedSessionsAreInvalidObjects) {
+  ViSession closed = VI_NULL;
+  ASSERT_EQ(viOpenDefaultRM(&closed), VI_SUCCESS);
+  ASSERT_EQ(viClose(closed), VI_SUCCESS);
+  for (const Call& call : SessionCalls()) {
+    for (ViSession vi : {ViSession{VI_NULL}, ViSession{0xDEADBEEF}, closed}) {
+      EXPECT_EQ(call.run(vi), VI_ERROR_INV_OBJECT) << call.name << " on " << vi;
+    }
+  }
+}
+
+TEST_F(ExportedFunctionsTest, BusesAndMechanismsTheLibraryLacksAreNotSupported) {
+  for (const Call& call : SessionCalls()) {
+    const std::string name = call.name;
+    if (name.rfind("viGpib", 0) == 0 || name.rfind("viIn", 0) == 0 || name.rfind("viM", 0) == 0 ||
+        name == "viUsbControlIn" || name == "viReadAsync" || name == "viEnableEvent") {
+      EXPECT_EQ(call.run(vi_), VI_ERROR_NSUP_OPER) << name;
+    }
+  }
+}
+
+TEST_F(ExportedFunctionsTest, NullPointersGiveAStatus) {
+  ViByte buffer[16];
+  ViUInt32 count = 0;
+  ViChar text[256];
+  ViSession unopened = VI_NULL;
+  EXPECT_LT(viOpenDefaultRM(VI_NULL), VI_SUCCESS);
+  EXPECT_LT(viOpen(rm_, VI_NULL, VI_NULL, 0, &unopened), VI_SUCCESS);
+  EXPECT_LT(viOpen(rm_, "TCPIP::127.0.0.1::1::SOCKET", VI_NULL, 0, VI_NULL), VI_SUCCESS);
+  EXPECT_LT(viRead(vi_, VI_NULL, 16, &count), VI_SUCCESS);
+  EXPECT_LT(viWrite(vi_, VI_NULL, 16, &count), VI_SUCCESS);
+  EXPECT_LT(viReadSTB(vi_, VI_NULL), VI_SUCCESS);
+  EXPECT_EQ(viGetAttribute(vi_, VI_ATTR_TMO_VALUE, VI_NULL), VI_ERROR_INV_PARAMETER);
+  EXPECT_EQ(viStatusDesc(vi_, VI_ERROR_TMO, VI_NULL), VI_ERROR_INV_PARAMETER);
+  EXPECT_EQ(viFindRsrc(rm_, VI_NULL, VI_NULL, VI_NULL, text), VI_ERROR_INV_EXPR);
+  EXPECT_LT(viParseRsrc(rm_, VI_NULL, VI_NULL, VI_NULL), VI_SUCCESS);
+  EXPECT_LT(viParseRsrcEx(rm_, VI_NULL, VI_NULL, VI_NULL, text, text, text), VI_SUCCESS);
+  EXPECT_EQ(viPrintf(vi_, VI_NULL), VI_ERROR_INV_FMT);
+  EXPECT_EQ(viScanf(vi_, VI_NULL), VI_ERROR_INV_FMT);
+  EXPECT_EQ(viQueryf(vi_, "*IDN?\n", VI_NULL), VI_ERROR_INV_FMT);
+  EXPECT_EQ(viPrintf(vi_, "%s\n", static_cast<const char*>(VI_NULL)), VI_ERROR_INV_PARAMETER);
+  EXPECT_EQ(viSPrintf(vi_, VI_NULL, "%d", 1), VI_ERROR_USER_BUF);
+  EXPECT_EQ(viSScanf(vi_, VI_NULL, "%d", &count), VI_ERROR_USER_BUF);
+  // The session still works.
+  EXPECT_EQ(viWrite(vi_, reinterpret_cast<const ViByte*>("*OPC?\n"), 6, &count), VI_SUCCESS);
+  EXPECT_EQ(viRead(vi_, buffer, sizeof buffer, &count), VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), count), "1\n");
+}
+
+TEST_F(ExportedFunctionsTest, FormattedIoOverTheSession) {
+  ViReal64 volts = 0;
+  ViChar identity[256] = "";
+  ViInt32 number = 0;
+  ViByte buffer[64];
+  EXPECT_EQ(viPrintf(vi_, "VOLT %.1f\n", 99.5), VI_SUCCESS);
+  EXPECT_EQ(viQueryf(vi_, "VOLT?\n", "%lf", &volts), VI_SUCCESS);
+  EXPECT_EQ(volts, 99.5);
+  EXPECT_EQ(viQueryf(vi_, "%s\n", "%255[^,]", "*IDN?", identity), VI_SUCCESS);
+  EXPECT_STREQ(identity, "Halvorn");
+  // The reply ends the message whatever the read format leaves of it.
+  EXPECT_EQ(viQueryf(vi_, "SYST:ERR?\n", "%d", &number), VI_SUCCESS);
+  EXPECT_EQ(viQueryf(vi_, "*OPC?\n", "%d", &number), VI_SUCCESS);
+  EXPECT_EQ(number, 1);
+  EXPECT_EQ(viSPrintf(vi_, buffer, "%-4s|%03d", "ab", 7), VI_SUCCESS);
+  EXPECT_STREQ(reinterpret_cast<char*>(buffer), "ab  |007");
+  EXPECT_EQ(viSScanf(vi_, buffer, "%*[^|]|%d", &number), VI_SUCCESS);
+  EXPECT_EQ(number, 7);
+  // What only the VISA format language has, and what no format may hold.
+  for (const char* format : {"%b", "%,3d", "%#s", "%!ob"}) EXPECT_EQ(viPrintf(vi_, format), VI_ERROR_NSUP_FMT) << format;
+  for (const char* format : {"%n", "%p", "VOLT %"}) EXPECT_EQ(viPrintf(vi_, format), VI_ERROR_INV_FMT) << format;
+  EXPECT_EQ(viScanf(vi_, "%y", &number), VI_ERROR_NSUP_FMT);
+}
+
+TEST_F(ExportedFunctionsTest, FindListsWalkAndCloseWithTheirManager) {
+  ViFindList list = VI_NULL;
+  ViUInt32 found = 0;
+  ViChar name[256];
+  EXPECT_EQ(viFindRsrc(rm_, "(unbalanced", &list, &found, name), VI_ERROR_INV_EXPR);
+  EXPECT_EQ(viFindRsrc(rm_, "?*INSTR{VI_ATTR_INTF_NUM==0}", &list, &found, name), VI_ERROR_NSUP_OPER);
+  EXPECT_EQ(viFindRsrc(rm_, "NOTHING::LIKE::THIS", &list, &found, name), VI_ERROR_RSRC_NFOUND);
+  EXPECT_EQ(found, 0u);
+  EXPECT_EQ(viFindRsrc(vi_, "?*", &list, &found, name), VI_ERROR_INV_OBJECT);
+  ViStatus status = viFindRsrc(rm_, "?*", &list, &found, name);
+  if (status == VI_ERROR_RSRC_NFOUND) GTEST_SKIP() << "this machine has no instrument to find";
+  ASSERT_EQ(status, VI_SUCCESS);
+  for (ViUInt32 i = 1; i < found; ++i) EXPECT_EQ(viFindNext(list, name), VI_SUCCESS);
+  EXPECT_EQ(viFindNext(list, name), VI_ERROR_RSRC_NFOUND);
+  EXPECT_EQ(viClose(rm_), VI_SUCCESS);
+  EXPECT_EQ(viFindNext(list, name), VI_ERROR_INV_OBJECT);
+  rm_ = VI_NULL;
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+# Installs the build into a fresh prefix and builds the VISA example against
+# it as a VISA user would: `pkg-config --cflags --libs hvzvisa`, <visa.h>.
+# Another test (python.pyvisa_client) runs the program and loads the
+# installed library into PyVISA.
+# Inputs: BUILD_DIR, PREFIX, SOURCE_DIR, C_COMPILER, LINKER, C_FLAGS, LINK_FLAGS.
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${ARGN}\n${output}")
+  endif()
+  set(output "${output}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE "${PREFIX}")
+run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}")
+
+file(GLOB_RECURSE pc_files "${PREFIX}/*/hvzvisa.pc")
+list(GET pc_files 0 pc_file)
+get_filename_component(pc_dir "${pc_file}" DIRECTORY)
+function(pkg_config variable)
+  run(${CMAKE_COMMAND} -E env "PKG_CONFIG_PATH=${pc_dir}" pkg-config ${ARGN} hvzvisa)
+  separate_arguments(output UNIX_COMMAND "${output}")
+  set(${variable} "${output}" PARENT_SCOPE)
+endfunction()
+pkg_config(cflags --cflags)
+pkg_config(libs --libs)
+pkg_config(libdir --variable=libdir)
+
+# The header is the library's own, in a folder of its own: never a system visa.h.
+if(NOT EXISTS "${PREFIX}/include/hvzvisa/visa.h" OR EXISTS "${PREFIX}/include/visa.h")
+  message(FATAL_ERROR "visa.h is not installed under include/hvzvisa alone")
+endif()
+
+separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
+separate_arguments(link_flags UNIX_COMMAND "${LINK_FLAGS}")
+run("${C_COMPILER}" -std=c99 -Wall -Wextra -Wpedantic -Werror ${c_flags} ${cflags}
+    -c "${SOURCE_DIR}/examples/c/visa_query.c" -o "${PREFIX}/visa_query.o")
+run("${LINKER}" ${c_flags} ${link_flags} "${PREFIX}/visa_query.o" ${libs} "-Wl,-rpath,${libdir}"
+    -o "${PREFIX}/visa_query")
+
+# find_package(hvzvisa) gives the imported target.
+file(WRITE "${PREFIX}/consumer/CMakeLists.txt" "cmake_minimum_required(VERSION 3.25)\nproject(consumer C)\n"
+     "find_package(hvzvisa REQUIRED)\nadd_executable(visa_query ${SOURCE_DIR}/examples/c/visa_query.c)\n"
+     "target_link_libraries(visa_query PRIVATE hvzvisa::hvzvisa)\n")
+run(${CMAKE_COMMAND} -S "${PREFIX}/consumer" -B "${PREFIX}/consumer/build" -G Ninja "-DCMAKE_PREFIX_PATH=${PREFIX}"
+    "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_C_FLAGS=${C_FLAGS} -Wall -Werror"
+    "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}")
+run(${CMAKE_COMMAND} --build "${PREFIX}/consumer/build")
