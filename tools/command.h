@@ -49,5 +49,6 @@ extern const Command kSelfTestCommand;
 extern const Command kErrorsCommand;
 extern const Command kSimCommand;
 extern const Command kDemoCommand;
+extern const Command kPanelCommand;
 
 }  // namespace hvzelta::cli

@@ -20,7 +20,8 @@ namespace {
 constexpr std::array kCommands{&kInfoCommand,     &kGetCommand,    &kSetCommand,      &kAttributesCommand,
                                &kMeasureCommand,  &kQueryCommand,  &kWriteCommand,    &kResetCommand,
                                &kSelfTestCommand, &kErrorsCommand, &kSimCommand,      &kDemoCommand,
-                               &kConfigCommand,   &kTraceCommand,  &kRegisterCommand, &kUnregisterCommand};
+                               &kConfigCommand,   &kTraceCommand,  &kRegisterCommand, &kUnregisterCommand,
+                               &kPanelCommand};
 
 const Command* Find(std::string_view name) {
   for (const Command* command : kCommands) {
