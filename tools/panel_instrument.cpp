@@ -110,15 +110,17 @@ Json PanelInstrument::Identity() {
 }
 
 std::string PanelInstrument::Describe(ViStatus status) {
-  std::string description = session_.Description(status);
-  if (status == HVZELTA_ERROR_INSTRUMENT_STATUS) {
-    std::vector<InstrumentError> errors;
-    session_.ReadErrorQueue(errors);
-    for (const InstrumentError& error : errors) {
-      description += " [" + std::to_string(error.code) + ", \"" + error.message + "\"]";
-      Log(error.code, error.message);
-    }
+  if (status != HVZELTA_ERROR_INSTRUMENT_STATUS) return session_.Description(status);
+  // The instrument refused the command: its own words say why.
+  std::vector<InstrumentError> errors;
+  session_.ReadErrorQueue(errors);
+  if (errors.empty()) return session_.Description(status);
+  std::string description = "the instrument refused it:";
+  for (const InstrumentError& error : errors) {
+    description += " " + std::to_string(error.code) + ", \"" + error.message + "\";";
+    Log(error.code, error.message);
   }
+  description.pop_back();
   return description;
 }
 
