@@ -26,7 +26,9 @@ const TRACES = [
   { index: 2, name: 'Current', unit: 'A', color: '--amp' },
   { index: 3, name: 'Power', unit: 'W', color: '--watt' },
 ];
+// The chart keeps five minutes and spans what it holds, at least half a minute.
 const WINDOW_MS = 5 * 60 * 1000;
+const SHORTEST_SPAN_MS = 30 * 1000;
 
 const $ = (id) => document.getElementById(id);
 const element = (tag, attributes = {}, text = '') => {
@@ -168,7 +170,8 @@ function drawChart() {
   const left = 8;
   const right = width - 8;
   const end = points.length ? points[points.length - 1][0] : Date.now();
-  const x = (time) => right - ((end - time) / WINDOW_MS) * (right - left);
+  const span = Math.max(SHORTEST_SPAN_MS, points.length ? end - points[0][0] : 0);
+  const x = (time) => right - ((end - time) / span) * (right - left);
   context.font = '12px system-ui, sans-serif';
   TRACES.forEach((trace, row) => {
     const top = row * band;
@@ -194,7 +197,10 @@ function drawChart() {
       trace.unit + ')', left + 4, top + 14);
   });
   context.fillStyle = style.getPropertyValue('--dim').trim();
-  context.fillText('last 5 minutes', right - 90, height - 4);
+  const label = span < 120000 ? 'last ' + Math.round(span / 1000) + ' s' : 'last ' + (span / 60000).toFixed(1) + ' min';
+  context.textAlign = 'right';
+  context.fillText(label, right - 4, height - 4);
+  context.textAlign = 'left';
 }
 
 // How many states arrived over the last few seconds.
