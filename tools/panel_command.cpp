@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "instrument_command.h"
+#include "json_output.h"
 #include "panel_server.h"
 #include "stop_signals.h"
 
@@ -50,7 +51,12 @@ int Panel(std::span<const std::string_view> words, Streams& streams) {
   if (!address->loopback) {
     streams.err << "hvzelta panel: listening beyond this machine; the page needs the token in its URL\n";
   }
-  streams.out << server.Url() << std::endl;
+  if (command.Json()) {
+    PrintJson(streams.out, {{"url", server.Url()}});
+    streams.out.flush();
+  } else {
+    streams.out << server.Url() << std::endl;
+  }
   if (!command.Has("no-browser")) OpenBrowser(server.Url());
   stopSignals.Wait();
   server.Stop();
@@ -63,7 +69,7 @@ const std::string kUsage = InstrumentUsage(
     "a line of its own: identity, output, settings with their MIN and MAX, the live\n"
     "measurements, a chart of voltage, current and power, the protection state and\n"
     "the error queue. Every page opened on it shares the one session. Runs until\n"
-    "SIGINT (Ctrl-C) or SIGTERM.\n"
+    "SIGINT (Ctrl-C) or SIGTERM. With --json the URL comes as {\"url\": ...}.\n"
     "  --listen ADDRESS:PORT    where to serve (default 127.0.0.1:0, a free port);\n"
     "                           an address beyond loopback needs the printed token\n"
     "  --token                  require a token on loopback too (other users of\n"

@@ -194,10 +194,10 @@ Json PanelInstrument::Poll(bool withSettings) {
       pollFailure_ = "reading the protection state: " + session_.Description(query);
     }
   }
-  if (pollFailure_.empty()) {
-    ReadErrorQueue();
-    if (withSettings) ReadSettings();
-  }
+  if (pollFailure_.empty()) ReadErrorQueue();
+  // Once at least, so that a session that cannot measure (a simulated one)
+  // still shows its settings; again only while the instrument answers.
+  if ((withSettings && pollFailure_.empty()) || settings_.empty()) ReadSettings();
   hvzelta_SetAttributeViBoolean(vi, "", HVZELTA_ATTR_QUERY_INSTRUMENT_STATUS, checksStatus_ ? VI_TRUE : VI_FALSE);
   state["output"] = enabled != VI_FALSE;
   overCurrent_ = overCurrent_ || overCurrent != VI_FALSE;

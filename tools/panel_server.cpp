@@ -29,6 +29,8 @@ constexpr auto kKeepAlive = 10s;
 // the rest serve the page's requests.
 constexpr int kServerThreads = 24;
 constexpr int kMostEventStreams = 16;
+// A change's body is a few dozen bytes.
+constexpr std::size_t kLargestBody = 4096;
 
 constexpr const char* kJson = "application/json";
 
@@ -128,6 +130,7 @@ bool PanelServer::State::Stream(std::uint64_t& sent, bool& historySent, httplib:
 void PanelServer::State::Route() {
   server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
   server.set_keep_alive_timeout(2);
+  server.set_payload_max_length(kLargestBody);
   server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
     const std::string token = request.has_param("token") ? request.get_param_value("token")
                                                          : request.get_header_value("X-Panel-Token");

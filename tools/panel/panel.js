@@ -136,7 +136,7 @@ function showState(state) {
       'min' in entry ? 'MIN ' + format(entry.min) + ' · MAX ' + format(entry.max) : '';
   }
   for (const control of [...SETTINGS.map((setting) => setting.key), 'output']) {
-    showRefusal(control, (state.refusals || {})[control]);
+    showRefusal(control, (state.refusals || {})[control] || ((state.settings || {})[control] || {}).readError);
   }
   $('err-actions').textContent = ['trigger', 'clear', 'reset']
     .filter((control) => (state.refusals || {})[control])
