@@ -105,6 +105,12 @@ async function run() {
   await page.waitForFunction(() => window.panel.points.some((point) => Math.abs(point[1] - 120) < 0.5),
     { timeout: 5000 });
   check(true, 'the chart\'s voltage reaches 120 V after switching on');
+  const second = await browser.newPage();
+  await second.goto(url.href);
+  await second.waitForFunction(() => window.panel.state && window.panel.state.output &&
+    window.panel.points.some((point) => Math.abs(point[1] - 120) < 0.5), { timeout: 5000 });
+  await second.close();
+  check(true, 'a second page sees the output on and the chart\'s history');
 
   const before = { received: await page.evaluate(() => window.panel.received), cpu: cpuSeconds(panel.child.pid),
     time: Date.now() };
