@@ -19,7 +19,7 @@ import { fileURLToPath } from 'node:url';
 const CHROMIUM = '/usr/bin/chromium';
 const here = dirname(fileURLToPath(import.meta.url));
 const [cli, screenshots] = process.argv.slice(2);
-const WHOLE_TEST_MS = 50000;
+const WHOLE_TEST_MS = 55000;
 
 if (!existsSync(CHROMIUM) || !existsSync(join(here, 'node_modules', 'puppeteer-core'))) {
   console.log(`skipped: needs ${CHROMIUM} and ${join(here, 'node_modules')} (scripts/install-deps.sh installs both)`);
@@ -94,7 +94,7 @@ async function run() {
   const pageErrors = [];
   page.on('pageerror', (error) => pageErrors.push(error.message));
   await page.goto(url.href);
-  await page.waitForFunction(() => window.panel.identity && window.panel.state, { timeout: 5000 });
+  await page.waitForFunction(() => window.panel.identity && window.panel.state, { timeout: 10000 });
   const identity = await page.$eval('#identity', (node) => node.textContent);
   check(identity.includes('Halvorn') && identity.includes('ZTA'), `the page shows the identity (${identity})`);
 
@@ -103,12 +103,12 @@ async function run() {
   await page.click('#apply-level');
   await page.click('#output-toggle');
   await page.waitForFunction(() => window.panel.points.some((point) => Math.abs(point[1] - 120) < 0.5),
-    { timeout: 5000 });
+    { timeout: 10000 });
   check(true, 'the chart\'s voltage reaches 120 V after switching on');
   const second = await browser.newPage();
   await second.goto(url.href);
   await second.waitForFunction(() => window.panel.state && window.panel.state.output &&
-    window.panel.points.some((point) => Math.abs(point[1] - 120) < 0.5), { timeout: 5000 });
+    window.panel.points.some((point) => Math.abs(point[1] - 120) < 0.5), { timeout: 10000 });
   await second.close();
   check(true, 'a second page sees the output on and the chart\'s history');
 
@@ -125,11 +125,11 @@ async function run() {
   check(cpu < 80, 'the panel does not spin');
 
   await page.select('#set-limitBehavior', 'TRIP');
-  await page.waitForFunction(() => window.panel.state.settings.limitBehavior.value === 'TRIP', { timeout: 5000 });
+  await page.waitForFunction(() => window.panel.state.settings.limitBehavior.value === 'TRIP', { timeout: 10000 });
   await page.$eval('#set-currentLimit', (input) => { input.value = ''; });
   await page.type('#set-currentLimit', '1');
   await page.click('#apply-currentLimit');
-  await page.waitForSelector('#alarm:not([hidden])', { timeout: 5000 });
+  await page.waitForSelector('#alarm:not([hidden])', { timeout: 10000 });
   const alarm = await page.$eval('#alarm', (node) => node.textContent);
   check(alarm.includes('tripped') && !(await page.evaluate(() => window.panel.state.output)),
     `a trip shows the alarm and the output off (${alarm})`);
@@ -138,7 +138,7 @@ async function run() {
   await page.$eval('#set-level', (input) => { input.value = ''; });
   await page.type('#set-level', '9999');
   await page.click('#apply-level');
-  await page.waitForFunction(() => document.getElementById('err-level').textContent !== '', { timeout: 5000 });
+  await page.waitForFunction(() => document.getElementById('err-level').textContent !== '', { timeout: 10000 });
   const refusal = await page.$eval('#err-level', (node) => node.textContent);
   check(/range/i.test(refusal), `a refused level shows the instrument's error beside it (${refusal})`);
   check(pageErrors.length === 0, 'the page raised no script error ' + pageErrors.join('; '));
