@@ -50,5 +50,6 @@ extern const Command kErrorsCommand;
 extern const Command kSimCommand;
 extern const Command kDemoCommand;
 extern const Command kListCommand;
+extern const Command kPanelCommand;
 
 }  // namespace hvzelta::cli

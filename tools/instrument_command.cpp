@@ -69,9 +69,13 @@ std::string InstrumentUsage(std::string_view synopsis, std::string_view descript
   return usage;
 }
 
-bool InstrumentCommand::Parse(std::span<const std::string_view> words, bool takesChannel) {
+bool InstrumentCommand::Parse(std::span<const std::string_view> words, bool takesChannel,
+                              std::span<const OptionRule> ownOptions) {
+  const auto sessionOptions = takesChannel ? std::span(kOptions) : std::span(kOptions).first(4);
+  std::vector<OptionRule> options(sessionOptions.begin(), sessionOptions.end());
+  options.insert(options.end(), ownOptions.begin(), ownOptions.end());
   std::string error;
-  if (!arguments_.Parse(words, takesChannel ? std::span(kOptions) : std::span(kOptions).first(4), error)) {
+  if (!arguments_.Parse(words, options, error)) {
     UsageError(error);
     return false;
   }

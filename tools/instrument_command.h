@@ -39,12 +39,16 @@ class InstrumentCommand {
  public:
   InstrumentCommand(std::string_view name, Streams& streams) : name_(name), streams_(streams) {}
 
-  // False, after saying why, when the command line is wrong.
-  bool Parse(std::span<const std::string_view> words, bool takesChannel);
+  // False, after saying why, when the command line is wrong. `ownOptions`
+  // are the command's own, beside the session options.
+  bool Parse(std::span<const std::string_view> words, bool takesChannel,
+             std::span<const OptionRule> ownOptions = {});
 
   const std::vector<std::string>& Positional() const { return arguments_.Positional(); }
   bool Json() const { return arguments_.Has("json"); }
   std::optional<std::string> Channel() const { return arguments_.Value("channel"); }
+  std::optional<std::string> Value(std::string_view option) const { return arguments_.Value(option); }
+  bool Has(std::string_view option) const { return arguments_.Has(option); }
   bool ChecksStatus() const { return !arguments_.Has("no-status-check"); }
   std::ostream& Out() { return streams_.out; }
 

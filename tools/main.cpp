@@ -22,7 +22,7 @@ constexpr std::array kCommands{&kInfoCommand,     &kGetCommand,    &kSetCommand,
                                &kMeasureCommand,  &kQueryCommand,  &kWriteCommand,    &kResetCommand,
                                &kSelfTestCommand, &kErrorsCommand, &kSimCommand,      &kDemoCommand,
                                &kConfigCommand,   &kTraceCommand,  &kRegisterCommand, &kUnregisterCommand,
-                               &kListCommand};
+                               &kListCommand,     &kPanelCommand};
 
 const Command* Find(std::string_view name) {
   for (const Command* command : kCommands) {

@@ -8,32 +8,12 @@
 #include "attribute_value.h"
 #include "instrument_command.h"
 #include "json_output.h"
+#include "measurement_types.h"
 
 namespace hvzelta::cli {
 namespace {
 
-constexpr std::string_view kTypePrefix = "MEASUREMENT_TYPE_";
-
-// The unit of each measurement type, in the order they are taken.
-struct Quantity {
-  ViInt32 type;
-  std::string_view unit;
-};
-constexpr Quantity kQuantities[] = {
-    {HVZELTA_VAL_MEASUREMENT_TYPE_VOLTAGE_AC, "V"},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_VOLTAGE_DC, "V"},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_CURRENT_AC, "A"},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_CURRENT_DC, "A"},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_CURRENT_MAX, "A"},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_CURRENT_MAX_HOLD, "A"},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_CURRENT_CREST_FACTOR, ""},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_FREQUENCY, "Hz"},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_POWER_AC, "W"},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_POWER_DC, "W"},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_AC_APPARENT, "VA"},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_POWER_AC_REACTIVE, "var"},
-    {HVZELTA_VAL_MEASUREMENT_TYPE_AC_POWER_FACTOR, ""},
-};
+constexpr std::string_view kTypePrefix = kMeasurementTypePrefix;
 
 const Quantity* FindQuantity(std::string_view name) {
   const auto type = FindSymbol(kTypePrefix, name);

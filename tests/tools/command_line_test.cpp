@@ -23,7 +23,7 @@ using testing::RunCli;
 
 const std::vector<std::string> kCommands{"info",   "get",   "set",      "attributes", "measure", "query",
                                          "write",  "reset", "selftest", "errors",     "sim",     "demo",
-                                         "config", "trace", "register", "unregister"};
+                                         "config", "trace", "register", "unregister", "panel"};
 
 TEST(Help, EveryCommandHasItsUsageAndTheOverviewListsThemAndTheExitStatuses) {
   const CliResult overview = RunCli({"--help"});
