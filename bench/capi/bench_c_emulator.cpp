@@ -4,12 +4,16 @@
 // against a raw socket client exchanging the same bytes with the same
 // emulator in the same run ("VOLT?\n" and its reply, "VOLT 100\n"). The read
 // over HiSLIP and VXI-11 is reported against the raw socket too. Each pair
-// runs in alternating rounds (see paired_rounds.h).
+// runs in alternating rounds (see paired_rounds.h). Beside them, counted in
+// instructions: what the driver does per call beyond the raw client, in
+// units of one snprintf("VOLT %.15g") (see instruction_counts.h).
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "hvzelta.h"
+#include "support/instruction_counts.h"
 #include "support/one_core.h"
 #include "support/paired_rounds.h"
 #include "support/ratio_runner.h"
@@ -92,6 +96,10 @@ bool SendsOneMessagePerCall(const Contender& contender, std::uint64_t settleMess
   return contender.settle() && Emulator().MessageCount() - before == kCalls + settleMessages;
 }
 
+constexpr const char* kSocketRead = "C GetAttributeViReal64 \"VOLT?\" to the emulator / raw round trip";
+constexpr const char* kHislipRead = "the same C read over HiSLIP / raw socket round trip";
+constexpr const char* kVxi11Read = "the same C read over VXI-11 / raw socket round trip";
+
 struct Figure {
   const char* figure;
   Contender ours;
@@ -119,14 +127,27 @@ int main() {
     std::fprintf(stderr, "a session on the emulator did not open (socket %d, HiSLIP %d, VXI-11 %d)\n", socket.IsOpen(),
                  hislip.IsOpen(), vxi11.IsOpen());
   }
+  char text[64];
+  volatile double level = 100.0;
+  const auto formatCommand = [&] { return std::snprintf(text, sizeof text, "VOLT %.15g", level) > 0; };
+  const auto settleBoth = [&] { return socket.Sets().settle() && rawSends.settle(); };
+  if (hvzelta::bench::CountInstructions({
+          {"driver's own instructions per C set command to the emulator / snprintf(\"VOLT %.15g\")",
+           socket.Sets().call, rawSends.call, formatCommand, Goal::AtMost(1.5), settleBoth},
+          {kSocketRead, socket.Reads().call, rawReads.call, formatCommand},
+          {kHislipRead, hislip.Reads().call, rawReads.call, formatCommand},
+          {kVxi11Read, vxi11.Reads().call, rawReads.call, formatCommand},
+      })) {
+    return 0;
+  }
   const Figure figures[] = {
-      {"C GetAttributeViReal64 \"VOLT?\" to the emulator / raw round trip", socket.Reads(), 0, rawReads,
+      {kSocketRead, socket.Reads(), 0, rawReads,
        Goal::AtMost(1.10), kQueriesPerRound},
       {"C SetAttributeViReal64 \"VOLT 100\" to the emulator / raw send", socket.Sets(), 1, rawSends, Goal::AtMost(1.15),
        kCommandsPerRound},
-      {"the same C read over HiSLIP / raw socket round trip", hislip.Reads(), 0, rawReads, Goal::Report(),
+      {kHislipRead, hislip.Reads(), 0, rawReads, Goal::Report(),
        kQueriesPerRound},
-      {"the same C read over VXI-11 / raw socket round trip", vxi11.Reads(), 0, rawReads, Goal::Report(),
+      {kVxi11Read, vxi11.Reads(), 0, rawReads, Goal::Report(),
        kQueriesPerRound},
   };
   constexpr int kRounds = 101;
