@@ -7,7 +7,8 @@
 
 namespace hvzelta::visa {
 
-SocketInput::SocketInput(int fd) : fd_(fd), blocking_(SetBlocking(fd)), buffer_(new ViByte[kCapacity]) {}
+SocketInput::SocketInput(int fd, std::size_t capacity)
+    : fd_(fd), capacity_(capacity), blocking_(SetBlocking(fd)), buffer_(capacity ? new ViByte[capacity] : nullptr) {}
 
 ViStatus SocketInput::ReceiveSome(void* buffer, std::size_t capacity, const Deadline& deadline,
                                   std::size_t& received) {
@@ -15,9 +16,9 @@ ViStatus SocketInput::ReceiveSome(void* buffer, std::size_t capacity, const Dead
   if (capacity == 0) return VI_SUCCESS;
   if (at_ == end_) {
     // Bulk data skips the buffer.
-    if (capacity >= kCapacity) return Fill(buffer, capacity, deadline, received);
+    if (capacity >= capacity_) return Fill(buffer, capacity, deadline, received);
     std::size_t got = 0;
-    if (ViStatus status = Fill(buffer_.get(), kCapacity, deadline, got); status != VI_SUCCESS) return status;
+    if (ViStatus status = Fill(buffer_.get(), capacity_, deadline, got); status != VI_SUCCESS) return status;
     at_ = 0;
     end_ = got;
   }
@@ -36,6 +37,12 @@ ViStatus SocketInput::ReceiveExact(void* buffer, std::size_t size, const Deadlin
     size -= got;
   }
   return VI_SUCCESS;
+}
+
+void SocketInput::Discard() {
+  at_ = end_ = 0;
+  replyExpected_ = false;
+  DiscardArrivedInput(fd_);
 }
 
 ViStatus SocketInput::Fill(void* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received) {
