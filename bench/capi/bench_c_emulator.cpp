@@ -3,10 +3,13 @@
 // hvzelta_SetAttributeViReal64 on the emulated instrument over a raw socket,
 // against a raw socket client exchanging the same bytes with the same
 // emulator in the same run ("VOLT?\n" and its reply, "VOLT 100\n"). The read
-// over HiSLIP and VXI-11 is reported against the raw socket too. Each pair
-// runs in alternating rounds (see paired_rounds.h). Beside them, counted in
+// over HiSLIP (one round trip with a 16-byte header) and over VXI-11 (two RPC
+// round trips) is measured against the raw socket too. Each pair runs in
+// alternating rounds (see paired_rounds.h). Beside them, counted in
 // instructions: what the driver does per call beyond the raw client, in
-// units of one snprintf("VOLT %.15g") (see instruction_counts.h).
+// units of one snprintf("VOLT %.15g") (see instruction_counts.h). The set's
+// wall-clock ratio is only reported: the kernel and the scheduler decide it,
+// and its instruction count is what the driver controls.
 
 #include <cstdint>
 #include <cstdio>
@@ -143,11 +146,11 @@ int main() {
   const Figure figures[] = {
       {kSocketRead, socket.Reads(), 0, rawReads,
        Goal::AtMost(1.10), kQueriesPerRound},
-      {"C SetAttributeViReal64 \"VOLT 100\" to the emulator / raw send", socket.Sets(), 1, rawSends, Goal::AtMost(1.15),
+      {"C SetAttributeViReal64 \"VOLT 100\" to the emulator / raw send", socket.Sets(), 1, rawSends, Goal::Report(),
        kCommandsPerRound},
-      {kHislipRead, hislip.Reads(), 0, rawReads, Goal::Report(),
+      {kHislipRead, hislip.Reads(), 0, rawReads, Goal::AtMost(1.15),
        kQueriesPerRound},
-      {kVxi11Read, vxi11.Reads(), 0, rawReads, Goal::Report(),
+      {kVxi11Read, vxi11.Reads(), 0, rawReads, Goal::AtMost(2.2),
        kQueriesPerRound},
   };
   constexpr int kRounds = 101;
