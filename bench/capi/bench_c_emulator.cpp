@@ -9,11 +9,14 @@
 // instructions: what the driver does per call beyond the raw client, in
 // units of one snprintf("VOLT %.15g") (see instruction_counts.h). The set's
 // wall-clock ratio is only reported: the kernel and the scheduler decide it,
-// and its instruction count is what the driver controls.
+// and its instruction count is what the driver controls. The VXI-11 read is
+// also measured against PyVISA-py's VXI-11 query of the same emulator, when
+// it is installed for /usr/bin/python3.
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "hvzelta.h"
 #include "support/instruction_counts.h"
@@ -22,6 +25,10 @@
 #include "support/ratio_runner.h"
 #include "support/raw_socket.h"
 #include "zta_sim/emulator.h"
+
+#ifndef HVZELTA_PYVISA_VXI11_SCRIPT
+#error "the build names the PyVISA-py VXI-11 reference script"
+#endif
 
 namespace {
 
@@ -103,6 +110,22 @@ constexpr const char* kSocketRead = "C GetAttributeViReal64 \"VOLT?\" to the emu
 constexpr const char* kHislipRead = "the same C read over HiSLIP / raw socket round trip";
 constexpr const char* kVxi11Read = "the same C read over VXI-11 / raw socket round trip";
 
+// PyVISA-py's time of one VXI-11 query of the emulator in seconds, or a
+// negative number when the script had none to give (its reason is printed).
+double PyVisaVxi11Seconds() {
+  const std::string command = "/usr/bin/python3 " HVZELTA_PYVISA_VXI11_SCRIPT " " +
+                              std::to_string(Endpoints().portmapperPort);
+  double seconds = -1;
+  if (FILE* script = popen(command.c_str(), "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, script)) {
+      if (std::sscanf(line, "pyvisa vxi11 %lf", &seconds) != 1) std::fprintf(stderr, "%s", line);
+    }
+    pclose(script);
+  }
+  return seconds;
+}
+
 struct Figure {
   const char* figure;
   Contender ours;
@@ -154,6 +177,7 @@ int main() {
        kQueriesPerRound},
   };
   constexpr int kRounds = 101;
+  double vxi11Nanoseconds = 0;
   for (const Figure& figure : figures) {
     if (!SendsOneMessagePerCall(figure.ours, figure.settleMessages)) {
       hvzelta::bench::PrintNotMeasured(figure.figure, figure.goal, hvzelta::bench::Row::kResult,
@@ -168,6 +192,17 @@ int main() {
     }
     hvzelta::bench::PrintResult(figure.figure, hvzelta::bench::Duration(result.ours),
                                 hvzelta::bench::Duration(result.reference), result.ratio, figure.goal);
+    if (std::string_view(figure.figure) == kVxi11Read) vxi11Nanoseconds = result.ours;
+  }
+  constexpr const char* kPyVisaFigure = "the same VXI-11 read / PyVISA-py's VXI-11 query of the emulator";
+  const double pyvisaSeconds = PyVisaVxi11Seconds();
+  if (vxi11Nanoseconds <= 0 || pyvisaSeconds <= 0) {
+    hvzelta::bench::PrintNotMeasured(kPyVisaFigure, Goal::AtMost(0.5), hvzelta::bench::Row::kResult,
+                                     vxi11Nanoseconds <= 0 ? "NOT MEASURED" : "SKIPPED (no PyVISA-py for /usr/bin/python3)");
+  } else {
+    hvzelta::bench::PrintResult(kPyVisaFigure, hvzelta::bench::Duration(vxi11Nanoseconds),
+                                hvzelta::bench::Duration(pyvisaSeconds * 1e9), vxi11Nanoseconds / (pyvisaSeconds * 1e9),
+                                Goal::AtMost(0.5));
   }
   return 0;
 }
