@@ -95,18 +95,37 @@ class CSession {
   ViSession vi_ = VI_NULL;
 };
 
-// The raw client is only the same work if each call is one program message;
-// the emulator counts them.
-bool SendsOneMessagePerCall(const Contender& contender, std::uint64_t settleMessages) {
+// The raw client is only the same work if each call sends the same program
+// messages; the emulator counts them.
+bool SendsItsMessages(const Contender& contender, std::uint64_t perCall, std::uint64_t settleMessages) {
   constexpr int kCalls = 100;
   const std::uint64_t before = Emulator().MessageCount();
   for (int i = 0; i < kCalls; ++i) {
     if (!contender.call()) return false;
   }
-  return contender.settle() && Emulator().MessageCount() - before == kCalls + settleMessages;
+  return contender.settle() && Emulator().MessageCount() - before == kCalls * perCall + settleMessages;
+}
+
+// Initialize with IdQuery and Reset and close, against a raw client that
+// connects and makes the same two exchanges.
+Contender Initializes() {
+  return {[] {
+    ViSession vi = VI_NULL;
+    if (hvzelta_InitWithOptions(SocketResource().c_str(), VI_TRUE, VI_TRUE, "", &vi) != VI_SUCCESS) return false;
+    return hvzelta_close(vi) == VI_SUCCESS;
+  }};
+}
+Contender RawInitializes() {
+  return {[] {
+    RawSocketClient client(Endpoints().socketPort);
+    std::string reply;
+    return client.Query("*IDN?\n", reply) && client.Query("*RST;*OPC?\n", reply);
+  }};
 }
 
 constexpr const char* kSocketRead = "C GetAttributeViReal64 \"VOLT?\" to the emulator / raw round trip";
+constexpr const char* kInitialize =
+    "C InitWithOptions with IdQuery and Reset, and close / raw connect and the same exchanges";
 constexpr const char* kHislipRead = "the same C read over HiSLIP / raw socket round trip";
 constexpr const char* kVxi11Read = "the same C read over VXI-11 / raw socket round trip";
 
@@ -133,6 +152,7 @@ struct Figure {
   Contender reference;
   Goal goal;
   int callsPerRound;
+  std::uint64_t messagesPerCall = 1;
 };
 
 }  // namespace
@@ -163,9 +183,11 @@ int main() {
           {kSocketRead, socket.Reads().call, rawReads.call, formatCommand},
           {kHislipRead, hislip.Reads().call, rawReads.call, formatCommand},
           {kVxi11Read, vxi11.Reads().call, rawReads.call, formatCommand},
+          {kInitialize, Initializes().call, RawInitializes().call, formatCommand},
       })) {
     return 0;
   }
+  constexpr int kInitializesPerRound = 4;
   const Figure figures[] = {
       {kSocketRead, socket.Reads(), 0, rawReads,
        Goal::AtMost(1.10), kQueriesPerRound},
@@ -175,13 +197,14 @@ int main() {
        kQueriesPerRound},
       {kVxi11Read, vxi11.Reads(), 0, rawReads, Goal::AtMost(2.2),
        kQueriesPerRound},
+      {kInitialize, Initializes(), 0, RawInitializes(), Goal::AtMost(1.15), kInitializesPerRound, 2},
   };
   constexpr int kRounds = 101;
   double vxi11Nanoseconds = 0;
   for (const Figure& figure : figures) {
-    if (!SendsOneMessagePerCall(figure.ours, figure.settleMessages)) {
+    if (!SendsItsMessages(figure.ours, figure.messagesPerCall, figure.settleMessages)) {
       hvzelta::bench::PrintNotMeasured(figure.figure, figure.goal, hvzelta::bench::Row::kResult,
-                                       "NOT MEASURED (a call failed or was not one message)");
+                                       "NOT MEASURED (a call failed or did not send its messages)");
       continue;
     }
     const auto result = hvzelta::bench::RunPaired(figure.ours, figure.reference, kRounds, figure.callsPerRound);
