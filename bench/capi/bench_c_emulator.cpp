@@ -3,18 +3,32 @@
 // hvzelta_SetAttributeViReal64 on the emulated instrument over a raw socket,
 // against a raw socket client exchanging the same bytes with the same
 // emulator in the same run ("VOLT?\n" and its reply, "VOLT 100\n"). The read
-// over HiSLIP and VXI-11 is reported against the raw socket too. Each pair
-// runs in alternating rounds (see paired_rounds.h).
+// over HiSLIP (one round trip with a 16-byte header) and over VXI-11 (two RPC
+// round trips) is measured against the raw socket too. Each pair runs in
+// alternating rounds (see paired_rounds.h). Beside them, counted in
+// instructions: what the driver does per call beyond the raw client, in
+// units of one snprintf("VOLT %.15g") (see instruction_counts.h). The set's
+// wall-clock ratio is only reported: the kernel and the scheduler decide it,
+// and its instruction count is what the driver controls. The VXI-11 read is
+// also measured against PyVISA-py's VXI-11 query of the same emulator, when
+// it is installed for /usr/bin/python3.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "hvzelta.h"
+#include "support/instruction_counts.h"
 #include "support/one_core.h"
 #include "support/paired_rounds.h"
 #include "support/ratio_runner.h"
 #include "support/raw_socket.h"
 #include "zta_sim/emulator.h"
+
+#ifndef HVZELTA_PYVISA_VXI11_SCRIPT
+#error "the build names the PyVISA-py VXI-11 reference script"
+#endif
 
 namespace {
 
@@ -81,15 +95,54 @@ class CSession {
   ViSession vi_ = VI_NULL;
 };
 
-// The raw client is only the same work if each call is one program message;
-// the emulator counts them.
-bool SendsOneMessagePerCall(const Contender& contender, std::uint64_t settleMessages) {
+// The raw client is only the same work if each call sends the same program
+// messages; the emulator counts them.
+bool SendsItsMessages(const Contender& contender, std::uint64_t perCall, std::uint64_t settleMessages) {
   constexpr int kCalls = 100;
   const std::uint64_t before = Emulator().MessageCount();
   for (int i = 0; i < kCalls; ++i) {
     if (!contender.call()) return false;
   }
-  return contender.settle() && Emulator().MessageCount() - before == kCalls + settleMessages;
+  return contender.settle() && Emulator().MessageCount() - before == kCalls * perCall + settleMessages;
+}
+
+// Initialize with IdQuery and Reset and close, against a raw client that
+// connects and makes the same two exchanges.
+Contender Initializes() {
+  return {[] {
+    ViSession vi = VI_NULL;
+    if (hvzelta_InitWithOptions(SocketResource().c_str(), VI_TRUE, VI_TRUE, "", &vi) != VI_SUCCESS) return false;
+    return hvzelta_close(vi) == VI_SUCCESS;
+  }};
+}
+Contender RawInitializes() {
+  return {[] {
+    RawSocketClient client(Endpoints().socketPort);
+    std::string reply;
+    return client.Query("*IDN?\n", reply) && client.Query("*RST;*OPC?\n", reply);
+  }};
+}
+
+constexpr const char* kSocketRead = "C GetAttributeViReal64 \"VOLT?\" to the emulator / raw round trip";
+constexpr const char* kInitialize =
+    "C InitWithOptions with IdQuery and Reset, and close / raw connect and the same exchanges";
+constexpr const char* kHislipRead = "the same C read over HiSLIP / raw socket round trip";
+constexpr const char* kVxi11Read = "the same C read over VXI-11 / raw socket round trip";
+
+// PyVISA-py's time of one VXI-11 query of the emulator in seconds, or a
+// negative number when the script had none to give (its reason is printed).
+double PyVisaVxi11Seconds() {
+  const std::string command = "/usr/bin/python3 " HVZELTA_PYVISA_VXI11_SCRIPT " " +
+                              std::to_string(Endpoints().portmapperPort);
+  double seconds = -1;
+  if (FILE* script = popen(command.c_str(), "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, script)) {
+      if (std::sscanf(line, "pyvisa vxi11 %lf", &seconds) != 1) std::fprintf(stderr, "%s", line);
+    }
+    pclose(script);
+  }
+  return seconds;
 }
 
 struct Figure {
@@ -99,6 +152,7 @@ struct Figure {
   Contender reference;
   Goal goal;
   int callsPerRound;
+  std::uint64_t messagesPerCall = 1;
 };
 
 }  // namespace
@@ -119,21 +173,38 @@ int main() {
     std::fprintf(stderr, "a session on the emulator did not open (socket %d, HiSLIP %d, VXI-11 %d)\n", socket.IsOpen(),
                  hislip.IsOpen(), vxi11.IsOpen());
   }
+  char text[64];
+  volatile double level = 100.0;
+  const auto formatCommand = [&] { return std::snprintf(text, sizeof text, "VOLT %.15g", level) > 0; };
+  const auto settleBoth = [&] { return socket.Sets().settle() && rawSends.settle(); };
+  if (hvzelta::bench::CountInstructions({
+          {"driver's own instructions per C set command to the emulator / snprintf(\"VOLT %.15g\")",
+           socket.Sets().call, rawSends.call, formatCommand, Goal::AtMost(1.5), settleBoth},
+          {kSocketRead, socket.Reads().call, rawReads.call, formatCommand},
+          {kHislipRead, hislip.Reads().call, rawReads.call, formatCommand},
+          {kVxi11Read, vxi11.Reads().call, rawReads.call, formatCommand},
+          {kInitialize, Initializes().call, RawInitializes().call, formatCommand},
+      })) {
+    return 0;
+  }
+  constexpr int kInitializesPerRound = 4;
   const Figure figures[] = {
-      {"C GetAttributeViReal64 \"VOLT?\" to the emulator / raw round trip", socket.Reads(), 0, rawReads,
+      {kSocketRead, socket.Reads(), 0, rawReads,
        Goal::AtMost(1.10), kQueriesPerRound},
-      {"C SetAttributeViReal64 \"VOLT 100\" to the emulator / raw send", socket.Sets(), 1, rawSends, Goal::AtMost(1.15),
+      {"C SetAttributeViReal64 \"VOLT 100\" to the emulator / raw send", socket.Sets(), 1, rawSends, Goal::Report(),
        kCommandsPerRound},
-      {"the same C read over HiSLIP / raw socket round trip", hislip.Reads(), 0, rawReads, Goal::Report(),
+      {kHislipRead, hislip.Reads(), 0, rawReads, Goal::AtMost(1.15),
        kQueriesPerRound},
-      {"the same C read over VXI-11 / raw socket round trip", vxi11.Reads(), 0, rawReads, Goal::Report(),
+      {kVxi11Read, vxi11.Reads(), 0, rawReads, Goal::AtMost(2.2),
        kQueriesPerRound},
+      {kInitialize, Initializes(), 0, RawInitializes(), Goal::AtMost(1.15), kInitializesPerRound, 2},
   };
   constexpr int kRounds = 101;
+  double vxi11Nanoseconds = 0;
   for (const Figure& figure : figures) {
-    if (!SendsOneMessagePerCall(figure.ours, figure.settleMessages)) {
+    if (!SendsItsMessages(figure.ours, figure.messagesPerCall, figure.settleMessages)) {
       hvzelta::bench::PrintNotMeasured(figure.figure, figure.goal, hvzelta::bench::Row::kResult,
-                                       "NOT MEASURED (a call failed or was not one message)");
+                                       "NOT MEASURED (a call failed or did not send its messages)");
       continue;
     }
     const auto result = hvzelta::bench::RunPaired(figure.ours, figure.reference, kRounds, figure.callsPerRound);
@@ -144,6 +215,17 @@ int main() {
     }
     hvzelta::bench::PrintResult(figure.figure, hvzelta::bench::Duration(result.ours),
                                 hvzelta::bench::Duration(result.reference), result.ratio, figure.goal);
+    if (std::string_view(figure.figure) == kVxi11Read) vxi11Nanoseconds = result.ours;
+  }
+  constexpr const char* kPyVisaFigure = "the same VXI-11 read / PyVISA-py's VXI-11 query of the emulator";
+  const double pyvisaSeconds = PyVisaVxi11Seconds();
+  if (vxi11Nanoseconds <= 0 || pyvisaSeconds <= 0) {
+    hvzelta::bench::PrintNotMeasured(kPyVisaFigure, Goal::AtMost(0.5), hvzelta::bench::Row::kResult,
+                                     vxi11Nanoseconds <= 0 ? "NOT MEASURED" : "SKIPPED (no PyVISA-py for /usr/bin/python3)");
+  } else {
+    hvzelta::bench::PrintResult(kPyVisaFigure, hvzelta::bench::Duration(vxi11Nanoseconds),
+                                hvzelta::bench::Duration(pyvisaSeconds * 1e9), vxi11Nanoseconds / (pyvisaSeconds * 1e9),
+                                Goal::AtMost(0.5));
   }
   return 0;
 }

@@ -17,6 +17,7 @@
 #include "fmtio/formatted_io.h"
 #include "hvzelta/status.h"
 #include "io/instr_buffer.h"
+#include "support/instruction_counts.h"
 #include "support/ratio_runner.h"
 
 namespace hvzelta {
@@ -70,63 +71,61 @@ NoContext gContext;
 CHalvornZeltaErrorReporter gReporter(gContext);
 const double kLevel = 123.456789012345;
 
-void BM_FormatVoltCommand(benchmark::State& state) {
-  std::string text;
-  double value = kLevel;
-  for (auto _ : state) {
-    text.clear();
-    CFormattedIo::Format(&text, nullptr, "VOLT %0.15lg", value);
-    benchmark::DoNotOptimize(text.data());
-    value += 1e-9;
-  }
+// The calls measured, each once; the benchmarks repeat them and so does the
+// instruction count.
+double gLevel = kLevel;
+bool FormatVoltCommand() {
+  static std::string text;
+  text.clear();
+  CFormattedIo::Format(&text, nullptr, "VOLT %0.15lg", gLevel);
+  benchmark::DoNotOptimize(text.data());
+  gLevel += 1e-9;
+  return true;
 }
-BENCHMARK(BM_FormatVoltCommand);
-
-void BM_SnprintfVoltCommand(benchmark::State& state) {
+bool SnprintfVoltCommand() {
   char text[64];
-  double value = kLevel;
-  for (auto _ : state) {
-    std::snprintf(text, sizeof text, "VOLT %.15g", value);
-    benchmark::DoNotOptimize(text);
-    value += 1e-9;
-  }
+  std::snprintf(text, sizeof text, "VOLT %.15g", gLevel);
+  benchmark::DoNotOptimize(text);
+  gLevel += 1e-9;
+  return true;
 }
-BENCHMARK(BM_SnprintfVoltCommand);
 
 const char kReply[] = "230.123456789012\n";
 
-void BM_ReadOneReal(benchmark::State& state) {
-  RepeatingDevice device(kReply);
-  CInstrBuffer buffer(device, gReporter, "\n", "\n");
+bool ReadOneReal() {
+  static RepeatingDevice device(kReply);
+  static CInstrBuffer buffer(device, gReporter, "\n", "\n");
   double value = 0;
-  for (auto _ : state) {
-    CFormattedIo::Scanf(&buffer, nullptr, &gReporter, "%lf", &value);
-    benchmark::DoNotOptimize(value);
-  }
+  const bool ok = CFormattedIo::Scanf(&buffer, nullptr, &gReporter, "%lf", &value) == S_OK;
+  benchmark::DoNotOptimize(value);
+  return ok;
 }
-BENCHMARK(BM_ReadOneReal);
+bool StrtodOneReal() {
+  double value = std::strtod(kReply, nullptr);
+  benchmark::DoNotOptimize(value);
+  return true;
+}
+bool CutCached() {
+  benchmark::DoNotOptimize(CachedCut(Direction::Write, "VOLT %0.15lg"));
+  return true;
+}
+bool CutUncached() {
+  static CutFormat cut;
+  CutFormatString(Direction::Write, "VOLT %0.15lg", cut);
+  benchmark::DoNotOptimize(cut.tokens.data());
+  return true;
+}
 
-void BM_StrtodOneReal(benchmark::State& state) {
-  for (auto _ : state) {
-    double value = std::strtod(kReply, nullptr);
-    benchmark::DoNotOptimize(value);
-  }
+template <bool (*kCall)()>
+void Repeat(benchmark::State& state) {
+  for (auto _ : state) kCall();
 }
-BENCHMARK(BM_StrtodOneReal);
-
-void BM_CutCached(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(CachedCut(Direction::Write, "VOLT %0.15lg"));
-}
-BENCHMARK(BM_CutCached);
-
-void BM_CutUncached(benchmark::State& state) {
-  CutFormat cut;
-  for (auto _ : state) {
-    CutFormatString(Direction::Write, "VOLT %0.15lg", cut);
-    benchmark::DoNotOptimize(cut.tokens.data());
-  }
-}
-BENCHMARK(BM_CutUncached);
+BENCHMARK(Repeat<FormatVoltCommand>)->Name("BM_FormatVoltCommand");
+BENCHMARK(Repeat<SnprintfVoltCommand>)->Name("BM_SnprintfVoltCommand");
+BENCHMARK(Repeat<ReadOneReal>)->Name("BM_ReadOneReal");
+BENCHMARK(Repeat<StrtodOneReal>)->Name("BM_StrtodOneReal");
+BENCHMARK(Repeat<CutCached>)->Name("BM_CutCached");
+BENCHMARK(Repeat<CutUncached>)->Name("BM_CutUncached");
 
 constexpr std::size_t kBlockBytes = 10'000'000;
 
@@ -192,20 +191,32 @@ void BM_FromCharsRealList(benchmark::State& state) {
 }
 BENCHMARK(BM_FromCharsRealList)->Unit(benchmark::kMillisecond);
 
+constexpr const char* kFormat = "Format(\"VOLT %0.15lg\") / snprintf(\"VOLT %.15g\")";
+constexpr const char* kRead = "\"%lf\" read of one reply / strtod";
+constexpr const char* kCutCached = "format cut, cached / snprintf(\"VOLT %.15g\")";
+constexpr const char* kCutUncached = "format cut, uncached / snprintf(\"VOLT %.15g\")";
+
 }  // namespace
 }  // namespace hvzelta
 
 int main(int argc, char** argv) {
   using hvzelta::bench::Goal;
+  using namespace hvzelta;
+  if (bench::CountInstructions({{kFormat, FormatVoltCommand, SnprintfVoltCommand},
+                                {kRead, ReadOneReal, StrtodOneReal},
+                                {kCutCached, CutCached, SnprintfVoltCommand},
+                                {kCutUncached, CutUncached, SnprintfVoltCommand}})) {
+    return 0;
+  }
   constexpr auto kDetail = hvzelta::bench::Row::kDetail;
   return hvzelta::bench::RunWithRatios(
       argc, argv,
-      {{"Format(\"VOLT %0.15lg\") / snprintf(\"VOLT %.15g\")", "BM_FormatVoltCommand", "BM_SnprintfVoltCommand",
+      {{kFormat, "BM_FormatVoltCommand", "BM_SnprintfVoltCommand",
         Goal::AtMost(1.5)},
-       {"\"%lf\" read of one reply / strtod", "BM_ReadOneReal", "BM_StrtodOneReal", Goal::AtMost(2)},
-       {"format cut, cached / snprintf(\"VOLT %.15g\")", "BM_CutCached", "BM_SnprintfVoltCommand", Goal::Report(),
+       {kRead, "BM_ReadOneReal", "BM_StrtodOneReal", Goal::AtMost(2)},
+       {kCutCached, "BM_CutCached", "BM_SnprintfVoltCommand", Goal::Report(),
         false, kDetail},
-       {"format cut, uncached / snprintf(\"VOLT %.15g\")", "BM_CutUncached", "BM_SnprintfVoltCommand", Goal::AtMost(10),
+       {kCutUncached, "BM_CutUncached", "BM_SnprintfVoltCommand", Goal::AtMost(10),
         false, kDetail},
        {"10 MB block from memory \"%#b\": speed / memcpy", "BM_ReadBlock10MB", "BM_Memcpy10MB", Goal::AtLeast(0.5),
         true, kDetail},

@@ -86,7 +86,12 @@ ViStatus OpenHislipTransport(const ResourceName& resource, const Deadline& deadl
 }
 
 HislipTransport::HislipTransport(ResourceName resource, UniqueFd sync, UniqueFd async, const HislipSession& session)
-    : resource_(std::move(resource)), sync_(std::move(sync)), async_(std::move(async)), session_(session) {}
+    : resource_(std::move(resource)),
+      sync_(std::move(sync)),
+      async_(std::move(async)),
+      session_(session),
+      syncIn_(sync_.Get()),
+      asyncIn_(async_.Get()) {}
 
 void HislipTransport::DefineAttributes(AttributeStore& store) {
   DefineTcpipAttributes(store, resource_, sync_.Get(), resource_.port);
@@ -117,13 +122,14 @@ ViUInt32 HislipTransport::TakeMessageId() {
 ViStatus HislipTransport::SendMessage(int fd, const Header& header, const void* payload, const Deadline& deadline) {
   if (broken_) return VI_ERROR_CONN_LOST;
   ViStatus status = SendRaw(fd, header, payload, deadline);
+  if (status == VI_SUCCESS) InboundOf(fd).input.ExpectReply();
   return status == VI_ERROR_CONN_LOST ? Fail(status) : status;
 }
 
 ViStatus HislipTransport::NextHeader(int fd, Inbound& in, const Deadline& deadline, Header& header) {
   while (in.headerHave < hislip::kHeaderSize) {
     std::size_t got = 0;
-    ViStatus status = ReceiveSome(fd, in.header + in.headerHave, hislip::kHeaderSize - in.headerHave, deadline, got);
+    ViStatus status = in.input.ReceiveSome(in.header + in.headerHave, hislip::kHeaderSize - in.headerHave, deadline, got);
     if (status != VI_SUCCESS) return status == VI_ERROR_TMO ? status : Fail(status);
     in.headerHave += got;
   }
@@ -137,11 +143,11 @@ ViStatus HislipTransport::NextHeader(int fd, Inbound& in, const Deadline& deadli
   return VI_SUCCESS;
 }
 
-ViStatus HislipTransport::Skip(int fd, Inbound& in, const Deadline& deadline) {
+ViStatus HislipTransport::Skip(Inbound& in, const Deadline& deadline) {
   ViByte scratch[4096];
   while (in.skipLeft > 0) {
     std::size_t got = 0;
-    ViStatus status = ReceiveSome(fd, scratch, std::min<ViUInt64>(in.skipLeft, sizeof scratch), deadline, got);
+    ViStatus status = in.input.ReceiveSome(scratch, std::min<ViUInt64>(in.skipLeft, sizeof scratch), deadline, got);
     if (status != VI_SUCCESS) return status == VI_ERROR_TMO ? status : Fail(status);
     in.skipLeft -= got;
   }
@@ -158,12 +164,12 @@ ViStatus HislipTransport::Receive(ViByte* buffer, std::size_t capacity, const De
     // the read past its deadline.
     if (round > 0 && deadline.Expired()) return VI_ERROR_TMO;
     if (syncIn_.skipLeft > 0) {
-      if (ViStatus status = Skip(sync_.Get(), syncIn_, deadline); status != VI_SUCCESS) return status;
+      if (ViStatus status = Skip(syncIn_, deadline); status != VI_SUCCESS) return status;
       continue;
     }
     if (payloadLeft_ > 0) {
       ViStatus status =
-          ReceiveSome(sync_.Get(), buffer, std::min<ViUInt64>(capacity, payloadLeft_), deadline, received);
+          syncIn_.input.ReceiveSome(buffer, std::min<ViUInt64>(capacity, payloadLeft_), deadline, received);
       if (status != VI_SUCCESS) return status == VI_ERROR_TMO ? status : Fail(status);
       payloadLeft_ -= received;
       ended = payloadLeft_ == 0 && payloadEnds_;
@@ -244,14 +250,14 @@ ViStatus HislipTransport::AwaitAsync(ViUInt8 type, const Deadline& deadline, Hea
     if (broken_) return VI_ERROR_CONN_LOST;
     if (round > 0 && deadline.Expired()) return VI_ERROR_TMO;
     if (asyncIn_.skipLeft > 0) {
-      if (ViStatus status = Skip(async_.Get(), asyncIn_, deadline); status != VI_SUCCESS) return status;
+      if (ViStatus status = Skip(asyncIn_, deadline); status != VI_SUCCESS) return status;
       continue;
     }
     if (ViStatus status = NextHeader(async_.Get(), asyncIn_, deadline, header); status != VI_SUCCESS) return status;
     if (header.type == type) {
       const std::size_t take = static_cast<std::size_t>(std::min<ViUInt64>(header.length, payloadSize));
       if (take > 0) {
-        if (ViStatus status = ReceiveExact(async_.Get(), payload, take, deadline); status != VI_SUCCESS)
+        if (ViStatus status = asyncIn_.input.ReceiveExact(payload, take, deadline); status != VI_SUCCESS)
           return Fail(status == VI_ERROR_TMO ? VI_ERROR_IO : status);
       }
       asyncIn_.skipLeft = header.length - take;
@@ -294,7 +300,7 @@ ViStatus HislipTransport::Clear(const IoSettings& io) {
   payloadLeft_ = 0;
   for (int round = 0;; ++round) {
     if (round > 0 && deadline.Expired()) return VI_ERROR_TMO;
-    if (ViStatus status = Skip(sync_.Get(), syncIn_, deadline); status != VI_SUCCESS) return status;
+    if (ViStatus status = Skip(syncIn_, deadline); status != VI_SUCCESS) return status;
     Header header;
     if (ViStatus status = NextHeader(sync_.Get(), syncIn_, deadline, header); status != VI_SUCCESS) return status;
     syncIn_.skipLeft = header.length;

@@ -17,6 +17,7 @@
 #include "visa/hislip_protocol.h"
 #include "visa/message_reader.h"
 #include "visa/resource_name.h"
+#include "visa/socket_input.h"
 #include "visa/transport.h"
 #include "visa/unique_fd.h"
 
@@ -60,6 +61,8 @@ class HislipTransport final : public ITransport, private IByteSource {
   // One direction of a channel: a header may arrive in pieces across
   // reads, and a payload that is skipped is skipped across reads too.
   struct Inbound {
+    explicit Inbound(int fd) : input(fd) {}
+    SocketInput input;
     ViByte header[hislip::kHeaderSize] = {};
     std::size_t headerHave = 0;
     ViUInt64 skipLeft = 0;
@@ -67,8 +70,9 @@ class HislipTransport final : public ITransport, private IByteSource {
 
   ViStatus Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,
                    bool& ended) override;
+  Inbound& InboundOf(int fd) { return fd == sync_.Get() ? syncIn_ : asyncIn_; }
   ViStatus NextHeader(int fd, Inbound& in, const Deadline& deadline, hislip::Header& header);
-  ViStatus Skip(int fd, Inbound& in, const Deadline& deadline);
+  ViStatus Skip(Inbound& in, const Deadline& deadline);
   // The next message of `type` on the asynchronous channel, its payload cut
   // to what fits in `payload`.
   ViStatus AwaitAsync(ViUInt8 type, const Deadline& deadline, hislip::Header& header, ViByte* payload,

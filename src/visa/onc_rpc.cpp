@@ -60,7 +60,7 @@ Arguments& Arguments::Opaque(std::string_view bytes) {
   return *this;
 }
 
-Client::Client(UniqueFd socket) : socket_(std::move(socket)), xid_(nextXid.fetch_add(1)) {}
+Client::Client(UniqueFd socket) : socket_(std::move(socket)), input_(socket_.Get()), xid_(nextXid.fetch_add(1)) {}
 
 ViStatus Client::Fail(ViStatus status) {
   broken_ = true;
@@ -85,13 +85,14 @@ ViStatus Client::Call(ViUInt32 program, ViUInt32 version, ViUInt32 procedure, co
                      {const_cast<ViByte*>(bulk), bulk ? bulkSize : 0},
                      {const_cast<ViByte*>(kPad), pad}};
   ViStatus status = SendAll(socket_.Get(), pieces, 4, deadline);
+  if (status == VI_SUCCESS) input_.ExpectReply();
   return status == VI_SUCCESS || status == VI_ERROR_TMO ? status : Fail(status);
 }
 
 ViStatus Client::NextFragment(const Deadline& deadline) {
   while (markHave_ < mark_.size()) {
     std::size_t got = 0;
-    ViStatus status = ReceiveSome(socket_.Get(), mark_.data() + markHave_, mark_.size() - markHave_, deadline, got);
+    ViStatus status = input_.ReceiveSome(mark_.data() + markHave_, mark_.size() - markHave_, deadline, got);
     if (status != VI_SUCCESS) return status == VI_ERROR_TMO ? status : Fail(status);
     markHave_ = static_cast<ViByte>(markHave_ + got);
   }
@@ -112,7 +113,7 @@ ViStatus Client::ReadRecord(void* buffer, std::size_t size, const Deadline& dead
       continue;
     }
     std::size_t got = 0;
-    ViStatus status = ReceiveSome(socket_.Get(), at, std::min<std::size_t>(size, fragmentLeft_), deadline, got);
+    ViStatus status = input_.ReceiveSome(at, std::min<std::size_t>(size, fragmentLeft_), deadline, got);
     if (status != VI_SUCCESS) return status == VI_ERROR_TMO ? status : Fail(status);
     at += got;
     size -= got;
@@ -135,7 +136,7 @@ ViStatus Client::SkipRecord(const Deadline& deadline) {
     }
     std::size_t got = 0;
     ViStatus status =
-        ReceiveSome(socket_.Get(), scratch, std::min<std::size_t>(sizeof scratch, fragmentLeft_), deadline, got);
+        input_.ReceiveSome(scratch, std::min<std::size_t>(sizeof scratch, fragmentLeft_), deadline, got);
     if (status != VI_SUCCESS) return status == VI_ERROR_TMO ? status : Fail(status);
     fragmentLeft_ -= static_cast<ViUInt32>(got);
   }

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "visa/deadline.h"
+#include "visa/socket_input.h"
 #include "visa/unique_fd.h"
 #include "visa/visa_types.h"
 
@@ -69,6 +70,7 @@ class Client {
   ViStatus Fail(ViStatus status);
 
   UniqueFd socket_;
+  SocketInput input_;
   ViUInt32 xid_;
   bool broken_ = false;
   bool inRecord_ = false;     // part of a record is still unread

@@ -1,6 +1,5 @@
 #include "visa/raw_socket_transport.h"
 
-#include <chrono>
 #include <utility>
 
 #include "visa/socket_io.h"
@@ -18,7 +17,7 @@ ViStatus OpenRawSocketTransport(const ResourceName& resource, const Deadline& de
 }
 
 RawSocketTransport::RawSocketTransport(ResourceName resource, UniqueFd socket)
-    : resource_(std::move(resource)), socket_(std::move(socket)), blocking_(SetBlocking(socket_.Get())) {}
+    : resource_(std::move(resource)), socket_(std::move(socket)), input_(socket_.Get(), 0) {}
 
 void RawSocketTransport::DefineAttributes(AttributeStore& store) {
   DefineTcpipAttributes(store, resource_, socket_.Get(), resource_.port);
@@ -31,32 +30,8 @@ ViStatus RawSocketTransport::ApplyAttribute(ViAttr id, const AttributeStore& sto
 ViStatus RawSocketTransport::Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline,
                                      std::size_t& received, bool& ended) {
   ended = false;
-  const ViStatus status = std::exchange(replyPending_, false)
-                              ? ReceiveReply(buffer, capacity, deadline, received)
-                              : ReceiveSome(socket_.Get(), buffer, capacity, deadline, received);
+  const ViStatus status = input_.ReceiveSome(buffer, capacity, deadline, received);
   if (status == VI_ERROR_CONN_LOST) lost_ = true;
-  return status;
-}
-
-// Right after a command the reply is not there yet. One receive that the
-// kernel ends at the time left waits for it in one system call (the time
-// left is the whole timeout in milliseconds, so the receive timeout rarely
-// changes); a deadline that cannot be given to the kernel (none, or one
-// already passed) waits with poll first instead, which spares a receive
-// that could only come back empty.
-ViStatus RawSocketTransport::ReceiveReply(ViByte* buffer, std::size_t capacity, const Deadline& deadline,
-                                          std::size_t& received) {
-  const auto timeout = std::chrono::milliseconds(deadline.PollTimeout());
-  const bool kernelCanWait = blocking_ && !deadline.Infinite() && timeout.count() > 0;
-  if (kernelCanWait && timeout != receiveTimeout_) {
-    receiveTimeout_ = SetReceiveTimeout(socket_.Get(), timeout) ? timeout : std::chrono::milliseconds{0};
-  }
-  if (!kernelCanWait || timeout != receiveTimeout_) {
-    return ReceiveSome(socket_.Get(), buffer, capacity, deadline, received, true);
-  }
-  const ViStatus status = ReceiveBlocking(socket_.Get(), buffer, capacity, received);
-  // A signal cut the wait short: the rest of it goes by the deadline.
-  if (status == VI_SUCCESS && received == 0) return ReceiveSome(socket_.Get(), buffer, capacity, deadline, received);
   return status;
 }
 
@@ -73,7 +48,7 @@ ViStatus RawSocketTransport::Read(ViByte* buffer, ViUInt32 count, const IoSettin
 
 ViStatus RawSocketTransport::Reconnect(const Deadline& deadline) {
   reader_.Discard();
-  replyPending_ = replyOwed_ = replyCut_ = false;
+  replyOwed_ = replyCut_ = false;
   UniqueFd fresh;
   if (ConnectTcp(resource_.host, resource_.port, deadline, fresh) != VI_SUCCESS) {
     lost_ = true;
@@ -85,8 +60,7 @@ ViStatus RawSocketTransport::Reconnect(const Deadline& deadline) {
     if (aborted_) ::shutdown(fresh.Get(), SHUT_RDWR);
     socket_ = std::move(fresh);
   }
-  blocking_ = SetBlocking(socket_.Get());
-  receiveTimeout_ = std::chrono::milliseconds{0};
+  input_ = SocketInput(socket_.Get(), 0);
   lost_ = false;
   return VI_SUCCESS;
 }
@@ -111,7 +85,7 @@ ViStatus RawSocketTransport::Write(const ViByte* buffer, ViUInt32 count, const I
   }
   std::size_t sent = 0;
   ViStatus status = SendAll(socket_.Get(), buffer, count, deadline, &sent);
-  replyPending_ = status == VI_SUCCESS;
+  if (status == VI_SUCCESS) input_.ExpectReply();
   if (status == VI_ERROR_CONN_LOST) lost_ = true;
   written = static_cast<ViUInt32>(sent);
   return status;
@@ -124,13 +98,12 @@ ViStatus RawSocketTransport::Write(const ViByte* buffer, ViUInt32 count, const I
 ViStatus RawSocketTransport::Clear(const IoSettings& io) {
   if (replyOwed_ || replyCut_) return Reconnect(Deadline::After(io.timeoutMs));
   DiscardInput();
-  replyPending_ = false;
   return VI_SUCCESS;
 }
 
 void RawSocketTransport::DiscardInput() {
   reader_.Discard();
-  DiscardArrivedInput(socket_.Get());
+  input_.Discard();
 }
 
 }  // namespace hvzelta::visa

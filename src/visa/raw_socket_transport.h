@@ -13,13 +13,13 @@
 
 #include <sys/socket.h>
 
-#include <chrono>
 #include <memory>
 #include <mutex>
 
 #include "visa/deadline.h"
 #include "visa/message_reader.h"
 #include "visa/resource_name.h"
+#include "visa/socket_input.h"
 #include "visa/transport.h"
 #include "visa/unique_fd.h"
 
@@ -43,16 +43,13 @@ class RawSocketTransport final : public ITransport, private IByteSource {
  private:
   ViStatus Receive(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,
                    bool& ended) override;
-  ViStatus ReceiveReply(ViByte* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received);
   // Replaces the connection by a new one to the same port.
   ViStatus Reconnect(const Deadline& deadline);
 
   ResourceName resource_;
   UniqueFd socket_;
+  SocketInput input_;
   MessageReader reader_;
-  bool blocking_;                                  // receives without MSG_DONTWAIT wait for data
-  std::chrono::milliseconds receiveTimeout_{0};    // what SO_RCVTIMEO holds now; 0: unset
-  bool replyPending_ = false;  // a command went out and nothing was read since
   bool replyOwed_ = false;     // a read gave up on a reply that may still come
   bool replyCut_ = false;      // the last read stopped inside a message (count reached)
   bool lost_ = false;          // the peer closed or reset the connection
