@@ -263,26 +263,14 @@ class HislipServerFaultTest : public HislipServerTest {
   }
 };
 
-TEST_F(HislipServerFaultTest, FaultsShapeTheRepliesAsOnTheOtherTransports) {
-  HislipSession session(port(), 64 * 1024 + 16);
-  EXPECT_EQ(session.Query("VOLT 120;*OPC?"), "1\n");
-  emulator_->ArmFault(FaultKind::Garbage);
-  const std::string garbage = session.Query("VOLT?");
-  EXPECT_EQ(garbage.size(), 16u);
-  EXPECT_NE(garbage, "+1.20000000E+02\n");
-  emulator_->ArmFault(FaultKind::Truncate);
-  EXPECT_EQ(session.Query("VOLT?"), "+1.20000");  // with END, without the newline
-  emulator_->ArmFault(FaultKind::ShortBlock);
-  EXPECT_EQ(session.Query("VOLT?"), "#41024+1.20000000E+02\n");
-  emulator_->ArmFault(FaultKind::Oversize);
-  const std::string oversize = session.Query("VOLT?");
-  EXPECT_GT(oversize.size(), 1u << 20);
-  EXPECT_EQ(session.dataMessages, 17);  // in pieces the client takes
-
+// The shapes of the other faults are the raw socket's (fault_injection_test)
+// and reach the driver over HiSLIP in tests/faults.
+TEST_F(HislipServerFaultTest, LateAndStalledRepliesAreToldApartByTheirIds) {
+  HislipSession session(port());
   // A late reply carries the ID of its own request, so it is told apart.
   emulator_->ArmFault(FaultKind::Late);
   EXPECT_EQ(session.Query("FREQ?", 50ms), "<no reply>");
-  EXPECT_EQ(session.Query("VOLT?"), "+1.20000000E+02\n");
+  EXPECT_EQ(session.Query("VOLT?"), "+0.00000000E+00\n");
 
   // A stall silences the session until a device clear, which also drops a
   // reply still held back.
