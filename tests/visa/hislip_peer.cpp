@@ -40,10 +40,9 @@ std::string HislipPeer::Frame(std::uint8_t type, std::uint8_t control, std::uint
   return frame;
 }
 
-HislipPeer::HislipPeer(Responder responder, std::uint64_t maxMessage, std::uint8_t statusByte, bool refuse)
+HislipPeer::HislipPeer(Responder responder, std::uint64_t maxMessage, bool refuse)
     : responder_(std::move(responder)),
       maxMessage_(maxMessage),
-      statusByte_(statusByte),
       refuse_(refuse),
       peer_([this](LoopbackPeer& peer) { Serve(peer); }) {}
 
@@ -76,9 +75,7 @@ void HislipPeer::Serve(LoopbackPeer& peer) {
     if (fds[1].revents) {
       if (!ReceiveMessage(async, message)) return;
       std::lock_guard lock(mutex_);
-      if (message.type == 21) {
-        SendBytes(async, Frame(22, statusByte_, 0));
-      } else if (message.type == 19) {
+      if (message.type == 19) {
         ++seen_.clears;
         pending.clear();
         SendBytes(async, Frame(23, 0, 0));

@@ -5,36 +5,19 @@
 #include <string>
 
 #include "hislip_peer.h"
-#include "visa/builtin_visa.h"
+#include "builtin_visa_test.h"
 
 namespace hvzelta::visa {
 namespace {
 
 using testing::HislipPeer;
 
-class HislipTest : public ::testing::Test {
+class HislipTest : public testing::BuiltinVisaTest {
  protected:
-  void SetUp() override { ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS); }
-  void TearDown() override { visa_.Close(rm_); }
-
   ViStatus OpenOn(HislipPeer& peer, ViSession& vi) {
     std::string name = "TCPIP::127.0.0.1::hislip0," + std::to_string(peer.Port()) + "::INSTR";
     return visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi);
   }
-  ViStatus WriteText(ViSession vi, std::string_view text) {
-    ViUInt32 written = 0;
-    return visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
-  }
-  ViStatus ReadText(ViSession vi, std::string& text, ViUInt32 count = 256) {
-    text.assign(count, '\0');
-    ViUInt32 got = 0;
-    ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
-    text.resize(got);
-    return status;
-  }
-
-  BuiltinVisa visa_;
-  ViSession rm_ = VI_NULL;
 };
 
 // A read cut by its count works against the emulator (tests/visa_emulator);
@@ -93,26 +76,6 @@ TEST_F(HislipTest, WritesAreCutToTheServersMaximumMessageSize) {
   EXPECT_EQ(seen.messages[0], big + "\n");
   EXPECT_EQ(seen.messages[1], "part one part two\n");
   EXPECT_EQ(seen.dataChunks, 1001 / 48 + 1 + 2);
-}
-
-TEST_F(HislipTest, ALateReplyIsNeverTakenForTheNextOne) {
-  HislipPeer peer([](const std::string& text, std::uint32_t id) -> std::string {
-    static std::uint32_t firstId = 0;
-    if (text == "SLOW?\n") {
-      firstId = id;
-      return {};  // answered only later
-    }
-    return HislipPeer::DataEnd(firstId, "slow answer\n") + HislipPeer::DataEnd(id, "fast answer\n");
-  });
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
-  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 100);
-  WriteText(vi, "SLOW?\n");
-  std::string text;
-  EXPECT_EQ(ReadText(vi, text), VI_ERROR_TMO);
-  WriteText(vi, "FAST?\n");
-  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
-  EXPECT_EQ(text, "fast answer\n");
 }
 
 // The exchanges themselves work against the emulator (tests/visa_emulator);
@@ -187,7 +150,7 @@ TEST_F(HislipTest, GarbageDropsAndImpossibleLengthsEndTheSession) {
 }
 
 TEST_F(HislipTest, ARefusingServerMeansTheResourceIsNotFound) {
-  HislipPeer peer([](const std::string&, std::uint32_t) { return std::string(); }, 1 << 20, 0, true);
+  HislipPeer peer([](const std::string&, std::uint32_t) { return std::string(); }, 1 << 20, true);
   ViSession vi = VI_NULL;
   EXPECT_EQ(OpenOn(peer, vi), VI_ERROR_RSRC_NFOUND);
 }

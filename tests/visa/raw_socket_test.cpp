@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "loopback_peer.h"
-#include "visa/builtin_visa.h"
+#include "builtin_visa_test.h"
 
 namespace hvzelta::visa {
 namespace {
@@ -22,34 +22,13 @@ using testing::LoopbackPeer;
 
 std::string SocketName(std::uint16_t port) { return "TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET"; }
 
-class RawSocketTest : public ::testing::Test {
+class RawSocketTest : public testing::BuiltinVisaTest {
  protected:
-  void SetUp() override { ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS); }
-  void TearDown() override { visa_.Close(rm_); }
-
   ViSession OpenOn(std::uint16_t port) {
     ViSession vi = VI_NULL;
     EXPECT_EQ(visa_.Open(rm_, SocketName(port).c_str(), VI_NO_LOCK, 2000, &vi), VI_SUCCESS);
     return vi;
   }
-
-  ViStatus ReadText(ViSession vi, std::string& text, ViUInt32 count = 256) {
-    text.assign(count, '\0');
-    ViUInt32 got = 0;
-    ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
-    text.resize(got);
-    return status;
-  }
-
-  ViStatus WriteText(ViSession vi, std::string_view text) {
-    ViUInt32 written = 0;
-    ViStatus status = visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
-    EXPECT_EQ(written, status == VI_SUCCESS ? text.size() : written);
-    return status;
-  }
-
-  BuiltinVisa visa_;
-  ViSession rm_ = VI_NULL;
 };
 
 TEST_F(RawSocketTest, ReadsStopAtTheTerminationCharacterOnlyWhenEnabled) {

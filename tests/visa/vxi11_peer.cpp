@@ -112,20 +112,9 @@ void Vxi11Peer::ServeCore(LoopbackPeer& peer) {
     if (fd < 0) return;
     std::string pending;
     std::string answer;
-    bool stall = false;
-    // The transaction of a read whose reply is held back (g++ misjudges an
-    // optional here at -O3, hence the pair).
-    bool holding = false;
-    std::uint32_t heldXid = 0;
     Call call;
     while (ReceiveCall(fd, call)) {
       std::lock_guard lock(mutex_);
-      // A held-back read is answered just before the call after it.
-      if (holding) {
-        Reply(fd, heldXid, Words({0, 4}) + OpaqueOf(answer));
-        holding = false;
-        answer.clear();
-      }
       std::string results;
       switch (call.procedure) {
         case 10:  // create_link
@@ -148,8 +137,6 @@ void Vxi11Peer::ServeCore(LoopbackPeer& peer) {
             seen_.messages.push_back(pending);
             answer = responder_(pending);
             pending.clear();
-            stall = answer == kStall;
-            if (stall) answer = "late answer\n";
           }
           break;
         }
@@ -167,12 +154,6 @@ void Vxi11Peer::ServeCore(LoopbackPeer& peer) {
           if (answer == kGarbage) {
             SendBytes(fd, std::string("\x80\x00\x00\x08garbage!", 12));
             answer.clear();
-            continue;
-          }
-          if (stall) {
-            stall = false;
-            heldXid = call.xid;
-            holding = true;
             continue;
           }
           std::size_t size = std::min<std::size_t>(request, answer.size());

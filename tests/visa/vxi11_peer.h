@@ -18,10 +18,8 @@ namespace hvzelta::visa::testing {
 
 class Vxi11Peer {
  public:
-  // Special answers: kStall holds the next device_read back until the call
-  // after it (answering it late), kDrop closes the connection, kGarbage
-  // sends a record that is not an RPC reply.
-  static constexpr const char* kStall = "<stall>";
+  // Special answers: kDrop closes the connection, kGarbage sends a record
+  // that is not an RPC reply.
   static constexpr const char* kDrop = "<drop>";
   static constexpr const char* kGarbage = "<garbage>";
   using Responder = std::function<std::string(const std::string& message)>;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "visa/builtin_visa.h"
+#include "builtin_visa_test.h"
 #include "vxi11_peer.h"
 
 namespace hvzelta::visa {
@@ -13,33 +13,12 @@ namespace {
 
 using testing::Vxi11Peer;
 
-class Vxi11Test : public ::testing::Test {
+class Vxi11Test : public testing::BuiltinVisaTest {
  protected:
-  void SetUp() override { ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS); }
-  void TearDown() override { visa_.Close(rm_); }
-
   ViStatus OpenDirect(Vxi11Peer& peer, ViSession& vi) {
     std::string name = "TCPIP::127.0.0.1," + std::to_string(peer.CorePort()) + "::inst0::INSTR";
     return visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi);
   }
-  ViStatus WriteText(ViSession vi, std::string_view text) {
-    ViUInt32 written = 0;
-    ViStatus status = visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
-    if (status == VI_SUCCESS) {
-      EXPECT_EQ(written, text.size());
-    }
-    return status;
-  }
-  ViStatus ReadText(ViSession vi, std::string& text, ViUInt32 count = 256) {
-    text.assign(count, '\0');
-    ViUInt32 got = 0;
-    ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
-    text.resize(got);
-    return status;
-  }
-
-  BuiltinVisa visa_;
-  ViSession rm_ = VI_NULL;
 };
 
 TEST_F(Vxi11Test, PortmapperLookupAndTheTerminationCharacterOnlyWhenAsked) {
@@ -80,22 +59,6 @@ TEST_F(Vxi11Test, WritesAreCutToTheMaximumReceiveSizeWithEndOnTheLastPiece) {
   ASSERT_EQ(seen.messages.size(), 1u);
   EXPECT_EQ(seen.messages[0], big);
   EXPECT_EQ(seen.writeFlags, (std::vector<std::uint32_t>{0, 0, 8, 0}));
-}
-
-TEST_F(Vxi11Test, AStalledReadTimesOutAndItsLateReplyIsSkipped) {
-  Vxi11Peer peer([](const std::string& message) {
-    return message == "SLOW?\n" ? std::string(Vxi11Peer::kStall) : std::string("fast\n");
-  });
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
-  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 100);
-  WriteText(vi, "SLOW?\n");
-  std::string text;
-  EXPECT_EQ(ReadText(vi, text), VI_ERROR_TMO);
-  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 2000);
-  ASSERT_EQ(WriteText(vi, "FAST?\n"), VI_SUCCESS);
-  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
-  EXPECT_EQ(text, "fast\n");
 }
 
 // The status byte, clear and trigger work against the emulator
