@@ -134,7 +134,6 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"OUTP:COUP", "AC", {{"dc", "DC"}, {"ACDC", "ACDC"}, {"extac", "EXTAC"}, {"EXTDC", "EXTDC"}, {"Ac", "AC"}}},
         ChoiceCase{"TRIG:SYNC:SOUR", "IMM", {{"PHASE", "PHAS"}, {"imm", "IMM"}, {"phas", "PHAS"}}},
         ChoiceCase{"TRIG:TRAN:SOUR", "IMM", {{"BUS", "BUS"}, {"IMMEDIATE", "IMM"}, {"bus", "BUS"}}},
-        ChoiceCase{"SENS:CURR:HOLD", "SHORT", {{"LONG", "LONG"}, {"shor", "SHORT"}, {"long", "LONG"}}},
         ChoiceCase{"DISP:AMM", "RMS", {{"AVG", "AVG"}, {"peak", "PEAK"}, {"WATT", "WATT"}}}));
 
 class SwitchSetting : public testing::TestWithParam<std::string> {};

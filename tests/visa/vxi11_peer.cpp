@@ -2,7 +2,6 @@
 
 #include <sys/socket.h>
 
-
 namespace hvzelta::visa::testing {
 namespace {
 
@@ -17,6 +16,9 @@ struct Call {
     for (int i = 0; i < 4 && at < arguments.size(); ++i, ++at)
       value = (value << 8) | static_cast<unsigned char>(arguments[at]);
     return value;
+  }
+  void Skip(int words) {
+    while (words-- > 0) U32();
   }
   std::string Opaque() {
     std::uint32_t size = U32();
@@ -45,15 +47,12 @@ bool ReceiveCall(int fd, Call& call) {
   call = Call{};
   call.arguments = record;
   call.xid = call.U32();
-  call.U32();  // message type
-  call.U32();  // RPC version
-  call.U32();  // program
-  call.U32();  // version
+  call.Skip(4);  // message type, RPC version, program, version
   call.procedure = call.U32();
-  call.U32();
-  call.Opaque();  // credentials
-  call.U32();
-  call.Opaque();  // verifier
+  for (int i = 0; i < 2; ++i) {  // credentials and verifier
+    call.Skip(1);
+    call.Opaque();
+  }
   return true;
 }
 
@@ -118,16 +117,12 @@ void Vxi11Peer::ServeCore(LoopbackPeer& peer) {
       std::string results;
       switch (call.procedure) {
         case 10:  // create_link
-          call.U32();
-          call.U32();
-          call.U32();
+          call.Skip(3);
           seen_.device = call.Opaque();
           results = Words({linkError_, 7, 0, maxReceiveSize_});
           break;
         case 11: {  // device_write
-          call.U32();
-          call.U32();
-          call.U32();
+          call.Skip(3);
           std::uint32_t flags = call.U32();
           std::string data = call.Opaque();
           seen_.writeFlags.push_back(flags);
@@ -141,10 +136,10 @@ void Vxi11Peer::ServeCore(LoopbackPeer& peer) {
           break;
         }
         case 12: {  // device_read
-          call.U32();
+          call.Skip(1);
           std::uint32_t request = call.U32();
           seen_.readTimeouts.push_back(call.U32());
-          call.U32();
+          call.Skip(1);
           std::uint32_t flags = call.U32();
           char termChar = static_cast<char>(call.U32());
           if (answer == kDrop) {
@@ -171,16 +166,10 @@ void Vxi11Peer::ServeCore(LoopbackPeer& peer) {
           answer.erase(0, size);
           break;
         }
-        case 18:
-          ++seen_.locks;
-          results = Words({0});
-          break;
+        case 18:  // device_lock, device_unlock and destroy_link
         case 19:
-          ++seen_.unlocks;
-          results = Words({0});
-          break;
         case 23:
-          ++seen_.destroyedLinks;
+          ++(call.procedure == 18 ? seen_.locks : call.procedure == 19 ? seen_.unlocks : seen_.destroyedLinks);
           results = Words({0});
           break;
         default:
