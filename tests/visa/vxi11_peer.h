@@ -41,6 +41,7 @@ class Vxi11Peer {
   Seen Snapshot();
 
  private:
+  class Core;
   void ServeCore(LoopbackPeer& peer);
 
   Responder responder_;
