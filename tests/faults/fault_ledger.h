@@ -29,8 +29,9 @@ class FaultLedger final : public ::testing::Environment {
     const std::lock_guard lock(mutex_);
     std::uint64_t operations = 0;
     for (const auto& [status, count] : outcomes_) operations += count;
-    std::printf("\n== reliability summary\n  faults injected %12llu\n  operations      %12llu\n  lost data       %12llu\n",
-                Long(faults_), Long(operations), Long(lostData_));
+    std::printf("\n== reliability summary\n  faults injected %12llu\n  operations      %12llu\n", Long(faults_),
+                Long(operations));
+    std::printf("  lost data       %12llu\n", Long(lostData_));
     for (const auto& [status, count] : outcomes_) {
       char text[256] = {};
       hvzelta_error_message(VI_NULL, status, text);

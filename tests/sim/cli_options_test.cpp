@@ -29,7 +29,8 @@ TEST(CommandLine, ReadsEveryOption) {
        "--idle-timeout", "9000"});
   ASSERT_EQ(line.error, "");
   const Options& o = line.options;
-  EXPECT_EQ(std::tie(o.model, o.idn, o.bindAddress, o.seed), std::make_tuple(Model::ZTA400, "A,B,C,D", "127.0.0.2", 99u));
+  EXPECT_EQ(std::tie(o.model, o.idn, o.bindAddress, o.seed),
+            std::make_tuple(Model::ZTA400, "A,B,C,D", "127.0.0.2", 99u));
   EXPECT_TRUE(o.serial && o.vxi11 && o.hislip);
   EXPECT_EQ(std::tie(o.socketPort, o.vxi11Port, o.portmapperPort, o.hislipPort), std::make_tuple(0, 4000, 0, 4880));
   EXPECT_EQ(std::make_tuple(o.load.resistanceOhm, o.load.inductanceHenry, o.load.crestFactor, o.noise),

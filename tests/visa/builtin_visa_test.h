@@ -20,7 +20,8 @@ class BuiltinVisaTest : public ::testing::Test {
   // A write that succeeds takes every byte.
   ViStatus WriteText(ViSession vi, std::string_view text) {
     ViUInt32 written = 0;
-    const ViStatus status = visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
+    const ViStatus status =
+        visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
     EXPECT_EQ(written, status == VI_SUCCESS ? text.size() : written);
     return status;
   }
