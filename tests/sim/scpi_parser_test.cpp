@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "command_table.h"
@@ -33,13 +34,10 @@ TEST(ProgramMessageParser, CutsCompoundMessagesIntoHeadersAndParameters) {
   }
 
   const ProgramUnit& volt = units[0];
-  EXPECT_TRUE(volt.header.absolute);
-  EXPECT_FALSE(volt.header.query);
-  ASSERT_EQ(volt.header.depth, 3u);
-  EXPECT_EQ(volt.header.nodes[0].name, "SOUR");
-  EXPECT_EQ(volt.header.nodes[0].suffix, 1);
-  EXPECT_EQ(volt.header.nodes[1].suffix, -1);
-  ASSERT_EQ(volt.count, 1u);
+  EXPECT_EQ(std::tie(volt.header.absolute, volt.header.query, volt.header.depth, volt.count),
+            std::make_tuple(true, false, 3u, 1u));
+  EXPECT_EQ(std::tie(volt.header.nodes[0].name, volt.header.nodes[0].suffix, volt.header.nodes[1].suffix),
+            std::make_tuple("SOUR", 1, -1));
   EXPECT_DOUBLE_EQ(volt.parameters[0].number, 150.0);
   EXPECT_EQ(volt.parameters[0].suffix, "V");
 
@@ -64,12 +62,10 @@ TEST(ProgramMessageParser, ReadsEveryKindOfProgramData) {
 
   const auto strings = Units(R"(X 'it''s',"a;b",#15hello,#0rest;of)");
   ASSERT_EQ(strings[0].count, 4u);
-  EXPECT_EQ(strings[0].parameters[0].kind, ParameterKind::String);
-  EXPECT_EQ(strings[0].parameters[0].text, "it''s");
-  EXPECT_EQ(strings[0].parameters[1].text, "a;b");
-  EXPECT_EQ(strings[0].parameters[2].kind, ParameterKind::Block);
-  EXPECT_EQ(strings[0].parameters[2].text, "hello");
-  EXPECT_EQ(strings[0].parameters[3].text, "rest;of");  // indefinite: to the end
+  const auto& q = strings[0].parameters;
+  EXPECT_EQ(std::tie(q[0].kind, q[2].kind), std::make_tuple(ParameterKind::String, ParameterKind::Block));
+  // The indefinite block runs to the end.
+  EXPECT_EQ(std::tie(q[0].text, q[1].text, q[2].text, q[3].text), std::make_tuple("it''s", "a;b", "hello", "rest;of"));
   EXPECT_EQ(Units("VOLT 1e-999")[0].parameters[0].number, 0.0);
 }
 

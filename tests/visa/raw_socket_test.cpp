@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <thread>
@@ -182,23 +183,16 @@ TEST_F(RawSocketTest, HandlesAreNeverReusedAndBadOnesAreRefused) {
 TEST_F(RawSocketTest, AttributesFollowTheTable) {
   LoopbackPeer peer([](LoopbackPeer& p) { p.Accept(); });
   ViSession vi = OpenOn(peer.Port());
-  ViUInt32 timeout = 0;
-  ViUInt8 termChar = 0;
+  // Each number is read into the low bytes of a zeroed 64-bit value.
+  for (const auto& [attribute, expected] : std::initializer_list<std::pair<ViAttr, std::uint64_t>>{
+           {VI_ATTR_TMO_VALUE, 2000}, {VI_ATTR_TERMCHAR, '\n'}, {VI_ATTR_TERMCHAR_EN, VI_FALSE},
+           {VI_ATTR_SEND_END_EN, VI_TRUE}, {VI_ATTR_INTF_TYPE, VI_INTF_TCPIP}, {VI_ATTR_TCPIP_PORT, peer.Port()}}) {
+    std::uint64_t value = 0;
+    EXPECT_EQ(visa_.GetAttribute(vi, attribute, &value), VI_SUCCESS);
+    EXPECT_EQ(value, expected) << std::hex << attribute;
+  }
   ViBoolean flag = 7;
-  ViUInt16 word = 0;
   char text[VI_FIND_BUFLEN] = {};
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
-  EXPECT_EQ(timeout, 2000u);
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TERMCHAR, &termChar), VI_SUCCESS);
-  EXPECT_EQ(termChar, '\n');
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TERMCHAR_EN, &flag), VI_SUCCESS);
-  EXPECT_EQ(flag, VI_FALSE);
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_SEND_END_EN, &flag), VI_SUCCESS);
-  EXPECT_EQ(flag, VI_TRUE);
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_INTF_TYPE, &word), VI_SUCCESS);
-  EXPECT_EQ(word, VI_INTF_TCPIP);
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TCPIP_PORT, &word), VI_SUCCESS);
-  EXPECT_EQ(word, peer.Port());
   EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_RSRC_CLASS, text), VI_SUCCESS);
   EXPECT_STREQ(text, "SOCKET");
   EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_RSRC_NAME, text), VI_SUCCESS);
