@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "hislip_test_client.h"
@@ -36,10 +37,9 @@ class HislipServerTest : public ::testing::Test {
 
 TEST_F(HislipServerTest, HandshakeThenRepliesCarryTheirRequestsIdAndEndWithDataEnd) {
   HislipSession session(port(), 1 << 20);
-  EXPECT_EQ(session.serverVersion, 0x0100);
+  EXPECT_EQ(std::tie(session.serverVersion, session.vendorId, session.serverMaxMessage),
+            std::make_tuple(0x0100, std::uint32_t{'H' << 8 | 'V'}, 64u * 1024 + 16));
   EXPECT_NE(session.sessionId, 0);
-  EXPECT_EQ(session.vendorId, std::uint32_t{'H' << 8 | 'V'});
-  EXPECT_EQ(session.serverMaxMessage, 64u * 1024 + 16);
   EXPECT_NE(HislipSession(port()).sessionId, session.sessionId);
 
   session.Write("*IDN?\n");

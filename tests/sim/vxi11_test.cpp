@@ -7,6 +7,7 @@
 #include <future>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "rpc_test_client.h"
 #include "scpi_client.h"
@@ -137,27 +138,23 @@ TEST(Vxi11, LinksAnswerQueriesWithTheReasonsTheReadsStopped) {
   Core core(emulator.endpoints().vxi11Port);
   std::int32_t error = -1;
   const std::int32_t link = core.CreateLink("inst0", &error);
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(core.abortPort, emulator.endpoints().vxi11Port);
-  EXPECT_EQ(core.maxReceiveSize, 65536u);
+  EXPECT_EQ(std::tie(error, core.abortPort, core.maxReceiveSize),
+            std::make_tuple(0, emulator.endpoints().vxi11Port, 65536u));
   core.CreateLink("gpib0,5", &error);
   EXPECT_EQ(error, 3);
 
   ASSERT_EQ(core.Write(link, "*IDN?\n"), 0);
   auto read = core.ReadData(link);
-  EXPECT_EQ(read.error, 0);
-  EXPECT_EQ(read.reason, kReasonTermChar | kReasonEnd);
+  EXPECT_EQ(std::tie(read.error, read.reason), std::make_tuple(0, kReasonTermChar | kReasonEnd));
   EXPECT_EQ(read.data.substr(0, 15), "Halvorn,ZTA100,");
 
   // A message may end with END alone, and span several writes.
   ASSERT_EQ(core.Write(link, "VOLT 1", 0), 0);
   ASSERT_EQ(core.Write(link, "2;VOLT?", kEnd), 0);
   read = core.ReadData(link, 5);
-  EXPECT_EQ(read.reason, kReasonRequestCount);
-  EXPECT_EQ(read.data, "+1.20");
+  EXPECT_EQ(std::tie(read.reason, read.data), std::make_tuple(kReasonRequestCount, "+1.20"));
   read = core.ReadData(link, 100, 0);  // no termination character asked for
-  EXPECT_EQ(read.reason, kReasonEnd);
-  EXPECT_EQ(read.data, "000000E+01\n");
+  EXPECT_EQ(std::tie(read.reason, read.data), std::make_tuple(kReasonEnd, "000000E+01\n"));
   EXPECT_EQ(core.Generic(kDestroyLink, link), 0);
   EXPECT_EQ(core.Write(link, "*IDN?\n"), 4);  // invalid link
 }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "builtin_visa_test.h"
 #include "vxi11_peer.h"
@@ -74,9 +75,7 @@ TEST_F(Vxi11Test, OnlyTheExclusiveLockReachesTheDeviceAndCloseDestroysTheLink) {
   EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
   auto seen = peer.Snapshot();
-  EXPECT_EQ(seen.locks, 1);
-  EXPECT_EQ(seen.unlocks, 1);
-  EXPECT_EQ(seen.destroyedLinks, 1);
+  EXPECT_EQ(std::tie(seen.locks, seen.unlocks, seen.destroyedLinks), std::make_tuple(1, 1, 1));
 }
 
 TEST_F(Vxi11Test, DroppedConnectionsAndGarbageAreReported) {
