@@ -76,6 +76,26 @@ TEST_F(HislipTest, WritesAreCutToTheServersMaximumMessageSize) {
   EXPECT_EQ(seen.dataChunks, 1001 / 48 + 1 + 2);
 }
 
+TEST_F(HislipTest, ALateReplyIsNeverTakenForTheNextOne) {
+  HislipPeer peer([](const std::string& text, std::uint32_t id) -> std::string {
+    static std::uint32_t firstId = 0;
+    if (text == "SLOW?\n") {
+      firstId = id;
+      return {};  // answered only later
+    }
+    return HislipPeer::DataEnd(firstId, "slow answer\n") + HislipPeer::DataEnd(id, "fast answer\n");
+  });
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 100);
+  WriteText(vi, "SLOW?\n");
+  std::string text;
+  EXPECT_EQ(ReadText(vi, text), VI_ERROR_TMO);
+  WriteText(vi, "FAST?\n");
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
+  EXPECT_EQ(text, "fast answer\n");
+}
+
 // The exchanges themselves work against the emulator (tests/visa_emulator);
 // the peer sees the message IDs and lock requests on the wire.
 TEST_F(HislipTest, ClearTriggerAndSharedLockOnTheWire) {
