@@ -252,11 +252,14 @@ TEST_F(HislipServerTest, SessionsRunSideBySideUpToTheLimit) {
 }
 
 // The faults themselves reach the driver over HiSLIP in tests/faults.
-TEST(HislipServerFaults, ADeviceClearDropsAReplyStillHeldBack) {
+TEST(HislipServerFaults, ALateReplyKeepsItsIdAndADeviceClearDropsIt) {
   zta_sim::Options options = HislipOptions();
   options.faults.lateDelay = 200ms;
   RunningEmulator emulator(options);
   HislipSession session(emulator.endpoints().hislipPort);
+  emulator->ArmFault(FaultKind::Late);
+  EXPECT_EQ(session.Query("FREQ?", 50ms), "<no reply>");
+  EXPECT_EQ(session.Query("VOLT?"), "+0.00000000E+00\n");  // the late one carries its own request's ID
   emulator->ArmFault(FaultKind::Late);
   session.Write("FREQ?\n");
   ASSERT_TRUE(session.Clear());
