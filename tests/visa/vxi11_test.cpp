@@ -62,6 +62,22 @@ TEST_F(Vxi11Test, WritesAreCutToTheMaximumReceiveSizeWithEndOnTheLastPiece) {
   EXPECT_EQ(seen.writeFlags, (std::vector<std::uint32_t>{0, 0, 8, 0}));
 }
 
+TEST_F(Vxi11Test, AStalledReadTimesOutAndItsLateReplyIsSkipped) {
+  Vxi11Peer peer([](const std::string& message) {
+    return message == "SLOW?\n" ? std::string(Vxi11Peer::kStall) : std::string("fast\n");
+  });
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 100);
+  WriteText(vi, "SLOW?\n");
+  std::string text;
+  EXPECT_EQ(ReadText(vi, text), VI_ERROR_TMO);
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 2000);
+  ASSERT_EQ(WriteText(vi, "FAST?\n"), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS);
+  EXPECT_EQ(text, "fast\n");
+}
+
 // The status byte, clear and trigger work against the emulator
 // (tests/visa_emulator); the peer sees which locks reach the device.
 TEST_F(Vxi11Test, OnlyTheExclusiveLockReachesTheDeviceAndCloseDestroysTheLink) {
