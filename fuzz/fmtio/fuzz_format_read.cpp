@@ -7,22 +7,11 @@
 #include <string_view>
 #include <vector>
 
-#include "base/call_context.h"
 #include "base/halvorn_zelta_error_reporter.h"
 #include "fmtio/format_reader.h"
 #include "fmtio/formatted_io.h"
 #include "fuzz_support.h"
 #include "io/instr_buffer.h"
-
-namespace {
-
-class NoContext final : public hvzelta::ICallContextProvider {
- public:
-  hvzelta::IID GetCallContext() const override { return hvzelta::GUID_NULL; }
-  const hvzelta::MemberDescriptor* CurrentMember() const override { return nullptr; }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace hvzelta;
@@ -55,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       MakeFormatArg(objects),    MakeFormatArg(wides), MakeFormatArg(&array),
   };
 
-  NoContext context;
+  fuzzing::NoContext context;
   CHalvornZeltaErrorReporter reporter(context);
   fuzzing::FuzzEnums enums;
   fuzzing::FuzzDevice device(reply, piece);

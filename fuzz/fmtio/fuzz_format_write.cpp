@@ -11,19 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "base/call_context.h"
 #include "base/halvorn_zelta_error_reporter.h"
 #include "fmtio/formatted_io.h"
 #include "fuzz_support.h"
 #include "io/instr_buffer.h"
 
 namespace {
-
-class NoContext final : public hvzelta::ICallContextProvider {
- public:
-  hvzelta::IID GetCallContext() const override { return hvzelta::GUID_NULL; }
-  const hvzelta::MemberDescriptor* CurrentMember() const override { return nullptr; }
-};
 
 // The first twelve bytes as a real and an integer. Reals the reader refuses
 // by design (infinities, NaN, subnormals) are left out.
@@ -43,7 +36,7 @@ void CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
                            natural, natural) != S_OK) {
     std::abort();
   }
-  NoContext context;
+  fuzzing::NoContext context;
   CHalvornZeltaErrorReporter reporter(context);
   fuzzing::FuzzDevice device(text, 1 + data[0] % 32);
   CInstrBuffer buffer(device, reporter, "\n", "\n");

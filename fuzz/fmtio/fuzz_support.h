@@ -1,8 +1,8 @@
 #pragma once
 
 // What the formatted I/O fuzz targets share: a device that answers from the
-// fuzzer's bytes in pieces of a chosen size and then goes quiet, and an
-// enumeration formatter with a small table.
+// fuzzer's bytes in pieces of a chosen size and then goes quiet, an
+// enumeration formatter with a small table, and no call context.
 
 #include <algorithm>
 #include <cstdint>
@@ -10,11 +10,18 @@
 #include <string>
 #include <string_view>
 
+#include "base/call_context.h"
 #include "fmtio/enum_formatter.h"
 #include "hvzelta/status.h"
 #include "io/low_level_io.h"
 
 namespace hvzelta::fuzzing {
+
+class NoContext final : public ICallContextProvider {
+ public:
+  IID GetCallContext() const override { return GUID_NULL; }
+  const MemberDescriptor* CurrentMember() const override { return nullptr; }
+};
 
 class FuzzDevice final : public ILowLevelIo {
  public:

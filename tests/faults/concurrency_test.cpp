@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <optional>
 #include <string>
@@ -76,11 +77,23 @@ struct Tally {
   int failures = 0;
   int mismatches = 0;
   std::string first;
+
+  void Failed(ViSession vi, ViStatus status) {
+    ++failures;
+    if (first.empty()) first = "status " + std::to_string(status) + ": " + TakeError(vi);
+  }
+  void Mismatched(const std::string& what) {
+    ++mismatches;
+    FaultLedger::Instance().LostData();
+    if (first.empty()) first = what;
+  }
 };
 
 // Sets and reads back `setting` `rounds` times, or until `until` when given.
+// With `untilClosed`, until the session is closed under it: the call the
+// close cuts short and every later one get the invalid-session status.
 Tally Work(ViSession vi, const OwnedSetting& setting, int thread, int rounds = kRounds,
-           std::optional<std::chrono::steady_clock::time_point> until = std::nullopt) {
+           std::optional<std::chrono::steady_clock::time_point> until = std::nullopt, bool untilClosed = false) {
   Tally tally;
   for (int round = 0; until ? std::chrono::steady_clock::now() < *until : round < rounds; ++round) {
     const ViReal64 value = OwnValue(setting, thread, round);
@@ -90,27 +103,28 @@ Tally Work(ViSession vi, const OwnedSetting& setting, int thread, int rounds = k
     tally.operations += set == VI_SUCCESS ? 2 : 1;
     FaultLedger::Instance().Operation(set);
     if (set == VI_SUCCESS) FaultLedger::Instance().Operation(got);
+    if (untilClosed && got == HVZELTA_ERROR_INVALID_SESSION_HANDLE) return tally;
     if (got != VI_SUCCESS) {
-      ++tally.failures;
-      if (tally.first.empty()) tally.first = "status " + std::to_string(got) + ": " + TakeError(vi);
+      tally.Failed(vi, got);
     } else if (std::fabs(read - value) > 1e-9) {
-      ++tally.mismatches;
-      FaultLedger::Instance().LostData();
-      tally.first = "read " + std::to_string(read) + " after writing " + std::to_string(value);
+      tally.Mismatched("read " + std::to_string(read) + " after writing " + std::to_string(value));
     }
   }
+  if (untilClosed) tally.Failed(vi, VI_SUCCESS);  // the session never closed
   return tally;
 }
 
 // Runs `body(thread)` on kThreads threads and checks what they tally: no
 // reply to another call ever, and no failure unless faults are injected.
+// `meanwhile` runs on this thread while they work.
 template <class Body>
-int RunThreads(Body body, bool failuresAllowed = false) {
+int RunThreads(Body body, bool failuresAllowed = false, const std::function<void()>& meanwhile = {}) {
   int operations = 0;
   std::vector<std::future<Tally>> results;
   for (int thread = 0; thread < kThreads; ++thread) {
     results.push_back(std::async(std::launch::async, body, thread));
   }
+  if (meanwhile) meanwhile();
   const auto deadline = std::chrono::steady_clock::now() + kDeadline;
   for (int thread = 0; thread < kThreads; ++thread) {
     if (results[thread].wait_until(deadline) != std::future_status::ready) {
@@ -140,12 +154,15 @@ class Concurrency : public ::testing::Test {
   EmulatedInstrument instrument_;
 };
 
-TEST_F(Concurrency, ThreadsOnOneObjectOfOneSessionEachGetTheirOwnReplies) {
-  CSession session;
-  Open(session);
-  const std::uint64_t before = instrument_.Emulator().MessageCount();
-  const int operations = RunThreads([&](int thread) { return Work(session.Get(), kOutputSettings[thread], thread); });
-  ExpectEachCallReachedTheInstrument(before, operations);
+TEST_F(Concurrency, ThreadsOnOneSessionOrOnSessionsOfTheirOwnEachGetTheirOwnReplies) {
+  std::array<CSession, kThreads> sessions;
+  for (CSession& session : sessions) Open(session);
+  for (const bool shared : {true, false}) {
+    const std::uint64_t before = instrument_.Emulator().MessageCount();
+    const int operations = RunThreads(
+        [&](int thread) { return Work(sessions[shared ? 0 : thread].Get(), kOutputSettings[thread], thread); });
+    ExpectEachCallReachedTheInstrument(before, operations);
+  }
 }
 
 // The root and the output have locks of their own, so calls on them overlap
@@ -168,23 +185,11 @@ TEST_F(Concurrency, ThreadsOnDifferentObjectsOfOneSessionEachGetTheirOwnReplies)
       tally.operations += 3;
       tally.failures += (counted != VI_SUCCESS) + (named != VI_SUCCESS) + (queried != VI_SUCCESS);
       if (count != 1 || std::string(name) != "Output1" || code != 0) {
-        ++tally.mismatches;
-        FaultLedger::Instance().LostData();
-        if (tally.first.empty()) tally.first = "count " + std::to_string(count) + ", name " + name + ", error " +
-                                               std::to_string(code) + " " + message;
+        tally.Mismatched("count " + std::to_string(count) + ", name " + name + ", error " + std::to_string(code));
       }
     }
     return tally;
   });
-}
-
-TEST_F(Concurrency, ThreadsOnSessionsOfTheirOwnEachGetTheirOwnReplies) {
-  std::array<CSession, kThreads> sessions;
-  for (CSession& session : sessions) Open(session);
-  const std::uint64_t before = instrument_.Emulator().MessageCount();
-  const int operations =
-      RunThreads([&](int thread) { return Work(sessions[thread].Get(), kOutputSettings[thread], thread); });
-  ExpectEachCallReachedTheInstrument(before, operations);
 }
 
 // A bounded randomized soak: faults of most kinds on about 2 % of messages
@@ -254,12 +259,9 @@ Tally LockedIdentityQueries(ViSession vi, int rounds) {
     ++tally.operations;
     FaultLedger::Instance().Operation(status);
     if (status != VI_SUCCESS) {
-      ++tally.failures;
-      if (tally.first.empty()) tally.first = "status " + std::to_string(status) + ": " + TakeError(vi);
+      tally.Failed(vi, status);
     } else if (std::strstr(reply, "ZTA300") == nullptr) {
-      ++tally.mismatches;
-      FaultLedger::Instance().LostData();
-      if (tally.first.empty()) tally.first = std::string("*IDN? read ") + reply;
+      tally.Mismatched(std::string("*IDN? read ") + reply);
     }
   }
   return tally;
@@ -280,31 +282,6 @@ std::string NameOf(const ::testing::TestParamInfo<Transport>& param) { return st
 
 INSTANTIATE_TEST_SUITE_P(Transports, LockedRawExchange, ::testing::ValuesIn(kTransports), NameOf);
 
-// Until the session is closed under it: calls succeed with the thread's own
-// values; the call the close cuts short and every later one get the
-// invalid-session status, and nothing else happens.
-Tally UntilClosed(ViSession vi, const OwnedSetting& setting, int thread) {
-  Tally tally;
-  for (int round = 0; round < 100000; ++round) {
-    const ViReal64 value = OwnValue(setting, thread, round);
-    ViReal64 read = -1;
-    ViStatus status = setting.set(vi, setting.channel, value);
-    if (status == VI_SUCCESS) status = setting.get(vi, setting.channel, &read);
-    ++tally.operations;
-    if (status == HVZELTA_ERROR_INVALID_SESSION_HANDLE) return tally;
-    if (status != VI_SUCCESS) {
-      ++tally.failures;
-      if (tally.first.empty()) tally.first = "status " + std::to_string(status) + ": " + TakeError(vi);
-    } else if (std::fabs(read - value) > 1e-9) {
-      ++tally.mismatches;
-      if (tally.first.empty()) tally.first = "read " + std::to_string(read) + " after writing " + std::to_string(value);
-    }
-  }
-  ++tally.failures;
-  tally.first = "the session never closed";
-  return tally;
-}
-
 // Every reply held back a little, so that calls are nearly always waiting
 // for one when the close comes.
 zta_sim::FaultOptions SlowReplies() {
@@ -323,27 +300,19 @@ TEST(CloseWithCallsInFlight, NeverHangsAndTheCallsThatLoseGetTheInvalidSessionSt
   std::chrono::steady_clock::duration worstClose{};
   for (int round = 0; round < kCloseRounds; ++round) {
     const Transport transport = kConnectedTransports[round % kConnectedTransports.size()];
+    SCOPED_TRACE("round " + std::to_string(round) + " on " + std::string(TransportName(transport)));
     CSession session;
     ASSERT_EQ(session.Open(instrument.Resource(transport), "Cache=false"), VI_SUCCESS) << TakeError(VI_NULL);
-    std::vector<std::future<Tally>> workers;
-    for (int thread = 0; thread < kThreads; ++thread) {
-      workers.push_back(std::async(std::launch::async, UntilClosed, session.Get(), kOutputSettings[thread], thread));
-    }
-    // The close meets the calls at every stage of their exchanges.
-    std::this_thread::sleep_for(std::chrono::microseconds(500 * (round % 20)));
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(session.Close(), VI_SUCCESS) << "round " << round;
-    worstClose = std::max(worstClose, std::chrono::steady_clock::now() - start);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    for (int thread = 0; thread < kThreads; ++thread) {
-      if (workers[thread].wait_until(deadline) != std::future_status::ready) {
-        std::fprintf(stderr, "round %d: threads still in calls 20 s after close\n", round);
-        std::abort();
-      }
-      const Tally tally = workers[thread].get();
-      ASSERT_EQ(tally.failures + tally.mismatches, 0)
-          << "round " << round << " on " << TransportName(transport) << ", thread " << thread << ": " << tally.first;
-    }
+    const ViSession vi = session.Get();
+    RunThreads([vi](int thread) { return Work(vi, kOutputSettings[thread], thread, 100000, std::nullopt, true); },
+               false, [&] {
+                 // The close meets the calls at every stage of their exchanges.
+                 std::this_thread::sleep_for(std::chrono::microseconds(500 * (round % 20)));
+                 const auto start = std::chrono::steady_clock::now();
+                 EXPECT_EQ(session.Close(), VI_SUCCESS);
+                 worstClose = std::max(worstClose, std::chrono::steady_clock::now() - start);
+               });
+    if (HasFailure()) break;
   }
   const auto worstMs = std::chrono::duration_cast<std::chrono::milliseconds>(worstClose).count();
   std::printf("close with %d threads in calls: %d rounds, worst close %lld ms\n", kThreads, kCloseRounds,

@@ -5,26 +5,9 @@
 namespace hvzelta::faults {
 
 std::string_view TransportName(Transport transport) {
-  switch (transport) {
-    case Transport::Socket: return "Socket";
-    case Transport::HiSlip: return "HiSlip";
-    case Transport::Vxi11: return "Vxi11";
-    case Transport::Serial: return "Serial";
-  }
-  return "?";
+  static constexpr std::string_view kNames[] = {"Socket", "HiSlip", "Vxi11", "Serial"};
+  return kNames[static_cast<int>(transport)];
 }
-
-namespace {
-
-zta_sim::FaultOptions LateBy(std::chrono::milliseconds lateDelay) {
-  zta_sim::FaultOptions faults;
-  faults.lateDelay = lateDelay;
-  return faults;
-}
-
-}  // namespace
-
-EmulatedInstrument::EmulatedInstrument(std::chrono::milliseconds lateDelay) : EmulatedInstrument(LateBy(lateDelay)) {}
 
 EmulatedInstrument::EmulatedInstrument(const zta_sim::FaultOptions& faults) {
   zta_sim::Options options;

@@ -4,7 +4,6 @@
 // sessions on it that close themselves.
 
 #include <array>
-#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,9 +20,7 @@ std::string_view TransportName(Transport transport);
 
 class EmulatedInstrument {
  public:
-  // `lateDelay` is what a Late fault holds a reply back by.
-  explicit EmulatedInstrument(std::chrono::milliseconds lateDelay = std::chrono::milliseconds(2000));
-  explicit EmulatedInstrument(const zta_sim::FaultOptions& faults);
+  explicit EmulatedInstrument(const zta_sim::FaultOptions& faults = {});
   std::string Resource(Transport transport) const;
   zta_sim::Emulator& Emulator() { return *emulator_; }
 

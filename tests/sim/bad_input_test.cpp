@@ -16,9 +16,9 @@
 namespace sim_test {
 namespace {
 
-TEST(BadInput, BinaryGarbageEndsInErrorsNotInACrash) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+using BadInput = EmulatorTest;
+
+TEST_F(BadInput, GarbageAndAnEndlessLineEndInErrorsAndTheSessionGoesOn) {
   std::mt19937 random(42);
   std::string garbage;
   for (int i = 0; i < 64 * 1024; ++i) garbage += static_cast<char>(random());
@@ -26,11 +26,8 @@ TEST(BadInput, BinaryGarbageEndsInErrorsNotInACrash) {
   client.Write("");
   EXPECT_EQ(client.Query("*IDN?").substr(0, 8), "Halvorn,");
   EXPECT_NE(client.NextError(), "0,\"No error\"");
-}
 
-TEST(BadInput, AnEndlessLineIsCutOffAndTheSessionGoesOn) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+  client.Write("*CLS");
   const std::string chunk(64 * 1024, 'V');
   for (int i = 0; i < 16; ++i) client.Send(chunk);  // a mebibyte without a newline
   client.Send("\n");                                // the end of it
@@ -39,9 +36,7 @@ TEST(BadInput, AnEndlessLineIsCutOffAndTheSessionGoesOn) {
   EXPECT_EQ(client.NextError(), "0,\"No error\"");
 }
 
-TEST(BadInput, ThousandsOfQueuedQueriesAreAllAnswered) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(BadInput, ThousandsOfQueuedQueriesAreAllAnswered) {
   std::string queries;
   for (int i = 0; i < 5000; ++i) queries += "FREQ?\n";
   client.Send(queries);
@@ -54,7 +49,7 @@ TEST(BadInput, ThousandsOfQueuedQueriesAreAllAnswered) {
   EXPECT_EQ(answered, 5000);
 }
 
-TEST(BadInput, AClientThatNeverReadsHoldsUpNobodyElse) {
+TEST(Connections, AClientThatNeverReadsHoldsUpNobodyElse) {
   auto emulator = std::make_unique<RunningEmulator>();
   ScpiClient hog(emulator->port());
   std::string queries;
@@ -71,7 +66,7 @@ TEST(BadInput, AClientThatNeverReadsHoldsUpNobodyElse) {
   EXPECT_EQ(stopped.wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
-TEST(BadInput, ConnectionsBeyondTheLimitAreClosed) {
+TEST(Connections, BeyondTheLimitAreClosed) {
   RunningEmulator emulator;
   std::vector<std::unique_ptr<ScpiClient>> clients;
   for (int i = 0; i < 32; ++i) {

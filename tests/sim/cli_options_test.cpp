@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli_options.h"
@@ -28,29 +29,19 @@ TEST(CommandLine, ReadsEveryOption) {
        "--idle-timeout", "9000", "--verbose"});
   ASSERT_EQ(line.error, "");
   const Options& o = line.options;
-  EXPECT_EQ(o.socketPort, 0);
-  EXPECT_EQ(o.model, Model::ZTA400);
-  EXPECT_EQ(o.idn, "A,B,C,D");
-  EXPECT_TRUE(o.serial && o.vxi11 && o.verbose);
-  EXPECT_EQ(o.vxi11Port, 4000);
-  EXPECT_EQ(o.portmapperPort, 0);
-  EXPECT_TRUE(o.hislip);
-  EXPECT_EQ(o.hislipPort, 4880);
-  EXPECT_DOUBLE_EQ(o.load.resistanceOhm, 12.5);
-  EXPECT_DOUBLE_EQ(o.load.inductanceHenry, 0.01);
-  EXPECT_DOUBLE_EQ(o.load.crestFactor, 3.0);
-  EXPECT_DOUBLE_EQ(o.noise, 0.001);
-  EXPECT_EQ(o.seed, 99u);
-  EXPECT_EQ(o.faults.replyDelay.count(), 20);
-  EXPECT_EQ(o.faults.lateDelay.count(), 500);
+  EXPECT_EQ(std::tie(o.model, o.idn, o.bindAddress, o.seed),
+            std::make_tuple(Model::ZTA400, "A,B,C,D", "127.0.0.2", 99u));
+  EXPECT_TRUE(o.serial && o.vxi11 && o.hislip && o.verbose);
+  EXPECT_EQ(std::tie(o.socketPort, o.vxi11Port, o.portmapperPort, o.hislipPort), std::make_tuple(0, 4000, 0, 4880));
+  EXPECT_EQ(std::make_tuple(o.load.resistanceOhm, o.load.inductanceHenry, o.load.crestFactor, o.noise),
+            std::make_tuple(12.5, 0.01, 3.0, 0.001));
+  EXPECT_EQ(std::make_tuple(o.faults.replyDelay.count(), o.faults.lateDelay.count(), o.faults.trickleInterval.count(),
+                            o.idleTimeout.count()),
+            std::make_tuple(20, 500, 40, 9000));
   ASSERT_EQ(o.faults.faults.size(), 2u);
-  EXPECT_EQ(o.faults.faults[0].kind, FaultKind::Split);
-  EXPECT_EQ(o.faults.faults[0].atMessage, 3u);
-  EXPECT_EQ(o.faults.trickleInterval.count(), 40);
-  EXPECT_EQ(o.idleTimeout.count(), 9000);
+  EXPECT_EQ(std::tie(o.faults.faults[0].kind, o.faults.faults[0].atMessage), std::make_tuple(FaultKind::Split, 3u));
   EXPECT_EQ(o.faults.faults[1].kind, FaultKind::Garbage);
   EXPECT_DOUBLE_EQ(o.faults.faults[1].probability, 0.025);
-  EXPECT_EQ(o.bindAddress, "127.0.0.2");
 }
 
 TEST(CommandLine, RefusesWhatItDoesNotUnderstand) {

@@ -16,36 +16,10 @@ namespace sim_test {
 namespace {
 
 using zta_sim::FaultKind;
+using ArmedFaults = EmulatorTest;
 
-zta_sim::Options WithFault(FaultKind kind, std::uint64_t atMessage) {
-  zta_sim::Options options;
-  options.faults.faults.push_back({kind, atMessage, 0.0});
-  return options;
-}
-
-TEST(Faults, StallSilencesTheConnectionFromThatMessageOn) {
-  RunningEmulator emulator(WithFault(FaultKind::Stall, 2));
-  ScpiClient client(emulator.port());
-  EXPECT_EQ(client.Query("*OPC?"), "1");
-  EXPECT_EQ(client.Query("*OPC?", 200ms), "<no reply>");
-  EXPECT_EQ(client.Query("*OPC?", 200ms), "<no reply>");
-  EXPECT_EQ(ScpiClient(emulator.port()).Query("*OPC?"), "1");  // others still talk
-}
-
-TEST(Faults, DropClosesTheConnectionInsteadOfReplying) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
-  emulator->ArmFault(FaultKind::Drop);
-  client.Write("*IDN?");
-  EXPECT_TRUE(client.ClosedWithin(2000ms));
-  EXPECT_EQ(ScpiClient(emulator.port()).Query("*OPC?"), "1");
-}
-
-TEST(Faults, CorruptedRepliesHaveTheirShape) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(ArmedFaults, EachKindShapesTheReplyToTheNextMessage) {
   EXPECT_EQ(client.Query("VOLT 120;*OPC?"), "1");  // done before the fault is armed
-
   emulator->ArmFault(FaultKind::Garbage);
   const std::string garbage = client.Query("VOLT?");
   EXPECT_EQ(garbage.size(), std::string("+1.20000000E+02").size());
@@ -60,35 +34,35 @@ TEST(Faults, CorruptedRepliesHaveTheirShape) {
   const std::string oversize = client.Query("VOLT?");
   EXPECT_GT(oversize.size(), 1u << 20);
   EXPECT_EQ(oversize.substr(0, 15), "+1.20000000E+02");
-
   emulator->ArmFault(FaultKind::ShortBlock);
   EXPECT_EQ(client.Query("VOLT?"), "#41024+1.20000000E+02");
-
   emulator->ArmFault(FaultKind::Doubled);
   EXPECT_EQ(client.Query("VOLT?"), "+1.20000000E+02");
   EXPECT_EQ(client.ReadLine(), "+1.20000000E+02");
-
   EXPECT_EQ(client.Query("VOLT?"), "+1.20000000E+02");  // one message each
+
+  // A stall silences the connection from then on; a drop closes it.
+  emulator->ArmFault(FaultKind::Stall);
+  EXPECT_EQ(client.Query("*OPC?", 200ms), "<no reply>");
+  EXPECT_EQ(client.Query("*OPC?", 200ms), "<no reply>");
+  ScpiClient dropped(emulator.port());
+  emulator->ArmFault(FaultKind::Drop);
+  dropped.Write("*IDN?");
+  EXPECT_TRUE(dropped.ClosedWithin(2000ms));
+  EXPECT_EQ(ScpiClient(emulator.port()).Query("*OPC?"), "1");  // others still talk
 }
 
-TEST(Faults, LateReplyArrivesAfterTheNextQueryWasSent) {
-  zta_sim::Options options = WithFault(FaultKind::Late, 1);
-  options.faults.lateDelay = 300ms;
-  RunningEmulator emulator(options);
-  ScpiClient client(emulator.port());
-  EXPECT_EQ(client.Query("FREQ?", 50ms), "<no reply>");
-  // The stale reply is what a careless client reads for its next query.
-  EXPECT_EQ(client.Query("VOLT?"), "+6.00000000E+01");
-  EXPECT_EQ(client.ReadLine(), "+0.00000000E+00");
-}
-
-TEST(Faults, SplitRepliesComeInTwoAndTricklesNeverEnd) {
+TEST(Faults, LateSplitAndTricklingReplies) {
   zta_sim::Options options;
+  options.faults.faults.push_back({FaultKind::Late, 1, 0.0});
   options.faults.lateDelay = 300ms;
   options.faults.trickleInterval = 100ms;
   RunningEmulator emulator(options);
   ScpiClient client(emulator.port());
-  EXPECT_EQ(client.Query("VOLT 120;*OPC?"), "1");
+  EXPECT_EQ(client.Query("FREQ?", 50ms), "<no reply>");
+  // The stale reply is what a careless client reads for its next query.
+  EXPECT_EQ(client.Query("VOLT 120;VOLT?"), "+6.00000000E+01");
+  EXPECT_EQ(client.ReadLine(), "+1.20000000E+02");
 
   emulator->ArmFault(FaultKind::Split);
   client.Write("VOLT?");
@@ -98,25 +72,19 @@ TEST(Faults, SplitRepliesComeInTwoAndTricklesNeverEnd) {
 
   emulator->ArmFault(FaultKind::Trickle);
   client.Write("VOLT?");
-  const std::string trickle = client.ReadBytes(3 * 2048, 1000ms);
-  EXPECT_EQ(trickle, std::string(3 * 2048, '7'));
-  EXPECT_EQ(ScpiClient(emulator.port()).Query("*OPC?"), "1");  // others still talk
+  EXPECT_EQ(client.ReadBytes(3 * 2048, 1000ms), std::string(3 * 2048, '7'));
+  EXPECT_EQ(ScpiClient(emulator.port()).Query("\n*OPC?"), "1");  // others still talk
+  EXPECT_EQ(emulator->MessageCount(), 5u);  // over all connections; the empty line does not count
 }
 
-TEST(Faults, IdleConnectionsAreClosedSoOthersGetIn) {
+TEST(Faults, IdleConnectionsAreClosedAndRepliesDelayed) {
   zta_sim::Options options;
   options.idleTimeout = 300ms;
+  options.faults.replyDelay = 150ms;
   RunningEmulator emulator(options);
   std::vector<std::unique_ptr<ScpiClient>> silent;
   for (int i = 0; i < 32; ++i) silent.push_back(std::make_unique<ScpiClient>(emulator.port()));
   EXPECT_TRUE(silent.front()->ClosedWithin(2000ms));
-  EXPECT_EQ(ScpiClient(emulator.port()).Query("*OPC?", 2000ms), "1");
-}
-
-TEST(Faults, ReplyDelayHoldsBackEveryReply) {
-  zta_sim::Options options;
-  options.faults.replyDelay = 150ms;
-  RunningEmulator emulator(options);
   ScpiClient client(emulator.port());
   for (int i = 0; i < 2; ++i) {
     client.Write("*OPC?");
@@ -143,19 +111,9 @@ TEST(Faults, RandomFaultsFollowTheSeed) {
   EXPECT_LT(clean, 20);
 }
 
-TEST(Faults, MessagesAreCountedOverAllConnections) {
-  RunningEmulator emulator;
-  ScpiClient a(emulator.port());
-  ScpiClient b(emulator.port());
-  a.Query("*OPC?");
-  b.Query("*OPC?;*OPC?");
-  a.Query("\n*OPC?");  // the empty line does not count
-  EXPECT_EQ(emulator->MessageCount(), 3u);
-}
-
 TEST(Faults, StopIsPromptWhileAReplyIsHeldBackOrAClientStalls) {
-  zta_sim::Options options = WithFault(FaultKind::Late, 1);
-  options.faults.faults.push_back({FaultKind::Stall, 2, 0.0});
+  zta_sim::Options options;
+  options.faults.faults = {{FaultKind::Late, 1, 0.0}, {FaultKind::Stall, 2, 0.0}};
   options.faults.lateDelay = std::chrono::minutes(10);
   auto emulator = std::make_unique<RunningEmulator>(options);
   ScpiClient late(emulator->port());

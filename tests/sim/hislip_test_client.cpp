@@ -10,37 +10,22 @@ std::string BigEndian(std::uint64_t value, int bytes) {
   return out;
 }
 
-namespace {
-
-std::uint64_t FromBigEndian(std::string_view bytes) {
-  std::uint64_t value = 0;
-  for (const char byte : bytes) value = (value << 8) | static_cast<unsigned char>(byte);
-  return value;
-}
-
-}  // namespace
-
 void HislipChannelClient::Send(std::uint8_t type, std::uint8_t control, std::uint32_t parameter,
                                std::string_view payload) {
-  std::string message = "HS";
-  message += static_cast<char>(type);
-  message += static_cast<char>(control);
-  message += BigEndian(parameter, 4) + BigEndian(payload.size(), 8);
-  message += payload;
-  socket_.Send(message);
+  std::string message(hs::kHeaderSize, '\0');
+  hs::EncodeHeader({type, control, parameter, payload.size()},
+                   reinterpret_cast<hvzelta::visa::ViByte*>(message.data()));
+  socket_.Send(message + std::string(payload));
 }
 
 HislipMessage HislipChannelClient::Receive(std::chrono::milliseconds timeout) {
   HislipMessage message;
-  const std::string header = socket_.ReadBytes(16, timeout);
-  if (header.size() < 16) return message;
-  EXPECT_EQ(header.substr(0, 2), "HS");
-  message.type = static_cast<std::uint8_t>(header[2]);
-  message.control = static_cast<std::uint8_t>(header[3]);
-  message.parameter = static_cast<std::uint32_t>(FromBigEndian(header.substr(4, 4)));
-  const std::uint64_t length = FromBigEndian(header.substr(8, 8));
-  message.payload = socket_.ReadBytes(length, timeout);
-  EXPECT_EQ(message.payload.size(), length);
+  const std::string header = socket_.ReadBytes(hs::kHeaderSize, timeout);
+  hs::Header decoded;
+  if (header.size() < hs::kHeaderSize) return message;
+  EXPECT_TRUE(hs::DecodeHeader(reinterpret_cast<const hvzelta::visa::ViByte*>(header.data()), decoded));
+  message = {decoded.type, decoded.control, decoded.parameter, socket_.ReadBytes(decoded.length, timeout)};
+  EXPECT_EQ(message.payload.size(), decoded.length);
   return message;
 }
 
@@ -55,7 +40,7 @@ HislipSession::HislipSession(std::uint16_t port, std::uint64_t maxMessage) : syn
   if (maxMessage == 0) return;
   const HislipMessage size = async.Ask(hs::kAsyncMaximumMessageSize, 0, 0, BigEndian(maxMessage, 8));
   EXPECT_EQ(size.type, hs::kAsyncMaximumMessageSizeResponse);
-  serverMaxMessage = FromBigEndian(size.payload);
+  for (const char byte : size.payload) serverMaxMessage = (serverMaxMessage << 8) | static_cast<unsigned char>(byte);
 }
 
 void HislipSession::Write(std::string_view text, bool end) {

@@ -1,9 +1,8 @@
 #pragma once
 
-// A small HiSLIP client for the emulator tests, written apart from the
-// emulator's own HiSLIP code so that the two cannot share a mistake. It
-// speaks synchronized mode over two ScpiClient sockets; every wait has a
-// deadline.
+// A small HiSLIP client for the emulator tests, on the driver's message
+// encoding, which shares no code with the emulator's. It speaks synchronized
+// mode over two ScpiClient sockets; every wait has a deadline.
 
 #include <chrono>
 #include <cstdint>
@@ -12,20 +11,19 @@
 #include <string_view>
 
 #include "scpi_client.h"
+#include "visa/hislip_protocol.h"
 
 namespace sim_test {
 
-// Message types, by number.
+// Message types, by number: the driver's, and those only a server needs.
 namespace hs {
-// clang-format off
+using namespace hvzelta::visa::hislip;
 enum : std::uint8_t {
-  kInitialize = 0, kInitializeResponse, kFatalError, kError, kAsyncLock, kAsyncLockResponse, kData, kDataEnd,
-  kDeviceClearComplete, kDeviceClearAcknowledge, kAsyncRemoteLocalControl, kAsyncRemoteLocalResponse, kTrigger,
-  kAsyncMaximumMessageSize = 15, kAsyncMaximumMessageSizeResponse, kAsyncInitialize, kAsyncInitializeResponse,
-  kAsyncDeviceClear, kAsyncStatusQuery = 21, kAsyncStatusResponse, kAsyncDeviceClearAcknowledge, kAsyncLockInfo,
+  kAsyncRemoteLocalControl = 10,
+  kAsyncRemoteLocalResponse,
+  kAsyncLockInfo = 24,
   kAsyncLockInfoResponse
 };
-// clang-format on
 }  // namespace hs
 
 struct HislipMessage {

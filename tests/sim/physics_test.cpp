@@ -16,6 +16,10 @@
 namespace sim_test {
 namespace {
 
+using Output = EmulatorTest;
+using CurrentLimit = EmulatorTest;
+using PeakHold = EmulatorTest;
+
 const std::vector<std::string> kQuantities = {
     "CURR",      "VOLT",           "POW",          "FREQ",         "CURR:AC",      "CURR:AMPL:MAX",
     "CURR:AMPL:MAX:HOLD", "CURR:CRES", "VOLT:AC", "POW:AC", "POW:AC:APP", "POW:AC:REAC", "POW:AC:PFAC"};
@@ -94,16 +98,12 @@ INSTANTIATE_TEST_SUITE_P(
                     LoadCase{{40.0, 0.0, std::numbers::sqrt2}, "DC"}, LoadCase{{80.0, 0.1, 1.2}, "EXTAC"},
                     LoadCase{{75.0, 0.01, 2.5}, "EXTDC"}));
 
-TEST(Physics, AnOutputThatIsOffMeasuresNothing) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(Output, ThatIsOffMeasuresNothing) {
   client.Write("VOLT 120;:OUTP:COUP ACDC;:VOLT:OFFS 10");
   for (const auto& [quantity, value] : Acquire(client)) EXPECT_EQ(value, 0.0) << quantity;
 }
 
-TEST(CurrentLimit, RegulateModeLowersTheVoltageAndFlagsOverCurrent) {
-  RunningEmulator emulator;  // 50 ohm: 120 V draws 2.4 A
-  ScpiClient client(emulator.port());
+TEST_F(CurrentLimit, RegulateModeLowersTheVoltageAndFlagsOverCurrent) {
   client.Write("VOLT 120;:CURR 1;:OUTP 1");
   auto m = Acquire(client);
   ExpectClose(m.at("CURR:AC"), 1.0, "limited current");
@@ -123,9 +123,7 @@ TEST(CurrentLimit, RegulateModeLowersTheVoltageAndFlagsOverCurrent) {
   ExpectClose(m.at("VOLT"), -25.0, "lowered DC voltage");
 }
 
-TEST(CurrentLimit, TripModeSwitchesTheOutputOffUntilCleared) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(CurrentLimit, TripModeSwitchesTheOutputOffUntilCleared) {
   client.Write("VOLT 120;:CURR 1;:CURR:PROT:STAT 1;:OUTP 1");
   EXPECT_EQ(client.Query("OUTP?;:STAT:QUES:COND?"), "0;2");
   EXPECT_EQ(Acquire(client).at("CURR:AC"), 0.0);
@@ -142,9 +140,7 @@ TEST(CurrentLimit, TripModeSwitchesTheOutputOffUntilCleared) {
   EXPECT_EQ(client.Query("OUTP?"), "0");
 }
 
-TEST(PeakHold, KeepsTheHighestPeakUntilCleared) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(PeakHold, KeepsTheHighestPeakUntilCleared) {
   client.Write("VOLT 120;:OUTP 1;:VOLT 60");
   auto m = Acquire(client);
   ExpectClose(m.at("CURR:AMPL:MAX"), 1.2 * std::numbers::sqrt2, "peak");

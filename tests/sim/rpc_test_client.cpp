@@ -1,19 +1,11 @@
 #include "rpc_test_client.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <stdexcept>
 
 namespace sim_test {
 
 XdrOut& XdrOut::U32(std::uint32_t value) {
-  const std::uint32_t network = htonl(value);
-  bytes_.append(reinterpret_cast<const char*>(&network), 4);
+  for (int shift = 24; shift >= 0; shift -= 8) bytes_ += static_cast<char>(value >> shift);
   return *this;
 }
 
@@ -29,10 +21,9 @@ std::uint32_t XdrIn::U32() {
     ADD_FAILURE() << "XDR result too short";
     return 0;
   }
-  std::uint32_t network = 0;
-  bytes_.copy(reinterpret_cast<char*>(&network), 4, pos_);
-  pos_ += 4;
-  return ntohl(network);
+  std::uint32_t value = 0;
+  for (int i = 0; i < 4; ++i) value = (value << 8) | static_cast<unsigned char>(bytes_[pos_++]);
+  return value;
 }
 
 std::string XdrIn::Opaque() {
@@ -47,43 +38,6 @@ std::string XdrIn::Opaque() {
   return data;
 }
 
-RpcTestClient::RpcTestClient(std::uint16_t port, std::uint32_t program, std::uint32_t version)
-    : program_(program), version_(version) {
-  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (fd_ < 0 || connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    throw std::runtime_error("cannot connect to the RPC server");
-  }
-}
-
-RpcTestClient::~RpcTestClient() {
-  if (fd_ >= 0) close(fd_);
-}
-
-void RpcTestClient::SendRaw(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t sent = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent <= 0) return;
-    bytes.remove_prefix(static_cast<std::size_t>(sent));
-  }
-}
-
-bool RpcTestClient::ReceiveExactly(char* data, std::size_t size, std::chrono::steady_clock::time_point deadline) {
-  while (size > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd ready{fd_, POLLIN, 0};
-    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) return false;
-    const ssize_t received = recv(fd_, data, size, 0);
-    if (received <= 0) return false;
-    data += received;
-    size -= static_cast<std::size_t>(received);
-  }
-  return true;
-}
-
 std::optional<RpcReply> RpcTestClient::Call(std::uint32_t procedure, const XdrOut& arguments,
                                             std::chrono::milliseconds timeout, std::uint32_t rpcVersion) {
   const std::uint32_t xid = ++xid_;
@@ -94,16 +48,14 @@ std::optional<RpcReply> RpcTestClient::Call(std::uint32_t procedure, const XdrOu
   record.U32(0x80000000u | static_cast<std::uint32_t>(call.bytes().size() + arguments.bytes().size()));
   SendRaw(record.bytes() + call.bytes() + arguments.bytes());
 
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
   std::string reply;
-  bool last = false;
-  while (!last) {
-    std::uint32_t mark = 0;
-    if (!ReceiveExactly(reinterpret_cast<char*>(&mark), 4, deadline)) return std::nullopt;
-    mark = ntohl(mark);
-    last = (mark & 0x80000000u) != 0;
-    std::string fragment(mark & 0x7FFFFFFFu, '\0');
-    if (!ReceiveExactly(fragment.data(), fragment.size(), deadline)) return std::nullopt;
+  for (bool last = false; !last;) {
+    const std::string mark = socket_.ReadBytes(4, timeout);
+    if (mark.size() < 4) return std::nullopt;
+    const std::uint32_t size = XdrIn(mark).U32();
+    last = (size & 0x80000000u) != 0;
+    const std::string fragment = socket_.ReadBytes(size & 0x7FFFFFFFu, timeout);
+    if (fragment.size() < (size & 0x7FFFFFFFu)) return std::nullopt;
     reply += fragment;
   }
   XdrIn in(reply);
@@ -118,16 +70,6 @@ std::optional<RpcReply> RpcTestClient::Call(std::uint32_t procedure, const XdrOu
   result.acceptStatus = in.U32();  // the reject status when denied
   result.results = XdrIn(in.Rest());
   return result;
-}
-
-bool RpcTestClient::ClosedWithin(std::chrono::milliseconds timeout) {
-  char byte = 0;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    pollfd ready{fd_, POLLIN, 0};
-    if (poll(&ready, 1, 50) > 0 && recv(fd_, &byte, 1, 0) <= 0) return true;
-  }
-  return false;
 }
 
 }  // namespace sim_test

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <utility>
 
+#include "scpi_client.h"
+
 namespace sim_test {
 
 // Builds XDR call arguments.
@@ -30,12 +32,7 @@ class XdrIn {
   std::uint32_t U32();
   std::int32_t I32() { return static_cast<std::int32_t>(U32()); }
   std::string Opaque();
-  bool AtEnd() const { return pos_ == bytes_.size(); }
-  std::string Rest() {
-    std::string rest = bytes_.substr(pos_);
-    pos_ = bytes_.size();
-    return rest;
-  }
+  std::string Rest() { return bytes_.substr(std::exchange(pos_, bytes_.size())); }
 
  private:
   std::string bytes_;
@@ -50,23 +47,18 @@ struct RpcReply {
 
 class RpcTestClient {
  public:
-  RpcTestClient(std::uint16_t port, std::uint32_t program, std::uint32_t version);
-  ~RpcTestClient();
-  RpcTestClient(const RpcTestClient&) = delete;
-  RpcTestClient& operator=(const RpcTestClient&) = delete;
+  RpcTestClient(std::uint16_t port, std::uint32_t program, std::uint32_t version)
+      : socket_(port), program_(program), version_(version) {}
 
   // Nothing when the connection closed or no reply came in time.
   std::optional<RpcReply> Call(std::uint32_t procedure, const XdrOut& arguments,
-                               std::chrono::milliseconds timeout = std::chrono::seconds(5),
-                               std::uint32_t rpcVersion = 2);
+                               std::chrono::milliseconds timeout = 5000ms, std::uint32_t rpcVersion = 2);
   // Sends raw bytes, record marking included.
-  void SendRaw(std::string_view bytes);
-  bool ClosedWithin(std::chrono::milliseconds timeout);
+  void SendRaw(std::string_view bytes) { socket_.Send(bytes); }
+  bool ClosedWithin(std::chrono::milliseconds timeout) { return socket_.ClosedWithin(timeout); }
 
  private:
-  bool ReceiveExactly(char* data, std::size_t size, std::chrono::steady_clock::time_point deadline);
-
-  int fd_ = -1;
+  ScpiClient socket_;
   std::uint32_t program_;
   std::uint32_t version_;
   std::uint32_t xid_ = 0x1000;

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include <gtest/gtest.h>
+
 #include "zta_sim/emulator.h"
 
 namespace sim_test {
@@ -59,6 +61,13 @@ class RunningEmulator {
  private:
   zta_sim::Emulator emulator_;
   zta_sim::Endpoints endpoints_;
+};
+
+// An emulator with the default options and one client on its socket.
+class EmulatorTest : public ::testing::Test {
+ protected:
+  RunningEmulator emulator;
+  ScpiClient client{emulator.port()};
 };
 
 // A reply in NR3 form converted to a number; NaN when it is not NR3.

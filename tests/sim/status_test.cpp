@@ -9,9 +9,11 @@
 namespace sim_test {
 namespace {
 
-TEST(ErrorQueue, KeepsNineteenErrorsThenReportsTheOverflow) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+using ErrorQueue = EmulatorTest;
+using EventStatus = EmulatorTest;
+using StatusByte = EmulatorTest;
+
+TEST_F(ErrorQueue, KeepsNineteenErrorsThenReportsTheOverflow) {
   EXPECT_EQ(client.NextError(), "0,\"No error\"");
   for (int i = 0; i < 25; ++i) client.Write("NO:SUCH:HEADER");
   EXPECT_EQ(client.Query("SYST:ERR:COUN?"), "20");
@@ -19,11 +21,12 @@ TEST(ErrorQueue, KeepsNineteenErrorsThenReportsTheOverflow) {
   EXPECT_EQ(client.NextError(), "-350,\"Queue overflow\"");
   EXPECT_EQ(client.NextError(), "0,\"No error\"");
   EXPECT_EQ(client.Query("*ESR?"), std::to_string(0x80 | 0x20 | 0x08));
+  client.Write("BOGUS;:VOLT 1000");
+  client.Write("*CLS");  // empties the queue and the registers
+  EXPECT_EQ(client.Query("*ESR?;:SYST:ERR:COUN?;*STB?"), "0;0;16");  // 16: the replies before *STB?
 }
 
-TEST(EventStatus, EachErrorClassSetsItsBit) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(EventStatus, EachErrorClassSetsItsBit) {
   client.Write("*CLS");
   EXPECT_EQ(client.Query("*ESR?"), "0");
   client.Write("VOLT 1000");
@@ -43,17 +46,7 @@ TEST(EventStatus, EachErrorClassSetsItsBit) {
   EXPECT_EQ(client.NextError(), "-430,\"Query DEADLOCKED\"");
 }
 
-TEST(EventStatus, ClearStatusEmptiesQueueAndRegisters) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
-  client.Write("BOGUS;:VOLT 1000");
-  client.Write("*CLS");
-  EXPECT_EQ(client.Query("*ESR?;:SYST:ERR:COUN?;*STB?"), "0;0;16");  // 16: the replies before *STB?
-}
-
-TEST(StatusByte, SummarisesQueueEventsAndRegisters) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(StatusByte, SummarisesQueueEventsAndRegisters) {
   client.Write("*CLS;*ESE 16;*SRE 32");
   EXPECT_EQ(client.Query("*ESE?;*SRE?"), "16;32");
   EXPECT_EQ(client.Query("*STB?"), "0");

@@ -9,14 +9,15 @@
 namespace sim_test {
 namespace {
 
+using TransientTrigger = EmulatorTest;
+using Acquisition = EmulatorTest;
+
 constexpr int kWaitingForTrigger = 0x40;
 constexpr int kMeasuring = 0x10;
 
 int OperationCondition(ScpiClient& client) { return std::stoi(client.Query("STAT:OPER:COND?")); }
 
-TEST(TransientTrigger, TriggeredValuesFollowUntilProgrammedAndApplyOnTheTrigger) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(TransientTrigger, TriggeredValuesFollowUntilProgrammedAndApplyOnTheTrigger) {
   client.Write("VOLT 50");
   EXPECT_EQ(client.Query("VOLT:TRIG?"), "+5.00000000E+01");
   client.Write("VOLT:TRIG 80;:VOLT 60");
@@ -27,9 +28,7 @@ TEST(TransientTrigger, TriggeredValuesFollowUntilProgrammedAndApplyOnTheTrigger)
   EXPECT_EQ(client.Query("VOLT:TRIG?"), "+7.00000000E+01");
 }
 
-TEST(TransientTrigger, BusSourceWaitsForTheBusTrigger) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(TransientTrigger, BusSourceWaitsForTheBusTrigger) {
   client.Write("TRIG:TRAN:SOUR BUS;:VOLT:TRIG 90;:FREQ:TRIG 55;:VOLT:OFFS:TRIG 5;:INIT:TRAN");
   EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, kWaitingForTrigger);
   EXPECT_EQ(client.Query("VOLT?;:FREQ?;:VOLT:OFFS?"), "+0.00000000E+00;+6.00000000E+01;+0.00000000E+00");
@@ -40,19 +39,12 @@ TEST(TransientTrigger, BusSourceWaitsForTheBusTrigger) {
   EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, 0);
   client.Write("*TRG");
   EXPECT_EQ(client.NextError(), "-211,\"Trigger ignored\"");
-}
-
-TEST(TransientTrigger, AbortCancelsTheWait) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
-  client.Write("TRIG:TRAN:SOUR BUS;:VOLT:TRIG 90;:INIT:TRAN;:ABOR;*TRG");
+  client.Write("VOLT:TRIG 70;:INIT:TRAN;:ABOR;*TRG");  // an abort cancels the wait
   EXPECT_EQ(client.NextError(), "-211,\"Trigger ignored\"");
-  EXPECT_EQ(client.Query("VOLT?"), "+0.00000000E+00");
+  EXPECT_EQ(client.Query("VOLT?"), "+9.00000000E+01");
 }
 
-TEST(Acquisition, FetchReadsTheLastAcquisitionAndMeasureTakesANewOne) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(Acquisition, FetchReadsTheLastAcquisitionAndMeasureTakesANewOne) {
   // A fetch with nothing acquired answers nothing; *OPC? shows the message ran.
   EXPECT_EQ(client.Query("FETC:VOLT:AC?;*OPC?"), "1");
   EXPECT_EQ(client.NextError(), "-230,\"Data corrupt or stale\"");
@@ -63,9 +55,7 @@ TEST(Acquisition, FetchReadsTheLastAcquisitionAndMeasureTakesANewOne) {
   EXPECT_EQ(client.Query("FETC:VOLT:AC?;:FETC:CURR:AC?"), "+2.00000000E+01;+4.00000000E-01");
 }
 
-TEST(Acquisition, BusSourceAcquiresOnTheBusTrigger) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(Acquisition, BusSourceAcquiresOnTheBusTrigger) {
   client.Write("VOLT 100;:OUTP 1;:TRIG:ACQ:SOUR BUS;:INIT:ACQ");
   EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, kWaitingForTrigger);
   EXPECT_EQ(client.Query("FETC:VOLT:AC?;*OPC?"), "1");
@@ -75,9 +65,7 @@ TEST(Acquisition, BusSourceAcquiresOnTheBusTrigger) {
   EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, 0);
 }
 
-TEST(Acquisition, ContinuousAcquisitionKeepsFetchCurrent) {
-  RunningEmulator emulator;
-  ScpiClient client(emulator.port());
+TEST_F(Acquisition, ContinuousAcquisitionKeepsFetchCurrent) {
   client.Write("OUTP 1;:INIT:CONT:ACQ ON;:VOLT 30");
   EXPECT_EQ(OperationCondition(client) & kMeasuring, kMeasuring);
   EXPECT_EQ(client.Query("FETC:VOLT:AC?"), "+3.00000000E+01");

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -86,23 +87,20 @@ void ScriptedInstrument::Handle(int connection) {
     for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
       const std::string line = pending.substr(0, end);
       pending.erase(0, end + 1);
-      std::string reply;
-      bool answers = false;
+      std::optional<std::string> reply;
       {
         std::lock_guard lock(mutex_);
         received_.push_back(line);
-        if (std::find(silenced_.begin(), silenced_.end(), line) != silenced_.end()) {
-          answers = false;
-        } else if (auto it = answers_.find(line); it != answers_.end()) {
-          reply = it->second, answers = true;
-        } else if (line.find('?') != std::string::npos) {
-          reply = "0", answers = true;
+        const auto answer = answers_.find(line);
+        if (std::find(silenced_.begin(), silenced_.end(), line) == silenced_.end()) {
+          if (answer != answers_.end()) {
+            reply = answer->second + '\n';
+          } else if (line.find('?') != std::string::npos) {
+            reply = "0\n";
+          }
         }
       }
-      if (answers) {
-        reply += '\n';
-        ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
-      }
+      if (reply) ::send(connection, reply->data(), reply->size(), MSG_NOSIGNAL);
     }
   }
 }

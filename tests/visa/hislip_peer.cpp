@@ -3,8 +3,12 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include "hislip_message.h"
+
 namespace hvzelta::visa::testing {
 namespace {
+
+namespace wire = zta_sim::hislip;
 
 struct Message {
   std::uint8_t type = 0;
@@ -14,36 +18,28 @@ struct Message {
 };
 
 bool ReceiveMessage(int fd, Message& message) {
-  unsigned char header[16];
-  if (!ReceiveExactly(fd, header, sizeof header) || header[0] != 'H' || header[1] != 'S') return false;
-  message.type = header[2];
-  message.control = header[3];
-  message.parameter = 0;
-  for (int i = 4; i < 8; ++i) message.parameter = (message.parameter << 8) | header[i];
-  std::uint64_t length = 0;
-  for (int i = 8; i < 16; ++i) length = (length << 8) | header[i];
-  if (length > (1u << 24)) return false;
-  message.payload.assign(length, '\0');
-  return length == 0 || ReceiveExactly(fd, message.payload.data(), length);
+  char header[wire::kHeaderSize];
+  wire::Header decoded;
+  if (!ReceiveExactly(fd, header, sizeof header) || !wire::DecodeHeader({header, sizeof header}, decoded) ||
+      decoded.length > (1u << 24)) {
+    return false;
+  }
+  message = {decoded.type, decoded.control, decoded.parameter, std::string(decoded.length, '\0')};
+  return decoded.length == 0 || ReceiveExactly(fd, message.payload.data(), decoded.length);
 }
 
 }  // namespace
 
+// The emulator's encoding, which shares no code with the client under test.
 std::string HislipPeer::Frame(std::uint8_t type, std::uint8_t control, std::uint32_t parameter,
                               std::string_view payload) {
-  std::string frame = "HS";
-  frame.push_back(static_cast<char>(type));
-  frame.push_back(static_cast<char>(control));
-  for (int i = 3; i >= 0; --i) frame.push_back(static_cast<char>(parameter >> (8 * i)));
-  for (int i = 7; i >= 0; --i) frame.push_back(static_cast<char>(std::uint64_t{payload.size()} >> (8 * i)));
-  frame.append(payload);
-  return frame;
+  return wire::EncodeHeader(static_cast<wire::MessageType>(type), control, parameter, payload.size()) +
+         std::string(payload);
 }
 
-HislipPeer::HislipPeer(Responder responder, std::uint64_t maxMessage, std::uint8_t statusByte, bool refuse)
+HislipPeer::HislipPeer(Responder responder, std::uint64_t maxMessage, bool refuse)
     : responder_(std::move(responder)),
       maxMessage_(maxMessage),
-      statusByte_(statusByte),
       refuse_(refuse),
       peer_([this](LoopbackPeer& peer) { Serve(peer); }) {}
 
@@ -65,9 +61,7 @@ void HislipPeer::Serve(LoopbackPeer& peer) {
   if (async < 0 || !ReceiveMessage(async, message) || message.type != 17 || message.parameter != 7) return;
   SendBytes(async, Frame(18, 0, 0x5A5A));
   if (!ReceiveMessage(async, message) || message.type != 15 || message.payload.size() != 8) return;
-  std::string size;
-  for (int i = 7; i >= 0; --i) size.push_back(static_cast<char>(maxMessage_ >> (8 * i)));
-  SendBytes(async, Frame(16, 0, 0, size));
+  SendBytes(async, Frame(16, 0, 0, wire::BigEndian64(maxMessage_)));
 
   std::string pending;
   for (;;) {
@@ -76,9 +70,7 @@ void HislipPeer::Serve(LoopbackPeer& peer) {
     if (fds[1].revents) {
       if (!ReceiveMessage(async, message)) return;
       std::lock_guard lock(mutex_);
-      if (message.type == 21) {
-        SendBytes(async, Frame(22, statusByte_, 0));
-      } else if (message.type == 19) {
+      if (message.type == 19) {
         ++seen_.clears;
         pending.clear();
         SendBytes(async, Frame(23, 0, 0));

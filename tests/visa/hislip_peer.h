@@ -3,7 +3,7 @@
 // A small HiSLIP server for the client's tests: initializes both channels,
 // collects Data/DataEnd into messages and answers each complete message with
 // whatever bytes the test's responder returns (built with Frame), answers
-// status queries, device clears and lock requests, and records what it saw.
+// device clears and lock requests, and records what it saw.
 
 #include <cstdint>
 #include <functional>
@@ -33,8 +33,8 @@ class HislipPeer {
     std::vector<bool> rmtDelivered;  // per DataEnd
   };
 
-  explicit HislipPeer(Responder responder, std::uint64_t maxMessage = 1 << 20, std::uint8_t statusByte = 0x42,
-                      bool refuse = false);
+  // `refuse`: the server turns the session away.
+  explicit HislipPeer(Responder responder, std::uint64_t maxMessage = 1 << 20, bool refuse = false);
 
   std::uint16_t Port() const { return peer_.Port(); }
   Seen Snapshot();
@@ -53,7 +53,6 @@ class HislipPeer {
 
   Responder responder_;
   std::uint64_t maxMessage_;
-  std::uint8_t statusByte_;
   bool refuse_;
   std::mutex mutex_;
   Seen seen_;

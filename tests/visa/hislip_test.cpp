@@ -3,38 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "hislip_peer.h"
-#include "visa/builtin_visa.h"
+#include "builtin_visa_test.h"
 
 namespace hvzelta::visa {
 namespace {
 
 using testing::HislipPeer;
 
-class HislipTest : public ::testing::Test {
+class HislipTest : public testing::BuiltinVisaTest {
  protected:
-  void SetUp() override { ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS); }
-  void TearDown() override { visa_.Close(rm_); }
-
   ViStatus OpenOn(HislipPeer& peer, ViSession& vi) {
     std::string name = "TCPIP::127.0.0.1::hislip0," + std::to_string(peer.Port()) + "::INSTR";
     return visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi);
   }
-  ViStatus WriteText(ViSession vi, std::string_view text) {
-    ViUInt32 written = 0;
-    return visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
-  }
-  ViStatus ReadText(ViSession vi, std::string& text, ViUInt32 count = 256) {
-    text.assign(count, '\0');
-    ViUInt32 got = 0;
-    ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
-    text.resize(got);
-    return status;
-  }
-
-  BuiltinVisa visa_;
-  ViSession rm_ = VI_NULL;
 };
 
 // A read cut by its count works against the emulator (tests/visa_emulator);
@@ -63,12 +47,9 @@ TEST_F(HislipTest, EndComesFromDataEndAndTheTerminationCharacterOnlyWhenAsked) {
   EXPECT_EQ(text, "\xff\n");
 
   auto seen = peer.Snapshot();
-  ASSERT_EQ(seen.messageIds.size(), 3u);
-  EXPECT_EQ(seen.messageIds[0], 0xFFFFFF00u);
-  EXPECT_EQ(seen.messageIds[1], 0xFFFFFF02u);
+  EXPECT_EQ(seen.messageIds, (std::vector<std::uint32_t>{0xFFFFFF00u, 0xFFFFFF02u, 0xFFFFFF04u}));
   // The client says it delivered the previous reply when it sends the next.
-  EXPECT_FALSE(seen.rmtDelivered[0]);
-  EXPECT_TRUE(seen.rmtDelivered[1]);
+  EXPECT_EQ(seen.rmtDelivered, (std::vector<bool>{false, true, true}));
 }
 
 TEST_F(HislipTest, WritesAreCutToTheServersMaximumMessageSize) {
@@ -138,12 +119,10 @@ TEST_F(HislipTest, ClearTriggerAndSharedLockOnTheWire) {
   EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
 
   auto seen = peer.Snapshot();
-  EXPECT_EQ(seen.clears, 1);
-  EXPECT_EQ(seen.triggers, 1);
+  EXPECT_EQ(std::tie(seen.clears, seen.triggers, seen.lockReleases), std::make_tuple(1, 1, 1));
   ASSERT_EQ(seen.messageIds.size(), 2u);
   EXPECT_EQ(seen.messageIds[1], 0xFFFFFF02u);  // the trigger took 0xFFFFFF00
   EXPECT_EQ(seen.lockRequests, (std::vector<std::string>{"bench-7"}));
-  EXPECT_EQ(seen.lockReleases, 1);
 }
 
 TEST_F(HislipTest, ServerErrorsAreReportedAndAFatalOneEndsTheSession) {
@@ -187,7 +166,7 @@ TEST_F(HislipTest, GarbageDropsAndImpossibleLengthsEndTheSession) {
 }
 
 TEST_F(HislipTest, ARefusingServerMeansTheResourceIsNotFound) {
-  HislipPeer peer([](const std::string&, std::uint32_t) { return std::string(); }, 1 << 20, 0, true);
+  HislipPeer peer([](const std::string&, std::uint32_t) { return std::string(); }, 1 << 20, true);
   ViSession vi = VI_NULL;
   EXPECT_EQ(OpenOn(peer, vi), VI_ERROR_RSRC_NFOUND);
 }

@@ -32,92 +32,66 @@ class ScriptedSource : public IByteSource {
   std::deque<Chunk> chunks_;
 };
 
-struct Result {
-  ViStatus status;
-  std::string bytes;
+class MessageReaderTest : public ::testing::Test {
+ protected:
+  // One read: its status and the bytes it stored.
+  std::pair<ViStatus, std::string> Read(ViUInt32 count, const StopRule& rule = StopRule{'\n'}) {
+    std::string buffer(count, '\0');
+    ViUInt32 received = 0;
+    const ViStatus status = reader_.Read(source_, reinterpret_cast<ViByte*>(buffer.data()), count, rule,
+                                         Deadline::After(ViUInt32{100}), received);
+    buffer.resize(received);
+    return {status, buffer};
+  }
+
+  MessageReader reader_;
+  ScriptedSource source_;
 };
 
-Result ReadOnce(MessageReader& reader, IByteSource& source, ViUInt32 count, const StopRule& rule) {
-  std::string buffer(count, '\0');
-  ViUInt32 received = 0;
-  ViStatus status = reader.Read(source, reinterpret_cast<ViByte*>(buffer.data()), count, rule,
-                                Deadline::After(ViUInt32{100}), received);
-  buffer.resize(received);
-  return {status, buffer};
-}
+using Result = std::pair<ViStatus, std::string>;
 
-TEST(MessageReader, ShortChunksDoNotEndARead) {
-  MessageReader reader;
-  ScriptedSource source;
-  source.Add("12");
-  source.Add("34\n");
-  StopRule rule{'\n'};
-  auto result = ReadOnce(reader, source, 100, rule);
-  EXPECT_EQ(result.status, VI_SUCCESS_TERM_CHAR);
-  EXPECT_EQ(result.bytes, "1234\n");
-}
-
-TEST(MessageReader, KeepsWhatFollowsTheTerminationCharacterForTheNextRead) {
-  MessageReader reader;
-  ScriptedSource source;
-  source.Add("ab\ncd\nef", true);
-  StopRule rule{'\n'};
-  EXPECT_EQ(ReadOnce(reader, source, 100, rule).bytes, "ab\n");
-  auto second = ReadOnce(reader, source, 100, rule);
-  EXPECT_EQ(second.status, VI_SUCCESS_TERM_CHAR);
-  EXPECT_EQ(second.bytes, "cd\n");
+TEST_F(MessageReaderTest, ShortChunksDoNotEndAReadAndWhatFollowsTheTerminationCharacterWaits) {
+  source_.Add("12");
+  source_.Add("34\n");
+  EXPECT_EQ(Read(100), Result(VI_SUCCESS_TERM_CHAR, "1234\n"));
+  source_.Add("ab\ncd\nef", true);
+  EXPECT_EQ(Read(100), Result(VI_SUCCESS_TERM_CHAR, "ab\n"));
+  EXPECT_EQ(Read(100), Result(VI_SUCCESS_TERM_CHAR, "cd\n"));
   // The kept rest still carries the END it arrived with.
-  auto third = ReadOnce(reader, source, 100, rule);
-  EXPECT_EQ(third.status, VI_SUCCESS);
-  EXPECT_EQ(third.bytes, "ef");
+  EXPECT_EQ(Read(100), Result(VI_SUCCESS, "ef"));
 }
 
-TEST(MessageReader, CountEndAndTerminationCharacterAreToldApart) {
-  MessageReader reader;
-  ScriptedSource source;
-  source.Add("x\ny\n", true);
+TEST_F(MessageReaderTest, CountEndAndTerminationCharacterAreToldApart) {
+  source_.Add("x\ny\n", true);
   // No termination character: a line feed is data, and the count stops first.
-  auto counted = ReadOnce(reader, source, 3, StopRule{});
-  EXPECT_EQ(counted.status, VI_SUCCESS_MAX_CNT);
-  EXPECT_EQ(counted.bytes, "x\ny");
+  EXPECT_EQ(Read(3, StopRule{}), Result(VI_SUCCESS_MAX_CNT, "x\ny"));
   // The rest ends with END and the termination character on the same byte:
   // END wins, the message is complete.
-  auto ended = ReadOnce(reader, source, 10, StopRule{'\n'});
-  EXPECT_EQ(ended.status, VI_SUCCESS);
-  EXPECT_EQ(ended.bytes, "\n");
+  EXPECT_EQ(Read(10), Result(VI_SUCCESS, "\n"));
 }
 
-TEST(MessageReader, SerialEndCharacterAndLastBit) {
-  MessageReader reader;
-  ScriptedSource source;
-  source.Add("ok\r\n");
+TEST_F(MessageReaderTest, SerialEndCharacterAndLastBit) {
+  source_.Add("ok\r\n");
   StopRule endAtLineFeed;
   endAtLineFeed.endChar = '\n';
   endAtLineFeed.termChar = '\r';
   // The termination character (CR) comes first and stops the read with its own status.
-  EXPECT_EQ(ReadOnce(reader, source, 10, endAtLineFeed).status, VI_SUCCESS_TERM_CHAR);
-  EXPECT_EQ(ReadOnce(reader, source, 10, endAtLineFeed).status, VI_SUCCESS);
+  EXPECT_EQ(Read(10, endAtLineFeed).first, VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(Read(10, endAtLineFeed).first, VI_SUCCESS);
 
-  source.Add(std::string("ab") + char(0xC3) + "z");
+  source_.Add(std::string("ab") + char(0xC3) + "z");
   StopRule lastBit;
   lastBit.endBits = 0x80;
-  auto result = ReadOnce(reader, source, 10, lastBit);
-  EXPECT_EQ(result.status, VI_SUCCESS);
-  EXPECT_EQ(result.bytes.size(), 3u);
+  EXPECT_EQ(Read(10, lastBit), Result(VI_SUCCESS, std::string("ab") + char(0xC3)));
 }
 
-TEST(MessageReader, ErrorsKeepTheCountOfStoredBytesAndDiscardForgets) {
-  MessageReader reader;
-  ScriptedSource source;
-  source.Add("partial");
-  auto result = ReadOnce(reader, source, 100, StopRule{'\n'});
-  EXPECT_EQ(result.status, VI_ERROR_TMO);
-  EXPECT_EQ(result.bytes, "partial");
-
-  source.Add("a\nrest");
-  ReadOnce(reader, source, 100, StopRule{'\n'});
-  reader.Discard();
-  EXPECT_EQ(ReadOnce(reader, source, 100, StopRule{'\n'}).status, VI_ERROR_TMO);
+TEST_F(MessageReaderTest, ErrorsKeepTheCountOfStoredBytesAndDiscardForgets) {
+  source_.Add("partial");
+  EXPECT_EQ(Read(100), Result(VI_ERROR_TMO, "partial"));
+  source_.Add("a\nrest");
+  Read(100);
+  reader_.Discard();
+  EXPECT_EQ(Read(100).first, VI_ERROR_TMO);
 }
 
 }  // namespace

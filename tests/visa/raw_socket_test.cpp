@@ -7,13 +7,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "loopback_peer.h"
-#include "visa/builtin_visa.h"
+#include "builtin_visa_test.h"
 
 namespace hvzelta::visa {
 namespace {
@@ -22,34 +23,13 @@ using testing::LoopbackPeer;
 
 std::string SocketName(std::uint16_t port) { return "TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET"; }
 
-class RawSocketTest : public ::testing::Test {
+class RawSocketTest : public testing::BuiltinVisaTest {
  protected:
-  void SetUp() override { ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS); }
-  void TearDown() override { visa_.Close(rm_); }
-
   ViSession OpenOn(std::uint16_t port) {
     ViSession vi = VI_NULL;
     EXPECT_EQ(visa_.Open(rm_, SocketName(port).c_str(), VI_NO_LOCK, 2000, &vi), VI_SUCCESS);
     return vi;
   }
-
-  ViStatus ReadText(ViSession vi, std::string& text, ViUInt32 count = 256) {
-    text.assign(count, '\0');
-    ViUInt32 got = 0;
-    ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
-    text.resize(got);
-    return status;
-  }
-
-  ViStatus WriteText(ViSession vi, std::string_view text) {
-    ViUInt32 written = 0;
-    ViStatus status = visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
-    EXPECT_EQ(written, status == VI_SUCCESS ? text.size() : written);
-    return status;
-  }
-
-  BuiltinVisa visa_;
-  ViSession rm_ = VI_NULL;
 };
 
 TEST_F(RawSocketTest, ReadsStopAtTheTerminationCharacterOnlyWhenEnabled) {
@@ -203,23 +183,16 @@ TEST_F(RawSocketTest, HandlesAreNeverReusedAndBadOnesAreRefused) {
 TEST_F(RawSocketTest, AttributesFollowTheTable) {
   LoopbackPeer peer([](LoopbackPeer& p) { p.Accept(); });
   ViSession vi = OpenOn(peer.Port());
-  ViUInt32 timeout = 0;
-  ViUInt8 termChar = 0;
+  // Each number is read into the low bytes of a zeroed 64-bit value.
+  for (const auto& [attribute, expected] : std::initializer_list<std::pair<ViAttr, std::uint64_t>>{
+           {VI_ATTR_TMO_VALUE, 2000}, {VI_ATTR_TERMCHAR, '\n'}, {VI_ATTR_TERMCHAR_EN, VI_FALSE},
+           {VI_ATTR_SEND_END_EN, VI_TRUE}, {VI_ATTR_INTF_TYPE, VI_INTF_TCPIP}, {VI_ATTR_TCPIP_PORT, peer.Port()}}) {
+    std::uint64_t value = 0;
+    EXPECT_EQ(visa_.GetAttribute(vi, attribute, &value), VI_SUCCESS);
+    EXPECT_EQ(value, expected) << std::hex << attribute;
+  }
   ViBoolean flag = 7;
-  ViUInt16 word = 0;
   char text[VI_FIND_BUFLEN] = {};
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
-  EXPECT_EQ(timeout, 2000u);
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TERMCHAR, &termChar), VI_SUCCESS);
-  EXPECT_EQ(termChar, '\n');
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TERMCHAR_EN, &flag), VI_SUCCESS);
-  EXPECT_EQ(flag, VI_FALSE);
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_SEND_END_EN, &flag), VI_SUCCESS);
-  EXPECT_EQ(flag, VI_TRUE);
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_INTF_TYPE, &word), VI_SUCCESS);
-  EXPECT_EQ(word, VI_INTF_TCPIP);
-  EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_TCPIP_PORT, &word), VI_SUCCESS);
-  EXPECT_EQ(word, peer.Port());
   EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_RSRC_CLASS, text), VI_SUCCESS);
   EXPECT_STREQ(text, "SOCKET");
   EXPECT_EQ(visa_.GetAttribute(vi, VI_ATTR_RSRC_NAME, text), VI_SUCCESS);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 namespace hvzelta::visa {
@@ -52,37 +53,27 @@ TEST(ResourceName, AcceptsThePublishedFormsWithTheirDefaults) {
 TEST(ResourceName, SerialUsbAndGpibNames) {
   auto byPath = ParseResourceName("ASRL/dev/ttyUSB0::INSTR");
   ASSERT_TRUE(byPath);
-  EXPECT_EQ(byPath->kind, ResourceKind::Serial);
-  EXPECT_EQ(byPath->serialPath, "/dev/ttyUSB0");
-  EXPECT_EQ(byPath->canonical, "ASRL/dev/ttyUSB0::INSTR");
-
+  EXPECT_EQ(std::tie(byPath->kind, byPath->serialPath, byPath->canonical),
+            std::make_tuple(ResourceKind::Serial, "/dev/ttyUSB0", "ASRL/dev/ttyUSB0::INSTR"));
   auto byNumber = ParseResourceName("asrl1");
   ASSERT_TRUE(byNumber);
-  EXPECT_EQ(byNumber->serialPath, "/dev/ttyS0");
-  EXPECT_EQ(byNumber->board, 1);
-  EXPECT_EQ(byNumber->interfaceType, VI_INTF_ASRL);
-  EXPECT_EQ(byNumber->canonical, "ASRL1::INSTR");
+  EXPECT_EQ(std::tie(byNumber->serialPath, byNumber->board, byNumber->interfaceType, byNumber->canonical),
+            std::make_tuple("/dev/ttyS0", 1, VI_INTF_ASRL, "ASRL1::INSTR"));
   // Two names of one port lock the same device.
   EXPECT_EQ(byNumber->LockKey(), ParseResourceName("ASRL/dev/ttyS0::INSTR")->LockKey());
 
   auto usb = ParseResourceName("usb0::0x1ab1::1234::SN-0042::INSTR");
   ASSERT_TRUE(usb);
-  EXPECT_EQ(usb->kind, ResourceKind::UsbTmc);
-  EXPECT_EQ(usb->vendorId, 0x1AB1);
-  EXPECT_EQ(usb->productId, 1234);
-  EXPECT_EQ(usb->serialNumber, "SN-0042");
-  EXPECT_EQ(usb->usbInterface, -1);
-  EXPECT_EQ(usb->canonical, "USB0::0x1AB1::0x04D2::SN-0042::INSTR");
+  EXPECT_EQ(std::tie(usb->kind, usb->vendorId, usb->productId, usb->serialNumber, usb->usbInterface, usb->canonical),
+            std::make_tuple(ResourceKind::UsbTmc, 0x1AB1, 1234, "SN-0042", -1, "USB0::0x1AB1::0x04D2::SN-0042::INSTR"));
   auto usbInterface = ParseResourceName("USB::0x1234::0x5678::SN::2");
   ASSERT_TRUE(usbInterface);
   EXPECT_EQ(usbInterface->usbInterface, 2);
 
   auto gpib = ParseResourceName("GPIB1::12::3::INSTR");
   ASSERT_TRUE(gpib);
-  EXPECT_EQ(gpib->kind, ResourceKind::Gpib);
-  EXPECT_EQ(gpib->board, 1);
-  EXPECT_EQ(gpib->gpibPrimary, 12);
-  EXPECT_EQ(gpib->gpibSecondary, 3);
+  EXPECT_EQ(std::tie(gpib->kind, gpib->board, gpib->gpibPrimary, gpib->gpibSecondary),
+            std::make_tuple(ResourceKind::Gpib, 1, 12, 3));
 }
 
 // Each refused name with the character where it departs from the grammar.

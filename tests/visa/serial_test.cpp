@@ -9,22 +9,22 @@
 
 #include <string>
 
-#include "visa/builtin_visa.h"
+#include "builtin_visa_test.h"
 
 namespace hvzelta::visa {
 namespace {
 
-class SerialTest : public ::testing::Test {
+class SerialTest : public testing::BuiltinVisaTest {
  protected:
   void SetUp() override {
     ASSERT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
-    ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS);
+    BuiltinVisaTest::SetUp();
     std::string name = std::string("ASRL") + ::ttyname(slave_) + "::INSTR";
     ASSERT_EQ(visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi_), VI_SUCCESS);
     visa_.SetAttribute(vi_, VI_ATTR_TMO_VALUE, 500);
   }
   void TearDown() override {
-    visa_.Close(rm_);
+    BuiltinVisaTest::TearDown();
     if (master_ >= 0) ::close(master_);
     ::close(slave_);
   }
@@ -44,49 +44,38 @@ class SerialTest : public ::testing::Test {
     }
     return bytes;
   }
-  ViStatus ReadText(std::string& text, ViUInt32 count = 64) {
-    text.assign(count, '\0');
-    ViUInt32 got = 0;
-    ViStatus status = visa_.Read(vi_, reinterpret_cast<ViByte*>(text.data()), count, &got);
-    text.resize(got);
-    return status;
-  }
 
   int master_ = -1;
   int slave_ = -1;
-  BuiltinVisa visa_;
-  ViSession rm_ = VI_NULL;
   ViSession vi_ = VI_NULL;
 };
 
 TEST_F(SerialTest, TheTerminationCharacterIsEndByDefault) {
   InstrumentSends("1.5\nrest\n");
   std::string text;
-  EXPECT_EQ(ReadText(text), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi_, text), VI_SUCCESS);
   EXPECT_EQ(text, "1.5\n");
-  EXPECT_EQ(ReadText(text), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi_, text), VI_SUCCESS);
   EXPECT_EQ(text, "rest\n");
 
   // Without END on input, the termination character (when enabled) or the
   // count ends a read.
   ASSERT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_END_IN, VI_ASRL_END_NONE), VI_SUCCESS);
   InstrumentSends(std::string("\x01\n\x02", 3));
-  EXPECT_EQ(ReadText(text, 3), VI_SUCCESS_MAX_CNT);
+  EXPECT_EQ(ReadText(vi_, text, 3), VI_SUCCESS_MAX_CNT);
   EXPECT_EQ(text.size(), 3u);
   ASSERT_EQ(visa_.SetAttribute(vi_, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
   InstrumentSends("ok\n");
-  EXPECT_EQ(ReadText(text), VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(ReadText(vi_, text), VI_SUCCESS_TERM_CHAR);
   EXPECT_EQ(text, "ok\n");
-  EXPECT_EQ(ReadText(text), VI_ERROR_TMO);
+  EXPECT_EQ(ReadText(vi_, text), VI_ERROR_TMO);
 }
 
 TEST_F(SerialTest, EndOnOutputAppendsTheTerminationCharacter) {
-  ViUInt32 written = 0;
-  ASSERT_EQ(visa_.Write(vi_, reinterpret_cast<const ViByte*>("*RST"), 4, &written), VI_SUCCESS);
+  ASSERT_EQ(WriteText(vi_, "*RST"), VI_SUCCESS);
   EXPECT_EQ(InstrumentReceives(4), "*RST");
   ASSERT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_END_OUT, VI_ASRL_END_TERMCHAR), VI_SUCCESS);
-  ASSERT_EQ(visa_.Write(vi_, reinterpret_cast<const ViByte*>("*CLS"), 4, &written), VI_SUCCESS);
-  EXPECT_EQ(written, 4u);
+  ASSERT_EQ(WriteText(vi_, "*CLS"), VI_SUCCESS);
   EXPECT_EQ(InstrumentReceives(5), "*CLS\n");
 }
 
@@ -120,7 +109,7 @@ TEST_F(SerialTest, LineSettingsReachTheTerminal) {
   EXPECT_EQ(waiting, 3u);
   EXPECT_EQ(visa_.Flush(vi_, VI_IO_IN_BUF_DISCARD), VI_SUCCESS);
   std::string text;
-  EXPECT_EQ(ReadText(text), VI_ERROR_TMO);
+  EXPECT_EQ(ReadText(vi_, text), VI_ERROR_TMO);
   EXPECT_TRUE(text.empty());
 }
 
@@ -128,7 +117,7 @@ TEST_F(SerialTest, AHangUpIsAConnectionLossAndMissingPortsAreNotFound) {
   ::close(master_);
   master_ = -1;
   std::string text;
-  EXPECT_EQ(ReadText(text), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(ReadText(vi_, text), VI_ERROR_CONN_LOST);
   EXPECT_EQ(visa_.Close(vi_), VI_SUCCESS);
 
   ViSession other = VI_NULL;

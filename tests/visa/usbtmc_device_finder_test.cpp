@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 namespace hvzelta::visa {
 namespace {
@@ -54,9 +55,8 @@ class UsbTmcFinderTest : public ::testing::Test {
 TEST_F(UsbTmcFinderTest, MatchesIdentityAndInterface) {
   auto found = Find(0x0957, 0x1755, "my123");
   ASSERT_TRUE(found);
-  EXPECT_EQ(found->node, "/dev/usbtmc0");
-  EXPECT_EQ(found->manufacturer, "Halvorn");
-  EXPECT_EQ(found->product, "ZTA100");
+  EXPECT_EQ(std::tie(found->node, found->manufacturer, found->product),
+            std::make_tuple("/dev/usbtmc0", "Halvorn", "ZTA100"));
 
   // Two interfaces of one device: the lowest unless one is named.
   EXPECT_EQ(Find(0x1234, 0x5678, "SN-9")->node, "/dev/usbtmc2");

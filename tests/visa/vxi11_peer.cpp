@@ -2,90 +2,119 @@
 
 #include <sys/socket.h>
 
+#include <chrono>
+#include <thread>
+#include <utility>
+
+#include "onc_rpc.h"
 
 namespace hvzelta::visa::testing {
+
 namespace {
 
-struct Call {
-  std::uint32_t xid = 0;
-  std::uint32_t procedure = 0;
-  std::string arguments;
-  std::size_t at = 0;
+zta_sim::RpcOutcome CloseConnection() {
+  zta_sim::RpcOutcome outcome;
+  outcome.closeConnection = true;
+  return outcome;
+}
 
-  std::uint32_t U32() {
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4 && at < arguments.size(); ++i, ++at)
-      value = (value << 8) | static_cast<unsigned char>(arguments[at]);
-    return value;
+// The port-mapper: every call is answered with the core channel's port.
+class PortOf final : public zta_sim::RpcDispatcher {
+ public:
+  explicit PortOf(std::uint16_t port) : port_(port) {}
+  zta_sim::RpcOutcome Dispatch(const zta_sim::RpcCall&, zta_sim::XdrReader&, zta_sim::XdrWriter& out) override {
+    out.U32(port_);
+    return {};
   }
-  std::string Opaque() {
-    std::uint32_t size = U32();
-    std::string bytes = arguments.substr(at, size);
-    at += size + (4 - size % 4) % 4;
-    return bytes;
-  }
+
+ private:
+  std::uint16_t port_;
 };
 
-void Put(std::string& out, std::uint32_t value) {
-  for (int i = 3; i >= 0; --i) out.push_back(static_cast<char>(value >> (8 * i)));
-}
-
-bool ReceiveCall(int fd, Call& call) {
-  std::string record;
-  for (bool last = false; !last;) {
-    unsigned char mark[4];
-    if (!ReceiveExactly(fd, mark, 4)) return false;
-    last = mark[0] & 0x80;
-    std::size_t size = ((mark[0] & 0x7Fu) << 24) | (mark[1] << 16) | (mark[2] << 8) | mark[3];
-    if (record.size() + size > (1u << 22)) return false;
-    std::size_t old = record.size();
-    record.resize(old + size);
-    if (size && !ReceiveExactly(fd, record.data() + old, size)) return false;
-  }
-  call = Call{};
-  call.arguments = record;
-  call.xid = call.U32();
-  call.U32();  // message type
-  call.U32();  // RPC version
-  call.U32();  // program
-  call.U32();  // version
-  call.procedure = call.U32();
-  call.U32();
-  call.Opaque();  // credentials
-  call.U32();
-  call.Opaque();  // verifier
-  return true;
-}
-
-bool Reply(int fd, std::uint32_t xid, const std::string& results) {
-  std::string body;
-  Put(body, xid);
-  Put(body, 1);  // reply
-  Put(body, 0);  // accepted
-  Put(body, 0);
-  Put(body, 0);  // null verifier
-  Put(body, 0);  // success
-  body += results;
-  std::string record;
-  Put(record, 0x80000000u | static_cast<std::uint32_t>(body.size()));
-  return SendBytes(fd, record + body);
-}
-
-std::string Words(std::initializer_list<std::uint32_t> words) {
-  std::string out;
-  for (auto word : words) Put(out, word);
-  return out;
-}
-
-std::string OpaqueOf(const std::string& bytes) {
-  std::string out;
-  Put(out, static_cast<std::uint32_t>(bytes.size()));
-  out += bytes;
-  out.append((4 - bytes.size() % 4) % 4, '\0');
-  return out;
-}
-
 }  // namespace
+
+// The calls of one connection to the core channel. The emulator's RPC layer
+// carries them, which shares no code with the client under test.
+class Vxi11Peer::Core final : public zta_sim::RpcDispatcher {
+ public:
+  Core(Vxi11Peer& peer, int fd) : peer_(peer), fd_(fd) {}
+
+  zta_sim::RpcOutcome Dispatch(const zta_sim::RpcCall& call, zta_sim::XdrReader& in,
+                               zta_sim::XdrWriter& out) override {
+    std::lock_guard lock(peer_.mutex_);
+    Seen& seen = peer_.seen_;
+    const auto skip = [&in](int words) {
+      while (words-- > 0) in.U32();
+    };
+    switch (call.procedure) {
+      case 10:  // create_link
+        skip(3);
+        seen.device = in.Opaque(256);
+        for (const std::uint32_t word : {peer_.linkError_, 7u, 0u, peer_.maxReceiveSize_}) out.U32(word);
+        break;
+      case 11: {  // device_write
+        skip(3);
+        const std::uint32_t flags = in.U32();
+        const std::string_view data = in.Opaque(1 << 22);
+        seen.writeFlags.push_back(flags);
+        pending_ += data;
+        out.U32(0);
+        out.U32(static_cast<std::uint32_t>(data.size()));
+        if (flags & 8) {
+          seen.messages.push_back(pending_);
+          answer_ = peer_.responder_(pending_);
+          pending_.clear();
+          stall_ = answer_ == kStall;
+          if (stall_) answer_ = "late answer\n";
+        }
+        break;
+      }
+      case 12: {  // device_read
+        skip(1);
+        const std::uint32_t request = in.U32();
+        seen.readTimeouts.push_back(in.U32());
+        skip(1);
+        const std::uint32_t flags = in.U32();
+        const char termChar = static_cast<char>(in.U32());
+        if (answer_ == kDrop) return CloseConnection();
+        if (std::exchange(stall_, false)) std::this_thread::sleep_for(std::chrono::seconds(1));
+        if (answer_ == kGarbage) {
+          SendBytes(fd_, std::string("\x80\x00\x00\x08garbage!", 12));
+          return CloseConnection();
+        }
+        std::size_t size = std::min<std::size_t>(request, answer_.size());
+        std::uint32_t reason = 0;
+        if (const auto term = answer_.find(termChar); flags & 128 && term < size) {
+          size = term + 1;
+          reason |= 2;
+        }
+        if (size == answer_.size()) reason |= 4;
+        if (size == request) reason |= 1;
+        out.U32(0);
+        out.U32(reason);
+        out.Opaque(answer_.substr(0, size));
+        answer_.erase(0, size);
+        break;
+      }
+      case 18:  // device_lock, device_unlock and destroy_link
+      case 19:
+      case 23:
+        ++(call.procedure == 18 ? seen.locks : call.procedure == 19 ? seen.unlocks : seen.destroyedLinks);
+        out.U32(0);
+        break;
+      default:
+        out.U32(8);
+    }
+    return {};
+  }
+
+ private:
+  Vxi11Peer& peer_;
+  int fd_;
+  std::string pending_;
+  std::string answer_;
+  bool stall_ = false;
+};
 
 Vxi11Peer::Vxi11Peer(Responder responder, std::uint32_t maxReceiveSize, std::uint32_t linkError)
     : responder_(std::move(responder)),
@@ -93,12 +122,8 @@ Vxi11Peer::Vxi11Peer(Responder responder, std::uint32_t maxReceiveSize, std::uin
       linkError_(linkError),
       core_([this](LoopbackPeer& peer) { ServeCore(peer); }),
       portmapper_([this](LoopbackPeer& peer) {
-        for (int connection = 0; connection < 4; ++connection) {
-          int fd = peer.Accept();
-          Call call;
-          if (fd < 0 || !ReceiveCall(fd, call)) return;
-          Reply(fd, call.xid, Words({core_.Port()}));
-        }
+        PortOf port(core_.Port());
+        for (int fd; (fd = peer.Accept()) >= 0;) zta_sim::ServeRpcConnection(fd, port, 1 << 16);
       }) {}
 
 Vxi11Peer::Seen Vxi11Peer::Snapshot() {
@@ -107,106 +132,10 @@ Vxi11Peer::Seen Vxi11Peer::Snapshot() {
 }
 
 void Vxi11Peer::ServeCore(LoopbackPeer& peer) {
-  for (int connection = 0; connection < 4; ++connection) {
-    int fd = peer.Accept();
-    if (fd < 0) return;
-    std::string pending;
-    std::string answer;
-    bool stall = false;
-    // The transaction of a read whose reply is held back (g++ misjudges an
-    // optional here at -O3, hence the pair).
-    bool holding = false;
-    std::uint32_t heldXid = 0;
-    Call call;
-    while (ReceiveCall(fd, call)) {
-      std::lock_guard lock(mutex_);
-      // A held-back read is answered just before the call after it.
-      if (holding) {
-        Reply(fd, heldXid, Words({0, 4}) + OpaqueOf(answer));
-        holding = false;
-        answer.clear();
-      }
-      std::string results;
-      switch (call.procedure) {
-        case 10:  // create_link
-          call.U32();
-          call.U32();
-          call.U32();
-          seen_.device = call.Opaque();
-          results = Words({linkError_, 7, 0, maxReceiveSize_});
-          break;
-        case 11: {  // device_write
-          call.U32();
-          call.U32();
-          call.U32();
-          std::uint32_t flags = call.U32();
-          std::string data = call.Opaque();
-          seen_.writeFlags.push_back(flags);
-          pending += data;
-          results = Words({0, static_cast<std::uint32_t>(data.size())});
-          if (flags & 8) {
-            seen_.messages.push_back(pending);
-            answer = responder_(pending);
-            pending.clear();
-            stall = answer == kStall;
-            if (stall) answer = "late answer\n";
-          }
-          break;
-        }
-        case 12: {  // device_read
-          call.U32();
-          std::uint32_t request = call.U32();
-          seen_.readTimeouts.push_back(call.U32());
-          call.U32();
-          std::uint32_t flags = call.U32();
-          char termChar = static_cast<char>(call.U32());
-          if (answer == kDrop) {
-            ::shutdown(fd, SHUT_RDWR);
-            return;
-          }
-          if (answer == kGarbage) {
-            SendBytes(fd, std::string("\x80\x00\x00\x08garbage!", 12));
-            answer.clear();
-            continue;
-          }
-          if (stall) {
-            stall = false;
-            heldXid = call.xid;
-            holding = true;
-            continue;
-          }
-          std::size_t size = std::min<std::size_t>(request, answer.size());
-          std::uint32_t reason = 0;
-          if (flags & 128) {
-            auto term = answer.find(termChar);
-            if (term != std::string::npos && term < size) {
-              size = term + 1;
-              reason |= 2;
-            }
-          }
-          if (size == answer.size()) reason |= 4;
-          if (size == request) reason |= 1;
-          results = Words({0, reason}) + OpaqueOf(answer.substr(0, size));
-          answer.erase(0, size);
-          break;
-        }
-        case 18:
-          ++seen_.locks;
-          results = Words({0});
-          break;
-        case 19:
-          ++seen_.unlocks;
-          results = Words({0});
-          break;
-        case 23:
-          ++seen_.destroyedLinks;
-          results = Words({0});
-          break;
-        default:
-          results = Words({8});
-      }
-      if (!Reply(fd, call.xid, results)) break;
-    }
+  for (int fd; (fd = peer.Accept()) >= 0;) {
+    Core core(*this, fd);
+    zta_sim::ServeRpcConnection(fd, core, 1 << 22);
+    ::shutdown(fd, SHUT_RDWR);
   }
 }
 

@@ -18,9 +18,9 @@ namespace hvzelta::visa::testing {
 
 class Vxi11Peer {
  public:
-  // Special answers: kStall holds the next device_read back until the call
-  // after it (answering it late), kDrop closes the connection, kGarbage
-  // sends a record that is not an RPC reply.
+  // Special answers: kStall answers the next device_read a second late (after
+  // the client gave up on it), kDrop closes the connection, kGarbage sends a
+  // record that is not an RPC reply.
   static constexpr const char* kStall = "<stall>";
   static constexpr const char* kDrop = "<drop>";
   static constexpr const char* kGarbage = "<garbage>";
@@ -43,6 +43,7 @@ class Vxi11Peer {
   Seen Snapshot();
 
  private:
+  class Core;
   void ServeCore(LoopbackPeer& peer);
 
   Responder responder_;

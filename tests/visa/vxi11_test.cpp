@@ -4,8 +4,9 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
-#include "visa/builtin_visa.h"
+#include "builtin_visa_test.h"
 #include "vxi11_peer.h"
 
 namespace hvzelta::visa {
@@ -13,33 +14,12 @@ namespace {
 
 using testing::Vxi11Peer;
 
-class Vxi11Test : public ::testing::Test {
+class Vxi11Test : public testing::BuiltinVisaTest {
  protected:
-  void SetUp() override { ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS); }
-  void TearDown() override { visa_.Close(rm_); }
-
   ViStatus OpenDirect(Vxi11Peer& peer, ViSession& vi) {
     std::string name = "TCPIP::127.0.0.1," + std::to_string(peer.CorePort()) + "::inst0::INSTR";
     return visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi);
   }
-  ViStatus WriteText(ViSession vi, std::string_view text) {
-    ViUInt32 written = 0;
-    ViStatus status = visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
-    if (status == VI_SUCCESS) {
-      EXPECT_EQ(written, text.size());
-    }
-    return status;
-  }
-  ViStatus ReadText(ViSession vi, std::string& text, ViUInt32 count = 256) {
-    text.assign(count, '\0');
-    ViUInt32 got = 0;
-    ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
-    text.resize(got);
-    return status;
-  }
-
-  BuiltinVisa visa_;
-  ViSession rm_ = VI_NULL;
 };
 
 TEST_F(Vxi11Test, PortmapperLookupAndTheTerminationCharacterOnlyWhenAsked) {
@@ -111,9 +91,7 @@ TEST_F(Vxi11Test, OnlyTheExclusiveLockReachesTheDeviceAndCloseDestroysTheLink) {
   EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
   auto seen = peer.Snapshot();
-  EXPECT_EQ(seen.locks, 1);
-  EXPECT_EQ(seen.unlocks, 1);
-  EXPECT_EQ(seen.destroyedLinks, 1);
+  EXPECT_EQ(std::tie(seen.locks, seen.unlocks, seen.destroyedLinks), std::make_tuple(1, 1, 1));
 }
 
 TEST_F(Vxi11Test, DroppedConnectionsAndGarbageAreReported) {

@@ -8,14 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "visa/builtin_visa.h"
+#include "visa/builtin_visa_test.h"
 #include "zta_sim/emulator.h"
 
 namespace {
 
 using namespace hvzelta::visa;
 
-class LanEmulatorTest : public ::testing::TestWithParam<bool> {
+class LanEmulatorTest : public hvzelta::visa::testing::BuiltinVisaTest, public ::testing::WithParamInterface<bool> {
  protected:
   bool hislip() const { return GetParam(); }
   void SetUp() override {
@@ -25,79 +25,63 @@ class LanEmulatorTest : public ::testing::TestWithParam<bool> {
     options.vxi11 = !hislip();
     emulator_ = std::make_unique<zta_sim::Emulator>(options);
     const zta_sim::Endpoints endpoints = emulator_->Start();
-    ASSERT_EQ(visa_->OpenDefaultRM(&rm_), VI_SUCCESS);
+    BuiltinVisaTest::SetUp();
     const std::string name = hislip() ? "TCPIP::127.0.0.1::hislip0," + std::to_string(endpoints.hislipPort) + "::INSTR"
                                       : "TCPIP::127.0.0.1," + std::to_string(endpoints.vxi11Port) + "::INSTR";
-    ASSERT_EQ(visa_->Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi_), VI_SUCCESS);
-    visa_->SetAttribute(vi_, VI_ATTR_TMO_VALUE, 2000);
+    ASSERT_EQ(visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi_), VI_SUCCESS);
   }
   void TearDown() override {
-    visa_->Close(rm_);
+    BuiltinVisaTest::TearDown();
     emulator_->Stop();
-  }
-
-  ViStatus Write(std::string_view text) {
-    ViUInt32 written = 0;
-    return visa_->Write(vi_, reinterpret_cast<const ViByte*>(text.data()), static_cast<ViUInt32>(text.size()),
-                        &written);
-  }
-  ViStatus Read(std::string& text, ViUInt32 count = 256) {
-    text.assign(count, '\0');
-    ViUInt32 got = 0;
-    const ViStatus status = visa_->Read(vi_, reinterpret_cast<ViByte*>(text.data()), count, &got);
-    text.resize(got);
-    return status;
   }
   std::string Query(std::string_view text) {
     std::string reply;
-    EXPECT_EQ(Write(text), VI_SUCCESS);
-    EXPECT_EQ(Read(reply), VI_SUCCESS) << text;
+    EXPECT_EQ(WriteText(vi_, text), VI_SUCCESS);
+    EXPECT_EQ(ReadText(vi_, reply), VI_SUCCESS) << text;
     return reply;
   }
 
-  std::shared_ptr<IVisaLibrary> visa_ = BuiltinVisaLibrary();
   std::unique_ptr<zta_sim::Emulator> emulator_;
-  ViSession rm_ = VI_NULL;
   ViSession vi_ = VI_NULL;
 };
 
 TEST_P(LanEmulatorTest, QueriesSettingsAndReadsCutByTheCount) {
   ViBoolean isHislip = VI_FALSE;
-  EXPECT_EQ(visa_->GetAttribute(vi_, VI_ATTR_TCPIP_IS_HISLIP, &isHislip), VI_SUCCESS);
+  EXPECT_EQ(visa_.GetAttribute(vi_, VI_ATTR_TCPIP_IS_HISLIP, &isHislip), VI_SUCCESS);
   EXPECT_EQ(isHislip, hislip() ? VI_TRUE : VI_FALSE);
   EXPECT_EQ(Query("*IDN?\n"), "Halvorn,ZTA100,HZ1000417,2.04\n");
-  EXPECT_EQ(Write("VOLT 115.5;:FREQ 50\n"), VI_SUCCESS);
+  EXPECT_EQ(WriteText(vi_, "VOLT 115.5;:FREQ 50\n"), VI_SUCCESS);
   EXPECT_EQ(Query("VOLT?;:FREQ?\n"), "+1.15500000E+02;+5.00000000E+01\n");
 
-  EXPECT_EQ(Write("*IDN?\n"), VI_SUCCESS);
+  EXPECT_EQ(WriteText(vi_, "*IDN?\n"), VI_SUCCESS);
   std::string part;
-  EXPECT_EQ(Read(part, 8), VI_SUCCESS_MAX_CNT);
+  EXPECT_EQ(ReadText(vi_, part, 8), VI_SUCCESS_MAX_CNT);
   EXPECT_EQ(part, "Halvorn,");
-  EXPECT_EQ(Read(part), VI_SUCCESS);  // END came with the rest
+  EXPECT_EQ(ReadText(vi_, part), VI_SUCCESS);  // END came with the rest
   EXPECT_EQ(part, "ZTA100,HZ1000417,2.04\n");
   EXPECT_EQ(Query(":SYST:ERR?\n"), "0,\"No error\"\n");
 }
 
 TEST_P(LanEmulatorTest, StatusByteClearTriggerAndLocks) {
-  EXPECT_EQ(Write("*CLS;*IDN?\n"), VI_SUCCESS);
+  EXPECT_EQ(WriteText(vi_, "*CLS;*IDN?\n"), VI_SUCCESS);
   ViUInt16 stb = 0;
-  EXPECT_EQ(visa_->ReadSTB(vi_, &stb), VI_SUCCESS);
+  EXPECT_EQ(visa_.ReadSTB(vi_, &stb), VI_SUCCESS);
   EXPECT_EQ(stb, 0x10);  // message available
-  EXPECT_EQ(visa_->Clear(vi_), VI_SUCCESS);
-  EXPECT_EQ(visa_->ReadSTB(vi_, &stb), VI_SUCCESS);
+  EXPECT_EQ(visa_.Clear(vi_), VI_SUCCESS);
+  EXPECT_EQ(visa_.ReadSTB(vi_, &stb), VI_SUCCESS);
   EXPECT_EQ(stb, 0);
   EXPECT_EQ(Query("*OPC?\n"), "1\n");  // the cleared reply is not taken for this one
 
-  EXPECT_EQ(Write("TRIG:TRAN:SOUR BUS;:VOLT:TRIG 42;:INIT:TRAN\n"), VI_SUCCESS);
-  EXPECT_EQ(visa_->AssertTrigger(vi_, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
+  EXPECT_EQ(WriteText(vi_, "TRIG:TRAN:SOUR BUS;:VOLT:TRIG 42;:INIT:TRAN\n"), VI_SUCCESS);
+  EXPECT_EQ(visa_.AssertTrigger(vi_, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
   EXPECT_EQ(Query("VOLT?\n"), "+4.20000000E+01\n");
 
-  EXPECT_EQ(visa_->Lock(vi_, VI_EXCLUSIVE_LOCK, 1000, nullptr, nullptr), VI_SUCCESS);
+  EXPECT_EQ(visa_.Lock(vi_, VI_EXCLUSIVE_LOCK, 1000, nullptr, nullptr), VI_SUCCESS);
   EXPECT_EQ(Query("*OPC?\n"), "1\n");
-  EXPECT_EQ(visa_->Unlock(vi_), VI_SUCCESS);
+  EXPECT_EQ(visa_.Unlock(vi_), VI_SUCCESS);
   char key[VI_FIND_BUFLEN] = {};
-  EXPECT_EQ(visa_->Lock(vi_, VI_SHARED_LOCK, 1000, "bench", key), VI_SUCCESS);
-  EXPECT_EQ(visa_->Unlock(vi_), VI_SUCCESS);
+  EXPECT_EQ(visa_.Lock(vi_, VI_SHARED_LOCK, 1000, "bench", key), VI_SUCCESS);
+  EXPECT_EQ(visa_.Unlock(vi_), VI_SUCCESS);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, LanEmulatorTest, ::testing::Values(true, false),

@@ -1,0 +1,40 @@
+#pragma once
+
+// A test with the built-in VISA library and a resource manager of its own,
+// and the text reads and writes every transport test makes.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "visa/builtin_visa.h"
+
+namespace hvzelta::visa::testing {
+
+class BuiltinVisaTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS); }
+  void TearDown() override { visa_.Close(rm_); }
+
+  // A write that succeeds takes every byte.
+  ViStatus WriteText(ViSession vi, std::string_view text) {
+    ViUInt32 written = 0;
+    const ViStatus status =
+        visa_.Write(vi, reinterpret_cast<const ViByte*>(text.data()), ViUInt32(text.size()), &written);
+    EXPECT_EQ(written, status == VI_SUCCESS ? text.size() : written);
+    return status;
+  }
+  ViStatus ReadText(ViSession vi, std::string& text, ViUInt32 count = 256) {
+    text.assign(count, '\0');
+    ViUInt32 got = 0;
+    const ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
+    text.resize(got);
+    return status;
+  }
+
+  BuiltinVisa visa_;
+  ViSession rm_ = VI_NULL;
+};
+
+}  // namespace hvzelta::visa::testing
