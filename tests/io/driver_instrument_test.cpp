@@ -10,7 +10,6 @@
 
 #include "acpwr/halvorn_zelta.h"
 #include "hvzelta/status.h"
-#include "hvzelta_version.h"
 #include "io/session_harness.h"
 #include "io/visa_com_session.h"
 #include "visa/builtin_visa.h"
@@ -86,25 +85,13 @@ class TransportTest : public DriverInstrumentTest, public ::testing::WithParamIn
 
 TEST_P(TransportTest, IdentityAndUtilityAgainstTheInstrument) {
   ASSERT_EQ(Init(L"QueryInstrStatus=true", /*idQuery=*/true, /*reset=*/true), S_OK) << LastError();
-  const std::vector<std::pair<HRESULT (HalvornZelta::*)(BSTR*), std::string>> texts{
-      {&HalvornZelta::get_Description, "IVI Driver for HalvornZelta"},
-      {&HalvornZelta::get_Revision, HVZELTA_REVISION},
-      {&HalvornZelta::get_Vendor, "Halvorn"},
-      {&HalvornZelta::get_Identifier, "HalvornZelta"},
-      {&HalvornZelta::get_SupportedInstrumentModels, "ZTA100,ZTA200,ZTA300,ZTA400"},
-      {&HalvornZelta::get_GroupCapabilities, "IviACPwrBase"},
-      {&HalvornZelta::get_InstrumentManufacturer, "Halvorn"},
-      {&HalvornZelta::get_InstrumentModel, "ZTA200"},
-      {&HalvornZelta::get_InstrumentFirmwareRevision, "2.04"},
-  };
-  for (const auto& [getter, expected] : texts) {
+  // What the instrument says of itself (the driver's own texts are constants).
+  for (const auto& [getter, expected] : {std::pair{&HalvornZelta::get_InstrumentModel, "ZTA200"},
+                                         std::pair{&HalvornZelta::get_InstrumentFirmwareRevision, "2.04"}}) {
     Bstr value;
     ASSERT_EQ((driver_.Get()->*getter)(value.Out()), S_OK) << expected;
     EXPECT_EQ(Narrow(value), expected);
   }
-  std::int32_t version = 0;
-  ASSERT_EQ(driver_->get_SpecificationMinorVersion(&version), S_OK);
-  EXPECT_EQ(version, 2);
   EXPECT_EQ(driver_->SerialNumber(), "HZ2000417");
   std::int16_t statusByte = -1;
   const bool hasStatusByte = GetParam() == Transport::Vxi11 || GetParam() == Transport::HiSlip;
