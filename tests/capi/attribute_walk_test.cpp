@@ -31,9 +31,11 @@ struct Access {
 // The empty channel name selects the one output or phase of an attribute
 // that takes one and is ignored by the others.
 constexpr Access kAccess[] = {
-    {AttributeType::Int32, [](ViSession vi, ViAttr id, Value& v) { return hvzelta_GetAttributeViInt32(vi, "", id, &v.integer); },
+    {AttributeType::Int32,
+     [](ViSession vi, ViAttr id, Value& v) { return hvzelta_GetAttributeViInt32(vi, "", id, &v.integer); },
      [](ViSession vi, ViAttr id, const Value& v) { return hvzelta_SetAttributeViInt32(vi, "", id, v.integer); }},
-    {AttributeType::Real64, [](ViSession vi, ViAttr id, Value& v) { return hvzelta_GetAttributeViReal64(vi, "", id, &v.real); },
+    {AttributeType::Real64,
+     [](ViSession vi, ViAttr id, Value& v) { return hvzelta_GetAttributeViReal64(vi, "", id, &v.real); },
      [](ViSession vi, ViAttr id, const Value& v) { return hvzelta_SetAttributeViReal64(vi, "", id, v.real); }},
     {AttributeType::Boolean,
      [](ViSession vi, ViAttr id, Value& v) { return hvzelta_GetAttributeViBoolean(vi, "", id, &v.flag); },
@@ -55,7 +57,7 @@ TEST(AttributeWalkTest, EveryAttributeSimulated) {
   ASSERT_EQ(hvzelta_InitWithOptions("TCPIP::127.0.0.1::5025::SOCKET", VI_FALSE, VI_FALSE, "Simulate=true", &vi),
             VI_SUCCESS);
   for (const AttributeEntry& entry : AttributeTable()) {
-    const ViStatus expected = entry.id == HVZELTA_ATTR_IO_TIMEOUT                ? HVZELTA_ERROR_IO_GENERAL
+    const ViStatus expected = entry.id == HVZELTA_ATTR_IO_TIMEOUT              ? HVZELTA_ERROR_IO_GENERAL
                               : entry.id == HVZELTA_ATTR_OUTPUT_TRIGGER_SOURCE ? HVZELTA_ERROR_NOT_INITIALIZED
                                                                                : VI_SUCCESS;
     for (const Access& access : kAccess) {

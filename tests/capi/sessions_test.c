@@ -1,5 +1,5 @@
-/* Opening and closing sessions, stored errors, messages, the session lock, the inherent functions on a simulated session, and a
- * session opened from a configuration store. */
+/* Opening and closing sessions, stored errors, messages, the session lock, the inherent functions on a simulated
+ * session, and a session opened from a configuration store. */
 #define _POSIX_C_SOURCE 200809L
 #include <stdlib.h>
 #include <unistd.h>

@@ -263,7 +263,6 @@ TEST_F(StoreInitializeTest, StoreFailuresEndInitializeWithTheStoresOwnError) {
   EXPECT_EQ(info.source, L"IVI Configuration Store");
   EXPECT_FALSE(driver_->IsInitialized());
   EXPECT_FALSE(driver_->GetOptionBoolean("simulate")) << "nothing after the failing read runs";
-
 }
 
 TEST_F(StoreInitializeTest, ALogicalNameLeadingNowhereIsNoSession) {

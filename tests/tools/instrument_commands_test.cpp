@@ -86,7 +86,7 @@ TEST_F(EmulatorCommands, AnAttributeIsNamedShortFullInAnyCaseOrByNumber) {
   Set("VOLTAGE_RANGE", "310", "OutputPhase1");
   Set("voltage_level", "120.5");
   for (const std::string& name : std::vector<std::string>{"hvzelta_attr_Voltage_Level", "OUTPUT_VOLTAGE_LEVEL",
-                                                         std::to_string(HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL)}) {
+                                                          std::to_string(HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL)}) {
     EXPECT_EQ(Get(name), "120.5\n") << name;
   }
   const CliResult result = Run({"get", "OUTPUT_VOLTAGE_LEVEL", "--json", "-cOutputPhase1"});
@@ -115,8 +115,8 @@ TEST_F(EmulatorCommands, ValuesFollowTheAttributesType) {
   EXPECT_EQ(source["channel"], "Output1");
   Set("OUTPUT_TRIGGER_SOURCE", "IMMEDIATE");
 
-  for (const auto& [text, shown] : std::vector<std::pair<std::string, std::string>>{
-           {"on", "true"}, {"0", "false"}, {"TRUE", "true"}}) {
+  for (const auto& [text, shown] :
+       std::vector<std::pair<std::string, std::string>>{{"on", "true"}, {"0", "false"}, {"TRUE", "true"}}) {
     Set("OUTPUT_SYNC_ENABLED", text);
     EXPECT_EQ(Get("OUTPUT_SYNC_ENABLED"), shown + "\n") << text;
   }
