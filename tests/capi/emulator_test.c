@@ -1,5 +1,5 @@
-/* The C interface against the emulated instrument: identification, settings
- * and measurements, raw I/O and the inherent functions. */
+/* The C interface against the emulated instrument: settings and
+ * measurements, raw I/O and the session lock while a call waits. */
 #include <math.h>
 
 #include "c_test_support.h"
@@ -73,21 +73,6 @@ static void TheSessionIsFoundWhileACallWaits(ViSession vi) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 2000));
 }
 
-static void InherentFunctions(ViSession vi) {
-  char message[256];
-  ViInt16 result = -1;
-  ViInt32 code = -1;
-  CHECK_STATUS(VI_SUCCESS, hvzelta_self_test(vi, &result, message));
-  CHECK(result == 0);
-  CHECK_STATUS(VI_SUCCESS, hvzelta_error_query(vi, &code, message));
-  CHECK(code == 0);
-  CHECK_TEXT("No error", message);
-  CHECK_STATUS(VI_SUCCESS,
-               hvzelta_GetAttributeViString(vi, "", HVZELTA_ATTR_INSTRUMENT_MODEL, (ViInt32)sizeof message, message));
-  CHECK_TEXT("ZTA300", message);
-  CHECK_STATUS(VI_SUCCESS, hvzelta_reset(vi));
-}
-
 void TestEmulator(void) {
   char resource[128];
   ViSession vi = VI_NULL;
@@ -99,7 +84,6 @@ void TestEmulator(void) {
   Configure(vi);
   RawIo(vi);
   TheSessionIsFoundWhileACallWaits(vi);
-  InherentFunctions(vi);
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
   StopEmulator();
 }

@@ -129,38 +129,6 @@ INSTANTIATE_TEST_SUITE_P(Transports, TransportTest,
                          ::testing::Values(Transport::Socket, Transport::Vxi11, Transport::Serial, Transport::HiSlip),
                          TransportName);
 
-TEST_F(DriverInstrumentTest, ResetAtInitializeRestoresTheInstrumentsDefaults) {
-  Start({});
-  ASSERT_EQ(Init(L""), S_OK) << LastError();
-  SendUnpolled("VOLT 123");
-  double volts = 0;
-  ASSERT_EQ(driver_->Io()->QueryReal("VOLT?", volts, kKeepTimeout), S_OK);
-  ASSERT_EQ(volts, 123.0);
-  ASSERT_EQ(driver_->Close(), S_OK);
-  ASSERT_EQ(Init(L"", true, /*reset=*/true), S_OK) << LastError();
-  ASSERT_EQ(driver_->Io()->QueryReal("VOLT?", volts, kKeepTimeout), S_OK);
-  EXPECT_NE(volts, 123.0);
-}
-
-TEST_F(DriverInstrumentTest, StatusPollingStartsFromACleanStatusAndReportsErrorBits) {
-  Start({});
-  // An error left behind by an earlier user of the instrument.
-  ASSERT_EQ(Init(L""), S_OK);
-  SendUnpolled("BOGUS");
-  ASSERT_EQ(driver_->Close(), S_OK);
-
-  ASSERT_EQ(Init(L"QueryInstrStatus=true, RangeCheck=false"), S_OK) << "*CLS before the polled *IDN?: " << LastError();
-  ComPtr<IHalvornZeltaOutputs> outputs;
-  ComPtr<IHalvornZeltaOutput> output;
-  Bstr first(L"Output1");
-  ASSERT_EQ(driver_->get_Outputs(outputs.Out()), S_OK);
-  ASSERT_EQ(outputs->get_Item(first.Get(), output.Out()), S_OK);
-  EXPECT_EQ(output->put_VoltageLevel(100), S_OK) << LastError();
-  EXPECT_EQ(output->put_VoltageLevel(1000), E_IVI_INSTRUMENT_STATUS);
-  EXPECT_EQ(LastError(), "HalvornZelta: Instrument error detected.  Use ErrorQuery() to determine error(s).");
-  EXPECT_EQ(ErrorQuery(), (std::pair<std::int32_t, std::string>{-222, "Data out of range"}));
-}
-
 // Every failed open is the I/O error, and its added text says why.
 TEST_F(DriverInstrumentTest, AFailedOpenNamesItsCause) {
   const std::string port = std::to_string(visa::testing::ClosedPort());
