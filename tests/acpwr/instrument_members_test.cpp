@@ -237,21 +237,15 @@ TEST_F(InstrumentMembersTest, ClassMembersWithAnInstrument) {
   EXPECT_EQ(instrument_.TakeReceived(), (Lines{"FREQ? Min", "FREQ? Max"}));
 }
 
-TEST_F(InstrumentMembersTest, BadRepliesAndStalledQueriesFailCleanly) {
-  instrument_.Answer("OUTP:COUP?", "ac");
-  HalvornZeltaCouplingModeEnum coupling = HalvornZeltaCouplingModeDC;
-  EXPECT_EQ(output_->get_CouplingMode(&coupling), E_IVI_UNEXPECTED_RESPONSE);
-  EXPECT_EQ(LastError(),
-            L"HalvornZelta: Unexpected response from the instrument.\r\n"
-            L"Unexpected value 'ac' for enum 'HalvornZeltaCouplingModeEnum'.");
-
+// A word the converter does not know is the enum converter's test.
+TEST_F(InstrumentMembersTest, StalledQueriesFailCleanly) {
   ASSERT_EQ(system_->put_IOTimeout(200), S_OK);
   instrument_.Silence("FREQ? MIN");
   double minimum = 1;
   double maximum = 2;
   EXPECT_EQ(output_->QueryFrequencyMinMax(&minimum, &maximum, &status_), E_HALVORNZELTA_IO_TIMEOUT);
   EXPECT_EQ(maximum, 2.0);
-  EXPECT_EQ(instrument_.TakeReceived(), (Lines{"OUTP:COUP?", "FREQ? MIN"})) << "no MAX query after a failed MIN";
+  EXPECT_EQ(instrument_.TakeReceived(), (Lines{"FREQ? MIN"})) << "no MAX query after a failed MIN";
   std::int32_t timeout = 0;
   ASSERT_EQ(system_->get_IOTimeout(&timeout), S_OK);
   EXPECT_EQ(timeout, 200);
@@ -330,15 +324,6 @@ TEST_F(InstrumentMembersTest, AnEnumTypeWithoutAConverterIsRefusedByName) {
   EXPECT_EQ(LastError(), refusal);
   EXPECT_EQ(driver_->ParseEnum("NoSuchEnum", "ON", value), E_IVI_CANNOT_RECOVER);
   EXPECT_EQ(LastError(), refusal);
-}
-
-TEST_F(InstrumentMembersTest, DirectIoBypassesTheFormattedBuffer) {
-  Bstr command(L"*IDN?\n");
-  ASSERT_EQ(system_->WriteString(command.Get()), S_OK);
-  Bstr reply;
-  ASSERT_EQ(system_->ReadString(reply.Out()), S_OK);
-  EXPECT_EQ(reply.View(), L"Halvorn,ZTA200,SN42,2.01\n");
-  EXPECT_EQ(instrument_.TakeReceived(), Lines{"*IDN?"});
 }
 
 }  // namespace
