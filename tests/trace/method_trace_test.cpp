@@ -228,22 +228,21 @@ TEST_F(TraceTest, StylesheetLineWhenTheStylesheetExists) {
             0u);
 }
 
-TEST_F(TraceTest, UncreatableFileFailsInitializeWithTheSystemsReason) {
+// A file that cannot be made fails Initialize with the system's reason;
+// trace settings outlive an Initialize that does not name them.
+TEST_F(TraceTest, FileFailuresAndSettingsAcrossInitialize) {
   auto driver = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
   Bstr resource(L"x");
-  Bstr options(L"Simulate=true, DriverSetup=Trace=true, TraceName=/nonexistent-folder/t");
-  EXPECT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()),
+  Bstr uncreatable(L"Simulate=true, DriverSetup=Trace=true, TraceName=/nonexistent-folder/t");
+  EXPECT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, uncreatable.Get()),
             static_cast<HRESULT>(0x80070000u | ENOENT));
   EXPECT_EQ(PeekErrorInfo()->description,
             L"HalvornZelta: Cannot open file.\r\nTrace file '/nonexistent-folder/t.xml': No such file or directory.");
   EXPECT_FALSE(driver->IsInitialized());
-}
 
-TEST_F(TraceTest, TraceSettingsOutliveInitialize) {
-  auto driver = Open(L"Trace=true, TraceName=again");
+  driver = Open(L"Trace=true, TraceName=again");
   ASSERT_EQ(driver->Close(), S_OK);
   fs::remove("again.xml");
-  Bstr resource(L"x");
   Bstr options(L"Simulate=true");
   ASSERT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()), S_OK);
   ASSERT_EQ(driver->Close(), S_OK);
