@@ -113,6 +113,10 @@ TEST_F(SimulatedTreeTest, MembersWithoutSimulationStillNeedAnInstrument) {
   HalvornZeltaCouplingModeEnum coupling{};
   EXPECT_EQ(output_->get_CouplingMode(&coupling), E_IVI_NOT_INITIALIZED);
   EXPECT_EQ(LastError(), L"HalvornZelta: A connection to the instrument has not been established.");
+  EXPECT_EQ(output_->put_Enabled(VARIANT_TRUE), E_IVI_NOT_INITIALIZED);
+  ComPtr<IHalvornZeltaMemory> memory;
+  ASSERT_EQ(driver_->get_Memory(memory.Out()), S_OK);
+  EXPECT_EQ(memory->Recall(-1), E_IVI_NOT_INITIALIZED);
   ComPtr<IHalvornZeltaTrigger> trigger;
   ASSERT_EQ(driver_->get_Trigger(trigger.Out()), S_OK);
   VisaStatusCode status = VisaStatusCode(7);

@@ -1,9 +1,11 @@
 /* The C interface against the emulated instrument: settings and
- * measurements, raw I/O and the session lock while a call waits. */
+ * measurements, raw I/O, the session lock while a call waits and the
+ * inherent functions. */
 #include <math.h>
 
 #include "c_test_support.h"
 #include "emulator_fixture.h"
+#include "hvzelta_version.h"
 
 static void Configure(ViSession vi) {
   ViInt32 val = -1;
@@ -73,6 +75,25 @@ static void TheSessionIsFoundWhileACallWaits(ViSession vi) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 2000));
 }
 
+static void InherentFunctions(ViSession vi) {
+  char message[256];
+  char other[256];
+  ViInt16 result = -1;
+  ViInt32 code = -1;
+  CHECK_STATUS(VI_SUCCESS, hvzelta_self_test(vi, &result, message));
+  CHECK(result == 0);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_error_query(vi, &code, message));
+  CHECK(code == 0);
+  CHECK_TEXT("No error", message);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_revision_query(vi, message, other));
+  CHECK_TEXT(HVZELTA_REVISION, message);
+  CHECK(other[0] != '\0');
+  CHECK_STATUS(VI_SUCCESS,
+               hvzelta_GetAttributeViString(vi, "", HVZELTA_ATTR_INSTRUMENT_MODEL, (ViInt32)sizeof message, message));
+  CHECK_TEXT("ZTA300", message);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_reset(vi));
+}
+
 void TestEmulator(void) {
   char resource[128];
   ViSession vi = VI_NULL;
@@ -84,6 +105,7 @@ void TestEmulator(void) {
   Configure(vi);
   RawIo(vi);
   TheSessionIsFoundWhileACallWaits(vi);
+  InherentFunctions(vi);
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
   StopEmulator();
 }

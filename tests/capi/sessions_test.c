@@ -79,6 +79,14 @@ static void Messages(void) {
                hvzelta_error_message(VI_NULL, HVZELTA_ERROR_INVALID_SESSION_HANDLE, NULL));
 }
 
+/* The copy-out rule (its own test has every size) reaches the getters, with
+ * any handle for the driver's identity. */
+static void CopyOutSizes(void) {
+  char text[16];
+  CHECK_STATUS(8, hvzelta_GetAttributeViString(99, "", HVZELTA_ATTR_SPECIFIC_DRIVER_PREFIX, 7, text));
+  CHECK_TEXT("hvzelt", text);
+}
+
 static void GetLevel(ViSession vi) {
   ViReal64 level = 0;
   hvzelta_GetVoltageLevel(vi, "Output1", &level);
@@ -210,6 +218,7 @@ void TestSessions(void) {
   OpeningAndClosing();
   StoredErrors();
   Messages();
+  CopyOutSizes();
   Locking();
   InherentFunctions();
   FromAStoreWithVirtualNamesAndTrace();

@@ -205,6 +205,10 @@ TEST_F(DriverTest, FrameRefusesEverythingButTheExemptMembersBeforeInitialize) {
 
 TEST_F(DriverTest, NullOutPointersNameTheParameter) {
   ASSERT_EQ(Init(L"Simulate=true"), S_OK);
+  EXPECT_EQ(driver_->get_Initialized(nullptr), E_IVI_NULL_POINTER);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Null pointer passed for method 'get_Initialized', parameter 'val'.");
+  Bstr message;
+  EXPECT_EQ(driver_->SelfTest(nullptr, message.Out()), E_IVI_NULL_POINTER);
   std::int32_t code = 5;
   EXPECT_EQ(driver_->ErrorQuery(&code, nullptr), E_IVI_NULL_POINTER);
   EXPECT_EQ(LastError(), L"HalvornZelta: Null pointer passed for method 'ErrorQuery', parameter 'ErrorMessage'.");

@@ -54,7 +54,10 @@ TEST_F(ErrorReporterTest, IoMessagesCarryHelpFileAndContext) {
 }
 
 TEST_F(ErrorReporterTest, WarningsArePositiveAndSuccessBecomesAnException) {
-  EXPECT_GT(reporter_.Report(Message::ResetNotSupported), 0);
+  for (Message warning : {Message::IdQueryNotSupported, Message::ResetNotSupported, Message::SelfTestNotSupported,
+                          Message::ErrorQueryNotSupported, Message::RevisionQueryNotSupported}) {
+    EXPECT_GT(reporter_.Report(warning), 0);
+  }
   EXPECT_EQ(reporter_.Report(Message::Success), DISP_E_EXCEPTION);
 }
 
@@ -70,12 +73,20 @@ TEST_F(ErrorReporterTest, UnknownNumbersGiveTheInternalErrorText) {
 }
 
 TEST_F(ErrorReporterTest, TypedInvalidValueReportsWriteTheValue) {
+  reporter_.ReportInvalidInteger("Name", "Index", -3);
+  EXPECT_EQ(Description(), L"HalvornZelta: Invalid value '-3' for method 'Name', parameter 'Index'.");
   reporter_.ReportInvalidReal("put_VoltageLevel", "val", 0.1);
   EXPECT_EQ(Description(), L"HalvornZelta: Invalid value '0.1' for method 'put_VoltageLevel', parameter 'val'.");
   reporter_.ReportInvalidBoolean("m", "p", true);
   EXPECT_EQ(Description(), L"HalvornZelta: Invalid value 'True' for method 'm', parameter 'p'.");
   reporter_.ReportInvalidWideText("m", "p", L"V\u00e9");
   EXPECT_EQ(Description(), L"HalvornZelta: Invalid value 'V\u00e9' for method 'm', parameter 'p'.");
+}
+
+TEST_F(ErrorReporterTest, EveryMessageNamesTheDriver) {
+  for (int number = 1; number <= 60; ++number) {
+    EXPECT_EQ(reporter_.MessageText(number).rfind("HalvornZelta: ", 0), 0u) << number;
+  }
 }
 
 }  // namespace

@@ -136,7 +136,13 @@ TEST_F(EmulatorSessionTest, ResourceInformationAndAttributes) {
   EXPECT_EQ(visa.GetAttribute(visa::VI_ATTR_TMO_VALUE, &narrow), E_HALVORNZELTA_IO_GENERAL);
   EXPECT_EQ(LastError(),
             "HalvornZelta: I/O error: GetAttribute could not convert attribute with ID 1073676314 to a UINT8 value.");
+  EXPECT_EQ(visa.GetAttribute(visa::VI_ATTR_TMO_VALUE, &flag), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_NE(LastError().find("to a boolean value."), std::string::npos);
   EXPECT_EQ(visa.GetAttribute(visa::VI_ATTR_TMO_VALUE, &text), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_NE(LastError().find("to a string value."), std::string::npos);
+  std::uint64_t wide = 0;
+  EXPECT_EQ(visa.GetAttribute(visa::VI_ATTR_RSRC_CLASS, &wide), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_NE(LastError().find("with ID -1073807359 to a UINT64 value."), std::string::npos) << LastError();
   // The library's refusal comes back as its own status, described.
   EXPECT_EQ(visa.SetAttribute(visa::VI_ATTR_IO_PROT, 9), visa::VI_ERROR_NSUP_ATTR_STATE);
   EXPECT_NE(LastError().find("I/O error: VI_ERROR_NSUP_ATTR_STATE"), std::string::npos) << LastError();
@@ -151,16 +157,36 @@ TEST_F(EmulatorSessionTest, RegisterEventAndTriggerOperationsSayWhatIsMissingOrU
     EXPECT_EQ(hr, status) << text;
     EXPECT_NE(LastError().find(text), std::string::npos) << LastError();
   };
-  fails(visa.CheckOperation(VisaOperation::In8), E_HALVORNZELTA_IO_GENERAL, "does not support register-based");
-  fails(visa.CheckOperation(VisaOperation::MoveAsync), E_HALVORNZELTA_IO_GENERAL, "does not support the MoveAsync");
-  EXPECT_EQ(visa.CheckOperation(VisaOperation::WaitOnEvent), S_OK) << "the library answers for events";
-  fails(visa.CheckOperation(VisaOperation::InstallHandler), visa::VI_ERROR_NSUP_OPER, "VI_ERROR_NSUP_OPER");
-  fails(visa.CheckRegisterOperation(VisaOperation::Move, static_cast<VisaAddressSpace>(12), VisaDataWidth{}),
-        E_HALVORNZELTA_IO_GENERAL, "I/O error: Unsupported VISA address space.");
+  using Op = VisaOperation;
+  for (auto [operation, text] : {std::pair{Op::In8, "does not support register-based operations."},
+                                 {Op::Peek64, "does not support 64-bit register-based operations."},
+                                 {Op::MemFree, "does not support shared memory register-based operations."},
+                                 {Op::Terminate, "does not support asynchronous messaging operations."},
+                                 {Op::MoveAsync, "does not support the MoveAsync operation."}}) {
+    fails(visa.CheckOperation(operation), E_HALVORNZELTA_IO_GENERAL, text);
+  }
+  EXPECT_EQ(visa.CheckOperation(Op::WaitOnEvent), S_OK) << "the library answers for events";
+  fails(visa.CheckOperation(Op::InstallHandler), visa::VI_ERROR_NSUP_OPER, "VI_ERROR_NSUP_OPER");
+
+  const auto space = [](int value) { return static_cast<VisaAddressSpace>(value); };
+  const auto width = [](int value) { return static_cast<VisaDataWidth>(value); };
+  fails(visa.CheckRegisterOperation(Op::Move, space(12), width(0)), E_HALVORNZELTA_IO_GENERAL,
+        "I/O error: Unsupported VISA address space.");
+  fails(visa.CheckRegisterOperation(Op::Move, space(11), width(3)), E_HALVORNZELTA_IO_GENERAL,
+        "Unsupported VISA data width.");
+  fails(visa.CheckRegisterOperation(Op::Move, space(-1), width(0)), E_HALVORNZELTA_IO_GENERAL,
+        "Unsupported VISA address space.");
+  fails(visa.CheckRegisterOperation(Op::Move, space(4), width(2)), E_HALVORNZELTA_IO_GENERAL,
+        "does not support register-based operations.");
+
   fails(visa.AssertTrigger(3), E_HALVORNZELTA_IO_GENERAL, "Unsupported VISA trigger protocol.");
   fails(visa.AssertTrigger(visa::VI_TRIG_PROT_DEFAULT), visa::VI_ERROR_NSUP_OPER, "VI_ERROR_NSUP_OPER");
   fails(visa.EnableEvent(0x3FFF2010, VisaEventMechanism::Queue), E_HALVORNZELTA_IO_GENERAL,
         "Unsupported VISA event type.");
+  fails(visa.DisableEvent(visa::VI_EVENT_SERVICE_REQ, static_cast<VisaEventMechanism>(4)), E_HALVORNZELTA_IO_GENERAL,
+        "Unsupported VISA event mechanism.");
+  fails(visa.DiscardEvents(visa::VI_ALL_ENABLED_EVENTS, VisaEventMechanism::All), visa::VI_ERROR_NSUP_OPER,
+        "VI_ERROR_NSUP_OPER");
   VisaEventType received = 1;
   fails(visa.WaitOnEvent(visa::VI_EVENT_SERVICE_REQ, 10, &received), visa::VI_ERROR_NSUP_OPER, "VI_ERROR_NSUP_OPER");
   EXPECT_EQ(received, 0u);
@@ -200,6 +226,7 @@ TEST(IoSession, EveryOperationOfASessionNeverOpenedReportsNoConnection) {
   CVisaComSession session(visa::BuiltinVisaLibrary());
   std::int16_t shortValue = 0;
   std::int32_t longValue = 0;
+  std::uint8_t character = 0;
   VARIANT_BOOL flag = VARIANT_FALSE;
   std::string text;
   double real = 0;
@@ -209,11 +236,20 @@ TEST(IoSession, EveryOperationOfASessionNeverOpenedReportsNoConnection) {
       [&] { return session.DeviceClear(); },
       [&] { return session.Lock(0, 100, {}, nullptr); },
       [&] { return session.Unlock(); },
+      [&] { return session.GetTimeout(&longValue); },
       [&] { return session.SetTimeout(100); },
+      [&] { return session.GetTerminationCharacter(&character); },
       [&] { return session.GetTerminationCharacterEnabled(&flag); },
+      [&] { return session.GetInstrumentBigEndian(&flag); },
+      [&] { return session.SetBufferSize(BufferSelect::Read, 10); },
+      [&] { return session.GetWriteBufferSize(&longValue); },
+      [&] { return session.FlushRead(kKeepTimeout); },
       [&] { return session.FlushWrite(true, kKeepTimeout); },
+      [&] { return session.WriteString("*CLS", true, kKeepTimeout); },
       [&] { return session.ReadString(text, kKeepTimeout); },
+      [&] { return session.Printf("VOLT %d", 1); },
       [&] { return session.Queryf("VOLT?", "%lf", &real); },
+      [&] { return session.QueryNumber("VOLT?", real); },
       [&] { return session.LowLevelWriteString(L"x", &longValue, kKeepTimeout); },
       [&] { return session.DirectReadBytes(bytes); },
       [&] { return session.Visa()->GetResourceName(&text); },
@@ -230,6 +266,11 @@ TEST_F(EmulatorSessionTest, NullOutPointersNameTheMethodAndTheParameter) {
   IVisaSession& visa = *session_.Visa();
   const std::vector<std::pair<std::function<HRESULT()>, std::string>> cases{
       {[&] { return session_.ReadStatusByte(nullptr); }, "'ReadStatusBte', parameter 'psStatusByte'"},
+      {[&] { return session_.GetTimeout(nullptr); }, "'GetTimeout', parameter 'plTimeout'"},
+      {[&] { return session_.GetTerminationCharacter(nullptr); }, "'GetTerminationCharacter', parameter 'pcTermChar'"},
+      {[&] { return session_.GetTerminationCharacterEnabled(nullptr); },
+       "'GetTerminationCharacterEnabled', parameter 'pbEnabled'"},
+      {[&] { return visa.GetInterfaceType(nullptr); }, "'GetInterfaceType', parameter 'peType'"},
       {[&] { return visa.GetProtocol(nullptr); }, "'GetProtocol', parameter 'peProtocol'"},
   };
   for (const auto& [call, named] : cases) {

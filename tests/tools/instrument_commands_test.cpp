@@ -82,8 +82,9 @@ TEST_F(EmulatorCommands, InfoShowsTheDriverTheInstrumentAndTheSession) {
 TEST_F(EmulatorCommands, AnAttributeIsNamedShortFullInAnyCaseOrByNumber) {
   Set("VOLTAGE_RANGE", "310", "OutputPhase1");
   Set("voltage_level", "120.5");
-  for (const std::string& name : std::vector<std::string>{"hvzelta_attr_Voltage_Level", "OUTPUT_VOLTAGE_LEVEL",
-                                                          std::to_string(HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL)}) {
+  for (const std::string& name : std::vector<std::string>{
+           "HVZELTA_ATTR_VOLTAGE_LEVEL", std::to_string(HVZELTA_ATTR_VOLTAGE_LEVEL), "hvzelta_attr_Voltage_Level",
+           "OUTPUT_VOLTAGE_LEVEL", std::to_string(HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL)}) {
     EXPECT_EQ(Get(name), "120.5\n") << name;
   }
   const CliResult result = Run({"get", "OUTPUT_VOLTAGE_LEVEL", "--json", "-cOutputPhase1"});
@@ -101,6 +102,7 @@ TEST_F(EmulatorCommands, ValuesFollowTheAttributesType) {
   for (const auto& [text, shown] :
        std::vector<std::pair<std::string, std::string>>{{"sw_trig_func", "SW_TRIG_FUNC"},
                                                         {"HVZELTA_VAL_TRIGGER_SOURCE_IMMEDIATE", "IMMEDIATE"},
+                                                        {"trigger_source_sw_trig_func", "SW_TRIG_FUNC"},
                                                         {"0", "IMMEDIATE"}}) {
     Set("OUTPUT_TRIGGER_SOURCE", text);
     EXPECT_EQ(Get("OUTPUT_TRIGGER_SOURCE"), shown + "\n") << text;
@@ -112,8 +114,8 @@ TEST_F(EmulatorCommands, ValuesFollowTheAttributesType) {
   EXPECT_EQ(source["channel"], "Output1");
   Set("OUTPUT_TRIGGER_SOURCE", "IMMEDIATE");
 
-  for (const auto& [text, shown] :
-       std::vector<std::pair<std::string, std::string>>{{"on", "true"}, {"0", "false"}, {"TRUE", "true"}}) {
+  for (const auto& [text, shown] : std::vector<std::pair<std::string, std::string>>{
+           {"on", "true"}, {"0", "false"}, {"TRUE", "true"}, {"off", "false"}, {"1", "true"}, {"false", "false"}}) {
     Set("OUTPUT_SYNC_ENABLED", text);
     EXPECT_EQ(Get("OUTPUT_SYNC_ENABLED"), shown + "\n") << text;
   }
@@ -121,6 +123,7 @@ TEST_F(EmulatorCommands, ValuesFollowTheAttributesType) {
   Set("OUTPUT_VOLTAGE_OFFSET", "-5");
   EXPECT_EQ(Get("OUTPUT_VOLTAGE_OFFSET"), "-5\n");
   Set("OUTPUT_VOLTAGE_OFFSET", "0");
+  EXPECT_EQ(ParseJson(Run({"get", "--json", "OUTPUT_SYNC_ENABLED"}))["value"], false);
 
   // set --json echoes what was written.
   const json written = ParseJson(Run({"set", "OUTPUT_SYNC_PHASE", "30", "--json"}));
@@ -223,9 +226,13 @@ TEST_F(EmulatorCommands, FailuresSayWhatWasBeingDoneInTheDriversWords) {
   CliResult result = Run({"get", "NO_SUCH_ATTRIBUTE"});
   EXPECT_EQ(result.status, 2);
   EXPECT_TRUE(Contains(result.err, "Attribute ID 'NO_SUCH_ATTRIBUTE' not recognized.")) << result.err;
+  EXPECT_EQ(Run({"get", "99"}).status, 2);
   result = Run({"set", "VOLTAGE_LEVEL", "high"});
   EXPECT_EQ(result.status, 2);
   EXPECT_TRUE(Contains(result.err, "'high' is not a finite number (VOLTAGE_LEVEL is ViReal64)")) << result.err;
+  result = Run({"set", "OUTPUT_SYNC_ENABLED", "yes"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(Contains(result.err, "not a boolean")) << result.err;
   result = Run({"set", "OUTPUT_TRIGGER_SOURCE", "SOMETIMES"});
   EXPECT_EQ(result.status, 2);
   EXPECT_TRUE(Contains(result.err, "IMMEDIATE, SW_TRIG_FUNC")) << result.err;
@@ -297,6 +304,9 @@ TEST(Simulation, NeedsNoResourceAndKeepsWhatTheDriverKeeps) {
   EXPECT_EQ(info["session"]["driverSetup"], "Model=ZTA400");
 
   EXPECT_EQ(RunCli({"-o", "Simulate=true", "set", "VOLTAGE_LEVEL", "100"}).status, 0);
+  EXPECT_EQ(RunCli({"-o", "Simulate=true", "selftest"}).out, "0 Selftest passed\n");
+  EXPECT_EQ(RunCli({"-o", "Simulate=true", "errors"}).status, 0);
+  EXPECT_EQ(RunCli({"-o", "Simulate=true", "reset"}).status, 0);
 
   // What needs an instrument fails in the driver's words.
   result = RunCli({"-o", "Simulate=true", "query", "*IDN?"});
