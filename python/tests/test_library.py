@@ -52,6 +52,7 @@ class StatusTest(unittest.TestCase):
             library.call(7, "SetVoltageLevel", 7, b"", 1e9)
         self.assertEqual((caught.exception.code, caught.exception.description, caught.exception.function),
                          (StatusCode.ERROR_INVALID_VALUE, "HalvornZelta: Too high.", "hvzelta_SetVoltageLevel"))
+        self.assertIn("ERROR_INVALID_VALUE", str(caught.exception))
 
     def test_without_a_stored_description_the_thread_and_then_the_message_table_answer(self):
         code = StatusCode.ERROR_INVALID_SESSION_HANDLE

@@ -114,14 +114,14 @@ TEST_F(SimulatedTreeTest, MembersWithoutSimulationStillNeedAnInstrument) {
   EXPECT_EQ(output_->get_CouplingMode(&coupling), E_IVI_NOT_INITIALIZED);
   EXPECT_EQ(LastError(), L"HalvornZelta: A connection to the instrument has not been established.");
   EXPECT_EQ(output_->put_Enabled(VARIANT_TRUE), E_IVI_NOT_INITIALIZED);
+  ComPtr<IHalvornZeltaMemory> memory;
+  ASSERT_EQ(driver_->get_Memory(memory.Out()), S_OK);
+  EXPECT_EQ(memory->Recall(-1), E_IVI_NOT_INITIALIZED);
   ComPtr<IHalvornZeltaTrigger> trigger;
   ASSERT_EQ(driver_->get_Trigger(trigger.Out()), S_OK);
   VisaStatusCode status = VisaStatusCode(7);
   EXPECT_EQ(trigger->SendSoftwareTrigger(&status), E_IVI_NOT_INITIALIZED);
   EXPECT_EQ(status, VisaStatusSuccess);
-  ComPtr<IHalvornZeltaMemory> memory;
-  ASSERT_EQ(driver_->get_Memory(memory.Out()), S_OK);
-  EXPECT_EQ(memory->Recall(-1), E_IVI_NOT_INITIALIZED);
 
   ComPtr<IHalvornZeltaSystem> system;
   ASSERT_EQ(driver_->get_System(system.Out()), S_OK);
@@ -130,23 +130,13 @@ TEST_F(SimulatedTreeTest, MembersWithoutSimulationStillNeedAnInstrument) {
   EXPECT_EQ(LastError(), L"HalvornZelta: I/O error: Direct I/O operations are not available in simulation mode..");
 }
 
-TEST_F(SimulatedTreeTest, HookedGettersAndFixedValues) {
+TEST_F(SimulatedTreeTest, HookedGettersAnswerInSimulation) {
   VARIANT_BOOL averaging = 0;
   ASSERT_EQ(output_->get_AverageEnabled(&averaging), S_OK);
   EXPECT_EQ(averaging, 1);
   HalvornZeltaAmmeterItemEnum item = HalvornZeltaAmmeterItemPeak;
   ASSERT_EQ(output_->get_AmmeterItem(&item), S_OK);
-  EXPECT_EQ(item, HalvornZeltaAmmeterItemRMS) << "simulated ammeter reads zero";
-  ASSERT_EQ(output_->put_Average(HalvornZeltaAverage_8), S_OK);
-  HalvornZeltaAverageEnum average{};
-  ASSERT_EQ(output_->get_Average(&average), S_OK);
-  EXPECT_EQ(average, HalvornZeltaAverage_8);
-
-  std::int32_t number = -1;
-  ASSERT_EQ(classPhases_->get_NumPhases(&number), S_OK);
-  EXPECT_EQ(number, 0) << "simulated counts are zero";
-  ASSERT_EQ(phase_->get_NumVoltageRanges(&number), S_OK);
-  EXPECT_EQ(number, 0);
+  EXPECT_EQ(item, HalvornZeltaAmmeterItemRMS) << "a simulated ammeter reads zero";
 }
 
 TEST_F(SimulatedTreeTest, ClassMembersTheInstrumentLacks) {

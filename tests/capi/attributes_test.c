@@ -1,100 +1,6 @@
-/* Every attribute by identifier, with its type, access and channel, and the
- * errors of the attribute dispatch. */
+/* The errors of the attribute dispatch and the values it carries (every
+ * attribute is walked by the table's own test). */
 #include "c_test_support.h"
-
-/* The value read through the attribute's own type, written back unchanged. */
-static ViStatus ReadAndWriteBack(ViSession vi, const struct Attribute* a, ViStatus* written) {
-  const char* channel = ChannelFor(a->channel);
-  ViInt32 integer = 0;
-  ViReal64 real = 0;
-  ViBoolean flag = 0;
-  char text[256];
-  ViStatus read = VI_SUCCESS;
-  *written = VI_SUCCESS;
-  switch (a->type) {
-    case INT32:
-      read = hvzelta_GetAttributeViInt32(vi, channel, a->id, &integer);
-      if (a->writable && read == VI_SUCCESS) *written = hvzelta_SetAttributeViInt32(vi, channel, a->id, integer);
-      break;
-    case REAL64:
-      read = hvzelta_GetAttributeViReal64(vi, channel, a->id, &real);
-      if (a->writable && read == VI_SUCCESS) *written = hvzelta_SetAttributeViReal64(vi, channel, a->id, real);
-      break;
-    case BOOLEAN:
-      read = hvzelta_GetAttributeViBoolean(vi, channel, a->id, &flag);
-      if (read == VI_SUCCESS) CHECK(flag == VI_TRUE || flag == VI_FALSE);
-      if (a->writable && read == VI_SUCCESS) *written = hvzelta_SetAttributeViBoolean(vi, channel, a->id, flag);
-      break;
-    case STRING:
-      read = hvzelta_GetAttributeViString(vi, channel, a->id, (ViInt32)sizeof text, text);
-      if (a->writable && read == VI_SUCCESS) *written = hvzelta_SetAttributeViString(vi, channel, a->id, text);
-      break;
-  }
-  return read;
-}
-
-/* The dispatch refuses every other type, and writes to read-only attributes. */
-static void CheckRefusals(ViSession vi, const struct Attribute* a) {
-  const char* channel = ChannelFor(a->channel);
-  ViInt32 integer = 0;
-  ViReal64 real = 0;
-  ViBoolean flag = 0;
-  ViSession session = 0;
-  char text[8];
-  ViStatus code = 0;
-  if (a->type != INT32)
-    CHECK_STATUS(HVZELTA_ERROR_TYPES_DO_NOT_MATCH, hvzelta_GetAttributeViInt32(vi, channel, a->id, &integer));
-  if (a->type != REAL64)
-    CHECK_STATUS(HVZELTA_ERROR_TYPES_DO_NOT_MATCH, hvzelta_SetAttributeViReal64(vi, channel, a->id, real));
-  if (a->type != BOOLEAN)
-    CHECK_STATUS(HVZELTA_ERROR_TYPES_DO_NOT_MATCH, hvzelta_GetAttributeViBoolean(vi, channel, a->id, &flag));
-  if (a->type != STRING)
-    CHECK_STATUS(HVZELTA_ERROR_TYPES_DO_NOT_MATCH, hvzelta_GetAttributeViString(vi, channel, a->id, 8, text));
-  CHECK_STATUS(HVZELTA_ERROR_TYPES_DO_NOT_MATCH, hvzelta_GetAttributeViSession(vi, channel, a->id, &session));
-  CHECK_STATUS(HVZELTA_ERROR_TYPES_DO_NOT_MATCH, hvzelta_SetAttributeViSession(vi, channel, a->id, session));
-  if (!a->writable) {
-    switch (a->type) {
-      case INT32:
-        CHECK_STATUS(HVZELTA_ERROR_ATTR_NOT_WRITABLE, hvzelta_SetAttributeViInt32(vi, channel, a->id, 1));
-        break;
-      case REAL64:
-        CHECK_STATUS(HVZELTA_ERROR_ATTR_NOT_WRITABLE, hvzelta_SetAttributeViReal64(vi, channel, a->id, 1));
-        break;
-      case BOOLEAN:
-        CHECK_STATUS(HVZELTA_ERROR_ATTR_NOT_WRITABLE, hvzelta_SetAttributeViBoolean(vi, channel, a->id, 1));
-        break;
-      case STRING:
-        CHECK_STATUS(HVZELTA_ERROR_ATTR_NOT_WRITABLE, hvzelta_SetAttributeViString(vi, channel, a->id, ""));
-        break;
-    }
-    CHECK_TEXT("Attribute '%1' is read-only.", TakeError(vi, &code));
-  }
-}
-
-/* In simulation every attribute answers, except the I/O timeout (direct I/O,
- * refused while simulating) and the one that always talks to the instrument. */
-static void EveryAttributeSimulated(void) {
-  ViSession vi = OpenSimulated();
-  size_t i;
-  for (i = 0; i < kAttributeCount; ++i) {
-    const struct Attribute* a = &kAttributes[i];
-    const ViStatus expected = a->id == HVZELTA_ATTR_IO_TIMEOUT                ? HVZELTA_ERROR_IO_GENERAL
-                              : a->id == HVZELTA_ATTR_OUTPUT_TRIGGER_SOURCE ? HVZELTA_ERROR_NOT_INITIALIZED
-                                                                            : VI_SUCCESS;
-    ViStatus written = VI_SUCCESS;
-    const ViStatus read = ReadAndWriteBack(vi, a, &written);
-    if (read != expected) {
-      fprintf(stderr, "attribute %u: read gave 0x%08X\n", (unsigned)a->id, (unsigned)read);
-      ++g_failures;
-    }
-    if (written != VI_SUCCESS) {
-      fprintf(stderr, "attribute %u: write gave 0x%08X\n", (unsigned)a->id, (unsigned)written);
-      ++g_failures;
-    }
-    CheckRefusals(vi, a);
-  }
-  CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
-}
 
 static void DispatchErrors(void) {
   ViSession vi = OpenSimulated();
@@ -142,8 +48,4 @@ static void DispatchErrors(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
 }
 
-void TestAttributes(void) {
-  CHECK(kAttributeCount == 78);
-  EveryAttributeSimulated();
-  DispatchErrors();
-}
+void TestAttributes(void) { DispatchErrors(); }

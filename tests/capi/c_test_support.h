@@ -52,20 +52,11 @@ ViSession OpenSimulated(void);
     CHECK_STATUS(expectedStatus, stored_);                  \
   } while (0)
 
-/* The attributes of the header. */
-enum Type { INT32, REAL64, BOOLEAN, STRING };
-enum Channel { NONE, OUTPUT, PHASE };
-struct Attribute {
-  ViAttr id;
-  enum Type type;
-  int writable;
-  enum Channel channel;
-};
-extern const struct Attribute kAttributes[];
-extern const size_t kAttributeCount;
-/* A channel name that selects the attribute's object ("Anything at all" for
- * attributes that take none). */
-const char* ChannelFor(enum Channel channel);
+/* Runs `call` on another thread, then after a pause of `pauseMs` runs
+ * `before` (if any) here, marks the moment and runs `release` (if any).
+ * True when `call` returned after that moment. */
+int ReturnsAfter(ViSession vi, void (*call)(ViSession), void (*before)(ViSession), void (*release)(ViSession),
+                 long pauseMs);
 
 /* The groups of tests, one per source file. */
 void TestSessions(void);
@@ -73,6 +64,5 @@ void TestAttributes(void);
 void TestSelectors(void);
 void TestFunctions(void);
 void TestEmulator(void);
-void TestThreads(void);
 
 #endif

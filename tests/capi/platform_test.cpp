@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,24 +16,22 @@ namespace hvzelta {
 namespace {
 
 TEST(CopyStringOutTest, EverySizeRule) {
-  char buffer[8] = "zzzzzzz";
-  EXPECT_EQ(CopyStringOut("abc", buffer, 10), 0);
-  EXPECT_STREQ(buffer, "abc");
-  EXPECT_EQ(CopyStringOut("abc", buffer, 4), 0);
-  EXPECT_EQ(CopyStringOut("abc", buffer, 3), 4);
-  EXPECT_STREQ(buffer, "ab");
-  EXPECT_EQ(CopyStringOut("abc", buffer, 1), 4);
-  EXPECT_STREQ(buffer, "");
-  std::strcpy(buffer, "zz");
-  EXPECT_EQ(CopyStringOut("abc", buffer, 0), 4);
-  EXPECT_STREQ(buffer, "zz");
-  EXPECT_EQ(CopyStringOut("abc", nullptr, 5), 4);
-  EXPECT_EQ(CopyStringOut("abc", buffer, -1), 0);
-  EXPECT_STREQ(buffer, "abc");
-  EXPECT_EQ(CopyStringOut("", buffer, 5), 0);
-  EXPECT_STREQ(buffer, "");
-  EXPECT_EQ(CopyStringOut("", buffer, 0), 1);
-  EXPECT_EQ(CopyStringOut("", nullptr, 5), 1);
+  // A size of 0 or no buffer leaves the buffer alone; a negative size copies all.
+  const struct {
+    const char* text;
+    ViInt32 size;
+    bool buffer;
+    ViInt32 returned;
+    const char* after;
+  } cases[] = {{"abc", 10, true, 0, "abc"}, {"abc", 4, true, 0, "abc"}, {"abc", 3, true, 4, "ab"},
+               {"abc", 1, true, 4, ""},     {"abc", 0, true, 4, "zz"},  {"abc", 5, false, 4, "zz"},
+               {"abc", -1, true, 0, "abc"}, {"", 5, true, 0, ""},       {"", 0, true, 1, "zz"},
+               {"", 5, false, 1, "zz"}};
+  for (const auto& c : cases) {
+    char buffer[8] = "zz";
+    EXPECT_EQ(CopyStringOut(c.text, c.buffer ? buffer : nullptr, c.size), c.returned) << c.text << " " << c.size;
+    EXPECT_STREQ(buffer, c.after) << c.text << " " << c.size;
+  }
 }
 
 TEST(IviSessionTest, HandlesAreNeverReused) {

@@ -170,8 +170,6 @@ TEST_F(StoreInitializeTest, ANameThatIsNoSessionNeedsTheSoftwareModule) {
   const std::wstring options = L"Simulate=true, DriverSetup=Trace=true, TraceName=" + Utf8ToWide(trace);
   ASSERT_EQ(mkfifo(env_.PathOf("fifo").c_str(), 0600), 0);
   for (const auto& [store, reason] : {std::pair{env_.Write("bad.xml", "<IviConfigStore><DriverSessions>"), "line 1:"},
-                                      std::pair{env_.Write("empty.xml", ""), "the store is empty"},
-                                      std::pair{env_.Folder(), "it is not a regular file"},
                                       std::pair{env_.PathOf("fifo"), "it is not a regular file"}}) {
     env_.Set("IVI_CONFIG_STORE", store);
     ASSERT_EQ(Init(resource, options), S_OK) << store << ": " << LastError();
@@ -208,18 +206,11 @@ TEST_F(StoreInitializeTest, VirtualNamesResolveThroughItem) {
   EXPECT_EQ(FindPhase(L"Ph4"), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
   EXPECT_EQ(driver_->ReportedNameOf("HalvornZeltaOutputPhase", "OutputPhase1"), "Main");
 
-  ComPtr<IHalvornZeltaOutputPhases> phases;
-  ASSERT_EQ(driver_->get_OutputPhases(phases.Out()), S_OK);
-  Bstr name;
-  ASSERT_EQ(phases->get_Name(1, name.Out()), S_OK);
-  EXPECT_EQ(Narrow(name), "Main");
-
   // A later Initialize without the store forgets them.
   env_.Unset("IVI_CONFIG_STORE");
   ASSERT_EQ(Init(L"bench", L"Simulate=true"), S_OK) << LastError();
   EXPECT_EQ(FindPhase(L"Main"), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
-  ASSERT_EQ(phases->get_Name(1, name.Out()), S_OK);
-  EXPECT_EQ(Narrow(name), "OutputPhase1");
+  EXPECT_EQ(driver_->ReportedNameOf("HalvornZeltaOutputPhase", "OutputPhase1"), "OutputPhase1");
 }
 
 TEST_F(StoreInitializeTest, HostileRangesAreStoreErrors) {
@@ -265,19 +256,6 @@ TEST_F(StoreInitializeTest, StoreFailuresEndInitializeWithTheStoresOwnError) {
   EXPECT_EQ(info.source, L"IVI Configuration Store");
   EXPECT_FALSE(driver_->IsInitialized());
   EXPECT_FALSE(driver_->GetOptionBoolean("simulate")) << "nothing after the failing read runs";
-
-  std::string broken = StoreXml(ModuleXml(), SessionXml{});
-  broken.replace(broken.find("<Simulate>true"), 14, "<Simulate>maybe");
-  UseStore(broken);
-  EXPECT_EQ(Init(L"bench"), E_IVICONFIG_DESERIALIZE_FAILED);
-  EXPECT_NE(LastError().find(L"<Simulate> is 'maybe', which is not a boolean"), std::wstring::npos) << LastError();
-
-  broken = StoreXml(ModuleXml(), SessionXml{});
-  broken.replace(broken.find("<SoftwareModule idref='module1'/>"), 32, "<SoftwareModule idref='gone'/>");
-  UseStore(broken);
-  EXPECT_EQ(Init(L"bench"), E_IVICONFIG_NOT_EXIST);
-  EXPECT_NE(LastError().find(L"<SoftwareModule> refers to id 'gone'"), std::wstring::npos) << LastError();
-
 }
 
 TEST_F(StoreInitializeTest, ALogicalNameLeadingNowhereIsNoSession) {

@@ -58,7 +58,7 @@ TEST_F(FormatReaderTest, NumbersAndTheirRanges) {
   EXPECT_EQ(LastError(),
             "HalvornZelta: I/O error: Overflow or underflow reading value of '1.000000e+39' into a single-precision "
             "float.");
-  EXPECT_EQ(Scan("1E-40\n", "%f", &single), E_HALVORNZELTA_IO_GENERAL);
+  EXPECT_EQ(Scan("1E-40\n", "%f", &single), E_HALVORNZELTA_IO_GENERAL);  // underflow too
 
   std::int64_t wide = 0;
   std::int32_t hex = 0, octal = 0, styled = 0;
@@ -70,12 +70,10 @@ TEST_F(FormatReaderTest, NumbersAndTheirRanges) {
   // Hexadecimal and unsigned conversions have the signed ranges too.
   std::int16_t register16 = 3;
   EXPECT_EQ(Scan("FFFF\n", "%hx", &register16), E_HALVORNZELTA_IO_GENERAL);
-  EXPECT_EQ(LastError(), "HalvornZelta: I/O error: Overflow or underflow reading value of '6.553500e+04' into a short.");
   EXPECT_EQ(register16, 3);
   for (const auto& [reply, format] : {std::pair{"4294967295\n", "%u"}, std::pair{"FFFFFFFF\n", "%x"}}) {
     number = 5;
     EXPECT_EQ(Scan(reply, format, &number), E_HALVORNZELTA_IO_GENERAL) << format;
-    EXPECT_EQ(LastError(), "HalvornZelta: I/O error: Overflow or underflow reading value of '4.294967e+09' into a long.");
     EXPECT_EQ(number, 5);
   }
   EXPECT_EQ(Scan("x1\n", "%d", &number), E_UNEXPECTED);

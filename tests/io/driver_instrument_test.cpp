@@ -10,7 +10,6 @@
 
 #include "acpwr/halvorn_zelta.h"
 #include "hvzelta/status.h"
-#include "hvzelta_version.h"
 #include "io/session_harness.h"
 #include "io/visa_com_session.h"
 #include "visa/builtin_visa.h"
@@ -86,25 +85,13 @@ class TransportTest : public DriverInstrumentTest, public ::testing::WithParamIn
 
 TEST_P(TransportTest, IdentityAndUtilityAgainstTheInstrument) {
   ASSERT_EQ(Init(L"QueryInstrStatus=true", /*idQuery=*/true, /*reset=*/true), S_OK) << LastError();
-  const std::vector<std::pair<HRESULT (HalvornZelta::*)(BSTR*), std::string>> texts{
-      {&HalvornZelta::get_Description, "IVI Driver for HalvornZelta"},
-      {&HalvornZelta::get_Revision, HVZELTA_REVISION},
-      {&HalvornZelta::get_Vendor, "Halvorn"},
-      {&HalvornZelta::get_Identifier, "HalvornZelta"},
-      {&HalvornZelta::get_SupportedInstrumentModels, "ZTA100,ZTA200,ZTA300,ZTA400"},
-      {&HalvornZelta::get_GroupCapabilities, "IviACPwrBase"},
-      {&HalvornZelta::get_InstrumentManufacturer, "Halvorn"},
-      {&HalvornZelta::get_InstrumentModel, "ZTA200"},
-      {&HalvornZelta::get_InstrumentFirmwareRevision, "2.04"},
-  };
-  for (const auto& [getter, expected] : texts) {
+  // What the instrument says of itself (the driver's own texts are constants).
+  for (const auto& [getter, expected] : {std::pair{&HalvornZelta::get_InstrumentModel, "ZTA200"},
+                                         std::pair{&HalvornZelta::get_InstrumentFirmwareRevision, "2.04"}}) {
     Bstr value;
     ASSERT_EQ((driver_.Get()->*getter)(value.Out()), S_OK) << expected;
     EXPECT_EQ(Narrow(value), expected);
   }
-  std::int32_t version = 0;
-  ASSERT_EQ(driver_->get_SpecificationMinorVersion(&version), S_OK);
-  EXPECT_EQ(version, 2);
   EXPECT_EQ(driver_->SerialNumber(), "HZ2000417");
   std::int16_t statusByte = -1;
   const bool hasStatusByte = GetParam() == Transport::Vxi11 || GetParam() == Transport::HiSlip;
@@ -141,38 +128,6 @@ std::string TransportName(const ::testing::TestParamInfo<Transport>& transport) 
 INSTANTIATE_TEST_SUITE_P(Transports, TransportTest,
                          ::testing::Values(Transport::Socket, Transport::Vxi11, Transport::Serial, Transport::HiSlip),
                          TransportName);
-
-TEST_F(DriverInstrumentTest, ResetAtInitializeRestoresTheInstrumentsDefaults) {
-  Start({});
-  ASSERT_EQ(Init(L""), S_OK) << LastError();
-  SendUnpolled("VOLT 123");
-  double volts = 0;
-  ASSERT_EQ(driver_->Io()->QueryReal("VOLT?", volts, kKeepTimeout), S_OK);
-  ASSERT_EQ(volts, 123.0);
-  ASSERT_EQ(driver_->Close(), S_OK);
-  ASSERT_EQ(Init(L"", true, /*reset=*/true), S_OK) << LastError();
-  ASSERT_EQ(driver_->Io()->QueryReal("VOLT?", volts, kKeepTimeout), S_OK);
-  EXPECT_NE(volts, 123.0);
-}
-
-TEST_F(DriverInstrumentTest, StatusPollingStartsFromACleanStatusAndReportsErrorBits) {
-  Start({});
-  // An error left behind by an earlier user of the instrument.
-  ASSERT_EQ(Init(L""), S_OK);
-  SendUnpolled("BOGUS");
-  ASSERT_EQ(driver_->Close(), S_OK);
-
-  ASSERT_EQ(Init(L"QueryInstrStatus=true, RangeCheck=false"), S_OK) << "*CLS before the polled *IDN?: " << LastError();
-  ComPtr<IHalvornZeltaOutputs> outputs;
-  ComPtr<IHalvornZeltaOutput> output;
-  Bstr first(L"Output1");
-  ASSERT_EQ(driver_->get_Outputs(outputs.Out()), S_OK);
-  ASSERT_EQ(outputs->get_Item(first.Get(), output.Out()), S_OK);
-  EXPECT_EQ(output->put_VoltageLevel(100), S_OK) << LastError();
-  EXPECT_EQ(output->put_VoltageLevel(1000), E_IVI_INSTRUMENT_STATUS);
-  EXPECT_EQ(LastError(), "HalvornZelta: Instrument error detected.  Use ErrorQuery() to determine error(s).");
-  EXPECT_EQ(ErrorQuery(), (std::pair<std::int32_t, std::string>{-222, "Data out of range"}));
-}
 
 // Every failed open is the I/O error, and its added text says why.
 TEST_F(DriverInstrumentTest, AFailedOpenNamesItsCause) {

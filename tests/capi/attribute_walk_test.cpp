@@ -1,0 +1,106 @@
+// Every attribute of the driver's table through the C dispatch: on a
+// simulated session read with its own type, written back where writable and
+// refused in every other type; against the emulated instrument read.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "capi/attribute_map.h"
+#include "hvzelta.h"
+#include "zta_sim/emulator.h"
+
+namespace hvzelta::capi {
+namespace {
+
+struct Value {
+  ViInt32 integer = 0;
+  ViReal64 real = 0;
+  ViBoolean flag = 0;
+  ViSession session = 0;
+  char text[256] = {};
+};
+
+struct Access {
+  AttributeType type;
+  ViStatus (*get)(ViSession, ViAttr, Value&);
+  ViStatus (*set)(ViSession, ViAttr, const Value&);
+};
+
+// The empty channel name selects the one output or phase of an attribute
+// that takes one and is ignored by the others.
+constexpr Access kAccess[] = {
+    {AttributeType::Int32,
+     [](ViSession vi, ViAttr id, Value& v) { return hvzelta_GetAttributeViInt32(vi, "", id, &v.integer); },
+     [](ViSession vi, ViAttr id, const Value& v) { return hvzelta_SetAttributeViInt32(vi, "", id, v.integer); }},
+    {AttributeType::Real64,
+     [](ViSession vi, ViAttr id, Value& v) { return hvzelta_GetAttributeViReal64(vi, "", id, &v.real); },
+     [](ViSession vi, ViAttr id, const Value& v) { return hvzelta_SetAttributeViReal64(vi, "", id, v.real); }},
+    {AttributeType::Boolean,
+     [](ViSession vi, ViAttr id, Value& v) { return hvzelta_GetAttributeViBoolean(vi, "", id, &v.flag); },
+     [](ViSession vi, ViAttr id, const Value& v) { return hvzelta_SetAttributeViBoolean(vi, "", id, v.flag); }},
+    {AttributeType::Session,
+     [](ViSession vi, ViAttr id, Value& v) { return hvzelta_GetAttributeViSession(vi, "", id, &v.session); },
+     [](ViSession vi, ViAttr id, const Value& v) { return hvzelta_SetAttributeViSession(vi, "", id, v.session); }},
+    {AttributeType::String,
+     [](ViSession vi, ViAttr id, Value& v) {
+       return hvzelta_GetAttributeViString(vi, "", id, static_cast<ViInt32>(sizeof v.text), v.text);
+     },
+     [](ViSession vi, ViAttr id, const Value& v) { return hvzelta_SetAttributeViString(vi, "", id, v.text); }},
+};
+
+// In simulation every attribute answers, except the I/O timeout (direct I/O
+// is refused while simulating) and the one that always asks the instrument.
+TEST(AttributeWalkTest, EveryAttributeSimulated) {
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(hvzelta_InitWithOptions("TCPIP::127.0.0.1::5025::SOCKET", VI_FALSE, VI_FALSE, "Simulate=true", &vi),
+            VI_SUCCESS);
+  for (const AttributeEntry& entry : AttributeTable()) {
+    const ViStatus expected = entry.id == HVZELTA_ATTR_IO_TIMEOUT              ? HVZELTA_ERROR_IO_GENERAL
+                              : entry.id == HVZELTA_ATTR_OUTPUT_TRIGGER_SOURCE ? HVZELTA_ERROR_NOT_INITIALIZED
+                                                                               : VI_SUCCESS;
+    for (const Access& access : kAccess) {
+      Value value;
+      if (access.type != entry.type) {
+        EXPECT_EQ(access.get(vi, entry.id, value), HVZELTA_ERROR_TYPES_DO_NOT_MATCH) << entry.id;
+        EXPECT_EQ(access.set(vi, entry.id, value), HVZELTA_ERROR_TYPES_DO_NOT_MATCH) << entry.id;
+        continue;
+      }
+      const ViStatus read = access.get(vi, entry.id, value);
+      EXPECT_EQ(read, expected) << entry.id;
+      EXPECT_TRUE(value.flag == VI_TRUE || value.flag == VI_FALSE) << entry.id;
+      if (!entry.writer) {
+        EXPECT_EQ(access.set(vi, entry.id, value), HVZELTA_ERROR_ATTR_NOT_WRITABLE) << entry.id;
+      } else if (read == VI_SUCCESS) {
+        EXPECT_EQ(access.set(vi, entry.id, value), VI_SUCCESS) << entry.id;
+      }
+    }
+  }
+  EXPECT_EQ(hvzelta_close(vi), VI_SUCCESS);
+}
+
+// Every attribute answers from the instrument, or says that the class
+// feature is not there.
+TEST(AttributeWalkTest, EveryAttributeFromTheInstrument) {
+  zta_sim::Options options;
+  options.model = zta_sim::Model::ZTA300;
+  zta_sim::Emulator emulator(options);
+  const std::string resource = "TCPIP::127.0.0.1::" + std::to_string(emulator.Start().socketPort) + "::SOCKET";
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(hvzelta_init(resource.c_str(), VI_TRUE, VI_TRUE, &vi), VI_SUCCESS);
+  for (const AttributeEntry& entry : AttributeTable()) {
+    for (const Access& access : kAccess) {
+      Value value;
+      if (access.type != entry.type) continue;
+      const ViStatus status = access.get(vi, entry.id, value);
+      if (entry.id < HVZELTA_ATTR_ARB_NUM_WAVEFORMS_MAX || status != HVZELTA_ERROR_ATTRIBUTE_NOT_SUPPORTED) {
+        EXPECT_EQ(status, VI_SUCCESS) << entry.id;
+      }
+    }
+  }
+  EXPECT_EQ(hvzelta_close(vi), VI_SUCCESS);
+}
+
+}  // namespace
+}  // namespace hvzelta::capi
