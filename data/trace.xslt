@@ -42,6 +42,8 @@
           .param { display: block; font-family: ui-monospace, monospace; white-space: pre-wrap; }
           .param .name { color: #0550ae; }
           .param .type { color: #8c959f; font-size: 0.85em; }
+          tr.io td { border-top: none; padding-top: 0; }
+          .io-line { display: block; font-family: ui-monospace, monospace; font-size: 0.85em; color: #57606a; white-space: pre-wrap; }
           .out { color: #116329; }
           tr.failed td { background: #ffebe9; }
           tr.failed td.result { color: #82071e; font-weight: 600; }
@@ -112,7 +114,8 @@
   "use strict";
   // One entry per call, in the order of the trace: depth, start time,
   // thread, counter, member, result, message, execution time, parameters
-  // (direction, name, value, type), in flight.
+  // (direction, name, value, type), in flight, the lines of the I/O log the
+  // call itself made.
   var entries = [];
   document.querySelectorAll("script.trace-data").forEach(function (piece) {
     var more = JSON.parse(piece.textContent);
@@ -123,7 +126,7 @@
     var failed = c[5].charAt(2) >= "8", inFlight = c[9] === 1;
     return { depth: c[0], startTime: c[1], thread: c[2], start: Number(c[3]), member: c[4], result: c[5],
              message: c[6], seconds: c[7] ? parseFloat(c[7]) : NaN, params: c[8], failed: failed && !inFlight,
-             inFlight: inFlight, warning: !failed && c[5] !== "0x00000000" && !inFlight };
+             inFlight: inFlight, warning: !failed && c[5] !== "0x00000000" && !inFlight, io: c[10] || [] };
   });
   entries = null;
 
@@ -209,6 +212,17 @@
       result.textContent = call.inFlight ? "in flight" : call.result;
       if (call.message) span(result, call.message, "message");
       cell(row, duration(call.seconds), "duration");
+      // The call's exchanges with the instrument, under it.
+      if (call.io.length) {
+        var io = document.createElement("tr");
+        io.className = "io";
+        rows.appendChild(io);
+        io.insertCell().colSpan = 2;
+        var lines = io.insertCell();
+        lines.colSpan = 4;
+        lines.style.paddingLeft = (8 + call.depth * 24 + 24) + "px";
+        call.io.forEach(function (line) { span(lines, line, "io-line"); });
+      }
     });
     body.textContent = "";
     body.appendChild(rows);
@@ -321,7 +335,12 @@
     <xsl:apply-templates select="Parameter"/>
     <xsl:text>],</xsl:text>
     <xsl:value-of select="number(boolean(@InFlight))"/>
-    <xsl:text>],&#10;</xsl:text>
+    <xsl:text>,[</xsl:text>
+    <xsl:for-each select="IO">
+      <xsl:if test="position() != 1">,</xsl:if>
+      <xsl:call-template name="string"><xsl:with-param name="text" select="@Line"/></xsl:call-template>
+    </xsl:for-each>
+    <xsl:text>]],&#10;</xsl:text>
     <xsl:apply-templates select="Method">
       <xsl:with-param name="depth" select="$depth + 1"/>
     </xsl:apply-templates>

@@ -119,7 +119,16 @@ HRESULT CDriver::OpenIo() {
   } else {
     visa::VisaLibraryChoice visa = visa::ChooseVisaLibrary(GetDriverSetupValue("VisaLibrary"));
     if (!visa.library) return ReportIoError(&Reporter(), visa.error);
-    if (std::string error; !visa::AttachIoLog(visa.library, GetDriverSetupValue("IoLog"), error)) {
+    // A traced session puts each call's I/O in the call's record; an untraced
+    // one is not wrapped for it, so that it pays nothing.
+    visa::IoLogObserver intoTrace;
+    if (traceFile_.Enabled()) {
+      intoTrace = [this](std::string_view line) {
+        if (traceFile_.IsOpen()) TraceIo(traceFile_, line);
+      };
+    }
+    if (std::string error;
+        !visa::AttachIoLog(visa.library, GetDriverSetupValue("IoLog"), error, std::move(intoTrace))) {
       return Reporter().Report(Message::CannotOpenFile, error);
     }
     io_ = std::make_unique<CVisaComSession>(std::move(visa.library));

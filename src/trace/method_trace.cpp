@@ -315,6 +315,17 @@ CMethodTrace::~CMethodTrace() {
   if (!finished_) Finish(DISP_E_EXCEPTION);
 }
 
+void TraceIo(TraceFile& file, std::string_view line) {
+  RecordWriter& writer = WriterFor(&file);
+  if (writer.open.empty()) return;
+  writer.StartElement("IO");
+  writer.Attribute("Line", line);
+  writer.EndElement();
+  // A line that cannot be written is lost, as the I/O log's own lines are;
+  // the call it belongs to goes on.
+  if (writer.heldTail && !Failed(file.Write(writer.Unwritten()))) writer.written = writer.size;
+}
+
 void CMethodTrace::TraceEntry() {
   RecordWriter& writer = WriterFor(file_);
   const bool topLevel = writer.open.empty();

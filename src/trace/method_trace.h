@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string_view>
 
 #include "base/call_context.h"
 #include "base/member_param.h"
@@ -10,6 +11,11 @@
 namespace hvzelta {
 
 class TraceFile;
+
+// Puts one line of the I/O log inside the record of the call this thread is
+// tracing into `file`, as an IO element; nothing when this thread is in no
+// traced call. It reaches the file at once, like a call's entry.
+void TraceIo(TraceFile& file, std::string_view line);
 
 // The trace record of one call: its entry (name, interface, start time,
 // thread, counter, inputs) when made, its exit (outputs, result with the

@@ -93,8 +93,8 @@ std::string Now() {
 // The operations of the wrapped library, each recorded after it returns.
 class LoggingVisa final : public IVisaLibrary {
  public:
-  LoggingVisa(std::shared_ptr<IVisaLibrary> inner, std::shared_ptr<IoLogSink> sink)
-      : inner_(std::move(inner)), sink_(std::move(sink)) {}
+  LoggingVisa(std::shared_ptr<IVisaLibrary> inner, std::shared_ptr<IoLogSink> sink, IoLogObserver observer)
+      : inner_(std::move(inner)), sink_(std::move(sink)), observer_(std::move(observer)) {}
 
   ViStatus OpenDefaultRM(ViSession* rm) override { return inner_->OpenDefaultRM(rm); }
   ViStatus Open(ViSession rm, const ViChar* name, ViAccessMode mode, ViUInt32 openTimeout, ViSession* vi) override {
@@ -187,12 +187,14 @@ class LoggingVisa final : public IVisaLibrary {
       opened_.insert(vi);
     }
     if (sink_) sink_->Write(line);
+    if (observer_) observer_(line);
     const std::lock_guard lock(LineMutex());
     if (installedHandler.call) installedHandler.call(line.c_str(), installedHandler.context);
   }
 
   std::shared_ptr<IVisaLibrary> inner_;
-  std::shared_ptr<IoLogSink> sink_;  // null when only the handler takes lines
+  std::shared_ptr<IoLogSink> sink_;  // null when only the handler or the observer takes lines
+  IoLogObserver observer_;
   std::mutex sessionsMutex_;
   std::unordered_set<ViObject> opened_;
 };
@@ -261,7 +263,8 @@ void SetIoLogHandler(IoLogHandler handler, void* context) {
   installedHandler = {handler, context};
 }
 
-bool AttachIoLog(std::shared_ptr<IVisaLibrary>& library, std::string_view configured, std::string& error) {
+bool AttachIoLog(std::shared_ptr<IVisaLibrary>& library, std::string_view configured, std::string& error,
+                 IoLogObserver observer) {
   std::string_view destination = TrimWhiteSpace(configured);
   std::string_view origin = "DriverSetup IoLog";
   if (destination.empty()) {
@@ -277,7 +280,9 @@ bool AttachIoLog(std::shared_ptr<IVisaLibrary>& library, std::string_view config
       return false;
     }
   }
-  if (sink || HandlerInstalled()) library = std::make_shared<LoggingVisa>(std::move(library), std::move(sink));
+  if (sink || observer || HandlerInstalled()) {
+    library = std::make_shared<LoggingVisa>(std::move(library), std::move(sink), std::move(observer));
+  }
   return true;
 }
 

@@ -12,6 +12,7 @@
 // lines on to their own logging). Writing a line never fails the operation
 // it records: a full disk loses the line, not the exchange.
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -50,10 +51,15 @@ class IoLogSink {
   UniqueFd owned_;  // the file; none for stderr and stdout
 };
 
+// Takes each line of one session's log (without the time) on the thread
+// doing the I/O: how the method trace puts a call's I/O inside its record.
+using IoLogObserver = std::function<void(std::string_view line)>;
+
 // Wraps `library` in the I/O log when `configured` (DriverSetup's IoLog,
-// empty when not given) or else HVZELTA_IO_LOG names a destination, or when
-// a handler is installed; leaves it as it is otherwise. False with `error`
-// set when the destination cannot be used.
-bool AttachIoLog(std::shared_ptr<IVisaLibrary>& library, std::string_view configured, std::string& error);
+// empty when not given) or else HVZELTA_IO_LOG names a destination, when a
+// handler is installed, or when `observer` is given; leaves it as it is
+// otherwise. False with `error` set when the destination cannot be used.
+bool AttachIoLog(std::shared_ptr<IVisaLibrary>& library, std::string_view configured, std::string& error,
+                 IoLogObserver observer = {});
 
 }  // namespace hvzelta::visa

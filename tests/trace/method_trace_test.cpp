@@ -377,6 +377,11 @@ TEST_F(TraceTest, AHungCallShowsItsStartWhileItHangs) {
     if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_TRUE(shown);
+  // The query the call sent is inside its record already.
+  const std::string during = ReadFile(path + ".xml");
+  const std::size_t call = during.find("<Method Name=\"get_VoltageLevel\"");
+  EXPECT_NE(during.find(" write 6 bytes \"VOLT?\\n\"\"/>", call), std::string::npos)
+      << during.substr(std::min(call, during.size()));
   EXPECT_EQ(hung.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "seen while the call hangs";
   EXPECT_NE(hung.get(), VI_SUCCESS);
   hvzelta_close(vi);

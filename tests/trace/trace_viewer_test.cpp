@@ -86,6 +86,10 @@ TEST_F(TraceViewer, ACutShortTraceWithRawValuesIsRepairedAndSaysWhereItEnds) {
     driver.ResetWithDefaults();
   });
   std::string text = ReadText(trace);
+  // An exchange of the call in flight, as a traced session records it.
+  const std::size_t firstNested = text.find("\t\t<Method Name=");
+  ASSERT_NE(firstNested, std::string::npos);
+  text.insert(firstNested, "\t\t<IO Line=\"session 1 write 5 bytes \"*RST\\n\"\"/>\r\n");
   const std::size_t nested = text.find("\t\t<Method Name=\"put_Cache\"");
   ASSERT_NE(nested, std::string::npos);
   const std::size_t endLine = static_cast<std::size_t>(std::count(text.begin(), text.begin() + nested, '\n'));
@@ -106,7 +110,9 @@ TEST_F(TraceViewer, ACutShortTraceWithRawValuesIsRepairedAndSaysWhereItEnds) {
   const std::string html = ReadText(fs::path(trace).replace_extension(".html"));
   EXPECT_NE(html.find("This trace was cut short"), std::string::npos);
   EXPECT_NE(html.find("the program ended without closing the driver"), std::string::npos);
-  EXPECT_NE(html.find("\"IIviDriverUtility.ResetWithDefaults\",\"\",\"\",\"\",[],1]"), std::string::npos)
+  EXPECT_NE(html.find("\"IIviDriverUtility.ResetWithDefaults\",\"\",\"\",\"\",[],1,"
+                      "[\"session 1 write 5 bytes \\\"*RST\\\\n\\\"\"]]"),
+            std::string::npos)
       << "in flight, without a result";
   EXPECT_NE(html.find("Note=a\\u003cb & \\\"c\\\""), std::string::npos) << "the value exactly as it was";
 }
