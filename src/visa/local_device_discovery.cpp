@@ -11,6 +11,7 @@
 
 #include "platform/text.h"
 #include "visa/resource_discovery.h"
+#include "visa/sysfs_value.h"
 
 namespace hvzelta::visa {
 namespace {
@@ -39,23 +40,6 @@ std::optional<unsigned> NumberAfter(std::string_view name, std::string_view pref
   return value;
 }
 
-std::string ReadValue(const fs::path& file) {
-  std::ifstream in(file);
-  std::string line;
-  if (!in || !std::getline(in, line)) return {};
-  if (line.size() > 256) line.resize(256);
-  return std::string(TrimWhiteSpace(line));
-}
-
-std::optional<unsigned long> ReadHex(const fs::path& file) {
-  const std::string text = ReadValue(file);
-  unsigned long value = 0;
-  const char* end = text.data() + text.size();
-  auto [stop, problem] = std::from_chars(text.data(), end, value, 16);
-  if (text.empty() || text.size() > 8 || problem != std::errc() || stop != end) return std::nullopt;
-  return value;
-}
-
 // A serial number goes into a resource name between "::"; characters that
 // would end it early are left out.
 std::string NameSafe(std::string_view text) {
@@ -70,11 +54,11 @@ std::string NameSafe(std::string_view text) {
 // is a USB device with ids.
 std::optional<std::string> UsbResourceName(const fs::path& interfaceDir) {
   const fs::path deviceDir = interfaceDir.parent_path();
-  const auto vendor = ReadHex(deviceDir / "idVendor");
-  const auto product = ReadHex(deviceDir / "idProduct");
-  const auto number = ReadHex(interfaceDir / "bInterfaceNumber");
+  const auto vendor = ReadSysfsHex(deviceDir / "idVendor");
+  const auto product = ReadSysfsHex(deviceDir / "idProduct");
+  const auto number = ReadSysfsHex(interfaceDir / "bInterfaceNumber");
   if (!vendor || !product || !number) return std::nullopt;
-  std::string serial = NameSafe(ReadValue(deviceDir / "serial"));
+  std::string serial = NameSafe(ReadSysfsValue(deviceDir / "serial"));
   char name[128];
   if (*number == 0) {
     std::snprintf(name, sizeof name, "USB0::0x%04lX::0x%04lX::%s::INSTR", *vendor, *product, serial.c_str());
@@ -126,8 +110,8 @@ std::vector<std::string> FindUsbTmcInstruments(const std::string& sysfsRoot) {
   const fs::path busDir = fs::path(sysfsRoot) / "bus" / "usb" / "devices";
   for (fs::directory_iterator it(busDir, error), end; !error && it != end; it.increment(error)) {
     if (it->path().filename().string().find(':') == std::string::npos) continue;
-    if (ReadHex(it->path() / "bInterfaceClass") != kTestAndMeasurementClass ||
-        ReadHex(it->path() / "bInterfaceSubClass") != kUsbTmcSubclass)
+    if (ReadSysfsHex(it->path() / "bInterfaceClass") != kTestAndMeasurementClass ||
+        ReadSysfsHex(it->path() / "bInterfaceSubClass") != kUsbTmcSubclass)
       continue;
     std::error_code resolve;
     fs::path interfaceDir = fs::canonical(it->path(), resolve);

@@ -6,32 +6,12 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "visa/sysfs_value.h"
 
 namespace hvzelta::visa {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The first line of a small sysfs file, without surrounding white space.
-std::string ReadValue(const fs::path& file) {
-  std::ifstream in(file);
-  std::string line;
-  if (!in || !std::getline(in, line)) return {};
-  if (line.size() > 256) line.resize(256);
-  return std::string(TrimWhiteSpace(line));
-}
-
-std::optional<unsigned long> ReadHex(const fs::path& file) {
-  std::string text = ReadValue(file);
-  if (text.empty() || text.size() > 8) return std::nullopt;
-  try {
-    std::size_t used = 0;
-    unsigned long value = std::stoul(text, &used, 16);
-    return used == text.size() ? std::optional<unsigned long>(value) : std::nullopt;
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-}
 
 }  // namespace
 
@@ -52,16 +32,16 @@ std::optional<UsbTmcDevice> FindUsbTmcDevice(const std::string& sysfsRoot, const
     const fs::path interfaceDir = fs::canonical(classDir / node / "device", error);
     if (error) continue;
     const fs::path deviceDir = interfaceDir.parent_path();
-    auto vendor = ReadHex(deviceDir / "idVendor");
-    auto product = ReadHex(deviceDir / "idProduct");
-    auto number = ReadHex(interfaceDir / "bInterfaceNumber");
+    auto vendor = ReadSysfsHex(deviceDir / "idVendor");
+    auto product = ReadSysfsHex(deviceDir / "idProduct");
+    auto number = ReadSysfsHex(interfaceDir / "bInterfaceNumber");
     if (!vendor || !product || !number || *vendor != vendorId || *product != productId) continue;
-    if (!EqualsIgnoringCase(ReadValue(deviceDir / "serial"), serialNumber)) continue;
+    if (!EqualsIgnoringCase(ReadSysfsValue(deviceDir / "serial"), serialNumber)) continue;
     const int found = static_cast<int>(*number);
     if (interfaceNumber >= 0 && found != interfaceNumber) continue;
     if (best && best->interfaceNumber <= found) continue;
-    best = UsbTmcDevice{(fs::path(devRoot) / node).string(), found, ReadValue(deviceDir / "manufacturer"),
-                        ReadValue(deviceDir / "product")};
+    best = UsbTmcDevice{(fs::path(devRoot) / node).string(), found, ReadSysfsValue(deviceDir / "manufacturer"),
+                        ReadSysfsValue(deviceDir / "product")};
   }
   return best;
 }
