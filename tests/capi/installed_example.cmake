@@ -8,31 +8,12 @@
 # (the package's folder in the prefix), PYTHON_ENVIRONMENT (what the
 # interpreter needs to load this build's library).
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output
-                  OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "${ARGN}\n${output}")
-  endif()
-  set(output "${output}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/installed_prefix.cmake)
 
-file(REMOVE_RECURSE "${PREFIX}")
-run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}")
-
-# pkg-config
-file(GLOB_RECURSE pc_files "${PREFIX}/*/hvzelta.pc")
-list(GET pc_files 0 pc_file)
-get_filename_component(pc_dir "${pc_file}" DIRECTORY)
-
-function(pkg_config variable)
-  run(${CMAKE_COMMAND} -E env "PKG_CONFIG_PATH=${pc_dir}" pkg-config ${ARGN} hvzelta)
-  separate_arguments(output UNIX_COMMAND "${output}")
-  set(${variable} "${output}" PARENT_SCOPE)
-endfunction()
-pkg_config(cflags --cflags)
-pkg_config(libs --libs)
-pkg_config(libdir --variable=libdir)
+install_into("${PREFIX}" hvzelta)
+pkg_config(cflags hvzelta --cflags)
+pkg_config(libs hvzelta --libs)
+pkg_config(libdir hvzelta --variable=libdir)
 
 separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
 separate_arguments(link_flags UNIX_COMMAND "${LINK_FLAGS}")

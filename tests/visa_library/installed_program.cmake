@@ -4,29 +4,12 @@
 # installed library into PyVISA.
 # Inputs: BUILD_DIR, PREFIX, SOURCE_DIR, C_COMPILER, LINKER, C_FLAGS, LINK_FLAGS.
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output
-                  OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "${ARGN}\n${output}")
-  endif()
-  set(output "${output}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/installed_prefix.cmake)
 
-file(REMOVE_RECURSE "${PREFIX}")
-run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}")
-
-file(GLOB_RECURSE pc_files "${PREFIX}/*/hvzvisa.pc")
-list(GET pc_files 0 pc_file)
-get_filename_component(pc_dir "${pc_file}" DIRECTORY)
-function(pkg_config variable)
-  run(${CMAKE_COMMAND} -E env "PKG_CONFIG_PATH=${pc_dir}" pkg-config ${ARGN} hvzvisa)
-  separate_arguments(output UNIX_COMMAND "${output}")
-  set(${variable} "${output}" PARENT_SCOPE)
-endfunction()
-pkg_config(cflags --cflags)
-pkg_config(libs --libs)
-pkg_config(libdir --variable=libdir)
+install_into("${PREFIX}" hvzvisa)
+pkg_config(cflags hvzvisa --cflags)
+pkg_config(libs hvzvisa --libs)
+pkg_config(libdir hvzvisa --variable=libdir)
 
 # The header is the library's own, in a folder of its own: never a system visa.h.
 if(NOT EXISTS "${PREFIX}/include/hvzvisa/visa.h" OR EXISTS "${PREFIX}/include/visa.h")
