@@ -16,6 +16,7 @@ from pyvisa.errors import VisaIOError
 
 import hvzelta
 from hvzelta import Emulator
+from hvzelta.emulator import _native_environment
 
 LIBRARY = os.environ["HVZVISA_LIBRARY"]
 # A definite-length block whose bytes include line feeds, served as the identity.
@@ -206,7 +207,7 @@ class PyVisaClientTest(unittest.TestCase):
             for transport, (name, _) in resources(plain.endpoints).items():
                 with self.subTest(transport=transport):
                     ran = subprocess.run([os.environ["HVZVISA_C_PROGRAM"], name], capture_output=True, text=True,
-                                         timeout=30, check=False)
+                                         timeout=30, check=False, env=_native_environment())
                     self.assertEqual(ran.returncode, 0, ran.stderr)
                     self.assertEqual(ran.stdout.splitlines(), ["identity: Halvorn,ZTA100,HZ1000417,2.04",
                                                                "voltage: 115.5 V", "frequency: +6.00000000E+01"])
@@ -221,7 +222,7 @@ class PyVisaClientTest(unittest.TestCase):
         self.assertEqual(hvzelta.list_resources("TCPIP?*"), [expected])
         self.assertEqual(self.run_case(self.ours, expected, query_after_clear), "1")
         listed = subprocess.run([os.environ["HVZELTA_CLI"], "list", "TCPIP?*", "--json", "--idn"], capture_output=True,
-                                text=True, timeout=60, check=True)
+                                text=True, timeout=60, check=True, env=_native_environment())
         self.assertEqual([(entry["resource"], "idn" in entry) for entry in json.loads(listed.stdout)], [(expected, True)])
         for bad in ("(unbalanced", "?*INSTR{VI_ATTR_INTF_NUM==0}"):
             with self.subTest(pattern=bad):
