@@ -23,7 +23,10 @@ class FaultLedger final : public ::testing::Environment {
   }
   void FaultInjected(std::uint64_t count = 1) { Count(faults_, count); }
   void LostData() { Count(lostData_, 1); }
-  void Operation(ViStatus status) { Count(outcomes_[status], 1); }
+  void Operation(ViStatus status) {
+    const std::lock_guard lock(mutex_);  // the map's lookup, too, is under the lock
+    ++outcomes_[status];
+  }
 
   void TearDown() override {
     const std::lock_guard lock(mutex_);
