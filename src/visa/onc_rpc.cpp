@@ -12,11 +12,6 @@
 namespace hvzelta::visa::rpc {
 namespace {
 
-constexpr ViUInt32 kCall = 0;
-constexpr ViUInt32 kReply = 1;
-constexpr ViUInt32 kRpcVersion = 2;
-constexpr ViUInt32 kMsgAccepted = 0;
-constexpr ViUInt32 kAcceptSuccess = 0;
 constexpr ViUInt32 kLastFragment = 0x80000000u;
 constexpr ViUInt32 kMaxVerifier = 400;
 

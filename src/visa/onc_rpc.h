@@ -20,6 +20,16 @@
 
 namespace hvzelta::visa::rpc {
 
+// The fields of an ONC RPC message that say what it is and how it went.
+constexpr ViUInt32 kCall = 0;
+constexpr ViUInt32 kReply = 1;
+constexpr ViUInt32 kRpcVersion = 2;
+constexpr ViUInt32 kMsgAccepted = 0;
+constexpr ViUInt32 kAcceptSuccess = 0;
+// The VXI-11 core channel's program.
+constexpr ViUInt32 kVxi11CoreProgram = 0x0607AF;
+constexpr ViUInt32 kVxi11CoreVersion = 1;
+
 constexpr ViUInt32 kPortmapperProgram = 100000;
 constexpr ViUInt32 kPortmapperVersion = 2;
 constexpr ViUInt32 kPortmapperGetPort = 3;

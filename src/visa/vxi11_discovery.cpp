@@ -22,13 +22,6 @@
 namespace hvzelta::visa {
 namespace {
 
-constexpr ViUInt32 kCall = 0;
-constexpr ViUInt32 kReply = 1;
-constexpr ViUInt32 kRpcVersion = 2;
-constexpr ViUInt32 kAccepted = 0;
-constexpr ViUInt32 kSuccess = 0;
-constexpr ViUInt32 kVxi11CoreProgram = 0x0607AF;
-constexpr ViUInt32 kVxi11CoreVersion = 1;
 constexpr std::uint16_t kStandardPortmapperPort = 111;
 constexpr ViUInt32 kTransactionId = 0x68767A31;  // any value; replies are matched on it
 
@@ -55,11 +48,11 @@ void Put(std::array<ViByte, 56>& message, std::size_t index, ViUInt32 value) {
 
 std::array<ViByte, 56> GetPortCall() {
   std::array<ViByte, 56> call{};
-  const ViUInt32 words[] = {kTransactionId, kCall, kRpcVersion, rpc::kPortmapperProgram, rpc::kPortmapperVersion,
-                            rpc::kPortmapperGetPort,
+  const ViUInt32 words[] = {kTransactionId, rpc::kCall, rpc::kRpcVersion, rpc::kPortmapperProgram,
+                            rpc::kPortmapperVersion, rpc::kPortmapperGetPort,
                             0, 0,  // credentials: none
                             0, 0,  // verifier: none
-                            kVxi11CoreProgram, kVxi11CoreVersion, rpc::kProtocolTcp, 0};
+                            rpc::kVxi11CoreProgram, rpc::kVxi11CoreVersion, rpc::kProtocolTcp, 0};
   for (std::size_t i = 0; i < std::size(words); ++i) Put(call, i, words[i]);
   return call;
 }
@@ -72,11 +65,11 @@ std::optional<ViUInt32> PortOfReply(const ViByte* data, std::size_t size) {
     std::memcpy(&wire, data + index * 4, 4);
     return ntohl(wire);
   };
-  if (word(0) != kTransactionId || word(1) != kReply || word(2) != kAccepted) return std::nullopt;
+  if (word(0) != kTransactionId || word(1) != rpc::kReply || word(2) != rpc::kMsgAccepted) return std::nullopt;
   const std::optional<ViUInt32> verifierLength = word(4);
   if (!verifierLength || *verifierLength > 400) return std::nullopt;
   const std::size_t next = 5 + (*verifierLength + 3) / 4;
-  if (word(next) != kSuccess) return std::nullopt;
+  if (word(next) != rpc::kAcceptSuccess) return std::nullopt;
   return word(next + 1);
 }
 

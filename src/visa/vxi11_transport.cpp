@@ -10,8 +10,8 @@
 namespace hvzelta::visa {
 namespace {
 
-constexpr ViUInt32 kCoreProgram = 0x0607AF;
-constexpr ViUInt32 kCoreVersion = 1;
+using rpc::kVxi11CoreProgram;
+using rpc::kVxi11CoreVersion;
 
 enum Procedure : ViUInt32 {
   kCreateLink = 10,
@@ -86,7 +86,7 @@ ViStatus OpenVxi11Transport(const ResourceName& resource, const Deadline& deadli
   Vxi11Link link;
   link.port = resource.port;
   if (link.port == 0) {
-    if (ViStatus status = rpc::GetPort(resource.host, PortmapperPort(), kCoreProgram, kCoreVersion, deadline, link.port);
+    if (ViStatus status = rpc::GetPort(resource.host, PortmapperPort(), kVxi11CoreProgram, kVxi11CoreVersion, deadline, link.port);
         status != VI_SUCCESS)
       return status;
   }
@@ -97,7 +97,7 @@ ViStatus OpenVxi11Transport(const ResourceName& resource, const Deadline& deadli
   arguments.U32(NextClientId()).U32(0).U32(0).Opaque(resource.deviceName);
   ViUInt32 error = 0;
   ViUInt32 abortPort = 0;
-  if (core.Call(kCoreProgram, kCoreVersion, kCreateLink, arguments, nullptr, 0, deadline) != VI_SUCCESS ||
+  if (core.Call(kVxi11CoreProgram, kVxi11CoreVersion, kCreateLink, arguments, nullptr, 0, deadline) != VI_SUCCESS ||
       core.BeginReply(deadline) != VI_SUCCESS || core.ReadU32(error, deadline) != VI_SUCCESS ||
       core.ReadU32(link.id, deadline) != VI_SUCCESS || core.ReadU32(abortPort, deadline) != VI_SUCCESS ||
       core.ReadU32(link.maxReceiveSize, deadline) != VI_SUCCESS || error != 0)
@@ -123,7 +123,7 @@ ViStatus Vxi11Transport::ApplyAttribute(ViAttr id, const AttributeStore& store) 
 
 ViStatus Vxi11Transport::SimpleCall(ViUInt32 procedure, const rpc::Arguments& arguments, const Deadline& deadline) {
   ViUInt32 error = 0;
-  if (ViStatus status = core_.Call(kCoreProgram, kCoreVersion, procedure, arguments, nullptr, 0, deadline);
+  if (ViStatus status = core_.Call(kVxi11CoreProgram, kVxi11CoreVersion, procedure, arguments, nullptr, 0, deadline);
       status != VI_SUCCESS)
     return status;
   if (ViStatus status = core_.BeginReply(deadline); status != VI_SUCCESS) return status;
@@ -141,7 +141,7 @@ ViStatus Vxi11Transport::Read(ViByte* buffer, ViUInt32 count, const IoSettings& 
     if (round > 0 && deadline.Expired()) return VI_ERROR_TMO;
     rpc::Arguments arguments;
     arguments.U32(link_.id).U32(count - received).U32(device.RemainingMs()).U32(0).U32(flags).U32(io.termChar);
-    if (ViStatus status = core_.Call(kCoreProgram, kCoreVersion, kDeviceRead, arguments, nullptr, 0, deadline);
+    if (ViStatus status = core_.Call(kVxi11CoreProgram, kVxi11CoreVersion, kDeviceRead, arguments, nullptr, 0, deadline);
         status != VI_SUCCESS)
       return status;
     ViUInt32 error = 0;
@@ -172,7 +172,7 @@ ViStatus Vxi11Transport::Write(const ViByte* buffer, ViUInt32 count, const IoSet
     rpc::Arguments arguments;
     arguments.U32(link_.id).U32(io.timeoutMs).U32(0).U32(last && io.sendEnd ? kFlagEnd : 0).U32(chunk);
     if (ViStatus status =
-            core_.Call(kCoreProgram, kCoreVersion, kDeviceWrite, arguments, buffer + written, chunk, deadline);
+            core_.Call(kVxi11CoreProgram, kVxi11CoreVersion, kDeviceWrite, arguments, buffer + written, chunk, deadline);
         status != VI_SUCCESS)
       return status;
     ViUInt32 error = 0;
@@ -195,7 +195,7 @@ ViStatus Vxi11Transport::ReadStatusByte(const IoSettings& io, ViUInt16& status) 
   arguments.U32(link_.id).U32(0).U32(0).U32(io.timeoutMs);
   ViUInt32 error = 0;
   ViUInt32 stb = 0;
-  if (ViStatus sent = core_.Call(kCoreProgram, kCoreVersion, kDeviceReadStb, arguments, nullptr, 0, deadline);
+  if (ViStatus sent = core_.Call(kVxi11CoreProgram, kVxi11CoreVersion, kDeviceReadStb, arguments, nullptr, 0, deadline);
       sent != VI_SUCCESS)
     return sent;
   if (ViStatus got = core_.BeginReply(deadline); got != VI_SUCCESS) return got;

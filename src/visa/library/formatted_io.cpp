@@ -193,13 +193,23 @@ ViStatus CheckFormat(const char* format, FormatDirection direction) {
   return ForEachDirective(format, direction, [](std::size_t, const Directive&) { return VI_SUCCESS; });
 }
 
-ViStatus FormattedWrite(IVisaLibrary& library, ViSession vi, const char* format, va_list params) {
+namespace {
+
+// The text a write format makes of the arguments; `params` stays the caller's.
+ViStatus FormatArguments(const char* format, va_list params, std::string& text) {
   if (ViStatus status = CheckFormat(format, FormatDirection::Write); status != VI_SUCCESS) return status;
-  std::string text;
   va_list args;
   va_copy(args, params);
-  ViStatus status = Format(format, args, text);
+  const ViStatus status = Format(format, args, text);
   va_end(args);
+  return status;
+}
+
+}  // namespace
+
+ViStatus FormattedWrite(IVisaLibrary& library, ViSession vi, const char* format, va_list params) {
+  std::string text;
+  const ViStatus status = FormatArguments(format, params, text);
   return status == VI_SUCCESS ? Send(library, vi, text) : status;
 }
 
@@ -208,13 +218,8 @@ ViStatus FormattedWriteToBuffer(IVisaLibrary& library, ViSession vi, ViByte* buf
   ViUInt32 timeout = 0;
   if (ViStatus status = library.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout); status != VI_SUCCESS) return status;
   if (!buffer) return VI_ERROR_USER_BUF;
-  if (ViStatus status = CheckFormat(format, FormatDirection::Write); status != VI_SUCCESS) return status;
   std::string text;
-  va_list args;
-  va_copy(args, params);
-  ViStatus status = Format(format, args, text);
-  va_end(args);
-  if (status != VI_SUCCESS) return status;
+  if (ViStatus status = FormatArguments(format, params, text); status != VI_SUCCESS) return status;
   std::memcpy(buffer, text.c_str(), text.size() + 1);
   return VI_SUCCESS;
 }

@@ -33,9 +33,7 @@
 namespace hvzelta::visa {
 namespace {
 
-using ViEventType = ViUInt32;
 using ViEventFilter = ViUInt32;
-using ViEvent = ViObject;
 using ViJobId = ViUInt32;
 using ViBusAddress = ViUInt64;
 using ViBusSize = ViUInt64;
