@@ -10,11 +10,13 @@
 // units of one snprintf("VOLT %.15g") (see instruction_counts.h). The set's
 // wall-clock ratio is only reported: the kernel and the scheduler decide it,
 // and its instruction count is what the driver controls. The VXI-11 read is
-// also measured against PyVISA-py's VXI-11 query of the same emulator, when
-// it is installed for /usr/bin/python3.
+// also measured against PyVISA-py's VXI-11 query of the same emulator, and
+// the Initialize against PyVISA-py's open_resource with the same queries,
+// when it is installed for /usr/bin/python3.
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -26,8 +28,8 @@
 #include "support/raw_socket.h"
 #include "zta_sim/emulator.h"
 
-#ifndef HVZELTA_PYVISA_VXI11_SCRIPT
-#error "the build names the PyVISA-py VXI-11 reference script"
+#if !defined(HVZELTA_PYVISA_VXI11_SCRIPT) || !defined(HVZELTA_PYVISA_OPEN_SCRIPT)
+#error "the build names the PyVISA-py reference scripts"
 #endif
 
 namespace {
@@ -129,20 +131,37 @@ constexpr const char* kInitialize =
 constexpr const char* kHislipRead = "the same C read over HiSLIP / raw socket round trip";
 constexpr const char* kVxi11Read = "the same C read over VXI-11 / raw socket round trip";
 
-// PyVISA-py's time of one VXI-11 query of the emulator in seconds, or a
-// negative number when the script had none to give (its reason is printed).
-double PyVisaVxi11Seconds() {
-  const std::string command = "/usr/bin/python3 " HVZELTA_PYVISA_VXI11_SCRIPT " " +
-                              std::to_string(Endpoints().portmapperPort);
+// What a PyVISA-py reference script measured, in seconds: the number on
+// its line "pyvisa <what> <seconds>", or a negative number when it had none
+// to give (its reason is printed).
+double PyVisaSeconds(const char* script, std::uint16_t port, const char* what) {
+  const std::string command = std::string("/usr/bin/python3 ") + script + " " + std::to_string(port);
+  const std::string prefix = std::string("pyvisa ") + what + " ";
   double seconds = -1;
-  if (FILE* script = popen(command.c_str(), "r")) {
+  if (FILE* output = popen(command.c_str(), "r")) {
     char line[256];
-    while (std::fgets(line, sizeof line, script)) {
-      if (std::sscanf(line, "pyvisa vxi11 %lf", &seconds) != 1) std::fprintf(stderr, "%s", line);
+    while (std::fgets(line, sizeof line, output)) {
+      if (std::string_view(line).starts_with(prefix)) {
+        seconds = std::strtod(line + prefix.size(), nullptr);
+      } else {
+        std::fprintf(stderr, "%s", line);
+      }
     }
-    pclose(script);
+    pclose(output);
   }
   return seconds;
+}
+
+// Ours against a PyVISA-py figure, or why there is no such row.
+void ComparePyVisa(const char* figure, double oursNanoseconds, double pyvisaSeconds, const Goal& goal) {
+  if (oursNanoseconds <= 0 || pyvisaSeconds <= 0) {
+    hvzelta::bench::PrintNotMeasured(figure, goal, hvzelta::bench::Row::kResult,
+                                     oursNanoseconds <= 0 ? "NOT MEASURED" : "SKIPPED (no PyVISA-py for /usr/bin/python3)");
+    return;
+  }
+  hvzelta::bench::PrintResult(figure, hvzelta::bench::Duration(oursNanoseconds),
+                              hvzelta::bench::Duration(pyvisaSeconds * 1e9), oursNanoseconds / (pyvisaSeconds * 1e9),
+                              goal);
 }
 
 struct Figure {
@@ -201,6 +220,7 @@ int main() {
   };
   constexpr int kRounds = 101;
   double vxi11Nanoseconds = 0;
+  double initializeNanoseconds = 0;
   for (const Figure& figure : figures) {
     if (!SendsItsMessages(figure.ours, figure.messagesPerCall, figure.settleMessages)) {
       hvzelta::bench::PrintNotMeasured(figure.figure, figure.goal, hvzelta::bench::Row::kResult,
@@ -216,16 +236,12 @@ int main() {
     hvzelta::bench::PrintResult(figure.figure, hvzelta::bench::Duration(result.ours),
                                 hvzelta::bench::Duration(result.reference), result.ratio, figure.goal);
     if (std::string_view(figure.figure) == kVxi11Read) vxi11Nanoseconds = result.ours;
+    if (std::string_view(figure.figure) == kInitialize) initializeNanoseconds = result.ours;
   }
-  constexpr const char* kPyVisaFigure = "the same VXI-11 read / PyVISA-py's VXI-11 query of the emulator";
-  const double pyvisaSeconds = PyVisaVxi11Seconds();
-  if (vxi11Nanoseconds <= 0 || pyvisaSeconds <= 0) {
-    hvzelta::bench::PrintNotMeasured(kPyVisaFigure, Goal::AtMost(0.5), hvzelta::bench::Row::kResult,
-                                     vxi11Nanoseconds <= 0 ? "NOT MEASURED" : "SKIPPED (no PyVISA-py for /usr/bin/python3)");
-  } else {
-    hvzelta::bench::PrintResult(kPyVisaFigure, hvzelta::bench::Duration(vxi11Nanoseconds),
-                                hvzelta::bench::Duration(pyvisaSeconds * 1e9), vxi11Nanoseconds / (pyvisaSeconds * 1e9),
-                                Goal::AtMost(0.5));
-  }
+  ComparePyVisa("the same VXI-11 read / PyVISA-py's VXI-11 query of the emulator", vxi11Nanoseconds,
+                PyVisaSeconds(HVZELTA_PYVISA_VXI11_SCRIPT, Endpoints().portmapperPort, "vxi11"), Goal::AtMost(0.5));
+  ComparePyVisa("the same Initialize and close / PyVISA-py's open_resource, the same queries and close",
+                initializeNanoseconds, PyVisaSeconds(HVZELTA_PYVISA_OPEN_SCRIPT, Endpoints().socketPort, "open"),
+                Goal::Report());
   return 0;
 }

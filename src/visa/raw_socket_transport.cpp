@@ -6,6 +6,15 @@
 #include "visa/tcpip_attributes.h"
 
 namespace hvzelta::visa {
+namespace {
+
+// What one receive may take in: a long reply (thousands of readings) that
+// the caller reads a few kilobytes at a time costs a system call per 64 KiB
+// instead of one per read. Before each command, whatever is left of it is
+// dropped with the rest of the input.
+constexpr std::size_t kReadAhead = 64 * 1024;
+
+}  // namespace
 
 ViStatus OpenRawSocketTransport(const ResourceName& resource, const Deadline& deadline,
                                 std::unique_ptr<ITransport>& transport) {
@@ -17,7 +26,7 @@ ViStatus OpenRawSocketTransport(const ResourceName& resource, const Deadline& de
 }
 
 RawSocketTransport::RawSocketTransport(ResourceName resource, UniqueFd socket)
-    : resource_(std::move(resource)), socket_(std::move(socket)), input_(socket_.Get(), 0) {}
+    : resource_(std::move(resource)), socket_(std::move(socket)), input_(socket_.Get(), kReadAhead) {}
 
 void RawSocketTransport::DefineAttributes(AttributeStore& store) {
   DefineTcpipAttributes(store, resource_, socket_.Get(), resource_.port);
@@ -60,7 +69,7 @@ ViStatus RawSocketTransport::Reconnect(const Deadline& deadline) {
     if (aborted_) ::shutdown(fresh.Get(), SHUT_RDWR);
     socket_ = std::move(fresh);
   }
-  input_ = SocketInput(socket_.Get(), 0);
+  input_ = SocketInput(socket_.Get(), kReadAhead);
   lost_ = false;
   return VI_SUCCESS;
 }

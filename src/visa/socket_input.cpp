@@ -8,7 +8,7 @@
 namespace hvzelta::visa {
 
 SocketInput::SocketInput(int fd, std::size_t capacity)
-    : fd_(fd), capacity_(capacity), blocking_(SetBlocking(fd)), buffer_(capacity ? new ViByte[capacity] : nullptr) {}
+    : fd_(fd), capacity_(capacity), buffer_(new ViByte[capacity]) {}
 
 ViStatus SocketInput::ReceiveSome(void* buffer, std::size_t capacity, const Deadline& deadline,
                                   std::size_t& received) {
@@ -61,7 +61,7 @@ ViStatus SocketInput::Fill(void* buffer, std::size_t capacity, const Deadline& d
 ViStatus SocketInput::WaitForReply(void* buffer, std::size_t capacity, const Deadline& deadline,
                                    std::size_t& received) {
   const auto timeout = std::chrono::milliseconds(deadline.PollTimeout());
-  const bool kernelCanWait = blocking_ && !deadline.Infinite() && timeout.count() > 0;
+  const bool kernelCanWait = !deadline.Infinite() && timeout.count() > 0;
   const bool timeoutFits = receiveTimeout_ <= timeout && receiveTimeout_ >= timeout - timeout / 16;
   if (kernelCanWait && !timeoutFits) {
     receiveTimeout_ = SetReceiveTimeout(fd_, timeout) ? timeout : std::chrono::milliseconds{0};

@@ -1,14 +1,14 @@
 #pragma once
 
-// What a request-and-reply protocol receives from its socket. The framing of
-// a reply (a record mark, a message header) and its contents come in one
-// receive, kept in a buffer and handed out piece by piece; bulk data larger
-// than the buffer goes straight into the caller's memory. The first receive
-// after a request, when the reply cannot be there yet, waits in the kernel
-// for the time left (SO_RCVTIMEO): one system call instead of a receive that
-// comes back empty, a poll and a receive. Without a buffer (capacity 0),
-// every receive goes straight into the caller's memory, for a stream that
-// has no framing to take apart.
+// What a request-and-reply protocol receives from its socket. Each receive
+// takes what has arrived, up to the buffer's size, and hands it out piece by
+// piece: the framing of a reply (a record mark, a message header) and its
+// contents, or the next pieces of a long reply that a caller reads a few
+// kilobytes at a time, cost one system call. Bulk data at least as large as
+// the buffer goes straight into the caller's memory. The first receive after
+// a request, when the reply cannot be there yet, waits in the kernel for the
+// time left (SO_RCVTIMEO): one system call instead of a receive that comes
+// back empty, a poll and a receive.
 
 #include <chrono>
 #include <cstddef>
@@ -23,7 +23,8 @@ class SocketInput {
  public:
   static constexpr std::size_t kCapacity = 16 * 1024;
 
-  // Puts `fd` in blocking mode; every other call on it must pass MSG_DONTWAIT.
+  // `fd` is in blocking mode, as ConnectTcp leaves it; every other call on
+  // it must pass MSG_DONTWAIT.
   explicit SocketInput(int fd, std::size_t capacity = kCapacity);
 
   // A request went out: the next receive that finds nothing buffered waits.
@@ -33,8 +34,9 @@ class SocketInput {
   ViStatus ReceiveSome(void* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received);
   // Stores exactly `size` bytes unless the deadline or the connection ends first.
   ViStatus ReceiveExact(void* buffer, std::size_t size, const Deadline& deadline);
-  // Drops what is buffered and what has arrived, without waiting; a reply
-  // is no longer expected.
+  // Drops what is buffered and what has arrived, without waiting, so that
+  // nothing received before reaches a later call; a reply is no longer
+  // expected.
   void Discard();
 
  private:
@@ -43,7 +45,6 @@ class SocketInput {
 
   int fd_;
   std::size_t capacity_;
-  bool blocking_;
   bool replyExpected_ = false;
   std::chrono::milliseconds receiveTimeout_{0};  // what SO_RCVTIMEO holds now; 0: unset
   std::unique_ptr<ViByte[]> buffer_;

@@ -92,11 +92,17 @@ int ConnectOne(const addrinfo& address, const Deadline& deadline, UniqueFd& sock
     } while (ready < 0 && errno == EINTR);
     if (ready < 0) return errno;
     if (ready == 0) return ETIMEDOUT;
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
-    if (error != 0) return error;
+    // Only a failed connection has an error to ask for.
+    if (waiter.revents & (POLLERR | POLLHUP)) {
+      int error = 0;
+      socklen_t length = sizeof error;
+      if (::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+      if (error != 0) return error;
+    }
   }
+  // Blocking from here on (see socket_input.h); the other flags of a socket
+  // fresh from socket() are all clear.
+  if (::fcntl(fd.Get(), F_SETFL, 0) != 0) return errno;
   SetSocketFlag(fd.Get(), IPPROTO_TCP, TCP_NODELAY, true);
   socket = std::move(fd);
   return 0;
@@ -244,11 +250,6 @@ ViStatus ReceiveSome(int fd, void* buffer, std::size_t capacity, const Deadline&
     if (errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno(errno);
     if (ViStatus waited = WaitReady(fd, POLLIN, deadline); waited != VI_SUCCESS) return waited;
   }
-}
-
-bool SetBlocking(int fd) {
-  const int flags = ::fcntl(fd, F_GETFL);
-  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 bool SetReceiveTimeout(int fd, std::chrono::milliseconds timeout) {

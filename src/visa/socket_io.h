@@ -18,9 +18,12 @@
 
 namespace hvzelta::visa {
 
-// Resolves `host` and connects to the first address that accepts, with
-// TCP_NODELAY set. Gives VI_ERROR_RSRC_NFOUND when the name does not resolve,
-// every address refuses, or the deadline passes first.
+// Resolves `host` and connects to the first address that accepts. Gives
+// VI_ERROR_RSRC_NFOUND when the name does not resolve, every address
+// refuses, or the deadline passes first. The socket has TCP_NODELAY set and
+// is in blocking mode, for receives that the kernel ends at a timeout
+// (SO_RCVTIMEO): one system call for a reply instead of a poll and a
+// receive. Every other call on it passes MSG_DONTWAIT and so never blocks.
 ViStatus ConnectTcp(const std::string& host, std::uint16_t port, const Deadline& deadline, UniqueFd& socket);
 
 // Sends every byte of the pieces, in order, as one stream; `sent` tells how
@@ -33,10 +36,6 @@ ViStatus SendAll(int fd, const void* data, std::size_t size, const Deadline& dea
 ViStatus ReceiveSome(int fd, void* buffer, std::size_t capacity, const Deadline& deadline, std::size_t& received,
                      bool waitFirst = false);
 
-// A socket in blocking mode, for receives that the kernel ends at a timeout
-// (SO_RCVTIMEO): one system call for a reply instead of a poll and a receive.
-// Every other call here passes MSG_DONTWAIT and so never blocks on it.
-bool SetBlocking(int fd);
 bool SetReceiveTimeout(int fd, std::chrono::milliseconds timeout);
 // One receive on a blocking socket: VI_ERROR_TMO when the receive timeout
 // passed, VI_SUCCESS with nothing received when a signal interrupted it.

@@ -32,7 +32,7 @@ class RawSocketTest : public testing::BuiltinVisaTest {
   }
 };
 
-TEST_F(RawSocketTest, ReadsStopAtTheTerminationCharacterOnlyWhenEnabled) {
+TEST_F(RawSocketTest, ReadsStopAtTheTerminationCharacterOnlyWhenEnabledAndLeaveNothingForTheNextCommand) {
   LoopbackPeer peer([](LoopbackPeer& p) {
     int fd = p.Accept();
     if (testing::ReceiveLine(fd) != "*IDN?\n") return;
@@ -43,6 +43,11 @@ TEST_F(RawSocketTest, ReadsStopAtTheTerminationCharacterOnlyWhenEnabled) {
     testing::SendBytes(fd, "thr");
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     testing::SendBytes(fd, "ee\n");
+    // A reply that a read stops in, then the answer to the next query.
+    if (testing::ReceiveLine(fd) != "long?\n") return;
+    testing::SendBytes(fd, "rest of a long reply\n");
+    if (testing::ReceiveLine(fd) != "short?\n") return;
+    testing::SendBytes(fd, "short\n");
     testing::ReceiveLine(fd);
   });
   ViSession vi = OpenOn(peer.Port());
@@ -58,6 +63,13 @@ TEST_F(RawSocketTest, ReadsStopAtTheTerminationCharacterOnlyWhenEnabled) {
   EXPECT_EQ(text, "two\n");
   EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
   EXPECT_EQ(text, "three\n");
+
+  ASSERT_EQ(WriteText(vi, "long?\n"), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi, text, 4), VI_SUCCESS_MAX_CNT);
+  EXPECT_EQ(text, "rest");
+  ASSERT_EQ(WriteText(vi, "short?\n"), VI_SUCCESS);
+  EXPECT_EQ(ReadText(vi, text), VI_SUCCESS_TERM_CHAR);
+  EXPECT_EQ(text, "short\n") << "what the last read left of its reply is dropped when the next command goes out";
   WriteText(vi, "bye\n");
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
 }
