@@ -214,7 +214,7 @@ TEST_F(ExportedFunctionsTest, FormatsTheEngineLacksAreRefused) {
   }
   for (const char* format : {"%,3s", "%,#$Sd"}) EXPECT_EQ(viScanf(vi_, format), VI_ERROR_NSUP_FMT) << format;
   // No directive, or one without the count it needs.
-  for (const char* format : {"%n", "%p", "VOLT %", "%b", "%,d", "%70000d"}) {
+  for (const char* format : {"%n", "%k volts", "VOLT %", "%b", "%,d", "%70000d"}) {
     EXPECT_EQ(viPrintf(vi_, format), VI_ERROR_INV_FMT) << format;
   }
   EXPECT_EQ(viScanf(vi_, "%b"), VI_ERROR_INV_FMT);

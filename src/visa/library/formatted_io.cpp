@@ -1,5 +1,6 @@
 #include "visa/library/formatted_io.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -27,6 +28,22 @@ constexpr std::int32_t kMaxField = 65536;
 
 // The letters that name a conversion somewhere in the VISA format language.
 constexpr std::string_view kVisaConversions = "diouxXfeEgGcsbByTt[";
+// Letters that size a directive or quote its text.
+constexpr std::string_view kSizeLetters = "hlLIzZqQ";
+
+// The letter that ends the directive at the start of `text`: the first one
+// that is no size and does not follow "@", "$" or "!o"; 0 when none.
+char ConversionLetter(std::string_view text) {
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    const char c = text[i];
+    const char before = text[i - 1];
+    const bool order = before == '!' || (i >= 2 && text[i - 2] == '!' && before == 'o');
+    if (before == '@' || before == '$' || order) continue;
+    const bool letter = std::isalpha(static_cast<unsigned char>(c)) != 0;
+    if (c == '[' || (letter && kSizeLetters.find(c) == std::string_view::npos)) return c;
+  }
+  return 0;
+}
 
 // Why the engine could not cut `format`: the first directive that does not
 // cut alone names a VISA conversion the engine lacks, or is no directive.
@@ -40,8 +57,8 @@ ViStatus Refusal(std::string_view format, Direction direction) {
     const std::string_view directive = format.substr(at, next == std::string_view::npos ? next : next - at);
     CutFormat cut;
     if (!CutFormatString(direction, directive, cut)) {
-      const bool named = directive.find_first_of(kVisaConversions, 1) != std::string_view::npos;
-      return named ? VI_ERROR_NSUP_FMT : VI_ERROR_INV_FMT;
+      const char letter = ConversionLetter(directive);
+      return letter && kVisaConversions.find(letter) != std::string_view::npos ? VI_ERROR_NSUP_FMT : VI_ERROR_INV_FMT;
     }
     at = next;
   }
@@ -215,9 +232,8 @@ ViStatus FromEngine(HRESULT hr) {
   return VI_ERROR_INV_FMT;
 }
 
-ViStatus FormatText(const char* format, va_list* params, std::string& text) {
-  std::vector<ArgumentSlot> slots;
-  if (ViStatus status = PlanArguments(format, Direction::Write, slots); status != VI_SUCCESS) return status;
+// Formats the text of a write format already planned.
+ViStatus FormatText(const char* format, const std::vector<ArgumentSlot>& slots, va_list* params, std::string& text) {
   PackedArguments packed;
   packed.Take(slots, params, 0);
   FormatArgs list(packed.Args());
@@ -300,9 +316,11 @@ ViStatus PlanArguments(const char* format, Direction direction, std::vector<Argu
 }
 
 ViStatus FormattedWrite(IVisaLibrary& library, ViSession vi, const char* format, va_list params) {
+  std::vector<ArgumentSlot> slots;
+  if (ViStatus status = PlanArguments(format, Direction::Write, slots); status != VI_SUCCESS) return status;
   return WithArguments(params, [&](va_list* args) {
     std::string text;
-    const ViStatus status = FormatText(format, args, text);
+    const ViStatus status = FormatText(format, slots, args, text);
     return status == VI_SUCCESS ? Send(library, vi, text) : status;
   });
 }
@@ -312,9 +330,11 @@ ViStatus FormattedWriteToBuffer(IVisaLibrary& library, ViSession vi, ViByte* buf
   ViUInt32 timeout = 0;
   if (ViStatus status = library.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout); status != VI_SUCCESS) return status;
   if (!buffer) return VI_ERROR_USER_BUF;
+  std::vector<ArgumentSlot> slots;
+  if (ViStatus status = PlanArguments(format, Direction::Write, slots); status != VI_SUCCESS) return status;
   return WithArguments(params, [&](va_list* args) {
     std::string text;
-    const ViStatus status = FormatText(format, args, text);
+    const ViStatus status = FormatText(format, slots, args, text);
     if (status == VI_SUCCESS) std::memcpy(buffer, text.c_str(), text.size() + 1);
     return status;
   });
@@ -336,17 +356,17 @@ ViStatus FormattedReadFromBuffer(IVisaLibrary& library, ViSession vi, const ViBy
 
 ViStatus FormattedQuery(IVisaLibrary& library, ViSession vi, const char* writeFormat, const char* readFormat,
                         va_list params) {
-  // Neither format is used unless both are good.
+  // Nothing is sent unless both formats are good.
   std::vector<ArgumentSlot> writeSlots;
   if (ViStatus status = PlanArguments(writeFormat, Direction::Write, writeSlots); status != VI_SUCCESS) return status;
-  std::vector<ArgumentSlot> slots;
-  if (ViStatus status = PlanArguments(readFormat, Direction::Read, slots); status != VI_SUCCESS) return status;
+  std::vector<ArgumentSlot> readSlots;
+  if (ViStatus status = PlanArguments(readFormat, Direction::Read, readSlots); status != VI_SUCCESS) return status;
   // One list: the read's destinations follow the write's values.
   return WithArguments(params, [&](va_list* args) {
     std::string text;
-    ViStatus status = FormatText(writeFormat, args, text);
+    ViStatus status = FormatText(writeFormat, writeSlots, args, text);
     if (status == VI_SUCCESS) status = Send(library, vi, text);
-    if (ViSucceeded(status)) status = ReadAndScan(library, vi, readFormat, slots, args);
+    if (ViSucceeded(status)) status = ReadAndScan(library, vi, readFormat, readSlots, args);
     return status;
   });
 }
