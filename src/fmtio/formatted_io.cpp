@@ -37,4 +37,29 @@ HRESULT CFormattedIo::CCStringWriter::Write(const void* buffer, std::int32_t cou
   return S_OK;
 }
 
+HRESULT CFormattedIo::CCStringReader::ReadDirect(void* buffer, std::int32_t count, std::int32_t* actual, bool) {
+  if (!buffer && count > 0) return E_INVALIDARG;
+  const std::size_t taken = std::min(message_.size(), static_cast<std::size_t>(std::max(count, 0)));
+  if (taken) std::memcpy(buffer, message_.data(), taken);
+  message_.remove_prefix(taken);
+  if (actual) *actual = static_cast<std::int32_t>(taken);
+  return Left();
+}
+
+HRESULT CFormattedIo::CCStringReader::PeekUnread(bool raw, const std::uint8_t** data, std::int32_t* count) {
+  if (!data || !count) return E_POINTER;
+  const std::size_t shown = message_.size() - (!raw && EndsWithTerminator() ? 1 : 0);
+  *data = reinterpret_cast<const std::uint8_t*>(message_.data());
+  *count = static_cast<std::int32_t>(std::min<std::size_t>(shown, INT32_MAX));
+  // The whole message is shown at once: these bytes end it, unless it is
+  // longer than one view can show.
+  return static_cast<std::size_t>(*count) == shown ? S_OK : S_MORE_DATA_AVAILABLE;
+}
+
+HRESULT CFormattedIo::CCStringReader::SkipUnread(bool raw, std::int32_t count) {
+  message_.remove_prefix(std::min(message_.size(), static_cast<std::size_t>(std::max(count, 0))));
+  if (!raw && message_.size() == 1 && EndsWithTerminator()) message_ = {};
+  return Left();
+}
+
 }  // namespace hvzelta

@@ -8,6 +8,7 @@
 #include "fmtio/format_reader.h"
 #include "fmtio/format_writer.h"
 #include "fmtio/io_buffer.h"
+#include "hvzelta/status.h"
 
 namespace hvzelta {
 
@@ -21,10 +22,11 @@ class CFormattedIo {
  public:
   // An IIoBuffer that appends what is written to a caller's string, so that
   // the write engine can format text that is not sent anywhere. Binary
-  // elements keep machine byte order; reading is not possible.
+  // elements keep machine byte order unless the writer is made big-endian;
+  // reading is not possible.
   class CCStringWriter final : public IIoBuffer {
    public:
-    explicit CCStringWriter(std::string& text) : text_(text) {}
+    explicit CCStringWriter(std::string& text, bool bigEndian = false) : text_(text), bigEndian_(bigEndian) {}
 
     HRESULT ReadChar(std::uint8_t*) override { return E_NOTIMPL; }
     HRESULT ReadText(BSTR*, std::int32_t, bool) override { return E_NOTIMPL; }
@@ -50,11 +52,61 @@ class CFormattedIo {
     HRESULT SetBufferSize(BufferSelect, std::int32_t) override { return E_NOTIMPL; }
     HRESULT GetReadBufferSize(std::int32_t*) override { return E_NOTIMPL; }
     HRESULT GetWriteBufferSize(std::int32_t*) override { return E_NOTIMPL; }
-    bool GetInstrumentBigEndian() override { return false; }
-    bool SetInstrumentBigEndian(bool) override { return false; }
+    bool GetInstrumentBigEndian() override { return bigEndian_; }
+    bool SetInstrumentBigEndian(bool) override { return bigEndian_; }
 
    private:
     std::string& text_;
+    bool bigEndian_;
+  };
+
+  // An IIoBuffer that shows a whole message already received (or a caller's
+  // text) to the read engine. As with a session's buffer, a terminator that
+  // ends the message is no content; binary blocks in it are big-endian.
+  // Writing is not possible.
+  class CCStringReader final : public IIoBuffer {
+   public:
+    explicit CCStringReader(std::string_view message, int terminator = -1)
+        : message_(message), terminator_(terminator) {}
+
+    HRESULT ReadChar(std::uint8_t*) override { return E_NOTIMPL; }
+    HRESULT ReadText(BSTR*, std::int32_t, bool) override { return E_NOTIMPL; }
+    HRESULT ReadByteArray(SAFEARRAY**, std::int32_t, bool) override { return E_NOTIMPL; }
+    HRESULT ReadBlock(void*, std::int32_t, std::int32_t*, bool) override { return E_NOTIMPL; }
+    HRESULT Read(void* buffer, std::int32_t count, std::int32_t* actual, bool) override {
+      return ReadDirect(buffer, count, actual, false);
+    }
+    HRESULT UnreadChar() override { return E_NOTIMPL; }
+    HRESULT ReadDirect(void* buffer, std::int32_t count, std::int32_t* actual, bool flushAfter) override;
+    HRESULT PeekUnread(bool raw, const std::uint8_t** data, std::int32_t* count) override;
+    HRESULT SkipUnread(bool raw, std::int32_t count) override;
+
+    HRESULT WriteChar(std::uint8_t, bool) override { return E_NOTIMPL; }
+    HRESULT WriteText(const wchar_t*, std::int32_t*, bool) override { return E_NOTIMPL; }
+    HRESULT WriteByteArray(const SAFEARRAY*, std::int32_t, std::int32_t*, bool) override { return E_NOTIMPL; }
+    HRESULT WriteChars(const char*, std::int32_t*, bool) override { return E_NOTIMPL; }
+    HRESULT Write(const void*, std::int32_t, std::int32_t*, bool) override { return E_NOTIMPL; }
+
+    HRESULT FlushRead() override {
+      message_ = {};
+      return S_OK;
+    }
+    HRESULT FlushWrite(bool) override { return E_NOTIMPL; }
+    HRESULT SetBufferSize(BufferSelect, std::int32_t) override { return E_NOTIMPL; }
+    HRESULT GetReadBufferSize(std::int32_t*) override { return E_NOTIMPL; }
+    HRESULT GetWriteBufferSize(std::int32_t*) override { return E_NOTIMPL; }
+    bool GetInstrumentBigEndian() override { return true; }
+    bool SetInstrumentBigEndian(bool) override { return true; }
+
+   private:
+    bool EndsWithTerminator() const {
+      return !message_.empty() && static_cast<unsigned char>(message_.back()) == terminator_;
+    }
+    // S_OK once every byte is taken, S_MORE_DATA_AVAILABLE before.
+    HRESULT Left() const { return message_.empty() ? S_OK : S_MORE_DATA_AVAILABLE; }
+
+    std::string_view message_;
+    int terminator_;
   };
 
   // The engines over an argument list; a query runs both over one list.

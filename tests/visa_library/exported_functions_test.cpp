@@ -150,10 +150,74 @@ TEST_F(ExportedFunctionsTest, FormattedIoOverTheSession) {
   EXPECT_STREQ(reinterpret_cast<char*>(buffer), "ab  |007");
   EXPECT_EQ(viSScanf(vi_, buffer, "%*[^|]|%d", &number), VI_SUCCESS);
   EXPECT_EQ(number, 7);
-  // What only the VISA format language has, and what no format may hold.
-  for (const char* format : {"%b", "%,3d", "%#s", "%!ob"}) EXPECT_EQ(viPrintf(vi_, format), VI_ERROR_NSUP_FMT) << format;
-  for (const char* format : {"%n", "%p", "VOLT %"}) EXPECT_EQ(viPrintf(vi_, format), VI_ERROR_INV_FMT) << format;
-  EXPECT_EQ(viScanf(vi_, "%y", &number), VI_ERROR_NSUP_FMT);
+  // A query's read takes the arguments after the write's.
+  number = 0;
+  EXPECT_EQ(viQueryf(vi_, "%s%c\n", "%d", "*OPC", '?', &number), VI_SUCCESS);
+  EXPECT_EQ(number, 1);
+}
+
+// The format language through viSPrintf and viSScanf: the arguments a
+// directive takes from the C call, their widths, the byte order of blocks.
+TEST_F(ExportedFunctionsTest, FormatsTakeTheirArgumentsInOrder) {
+  ViByte out[64];
+  const ViInt32 three[] = {1, -2, 3};
+  const ViReal32 reals[] = {0.5f, 2.0f};
+  const ViInt16 words[] = {0x0102, 0x0304};
+  struct Write {
+    std::function<ViStatus()> run;
+    std::string expected;
+  } writes[] = {
+      {[&] { return viSPrintf(vi_, out, "%d|%*d|%-3s|%.2lf|%c", -4, 4, 42, "ab", 2.345, 'x'); }, "-4|  42|ab |2.35|x"},
+      {[&] { return viSPrintf(vi_, out, "%ld %Id %hd", 2147483647L, 1LL << 40, 65537); }, "2147483647 1099511627776 1"},
+      {[&] { return viSPrintf(vi_, out, "%,3d;%,*f", three, 2, reals); }, "1,-2,3;0.500000,2.000000"},
+      {[&] { return viSPrintf(vi_, out, "%*b%2hb", 2, "a\n", words); }, std::string("#12a\n#14\1\2\3\4")},
+  };
+  for (const Write& write : writes) {
+    ASSERT_EQ(write.run(), VI_SUCCESS) << write.expected;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out)), write.expected);
+  }
+
+  long wide = 0x1111111111111111L;
+  long double precise = 0;
+  ViInt32 values[4] = {};
+  ViInt32 count = 4;
+  ViChar text[8] = "";
+  ViInt32 size = 4;
+  EXPECT_EQ(viSScanf(vi_, reinterpret_cast<const ViByte*>("-7 2.5 1,2,3 abcdef"), "%ld %Lf %,#d %#s", &wide,
+                     &precise, &count, values, &size, text), VI_SUCCESS);
+  EXPECT_EQ(wide, -7);
+  EXPECT_EQ(precise, 2.5L);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(values[2], 3);
+  EXPECT_STREQ(text, "abc");
+  EXPECT_EQ(size, 3);
+  ViInt16 read[2] = {};
+  count = 2;
+  EXPECT_EQ(viSScanf(vi_, reinterpret_cast<const ViByte*>("#14\1\2\3\4"), "%#hb", &count, read), VI_SUCCESS);
+  EXPECT_EQ(read[1], 0x0304);
+  // The terminator that ends the message is no content.
+  EXPECT_EQ(viSScanf(vi_, reinterpret_cast<const ViByte*>("a b\n"), "%t", text), VI_SUCCESS);
+  EXPECT_STREQ(text, "a b");
+  // A response that ends early or does not match.
+  ViInt32 number = 0;
+  for (const char* response : {"5\n", "x", ""}) {
+    EXPECT_EQ(viSScanf(vi_, reinterpret_cast<const ViByte*>(response), "%d%d", &number, &number), VI_ERROR_INV_FMT)
+        << response;
+  }
+}
+
+TEST_F(ExportedFunctionsTest, FormatsTheEngineLacksAreRefused) {
+  // VISA conversions without their counterpart, and directives that want
+  // the driver's own types.
+  for (const char* format : {"%X", "%lld", "%!olb", "%#s", "%{Mode}s", "%$Bs"}) {
+    EXPECT_EQ(viPrintf(vi_, format), VI_ERROR_NSUP_FMT) << format;
+  }
+  for (const char* format : {"%,3s", "%,#$Sd"}) EXPECT_EQ(viScanf(vi_, format), VI_ERROR_NSUP_FMT) << format;
+  // No directive, or one without the count it needs.
+  for (const char* format : {"%n", "%k volts", "VOLT %", "%b", "%,d", "%70000d"}) {
+    EXPECT_EQ(viPrintf(vi_, format), VI_ERROR_INV_FMT) << format;
+  }
+  EXPECT_EQ(viScanf(vi_, "%b"), VI_ERROR_INV_FMT);
 }
 
 TEST_F(ExportedFunctionsTest, FindListsWalkAndCloseWithTheirManager) {

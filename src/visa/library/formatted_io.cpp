@@ -1,159 +1,245 @@
 #include "visa/library/formatted_io.h"
 
-#include <algorithm>
-#include <cstdio>
+#include <cctype>
+#include <cstdint>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
-// The formats come from the caller, as they do for printf and scanf, after
-// CheckFormat has refused every directive the C library would misread.
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#include "fmtio/array_elements.h"
+#include "fmtio/directive_scanner.h"
+#include "fmtio/format_cache.h"
+#include "fmtio/formatted_io.h"
+#include "hvzelta/status.h"
 
 namespace hvzelta::visa {
 namespace {
 
+using Type = ArgumentSlot::Type;
+
 // The longest message a formatted read takes.
 constexpr std::size_t kMaxMessage = std::size_t{16} << 20;
+// The engine refuses wider fields; a width written in the format is the
+// format's fault.
+constexpr std::int32_t kMaxField = 65536;
 
-bool Contains(std::string_view set, char c) { return c != '\0' && set.find(c) != std::string_view::npos; }
+// The letters that name a conversion somewhere in the VISA format language.
+constexpr std::string_view kVisaConversions = "diouxXfeEgGcsbByTt[";
+// Letters that size a directive or quote its text.
+constexpr std::string_view kSizeLetters = "hlLIzZqQ";
 
-// One directive of a format, as cut by Cut().
-struct Directive {
-  std::string_view flags;
-  bool widthFromArgument = false;
-  bool precisionFromArgument = false;
-  std::string_view width;      // digits
-  std::string_view precision;  // "." and digits
-  std::string_view size;       // hh h l ll L z j t
-  char conversion = 0;
-  bool suppressed = false;     // read: "*"
-  std::size_t end = 0;         // just after the directive
-};
-
-// Cuts the directive at format[at] (just after "%"). VI_SUCCESS, or the
-// status that refuses it.
-ViStatus Cut(std::string_view format, std::size_t at, FormatDirection direction, Directive& directive) {
-  auto span = [&](std::string_view allowed) {
-    const std::size_t start = at;
-    while (at < format.size() && Contains(allowed, format[at])) ++at;
-    return format.substr(start, at - start);
-  };
-  if (direction == FormatDirection::Read) {
-    directive.suppressed = at < format.size() && format[at] == '*';
-    if (directive.suppressed) ++at;
-  } else {
-    directive.flags = span("-+ 0");
+// The letter that ends the directive at the start of `text`: the first one
+// that is no size and does not follow "@", "$" or "!o"; 0 when none.
+char ConversionLetter(std::string_view text) {
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    const char c = text[i];
+    const char before = text[i - 1];
+    const bool order = before == '!' || (i >= 2 && text[i - 2] == '!' && before == 'o');
+    if (before == '@' || before == '$' || order) continue;
+    const bool letter = std::isalpha(static_cast<unsigned char>(c)) != 0;
+    if (c == '[' || (letter && kSizeLetters.find(c) == std::string_view::npos)) return c;
   }
-  if (at < format.size() && format[at] == '*' && direction == FormatDirection::Write) {
-    directive.widthFromArgument = true;
-    ++at;
-  } else {
-    directive.width = span("0123456789");
-  }
-  if (at < format.size() && format[at] == '.' && direction == FormatDirection::Write) {
-    if (at + 1 < format.size() && format[at + 1] == '*') {
-      directive.precisionFromArgument = true;
-      at += 2;
-    } else {
-      const std::size_t start = at++;
-      span("0123456789");
-      directive.precision = format.substr(start, at - start);
-    }
-  }
-  directive.size = span("hlLzjt");
-  constexpr std::string_view kSizes[] = {"", "hh", "h", "l", "ll", "L", "z", "j", "t"};
-  if (std::find(std::begin(kSizes), std::end(kSizes), directive.size) == std::end(kSizes)) return VI_ERROR_NSUP_FMT;
-  if (at >= format.size()) return VI_ERROR_INV_FMT;
-  directive.conversion = format[at++];
-  if (directive.conversion == '[' && direction == FormatDirection::Read) {
-    if (at < format.size() && format[at] == '^') ++at;
-    if (at < format.size() && format[at] == ']') ++at;
-    at = format.find(']', at);
-    if (at == std::string_view::npos) return VI_ERROR_INV_FMT;
-    ++at;
-  } else if (Contains("np", directive.conversion)) {
-    return VI_ERROR_INV_FMT;
-  } else if (!Contains("diouxXfFeEgGaAcs", directive.conversion)) {
-    return VI_ERROR_NSUP_FMT;
-  }
-  const bool text = Contains("cs[", directive.conversion);
-  if (text && !directive.size.empty()) return VI_ERROR_NSUP_FMT;  // wide characters
-  if (directive.size == "L" && !Contains("fFeEgGaA", directive.conversion)) return VI_ERROR_NSUP_FMT;
-  directive.end = at;
-  return VI_SUCCESS;
+  return 0;
 }
 
-// Calls `visit` for every directive; "%%" is no directive.
-template <typename Visit>
-ViStatus ForEachDirective(std::string_view format, FormatDirection direction, Visit&& visit) {
-  for (std::size_t at = format.find('%'); at != std::string_view::npos; at = format.find('%', at)) {
+// Why the engine could not cut `format`: the first directive that does not
+// cut alone names a VISA conversion the engine lacks, or is no directive.
+ViStatus Refusal(std::string_view format, Direction direction) {
+  for (std::size_t at = format.find('%'); at != std::string_view::npos;) {
     if (at + 1 < format.size() && format[at + 1] == '%') {
-      at += 2;
+      at = format.find('%', at + 2);
       continue;
     }
-    Directive directive;
-    if (ViStatus status = Cut(format, at + 1, direction, directive); status != VI_SUCCESS) return status;
-    if (ViStatus status = visit(at, directive); status != VI_SUCCESS) return status;
-    at = directive.end;
+    const std::size_t next = format.find('%', at + 1);
+    const std::string_view directive = format.substr(at, next == std::string_view::npos ? next : next - at);
+    CutFormat cut;
+    if (!CutFormatString(direction, directive, cut)) {
+      const char letter = ConversionLetter(directive);
+      return letter && kVisaConversions.find(letter) != std::string_view::npos ? VI_ERROR_NSUP_FMT : VI_ERROR_INV_FMT;
+    }
+    at = next;
   }
+  return VI_ERROR_INV_FMT;
+}
+
+// Directives of the engine that want the driver's own argument types.
+bool WantsDriverTypes(const Directive& d) { return !d.enumName.empty() || d.arrayObject || d.textType != 0; }
+
+void AddAmount(const Amount& amount, Amount::Source taken, ArgumentSlot slot, std::vector<ArgumentSlot>& slots) {
+  if (amount.source == taken) slots.push_back(slot);
+}
+
+ViStatus PlanWrite(const Directive& d, std::vector<ArgumentSlot>& slots) {
+  const auto kind = static_cast<WriteKind>(d.kind);
+  if (kind == WriteKind::Literal) return VI_SUCCESS;
+  if (WantsDriverTypes(d)) return VI_ERROR_NSUP_FMT;
+  if (d.width.value > kMaxField || d.precision.value > kMaxField) return VI_ERROR_INV_FMT;
+  const ArgumentSlot integer{Type::Int};
+  // Width and precision come first, then a count, then the value.
+  AddAmount(d.width, Amount::Source::Argument, integer, slots);
+  AddAmount(d.precision, Amount::Source::Argument, integer, slots);
+  switch (kind) {
+    case WriteKind::Integer:
+      slots.push_back({d.size == 'I' ? Type::LongLong : d.size == 'l' ? Type::Long : Type::Int});
+      return VI_SUCCESS;
+    case WriteKind::Real: slots.push_back({d.size == 'L' ? Type::LongDouble : Type::Double}); return VI_SUCCESS;
+    case WriteKind::Character: slots.push_back(integer); return VI_SUCCESS;
+    case WriteKind::String: slots.push_back({Type::Elements, ElementType::Int8}); return VI_SUCCESS;
+    default: break;
+  }
+  if (d.count.source == Amount::Source::None) return VI_ERROR_INV_FMT;
+  AddAmount(d.count, Amount::Source::Argument, integer, slots);
+  ElementType element = BinaryElement(d.size);
+  switch (kind) {
+    case WriteKind::IntegerArray: element = IntegerElement(d.size); break;
+    case WriteKind::RealArray:
+      if (d.size == 'L') return VI_ERROR_NSUP_FMT;
+      element = d.size == 'l' ? ElementType::Double : ElementType::Float;
+      break;
+    case WriteKind::StringArray: element = ElementType::Text; break;
+    default: break;
+  }
+  slots.push_back({Type::Elements, element});
   return VI_SUCCESS;
 }
 
-template <typename Value>
-void AppendFormatted(std::string& out, const std::string& directiveText, Value value) {
-  const int length = std::snprintf(nullptr, 0, directiveText.c_str(), value);
-  if (length <= 0) return;
-  const std::size_t start = out.size();
-  out.resize(start + static_cast<std::size_t>(length) + 1);
-  std::snprintf(out.data() + start, static_cast<std::size_t>(length) + 1, directiveText.c_str(), value);
-  out.resize(start + static_cast<std::size_t>(length));
+ViStatus PlanRead(const Directive& d, std::vector<ArgumentSlot>& slots) {
+  const auto kind = static_cast<ReadKind>(d.kind);
+  if (kind == ReadKind::Literal) return VI_SUCCESS;
+  if (WantsDriverTypes(d) || kind == ReadKind::StringArray) return VI_ERROR_NSUP_FMT;
+  const ArgumentSlot count{Type::Destination, ElementType::Int32};
+  // A "#" width or count is read from, and written back to, a ViInt32 that
+  // comes before the destination.
+  switch (kind) {
+    case ReadKind::Integer:
+    case ReadKind::Real:
+      AddAmount(d.width, Amount::Source::Pointer, count, slots);
+      if (d.suppress) return VI_SUCCESS;
+      if (kind == ReadKind::Integer) {
+        slots.push_back(d.size == 'l' ? ArgumentSlot{Type::LongDestination, ElementType::Int32}
+                                      : ArgumentSlot{Type::Destination, IntegerElement(d.size)});
+      } else {
+        slots.push_back(d.size == 'L'   ? ArgumentSlot{Type::LongDoubleDestination, ElementType::Double}
+                        : d.size == 'l' ? ArgumentSlot{Type::Destination, ElementType::Double}
+                                        : ArgumentSlot{Type::Destination, ElementType::Float});
+      }
+      return VI_SUCCESS;
+    case ReadKind::Characters:
+    case ReadKind::Line:
+    case ReadKind::Rest:
+    case ReadKind::Word:
+    case ReadKind::CharacterSet:
+      AddAmount(d.width, Amount::Source::Pointer, count, slots);
+      if (!d.suppress) {
+        const bool unbounded = kind != ReadKind::Characters && d.width.source == Amount::Source::None;
+        slots.push_back({Type::Destination, ElementType::Int8, unbounded});
+      }
+      return VI_SUCCESS;
+    default: break;
+  }
+  if (d.width.source == Amount::Source::Pointer) return VI_ERROR_INV_FMT;
+  if (d.count.source == Amount::Source::None && !d.suppress) return VI_ERROR_INV_FMT;
+  AddAmount(d.count, Amount::Source::Pointer, count, slots);
+  if (d.suppress) return VI_SUCCESS;
+  ElementType element = BinaryElement(d.size);
+  if (kind == ReadKind::IntegerArray) element = IntegerElement(d.size);
+  if (kind == ReadKind::RealArray) {
+    if (d.size == 'L') return VI_ERROR_NSUP_FMT;
+    element = d.size == 'l' ? ElementType::Double : ElementType::Float;
+  }
+  slots.push_back({Type::Destination, element});
+  return VI_SUCCESS;
 }
 
-// Formats `format` into `out`, taking exactly the arguments its directives
-// use, so that a query's read goes on with the arguments that follow.
-ViStatus Format(const char* format, va_list& params, std::string& out) {
-  const std::string_view text(format);
-  std::size_t copied = 0;
-  auto appendLiteral = [&](std::size_t until) {
-    for (std::size_t i = copied; i < until; ++i) {
-      out += text[i];
-      if (text[i] == '%') ++i;  // "%%"
+// A long or long double destination, seen by the engine through a value of
+// the width it stores.
+struct Widening {
+  void* caller;
+  Type type;
+  std::int32_t integer;
+  double real;
+};
+
+// The engine's argument list of one call, taken from its va_list.
+class PackedArguments {
+ public:
+  // `messageSize` bounds the character buffers read without a width.
+  void Take(const std::vector<ArgumentSlot>& slots, va_list* params, std::size_t messageSize) {
+    args_.reserve(slots.size());
+    for (const ArgumentSlot& slot : slots) args_.push_back(Take(slot, params, messageSize));
+  }
+  std::span<const FormatArg> Args() const { return args_; }
+  // Stores what the engine read into the long and long double destinations.
+  void Widen() {
+    for (const Widening& w : widenings_) {
+      if (w.type == Type::LongDestination) *static_cast<long*>(w.caller) = w.integer;
+      else *static_cast<long double*>(w.caller) = w.real;
     }
-  };
-  ViStatus status = ForEachDirective(text, FormatDirection::Write, [&](std::size_t at, const Directive& d) {
-    appendLiteral(at);
-    copied = d.end;
-    std::string directiveText = "%" + std::string(d.flags);
-    directiveText += d.widthFromArgument ? std::to_string(va_arg(params, int)) : std::string(d.width);
-    directiveText += d.precisionFromArgument ? "." + std::to_string(va_arg(params, int)) : std::string(d.precision);
-    directiveText += d.size;
-    directiveText += d.conversion;
-    const std::string_view size = d.size;
-    if (Contains("di", d.conversion)) {
-      if (size == "l" || size == "z" || size == "t") AppendFormatted(out, directiveText, va_arg(params, long));
-      else if (size == "ll" || size == "j") AppendFormatted(out, directiveText, va_arg(params, long long));
-      else AppendFormatted(out, directiveText, va_arg(params, int));
-    } else if (Contains("ouxX", d.conversion)) {
-      if (size == "l" || size == "z" || size == "t") AppendFormatted(out, directiveText, va_arg(params, unsigned long));
-      else if (size == "ll" || size == "j") AppendFormatted(out, directiveText, va_arg(params, unsigned long long));
-      else AppendFormatted(out, directiveText, va_arg(params, unsigned));
-    } else if (d.conversion == 'c') {
-      AppendFormatted(out, directiveText, va_arg(params, int));
-    } else if (d.conversion == 's') {
-      const char* string = va_arg(params, const char*);
-      if (!string) return VI_ERROR_INV_PARAMETER;
-      AppendFormatted(out, directiveText, string);
-    } else if (size == "L") {
-      AppendFormatted(out, directiveText, va_arg(params, long double));
+  }
+
+ private:
+  FormatArg Take(const ArgumentSlot& slot, va_list* params, std::size_t messageSize);
+
+  std::vector<FormatArg> args_;
+  std::deque<Widening> widenings_;  // stable addresses
+};
+
+FormatArg PackedArguments::Take(const ArgumentSlot& slot, va_list* params, std::size_t messageSize) {
+  FormatArg arg;
+  switch (slot.type) {
+    case Type::Int: arg.kind = ArgKind::Integer, arg.integer = va_arg(*params, int); return arg;
+    case Type::Long: arg.kind = ArgKind::Integer, arg.integer = va_arg(*params, long); return arg;
+    case Type::LongLong: arg.kind = ArgKind::Integer, arg.integer = va_arg(*params, long long); return arg;
+    case Type::Double: arg.kind = ArgKind::Real, arg.real = va_arg(*params, double); return arg;
+    case Type::LongDouble:
+      arg.kind = ArgKind::Real, arg.real = static_cast<double>(va_arg(*params, long double));
+      return arg;
+    default: break;
+  }
+  void* pointer = va_arg(*params, void*);
+  arg.element = slot.element;
+  arg.extent = slot.boundedByMessage ? messageSize + 1 : kUnknownExtent;
+  if (!pointer) return arg;  // ArgKind::Null: the engine refuses it
+  if (slot.type == Type::Elements) {
+    arg.kind = ArgKind::Elements;
+    arg.elements = pointer;
+    return arg;
+  }
+  arg.kind = ArgKind::Destination;
+  arg.destination = pointer;
+  if (slot.type == Type::LongDestination || slot.type == Type::LongDoubleDestination) {
+    // A directive the response ends before keeps the caller's value.
+    Widening& w = widenings_.emplace_back(Widening{pointer, slot.type, 0, 0});
+    if (slot.type == Type::LongDestination) {
+      w.integer = static_cast<std::int32_t>(*static_cast<const long*>(pointer));
+      arg.destination = &w.integer;
     } else {
-      AppendFormatted(out, directiveText, va_arg(params, double));
+      w.real = static_cast<double>(*static_cast<const long double*>(pointer));
+      arg.destination = &w.real;
     }
-    return VI_SUCCESS;
-  });
-  if (status != VI_SUCCESS) return status;
-  appendLiteral(text.size());
-  return VI_SUCCESS;
+  }
+  return arg;
+}
+
+ViStatus FromEngine(HRESULT hr) {
+  if (Succeeded(hr)) return VI_SUCCESS;
+  if (hr == E_INVALIDARG || hr == E_POINTER) return VI_ERROR_INV_PARAMETER;
+  if (hr == E_OUTOFMEMORY) return VI_ERROR_ALLOC;
+  // The response does not match the format, or a value does not fit.
+  return VI_ERROR_INV_FMT;
+}
+
+// Formats the text of a write format already planned.
+ViStatus FormatText(const char* format, const std::vector<ArgumentSlot>& slots, va_list* params, std::string& text) {
+  PackedArguments packed;
+  packed.Take(slots, params, 0);
+  FormatArgs list(packed.Args());
+  // Blocks go out big-endian, as IEEE 488.2 has them.
+  CFormattedIo::CCStringWriter writer(text, true);
+  return FromEngine(CFormattedIo::Write(&writer, nullptr, format, list));
 }
 
 ViStatus Send(IVisaLibrary& library, ViSession vi, const std::string& text) {
@@ -175,42 +261,68 @@ ViStatus ReceiveMessage(IVisaLibrary& library, ViSession vi, std::string& messag
   }
 }
 
-ViStatus Convert(const std::string& message, const char* format, va_list params) {
-  std::size_t expected = 0;
-  ViStatus status = ForEachDirective(format, FormatDirection::Read, [&](std::size_t, const Directive& d) {
-    if (!d.suppressed) ++expected;
-    return VI_SUCCESS;
-  });
-  if (status != VI_SUCCESS) return status;
-  const int converted = std::vsscanf(message.c_str(), format, params);
-  return converted >= 0 && static_cast<std::size_t>(converted) >= expected ? VI_SUCCESS : VI_ERROR_INV_FMT;
+// The session's termination character, which ends a message without being
+// part of its content.
+int Terminator(IVisaLibrary& library, ViSession vi) {
+  ViUInt8 terminator = '\n';
+  return library.GetAttribute(vi, VI_ATTR_TERMCHAR, &terminator) == VI_SUCCESS ? terminator : '\n';
 }
 
-}  // namespace
-
-ViStatus CheckFormat(const char* format, FormatDirection direction) {
-  if (!format) return VI_ERROR_INV_FMT;
-  return ForEachDirective(format, direction, [](std::size_t, const Directive&) { return VI_SUCCESS; });
+// Converts `message` with a read format already planned.
+ViStatus Scan(std::string_view message, int terminator, const char* format, const std::vector<ArgumentSlot>& slots,
+              va_list* params) {
+  PackedArguments packed;
+  packed.Take(slots, params, message.size());
+  CFormattedIo::CCStringReader reader(message, terminator);
+  FormatArgs list(packed.Args());
+  const HRESULT hr = CFormattedIo::Read(&reader, nullptr, nullptr, format, list);
+  packed.Widen();
+  if (const ViStatus status = FromEngine(hr); status != VI_SUCCESS) return status;
+  // The response ended before a directive that wants a value, as C's scanf
+  // counts a conversion short.
+  const bool empty = message.empty() || (message.size() == 1 && message[0] == terminator);
+  return list.Used() < slots.size() || (empty && !slots.empty()) ? VI_ERROR_INV_FMT : VI_SUCCESS;
 }
 
-namespace {
+ViStatus ReadAndScan(IVisaLibrary& library, ViSession vi, const char* format, const std::vector<ArgumentSlot>& slots,
+                     va_list* params) {
+  std::string message;
+  if (ViStatus status = ReceiveMessage(library, vi, message); status != VI_SUCCESS) return status;
+  return Scan(message, Terminator(library, vi), format, slots, params);
+}
 
-// The text a write format makes of the arguments; `params` stays the caller's.
-ViStatus FormatArguments(const char* format, va_list params, std::string& text) {
-  if (ViStatus status = CheckFormat(format, FormatDirection::Write); status != VI_SUCCESS) return status;
+// Runs `body` over a copy of the caller's list, which stays the caller's.
+template <typename Body>
+ViStatus WithArguments(va_list params, Body&& body) {
   va_list args;
   va_copy(args, params);
-  const ViStatus status = Format(format, args, text);
+  const ViStatus status = body(&args);
   va_end(args);
   return status;
 }
 
 }  // namespace
 
+ViStatus PlanArguments(const char* format, Direction direction, std::vector<ArgumentSlot>& slots) {
+  slots.clear();
+  if (!format) return VI_ERROR_INV_FMT;
+  const std::shared_ptr<const CutFormat> cut = CachedCut(direction, format);
+  if (!cut) return Refusal(format, direction);
+  for (const Directive& d : cut->directives) {
+    const ViStatus status = direction == Direction::Write ? PlanWrite(d, slots) : PlanRead(d, slots);
+    if (status != VI_SUCCESS) return status;
+  }
+  return VI_SUCCESS;
+}
+
 ViStatus FormattedWrite(IVisaLibrary& library, ViSession vi, const char* format, va_list params) {
-  std::string text;
-  const ViStatus status = FormatArguments(format, params, text);
-  return status == VI_SUCCESS ? Send(library, vi, text) : status;
+  std::vector<ArgumentSlot> slots;
+  if (ViStatus status = PlanArguments(format, Direction::Write, slots); status != VI_SUCCESS) return status;
+  return WithArguments(params, [&](va_list* args) {
+    std::string text;
+    const ViStatus status = FormatText(format, slots, args, text);
+    return status == VI_SUCCESS ? Send(library, vi, text) : status;
+  });
 }
 
 ViStatus FormattedWriteToBuffer(IVisaLibrary& library, ViSession vi, ViByte* buffer, const char* format,
@@ -218,17 +330,20 @@ ViStatus FormattedWriteToBuffer(IVisaLibrary& library, ViSession vi, ViByte* buf
   ViUInt32 timeout = 0;
   if (ViStatus status = library.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout); status != VI_SUCCESS) return status;
   if (!buffer) return VI_ERROR_USER_BUF;
-  std::string text;
-  if (ViStatus status = FormatArguments(format, params, text); status != VI_SUCCESS) return status;
-  std::memcpy(buffer, text.c_str(), text.size() + 1);
-  return VI_SUCCESS;
+  std::vector<ArgumentSlot> slots;
+  if (ViStatus status = PlanArguments(format, Direction::Write, slots); status != VI_SUCCESS) return status;
+  return WithArguments(params, [&](va_list* args) {
+    std::string text;
+    const ViStatus status = FormatText(format, slots, args, text);
+    if (status == VI_SUCCESS) std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return status;
+  });
 }
 
 ViStatus FormattedRead(IVisaLibrary& library, ViSession vi, const char* format, va_list params) {
-  if (ViStatus status = CheckFormat(format, FormatDirection::Read); status != VI_SUCCESS) return status;
-  std::string message;
-  if (ViStatus status = ReceiveMessage(library, vi, message); status != VI_SUCCESS) return status;
-  return Convert(message, format, params);
+  std::vector<ArgumentSlot> slots;
+  if (ViStatus status = PlanArguments(format, Direction::Read, slots); status != VI_SUCCESS) return status;
+  return WithArguments(params, [&](va_list* args) { return ReadAndScan(library, vi, format, slots, args); });
 }
 
 ViStatus FormattedReadFromBuffer(IVisaLibrary& library, ViSession vi, const ViByte* buffer, const char* format,
@@ -236,24 +351,30 @@ ViStatus FormattedReadFromBuffer(IVisaLibrary& library, ViSession vi, const ViBy
   ViUInt32 timeout = 0;
   if (ViStatus status = library.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout); status != VI_SUCCESS) return status;
   if (!buffer) return VI_ERROR_USER_BUF;
-  if (ViStatus status = CheckFormat(format, FormatDirection::Read); status != VI_SUCCESS) return status;
-  return Convert(reinterpret_cast<const char*>(buffer), format, params);
+  return ScanMessage(reinterpret_cast<const char*>(buffer), Terminator(library, vi), format, params);
 }
 
 ViStatus FormattedQuery(IVisaLibrary& library, ViSession vi, const char* writeFormat, const char* readFormat,
                         va_list params) {
-  if (ViStatus status = CheckFormat(writeFormat, FormatDirection::Write); status != VI_SUCCESS) return status;
-  if (ViStatus status = CheckFormat(readFormat, FormatDirection::Read); status != VI_SUCCESS) return status;
-  std::string text;
-  va_list args;
-  va_copy(args, params);
-  ViStatus status = Format(writeFormat, args, text);
-  if (status == VI_SUCCESS) status = Send(library, vi, text);
-  std::string message;
-  if (ViSucceeded(status)) status = ReceiveMessage(library, vi, message);
-  if (ViSucceeded(status)) status = Convert(message, readFormat, args);
-  va_end(args);
-  return status;
+  // Nothing is sent unless both formats are good.
+  std::vector<ArgumentSlot> writeSlots;
+  if (ViStatus status = PlanArguments(writeFormat, Direction::Write, writeSlots); status != VI_SUCCESS) return status;
+  std::vector<ArgumentSlot> readSlots;
+  if (ViStatus status = PlanArguments(readFormat, Direction::Read, readSlots); status != VI_SUCCESS) return status;
+  // One list: the read's destinations follow the write's values.
+  return WithArguments(params, [&](va_list* args) {
+    std::string text;
+    ViStatus status = FormatText(writeFormat, writeSlots, args, text);
+    if (status == VI_SUCCESS) status = Send(library, vi, text);
+    if (ViSucceeded(status)) status = ReadAndScan(library, vi, readFormat, readSlots, args);
+    return status;
+  });
+}
+
+ViStatus ScanMessage(std::string_view message, int terminator, const char* format, va_list params) {
+  std::vector<ArgumentSlot> slots;
+  if (ViStatus status = PlanArguments(format, Direction::Read, slots); status != VI_SUCCESS) return status;
+  return WithArguments(params, [&](va_list* args) { return Scan(message, terminator, format, slots, args); });
 }
 
 }  // namespace hvzelta::visa
