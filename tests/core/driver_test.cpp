@@ -203,18 +203,6 @@ TEST_F(DriverTest, FrameRefusesEverythingButTheExemptMembersBeforeInitialize) {
   EXPECT_EQ(PeekErrorInfo(), nullptr) << "success clears the last error";
 }
 
-TEST_F(DriverTest, NullOutPointersNameTheParameter) {
-  ASSERT_EQ(Init(L"Simulate=true"), S_OK);
-  EXPECT_EQ(driver_->get_Initialized(nullptr), E_IVI_NULL_POINTER);
-  EXPECT_EQ(LastError(), L"HalvornZelta: Null pointer passed for method 'get_Initialized', parameter 'val'.");
-  Bstr message;
-  EXPECT_EQ(driver_->SelfTest(nullptr, message.Out()), E_IVI_NULL_POINTER);
-  std::int32_t code = 5;
-  EXPECT_EQ(driver_->ErrorQuery(&code, nullptr), E_IVI_NULL_POINTER);
-  EXPECT_EQ(LastError(), L"HalvornZelta: Null pointer passed for method 'ErrorQuery', parameter 'ErrorMessage'.");
-  EXPECT_EQ(code, 5) << "nothing is zeroed before every pointer passed its check";
-}
-
 // What a simulated session does, and the class members it lacks.
 TEST_F(DriverTest, SimulatedUtilityAndOperationSettingRules) {
   ASSERT_EQ(Init(L"Simulate=true"), S_OK);
