@@ -45,6 +45,9 @@ TEST_F(ErrorReporterTest, PlacesInsertsAndSetsTheThreadsErrorInformation) {
   // I/O failures point into the help file.
   EXPECT_EQ(reporter_.Report(Message::IoTimeout, {}, {"no answer"}), E_HALVORNZELTA_IO_TIMEOUT);
   EXPECT_EQ(PeekErrorInfo()->helpFile, L"HalvornZelta.chm");
+  // Warnings are successes; success itself is no message to report.
+  EXPECT_GT(reporter_.Report(Message::ResetNotSupported), 0);
+  EXPECT_EQ(reporter_.Report(Message::Success), DISP_E_EXCEPTION);
 }
 
 TEST_F(ErrorReporterTest, UnknownNumbersGiveTheInternalErrorText) {

@@ -1,6 +1,7 @@
 // The built-in library over the raw socket transport, against scripted
-// peers on loopback: reads, writes, connection loss, handles, attributes,
-// locks and threads. Late and doubled replies are in tests/faults.
+// peers on loopback: connection loss, handles, attributes, locks and
+// threads. How reads end is in message_reader_test; late and doubled
+// replies are in tests/faults.
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -29,28 +30,6 @@ class RawSocketTest : public testing::BuiltinVisaTest {
     return vi;
   }
 };
-
-TEST_F(RawSocketTest, ReadsStopAtTheTerminationCharacterOnlyWhenEnabled) {
-  LoopbackPeer peer([](LoopbackPeer& p) {
-    int fd = p.Accept();
-    if (testing::ReceiveLine(fd) != "*IDN?\n") return;
-    // Binary data with a line feed inside, then two lines in one segment,
-    // then a line split across segments.
-    testing::SendBytes(fd, std::string("\x01\n\x02\x03", 4));
-    testing::SendBytes(fd, "one\ntwo\n");
-    testing::SendBytes(fd, "thr");
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    testing::SendBytes(fd, "ee\n");
-    testing::ReceiveLine(fd);
-  });
-  ViSession vi = OpenOn(peer.Port());
-  ASSERT_EQ(WriteText(vi, "*IDN?\n"), VI_SUCCESS);
-  EXPECT_EQ(Read(vi, 4), Reply(VI_SUCCESS_MAX_CNT, std::string("\x01\n\x02\x03", 4)));
-  ASSERT_EQ(visa_.SetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
-  for (const char* line : {"one\n", "two\n", "three\n"}) EXPECT_EQ(Read(vi), Reply(VI_SUCCESS_TERM_CHAR, line));
-  WriteText(vi, "bye\n");
-  EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
-}
 
 TEST_F(RawSocketTest, ConnectionLossIsReportedAndTheResourceCanBeOpenedAgain) {
   LoopbackPeer peer([](LoopbackPeer& p) {
@@ -102,19 +81,9 @@ TEST_F(RawSocketTest, HandlesAreNeverReusedAndBadOnesAreRefused) {
 
   ViByte byte = 0;
   ViUInt32 count = 0;
-  ViUInt16 stb = 0;
-  ViUInt32 value = 0;
   for (ViSession bad : {first, ViSession{0}, ViSession{0xFFFFFFF0u}}) {
     EXPECT_EQ(visa_.Read(bad, &byte, 1, &count), VI_ERROR_INV_OBJECT);
     EXPECT_EQ(visa_.Write(bad, &byte, 1, &count), VI_ERROR_INV_OBJECT);
-    EXPECT_EQ(visa_.ReadSTB(bad, &stb), VI_ERROR_INV_OBJECT);
-    EXPECT_EQ(visa_.Clear(bad), VI_ERROR_INV_OBJECT);
-    EXPECT_EQ(visa_.Lock(bad, VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_ERROR_INV_OBJECT);
-    EXPECT_EQ(visa_.Unlock(bad), VI_ERROR_INV_OBJECT);
-    EXPECT_EQ(visa_.GetAttribute(bad, VI_ATTR_TMO_VALUE, &value), VI_ERROR_INV_OBJECT);
-    EXPECT_EQ(visa_.SetAttribute(bad, VI_ATTR_TMO_VALUE, 1), VI_ERROR_INV_OBJECT);
-    EXPECT_EQ(visa_.Flush(bad, VI_READ_BUF_DISCARD), VI_ERROR_INV_OBJECT);
-    EXPECT_EQ(visa_.AssertTrigger(bad, VI_TRIG_PROT_DEFAULT), VI_ERROR_INV_OBJECT);
     EXPECT_EQ(visa_.Close(bad), VI_ERROR_INV_OBJECT);
   }
   // Closing the resource manager closes what was opened through it.

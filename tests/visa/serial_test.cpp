@@ -50,22 +50,6 @@ class SerialTest : public testing::BuiltinVisaTest {
   ViSession vi_ = VI_NULL;
 };
 
-TEST_F(SerialTest, TheTerminationCharacterIsEndByDefault) {
-  InstrumentSends("1.5\nrest\n");
-  EXPECT_EQ(Read(vi_), Reply(VI_SUCCESS, "1.5\n"));
-  EXPECT_EQ(Read(vi_), Reply(VI_SUCCESS, "rest\n"));
-
-  // Without END on input, the termination character (when enabled) or the
-  // count ends a read.
-  ASSERT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_END_IN, VI_ASRL_END_NONE), VI_SUCCESS);
-  InstrumentSends(std::string("\x01\n\x02", 3));
-  EXPECT_EQ(Read(vi_, 3), Reply(VI_SUCCESS_MAX_CNT, std::string("\x01\n\x02", 3)));
-  ASSERT_EQ(visa_.SetAttribute(vi_, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
-  InstrumentSends("ok\n");
-  EXPECT_EQ(Read(vi_), Reply(VI_SUCCESS_TERM_CHAR, "ok\n"));
-  EXPECT_EQ(Read(vi_).first, VI_ERROR_TMO);
-}
-
 TEST_F(SerialTest, EndOnOutputAppendsTheTerminationCharacter) {
   ASSERT_EQ(WriteText(vi_, "*RST"), VI_SUCCESS);
   EXPECT_EQ(InstrumentReceives(4), "*RST");

@@ -18,7 +18,9 @@ namespace hvzelta::visa::testing {
 
 class Vxi11Peer {
  public:
-  // An answer that sends a record which is not an RPC reply instead.
+  // Special answers: kStall answers the next device_read a second late (after
+  // the client gave up on it), kGarbage sends a record that is not an RPC reply.
+  static constexpr const char* kStall = "<stall>";
   static constexpr const char* kGarbage = "<garbage>";
   using Responder = std::function<std::string(const std::string& message)>;
 

@@ -1,6 +1,5 @@
 // The VXI-11 client against a scripted VXI-11 device on loopback: what it
-// puts on the wire, and what a broken device does to the session. Late and
-// dropped replies are in tests/faults, over every transport.
+// puts on the wire, and what a broken device does to the session.
 
 #include <gtest/gtest.h>
 
@@ -56,6 +55,20 @@ TEST_F(Vxi11Test, WritesAreCutToTheMaximumReceiveSizeWithEndOnTheLastPiece) {
   auto seen = peer.Snapshot();
   EXPECT_EQ(seen.messages, std::vector<std::string>{big});
   EXPECT_EQ(seen.writeFlags, (std::vector<std::uint32_t>{0, 0, 8, 0}));
+}
+
+TEST_F(Vxi11Test, AStalledReadTimesOutAndItsLateReplyIsSkipped) {
+  Vxi11Peer peer([](const std::string& message) {
+    return message == "SLOW?\n" ? std::string(Vxi11Peer::kStall) : std::string("fast\n");
+  });
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 100);
+  WriteText(vi, "SLOW?\n");
+  EXPECT_EQ(Read(vi).first, VI_ERROR_TMO);
+  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 2000);
+  ASSERT_EQ(WriteText(vi, "FAST?\n"), VI_SUCCESS);
+  EXPECT_EQ(Read(vi), Reply(VI_SUCCESS, "fast\n"));
 }
 
 // The status byte, clear and trigger work against the emulator
