@@ -201,6 +201,7 @@ TEST_F(DriverTest, FrameRefusesEverythingButTheExemptMembersBeforeInitialize) {
   EXPECT_EQ(driver_->get_Cache(nullptr), E_IVI_NOT_INITIALIZED);
   ASSERT_EQ(Init(L"Simulate=true"), S_OK);
   EXPECT_EQ(PeekErrorInfo(), nullptr) << "success clears the last error";
+  EXPECT_EQ(driver_->get_Initialized(nullptr), E_IVI_NULL_POINTER);
 }
 
 // What a simulated session does, and the class members it lacks.

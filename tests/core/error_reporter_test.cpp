@@ -42,6 +42,8 @@ TEST_F(ErrorReporterTest, PlacesInsertsAndSetsTheThreadsErrorInformation) {
   EXPECT_EQ(Description(), L"HalvornZelta: Instrument ID query failed.\r\nUnrecognized model: XYZ.");
   reporter_.ReportNullPointer("%2", "x");
   EXPECT_EQ(Description(), L"HalvornZelta: Null pointer passed for method '%2', parameter 'x'.");
+  reporter_.Report(Message::InvalidValue, {}, {"5"});
+  EXPECT_EQ(Description(), L"HalvornZelta: Invalid value '5' for method '', parameter ''.") << "a place without an insert";
   // I/O failures point into the help file.
   EXPECT_EQ(reporter_.Report(Message::IoTimeout, {}, {"no answer"}), E_HALVORNZELTA_IO_TIMEOUT);
   EXPECT_EQ(PeekErrorInfo()->helpFile, L"HalvornZelta.chm");

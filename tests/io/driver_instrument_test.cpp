@@ -49,11 +49,15 @@ TEST_F(DriverInstrumentTest, AFailedOpenNamesItsCause) {
 }
 
 TEST_F(DriverInstrumentTest, DriverSetupChoosesTheVisaLibrary) {
-  zta_sim::Emulator emulator{zta_sim::Options{}};
-  const std::string resource = "TCPIP::127.0.0.1::" + std::to_string(emulator.Start().socketPort) + "::SOCKET";
+  zta_sim::Options options;
+  options.hislip = true;
+  zta_sim::Emulator emulator{options};
+  const std::string resource = "TCPIP::127.0.0.1::hislip0," + std::to_string(emulator.Start().hislipPort) + "::INSTR";
   EXPECT_EQ(Init(resource, L"DriverSetup=VisaLibrary=/nonexistent/libvisa.so"), E_HALVORNZELTA_IO_GENERAL);
   EXPECT_NE(LastError().find("'/nonexistent/libvisa.so' could not be loaded"), std::string::npos) << LastError();
   EXPECT_EQ(Init(resource, L"DriverSetup=VisaLibrary=builtin"), S_OK) << LastError();
+  std::int16_t statusByte = -1;
+  EXPECT_EQ(driver_->Io()->ReadStatusByte(&statusByte), S_OK) << "HiSLIP has a status byte";
 }
 
 }  // namespace
