@@ -166,15 +166,6 @@ TEST_F(DriverTest, DriverSetupIsTheLastOptionAndSetsTheModel) {
   EXPECT_EQ(driver_->Trace().sizeMax, 12);
 }
 
-TEST_F(DriverTest, SimulatedModelNeedsAnIdQueryOnlyToBeChecked) {
-  EXPECT_EQ(Init(L"Simulate=true, DriverSetup=Model=XYZ", /*idQuery=*/true), E_IVI_ID_QUERY_FAILED);
-  EXPECT_EQ(LastError(), L"HalvornZelta: Instrument ID query failed.\r\nUnrecognized model: XYZ.");
-  EXPECT_FALSE(driver_->IsInitialized());
-  ASSERT_EQ(Init(L"Simulate=true, DriverSetup=Model=XYZ", /*idQuery=*/false), S_OK);
-  EXPECT_EQ(Model(), "XYZ");
-  EXPECT_FALSE(driver_->IsModelSupported());
-}
-
 TEST_F(DriverTest, SecondInitializeFailsAndTheSessionStillWorks) {
   ASSERT_EQ(Init(L"Simulate=true"), S_OK);
   EXPECT_EQ(Init(L"Simulate=true, DriverSetup=Model=ZTA400"), E_IVI_ALREADY_INITIALIZED);
