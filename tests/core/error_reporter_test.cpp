@@ -42,22 +42,13 @@ TEST_F(ErrorReporterTest, PlacesInsertsAndSetsTheThreadsErrorInformation) {
   EXPECT_EQ(Description(), L"HalvornZelta: Instrument ID query failed.\r\nUnrecognized model: XYZ.");
   reporter_.ReportNullPointer("%2", "x");
   EXPECT_EQ(Description(), L"HalvornZelta: Null pointer passed for method '%2', parameter 'x'.");
-}
-
-TEST_F(ErrorReporterTest, IoMessagesCarryHelpFileAndContext) {
+  reporter_.Report(Message::InvalidValue, {}, {"5"});
+  EXPECT_EQ(Description(), L"HalvornZelta: Invalid value '5' for method '', parameter ''.") << "a place without an insert";
+  // I/O failures point into the help file.
   EXPECT_EQ(reporter_.Report(Message::IoTimeout, {}, {"no answer"}), E_HALVORNZELTA_IO_TIMEOUT);
-  const ErrorInfo* info = PeekErrorInfo();
-  ASSERT_NE(info, nullptr);
-  EXPECT_EQ(info->description, L"HalvornZelta: I/O timeout error: no answer.");
-  EXPECT_EQ(info->helpFile, L"HalvornZelta.chm");
-  EXPECT_EQ(info->helpContext, 3u);
-}
-
-TEST_F(ErrorReporterTest, WarningsArePositiveAndSuccessBecomesAnException) {
-  for (Message warning : {Message::IdQueryNotSupported, Message::ResetNotSupported, Message::SelfTestNotSupported,
-                          Message::ErrorQueryNotSupported, Message::RevisionQueryNotSupported}) {
-    EXPECT_GT(reporter_.Report(warning), 0);
-  }
+  EXPECT_EQ(PeekErrorInfo()->helpFile, L"HalvornZelta.chm");
+  // Warnings are successes; success itself is no message to report.
+  EXPECT_GT(reporter_.Report(Message::ResetNotSupported), 0);
   EXPECT_EQ(reporter_.Report(Message::Success), DISP_E_EXCEPTION);
 }
 
@@ -81,12 +72,6 @@ TEST_F(ErrorReporterTest, TypedInvalidValueReportsWriteTheValue) {
   EXPECT_EQ(Description(), L"HalvornZelta: Invalid value 'True' for method 'm', parameter 'p'.");
   reporter_.ReportInvalidWideText("m", "p", L"V\u00e9");
   EXPECT_EQ(Description(), L"HalvornZelta: Invalid value 'V\u00e9' for method 'm', parameter 'p'.");
-}
-
-TEST_F(ErrorReporterTest, EveryMessageNamesTheDriver) {
-  for (int number = 1; number <= 60; ++number) {
-    EXPECT_EQ(reporter_.MessageText(number).rfind("HalvornZelta: ", 0), 0u) << number;
-  }
 }
 
 }  // namespace

@@ -23,14 +23,12 @@ TEST(OptionPairs, TrimsNamesAndValuesAndSkipsWhatIsNotAPair) {
   // A value cannot hold '=': what follows starts the search again.
   EXPECT_EQ(PairsOf("a=b=c=d"), (Pairs{{"a", "b"}, {"c", "d"}}));
   EXPECT_EQ(PairsOf("a==b,c=,=d"), Pairs{});
-}
-
-TEST(OptionPairs, LaterValueOfTheSameNameWinsInTheFirstPlace) {
+  // A later value of the same name wins, in the first one's place.
   EXPECT_EQ(PairsOf("Cache=1, Simulate=0, CACHE=0"), (Pairs{{"Cache", "0"}, {"Simulate", "0"}}));
 }
 
 // DriverSetup runs to the end with its commas; blanks may stand before its '='.
-TEST(DriverSetupSplit, DriverSetupRunsToTheEnd) {
+TEST(DriverSetupSplit, DriverSetupRunsToTheEndAndNumPhasesTakesAnEqualsSign) {
   DriverSetupSplit split = SplitDriverSetup("Simulate=true, DriverSetup=Model:ZTA300, Trace=false");
   EXPECT_EQ(split.options, "Simulate=true, ");
   ASSERT_TRUE(split.driverSetup);
@@ -42,6 +40,7 @@ TEST(DriverSetupSplit, DriverSetupRunsToTheEnd) {
   for (const char* none : {"DriverSetup x=1", "DriverSetup", "DriverSetupX=1", "Simulate=1"}) {
     EXPECT_FALSE(SplitDriverSetup(none).driverSetup) << none;
   }
+  EXPECT_EQ(NormalizeDriverSetup("NumPhases:3, Model:ZTA100"), "NumPhases=3, Model:ZTA100");
 }
 
 TEST(OptionValues, BooleansAndLeadingIntegers) {
@@ -53,10 +52,6 @@ TEST(OptionValues, BooleansAndLeadingIntegers) {
   EXPECT_EQ(LeadingInteger("-7"), -7);
   EXPECT_EQ(LeadingInteger("none"), 0);
   EXPECT_EQ(LeadingInteger("99999999999999999999999"), std::numeric_limits<long long>::max());
-}
-
-TEST(OptionValues, NumPhasesColonBecomesEquals) {
-  EXPECT_EQ(NormalizeDriverSetup("NumPhases:3, Model:ZTA100"), "NumPhases=3, Model:ZTA100");
 }
 
 }  // namespace

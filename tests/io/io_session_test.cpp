@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
-#include <map>
 #include <functional>
 
 #include "hvzelta/status.h"
@@ -277,92 +275,6 @@ TEST_F(EmulatorSessionTest, NullOutPointersNameTheMethodAndTheParameter) {
     EXPECT_EQ(call(), E_IVI_NULL_POINTER) << named;
     EXPECT_EQ(LastError(), "HalvornZelta: Null pointer passed for method " + named + ".");
   }
-}
-
-// The built-in library with some 16-bit attributes answered otherwise, and a
-// resource manager that can refuse to start: what other libraries may do.
-class AlteredVisa final : public visa::IVisaLibrary {
- public:
-  std::map<visa::ViAttr, visa::ViUInt16> shortAttributes;
-  bool refuseResourceManager = false;
-
-  visa::ViStatus OpenDefaultRM(visa::ViSession* rm) override {
-    return refuseResourceManager ? visa::VI_ERROR_SYSTEM_ERROR : inner_->OpenDefaultRM(rm);
-  }
-  visa::ViStatus GetAttribute(visa::ViObject vi, visa::ViAttr attribute, void* value) override {
-    const auto altered = shortAttributes.find(attribute);
-    if (altered == shortAttributes.end()) return inner_->GetAttribute(vi, attribute, value);
-    std::memcpy(value, &altered->second, sizeof altered->second);
-    return visa::VI_SUCCESS;
-  }
-  visa::ViStatus Open(visa::ViSession rm, const visa::ViChar* name, visa::ViAccessMode mode, visa::ViUInt32 timeout,
-                      visa::ViSession* vi) override {
-    return inner_->Open(rm, name, mode, timeout, vi);
-  }
-  visa::ViStatus Close(visa::ViObject vi) override { return inner_->Close(vi); }
-  visa::ViStatus Read(visa::ViSession vi, visa::ViByte* buffer, visa::ViUInt32 count, visa::ViUInt32* retCount) override {
-    return inner_->Read(vi, buffer, count, retCount);
-  }
-  visa::ViStatus Write(visa::ViSession vi, const visa::ViByte* buffer, visa::ViUInt32 count,
-                       visa::ViUInt32* retCount) override {
-    return inner_->Write(vi, buffer, count, retCount);
-  }
-  visa::ViStatus ReadSTB(visa::ViSession vi, visa::ViUInt16* status) override { return inner_->ReadSTB(vi, status); }
-  visa::ViStatus Clear(visa::ViSession vi) override { return inner_->Clear(vi); }
-  visa::ViStatus AssertTrigger(visa::ViSession vi, visa::ViUInt16 protocol) override {
-    return inner_->AssertTrigger(vi, protocol);
-  }
-  visa::ViStatus Flush(visa::ViSession vi, visa::ViUInt16 mask) override { return inner_->Flush(vi, mask); }
-  visa::ViStatus Lock(visa::ViSession vi, visa::ViAccessMode type, visa::ViUInt32 timeout, const visa::ViChar* key,
-                      visa::ViChar* granted) override {
-    return inner_->Lock(vi, type, timeout, key, granted);
-  }
-  visa::ViStatus Unlock(visa::ViSession vi) override { return inner_->Unlock(vi); }
-  visa::ViStatus SetAttribute(visa::ViObject vi, visa::ViAttr attribute, visa::ViAttrState value) override {
-    return inner_->SetAttribute(vi, attribute, value);
-  }
-  visa::ViStatus StatusDesc(visa::ViObject vi, visa::ViStatus status, visa::ViChar* description) override {
-    return inner_->StatusDesc(vi, status, description);
-  }
-  visa::ViStatus ParseRsrc(visa::ViSession rm, const visa::ViChar* name, visa::ViUInt16* type,
-                           visa::ViUInt16* number) override {
-    return inner_->ParseRsrc(rm, name, type, number);
-  }
-
- private:
-  std::shared_ptr<visa::IVisaLibrary> inner_ = visa::BuiltinVisaLibrary();
-};
-
-TEST(IoSession, InterfaceTypesAndProtocolsOfOtherLibraries) {
-  zta_sim::Emulator emulator{zta_sim::Options{}};
-  const std::string resource = SocketResource(emulator.Start().socketPort);
-  auto library = std::make_shared<AlteredVisa>();
-  testing::SessionHarness harness;
-  CVisaComSession session(library);
-  library->refuseResourceManager = true;
-  EXPECT_EQ(harness.Open(session, resource), E_HALVORNZELTA_IO_GENERAL);
-  EXPECT_EQ(LastError(),
-            "HalvornZelta: I/O error: Could not create instance of VISA-COM Global Resource Manager Component. Make "
-            "sure it is installed properly.");
-  library->refuseResourceManager = false;
-  ASSERT_EQ(harness.Open(session, resource), S_OK) << LastError();
-
-  const std::vector<std::pair<visa::ViUInt16, VisaInterfaceType>> types{
-      {1, VisaInterfaceType::Gpib}, {4, VisaInterfaceType::Serial}, {7, VisaInterfaceType::Usb},
-      {0, VisaInterfaceType::Other}, {9, VisaInterfaceType::Other}};
-  for (const auto& [libraryValue, expected] : types) {
-    library->shortAttributes[visa::VI_ATTR_INTF_TYPE] = libraryValue;
-    VisaInterfaceType type{};
-    ASSERT_EQ(session.Visa()->GetInterfaceType(&type), S_OK);
-    EXPECT_EQ(type, expected) << libraryValue;
-  }
-  VisaIoProtocol protocol{};
-  library->shortAttributes[visa::VI_ATTR_IO_PROT] = 5;
-  ASSERT_EQ(session.Visa()->GetProtocol(&protocol), S_OK);
-  EXPECT_EQ(protocol, VisaIoProtocol::UsbTmcVendor);
-  library->shortAttributes[visa::VI_ATTR_IO_PROT] = 6;
-  EXPECT_EQ(session.Visa()->GetProtocol(&protocol), E_HALVORNZELTA_IO_GENERAL);
-  EXPECT_EQ(LastError(), "HalvornZelta: I/O error: Unsupported VISA I/O protocol.");
 }
 
 class ScriptedSessionTest : public ::testing::Test {

@@ -54,14 +54,18 @@ std::size_t Count(const std::string& text, const std::string& piece) {
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
+// Initializes a simulated session with `driverSetup` (none when empty).
+HRESULT Simulate(HalvornZelta& driver, const std::wstring& driverSetup) {
+  Bstr resource(L"TCPIP::127.0.0.1::5025::SOCKET");
+  Bstr options(driverSetup.empty() ? L"Simulate=true" : L"Simulate=true, DriverSetup=" + driverSetup);
+  return driver.Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get());
+}
+
 // A simulated driver with tracing as `driverSetup` says; null when
 // Initialize failed. Usable in a child process, where gtest is not.
 ComPtr<HalvornZelta> Traced(const std::wstring& driverSetup) {
   auto driver = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
-  Bstr resource(L"TCPIP::127.0.0.1::5025::SOCKET");
-  Bstr options(L"Simulate=true, DriverSetup=" + driverSetup);
-  if (driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()) != S_OK) return {};
-  return driver;
+  return Simulate(*driver.Get(), driverSetup) == S_OK ? driver : ComPtr<HalvornZelta>();
 }
 
 ComPtr<IHalvornZeltaOutput> FirstOutput(HalvornZelta& driver) {
@@ -118,31 +122,13 @@ class TraceTest : public ::testing::Test {
   fs::path previous_;
 };
 
-TEST_F(TraceTest, RecordsOfAPropertyReadAndTheClose) {
-  auto driver = Open(L"Trace=true, TraceName=run1");
+// Whole records of a property read and the Close; a failure's record carries
+// its description, which the caller still sees; calls made during a call
+// nest inside its record.
+TEST_F(TraceTest, RecordsFailuresAndNestedCalls) {
+  auto driver = Open(L"Trace=true, TraceName=run1.XML");
   VARIANT_BOOL cache = 0;
   ASSERT_EQ(driver->get_Cache(&cache), S_OK);
-  ASSERT_EQ(driver->Close(), S_OK);
-  EXPECT_EQ(Normalized(ReadFile(directory_ / "run1.xml")),
-            "<?xml version=\"1.0\"?>\r\n"
-            "<TraceRecords>\r\n"
-            "\t<Method Name=\"get_Cache\" Interface=\"IIviDriverOperation\" StartTime=\"T\" Thread=\"N\" "
-            "Timestamp=\"C\">\r\n"
-            "\t\t<Parameter Name=\"val\" Direction=\"Out\" Value=\"true\" DataType=\"Boolean\"/>\r\n"
-            "\t\t<HRESULT Value=\"0x00000000\"/>\r\n"
-            "\t\t<Execution ExecutionTime=\"E\"/>\r\n"
-            "\t</Method>\r\n"
-            "\t<Method Name=\"Close\" Interface=\"IIviDriver\" StartTime=\"T\" Thread=\"N\" Timestamp=\"C\">\r\n"
-            "\t\t<HRESULT Value=\"0x00000000\"/>\r\n"
-            "\t\t<Execution ExecutionTime=\"E\"/>\r\n"
-            "\t</Method>\r\n"
-            "</TraceRecords>\r\n");
-}
-
-// A failure's record carries its description, which the caller still sees;
-// calls made during a call nest inside its record.
-TEST_F(TraceTest, FailuresAndNestedCalls) {
-  auto driver = Open(L"Trace=true, TraceName=failures.XML");
   EXPECT_EQ(driver->put_Simulate(VARIANT_FALSE), E_IVI_CANNOT_CHANGE_SIMULATION_STATE);
   ASSERT_NE(PeekErrorInfo(), nullptr);
   EXPECT_EQ(PeekErrorInfo()->description, L"HalvornZelta: The simulation state cannot be changed.");
@@ -150,8 +136,19 @@ TEST_F(TraceTest, FailuresAndNestedCalls) {
   ASSERT_EQ(driver->get_Outputs(outputs.Out()), S_OK);
   EXPECT_EQ(outputs->get_Name(1, nullptr), E_POINTER);
   ASSERT_EQ(driver->ResetWithDefaults(), S_OK);
-  driver->Close();
-  const std::string trace = Normalized(ReadFile(directory_ / "failures.XML"));
+  ASSERT_EQ(driver->Close(), S_OK);
+  const std::string trace = Normalized(ReadFile("run1.XML"));
+  EXPECT_EQ(trace.rfind("<?xml version=\"1.0\"?>\r\n"
+                        "<TraceRecords>\r\n"
+                        "\t<Method Name=\"get_Cache\" Interface=\"IIviDriverOperation\" StartTime=\"T\" Thread=\"N\" "
+                        "Timestamp=\"C\">\r\n"
+                        "\t\t<Parameter Name=\"val\" Direction=\"Out\" Value=\"true\" DataType=\"Boolean\"/>\r\n"
+                        "\t\t<HRESULT Value=\"0x00000000\"/>\r\n"
+                        "\t\t<Execution ExecutionTime=\"E\"/>\r\n"
+                        "\t</Method>\r\n",
+                        0),
+            0u)
+      << trace;
   for (const char* part :
        {"\t\t<Parameter Name=\"val\" Direction=\"In\" Value=\"false\" DataType=\"Boolean\"/>\r\n"
         "\t\t<HRESULT Value=\"0x80047062\" Message=\"HalvornZelta: The simulation state cannot be changed.\"/>\r\n",
@@ -163,6 +160,12 @@ TEST_F(TraceTest, FailuresAndNestedCalls) {
         "\t\t</Method>\r\n\t\t<HRESULT Value=\"0x00000000\"/>\r\n"}) {
     EXPECT_NE(trace.find(part), std::string::npos) << part << "\n" << trace;
   }
+  EXPECT_EQ(trace.substr(trace.rfind("\t<Method ")),
+            "\t<Method Name=\"Close\" Interface=\"IIviDriver\" StartTime=\"T\" Thread=\"N\" Timestamp=\"C\">\r\n"
+            "\t\t<HRESULT Value=\"0x00000000\"/>\r\n"
+            "\t\t<Execution ExecutionTime=\"E\"/>\r\n"
+            "\t</Method>\r\n"
+            "</TraceRecords>\r\n");
 }
 
 TEST_F(TraceTest, ArraysShowTheirShapeAndAtMostTheLimitOfElements) {
@@ -182,7 +185,7 @@ TEST_F(TraceTest, ArraysShowTheirShapeAndAtMostTheLimitOfElements) {
   system->WriteBytes(&vector, &written);
   system->WriteBytes(&table, &written);
   driver->Close();
-  const std::string trace = ReadFile(directory_ / "arrays.xml");
+  const std::string trace = ReadFile("arrays.xml");
   EXPECT_NE(trace.find("<Parameter Name=\"Buffer\" Direction=\"In\" NumDims=\"1\" DimSizes=\"25\" "
                        "DataType=\"Double[]\">\r\n"
                        "\t\t\t<Element Value=\"0.5\" DataType=\"Double\"/>\r\n"),
@@ -221,7 +224,7 @@ TEST_F(TraceTest, StylesheetLineWhenTheStylesheetExists) {
   auto driver = Open(L"Trace=true, TraceName=styled");
   driver->Close();
   unsetenv("IVI_STANDARD_ROOT_DIR");
-  EXPECT_EQ(ReadFile(directory_ / "styled.xml")
+  EXPECT_EQ(ReadFile("styled.xml")
                 .rfind("<?xml version=\"1.0\"?>\r\n<?xml-stylesheet type=\"text/xsl\" href=\"file:\\\\" +
                            (components / "trace.xslt").string() + "\"?>\r\n<TraceRecords",
                        0),
@@ -232,9 +235,7 @@ TEST_F(TraceTest, StylesheetLineWhenTheStylesheetExists) {
 // trace settings outlive an Initialize that does not name them.
 TEST_F(TraceTest, FileFailuresAndSettingsAcrossInitialize) {
   auto driver = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
-  Bstr resource(L"x");
-  Bstr uncreatable(L"Simulate=true, DriverSetup=Trace=true, TraceName=/nonexistent-folder/t");
-  EXPECT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, uncreatable.Get()),
+  EXPECT_EQ(Simulate(*driver.Get(), L"Trace=true, TraceName=/nonexistent-folder/t"),
             static_cast<HRESULT>(0x80070000u | ENOENT));
   EXPECT_EQ(PeekErrorInfo()->description,
             L"HalvornZelta: Cannot open file.\r\nTrace file '/nonexistent-folder/t.xml': No such file or directory.");
@@ -243,14 +244,12 @@ TEST_F(TraceTest, FileFailuresAndSettingsAcrossInitialize) {
   driver = Open(L"Trace=true, TraceName=again");
   ASSERT_EQ(driver->Close(), S_OK);
   fs::remove("again.xml");
-  Bstr options(L"Simulate=true");
-  ASSERT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()), S_OK);
+  ASSERT_EQ(Simulate(*driver.Get(), L""), S_OK);
   ASSERT_EQ(driver->Close(), S_OK);
   EXPECT_NE(ReadFile("again.xml").find("<Method Name=\"Close\""), std::string::npos) << "traced as before";
   EXPECT_EQ(driver->Tracer().SetEnabled(false), E_UNEXPECTED) << "closed already";
-  Bstr off(L"Simulate=true, DriverSetup=Trace=false");
   fs::remove("again.xml");
-  EXPECT_EQ(driver->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, off.Get()), E_UNEXPECTED);
+  EXPECT_EQ(Simulate(*driver.Get(), L"Trace=false"), E_UNEXPECTED);
   EXPECT_FALSE(fs::exists("again.xml"));
 }
 
@@ -288,11 +287,8 @@ TEST_F(TraceTest, ListenersReceiveEachTopLevelRecordAndMayCallTheDriver) {
 
 TEST_F(TraceTest, RecordsOfTwoThreadsNeverInterleave) {
   auto driver = Open(L"Trace=true, TraceName=threads");
-  ComPtr<IHalvornZeltaOutputs> outputs;
-  ASSERT_EQ(driver->get_Outputs(outputs.Out()), S_OK);
-  ComPtr<IHalvornZeltaOutput> output;
-  Bstr any;
-  ASSERT_EQ(outputs->get_Item(any.Get(), output.Out()), S_OK);
+  ComPtr<IHalvornZeltaOutput> output = FirstOutput(*driver.Get());
+  ASSERT_TRUE(output);
   constexpr int kRounds = 800;
   std::thread other([&] {
     for (int i = 0; i < kRounds; ++i) output->put_VoltageLevel(i);
@@ -302,7 +298,7 @@ TEST_F(TraceTest, RecordsOfTwoThreadsNeverInterleave) {
   driver->Close();
   // Every record's lines are contiguous: a top-level record starts with one
   // tab and the next line at the top level is its own end.
-  std::istringstream lines(ReadFile(directory_ / "threads.xml"));
+  std::istringstream lines(ReadFile("threads.xml"));
   std::string line;
   std::string open;
   int records = 0;
@@ -405,10 +401,7 @@ TEST_F(TraceTest, ASecondProcessTracingToTheSameFileIsRefusedAndTheFirstGoesOn) 
   const std::string before = ReadFile("shared.xml");
   const int status = InChild([] {
     auto second = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
-    Bstr resource(L"x");
-    Bstr options(L"Simulate=true, DriverSetup=Trace=true, TraceName=shared");
-    if (second->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()) !=
-        static_cast<HRESULT>(0x80070000u | EWOULDBLOCK)) {
+    if (Simulate(*second.Get(), L"Trace=true, TraceName=shared") != static_cast<HRESULT>(0x80070000u | EWOULDBLOCK)) {
       ::_exit(1);
     }
     const std::wstring expected = L"HalvornZelta: Cannot open file.\r\nTrace file '" + Wide(fs::absolute("shared.xml")) +
@@ -435,7 +428,7 @@ TEST_F(TraceTest, AFileSizeLimitCutsTheTraceOnceWithoutRepeatingText) {
     driver->Close();
   });
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  const std::string trace = ReadFile(directory_ / "limited.xml");
+  const std::string trace = ReadFile("limited.xml");
   EXPECT_EQ(trace.size(), kLimit);
   EXPECT_EQ(Count(trace, "<?xml version"), 1u);
   const std::regex stamp(R"re(Timestamp="(\d+)")re");

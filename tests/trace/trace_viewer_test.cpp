@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -117,9 +115,8 @@ TEST_F(TraceViewer, ACutShortTraceWithRawValuesIsRepairedAndSaysWhereItEnds) {
   EXPECT_NE(html.find("Note=a\\u003cb & \\\"c\\\""), std::string::npos) << "the value exactly as it was";
 }
 
-// A trace of 100 000 records opens in a browser, with its summary, filters
-// and timeline worked out, in a time people wait for. The figure is printed
-// beside a blank page's; the bound only tells a page that renders from one
+// A trace of 100 000 records opens in a browser with its summary, filters
+// and timeline worked out; the bound only tells a page that renders from one
 // that hangs. The records are the driver's own, repeated.
 TEST_F(TraceViewer, AHundredThousandRecordsRenderInHeadlessChromium) {
   constexpr const char* kChromium = "/usr/bin/chromium";
@@ -148,20 +145,9 @@ TEST_F(TraceViewer, AHundredThousandRecordsRenderInHeadlessChromium) {
   std::ofstream(trace, std::ios::binary) << large;
   ASSERT_EQ(RenderPage(trace.string()).status, 0);
 
-  const auto load = [&](const fs::path& page, double& seconds) {
-    const auto start = std::chrono::steady_clock::now();
-    testing::ProgramResult dom = testing::RunProgram(
-        "timeout", {"150", kChromium, "--headless", "--no-sandbox", "--disable-gpu", "--dump-dom", "file://" + page.string()});
-    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return dom;
-  };
-  std::ofstream(folder_ / "blank.html") << "<html><body></body></html>";
-  double blank = 0;
-  double seconds = 0;
-  load(folder_ / "blank.html", blank);
-  const testing::ProgramResult dom = load(fs::path(trace).replace_extension(".html"), seconds);
-  std::printf("headless Chromium loaded the page of 100 000 records in %.1f s, %.1f s more than a blank page (%.1f s)\n",
-              seconds, seconds - blank, blank);
+  const testing::ProgramResult dom =
+      testing::RunProgram("timeout", {"150", kChromium, "--headless", "--no-sandbox", "--disable-gpu", "--dump-dom",
+                                      "file://" + fs::path(trace).replace_extension(".html").string()});
   ASSERT_EQ(dom.status, 0) << dom.output.substr(0, 2000);
   EXPECT_NE(dom.output.find("100005 of 100005 calls shown"), std::string::npos) << "the script ran to its end";
   EXPECT_NE(dom.output.find("<td>IHalvornZeltaOutput.put_VoltageLevel</td><td class=\"number\">50000</td>"

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "visa/builtin_visa.h"
 
@@ -31,6 +32,13 @@ class BuiltinVisaTest : public ::testing::Test {
     const ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
     text.resize(got);
     return status;
+  }
+  // One read's status and the bytes it took.
+  using Reply = std::pair<ViStatus, std::string>;
+  Reply Read(ViSession vi, ViUInt32 count = 256) {
+    std::string text;
+    const ViStatus status = ReadText(vi, text, count);
+    return {status, text};
   }
 
   BuiltinVisa visa_;

@@ -8,33 +8,11 @@
 #include <mutex>
 #include <string>
 
-#include "visa/visa_types.h"
+#include "hvzvisa/visa.h"
 
-using namespace hvzelta::visa;
-
+// Every function is declared by the project's published header, so a
+// signature that drifts from it does not build.
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
-
-// The published prototypes, as an installed library's header declares them.
-FAKE_EXPORT ViStatus viOpenDefaultRM(ViSession* rm);
-FAKE_EXPORT ViStatus viOpen(ViSession rm, const ViChar* name, ViAccessMode mode, ViUInt32 timeout, ViSession* vi);
-FAKE_EXPORT ViStatus viClose(ViObject vi);
-FAKE_EXPORT ViStatus viWrite(ViSession vi, const ViByte* buffer, ViUInt32 count, ViUInt32* retCount);
-FAKE_EXPORT ViStatus viRead(ViSession vi, ViByte* buffer, ViUInt32 count, ViUInt32* retCount);
-FAKE_EXPORT ViStatus viReadSTB(ViSession vi, ViUInt16* status);
-FAKE_EXPORT ViStatus viClear(ViSession vi);
-FAKE_EXPORT ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol);
-FAKE_EXPORT ViStatus viFlush(ViSession vi, ViUInt16 mask);
-FAKE_EXPORT ViStatus viLock(ViSession vi, ViAccessMode type, ViUInt32 timeout, const ViChar* key, ViChar* granted);
-FAKE_EXPORT ViStatus viUnlock(ViSession vi);
-FAKE_EXPORT ViStatus viGetAttribute(ViObject vi, ViAttr attribute, void* value);
-FAKE_EXPORT ViStatus viSetAttribute(ViObject vi, ViAttr attribute, ViAttrState value);
-FAKE_EXPORT ViStatus viStatusDesc(ViObject vi, ViStatus status, ViChar* description);
-FAKE_EXPORT ViStatus viParseRsrc(ViSession rm, const ViChar* name, ViUInt16* type, ViUInt16* number);
-FAKE_EXPORT ViStatus viEnableEvent(ViSession vi, ViEventType type, ViUInt16 mechanism, ViEventFilter context);
-FAKE_EXPORT ViStatus viDisableEvent(ViSession vi, ViEventType type, ViUInt16 mechanism);
-FAKE_EXPORT ViStatus viDiscardEvents(ViSession vi, ViEventType type, ViUInt16 mechanism);
-FAKE_EXPORT ViStatus viWaitOnEvent(ViSession vi, ViEventType type, ViUInt32 timeout, ViEventType* outType,
-                                   ViEvent* outContext);
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "hislip_peer.h"
 
 #include <poll.h>
-#include <sys/socket.h>
 
 #include "hislip_message.h"
 
@@ -84,7 +83,6 @@ void HislipPeer::Serve(LoopbackPeer& peer) {
       continue;
     }
     if (!ReceiveMessage(sync, message)) return;
-    std::string reply;
     {
       std::lock_guard lock(mutex_);
       if (message.type == 6 || message.type == 7) {
@@ -102,13 +100,8 @@ void HislipPeer::Serve(LoopbackPeer& peer) {
       }
     }
     if (message.type == 7) {
-      reply = responder_(pending, message.parameter);
+      const std::string reply = responder_(pending, message.parameter);
       pending.clear();
-      if (reply == kDrop) {
-        ::shutdown(sync, SHUT_RDWR);
-        ::shutdown(async, SHUT_RDWR);
-        return;
-      }
       if (!reply.empty() && !SendBytes(sync, reply)) return;
     }
   }

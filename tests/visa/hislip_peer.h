@@ -41,9 +41,6 @@ class HislipPeer {
 
   static std::string Frame(std::uint8_t type, std::uint8_t control, std::uint32_t parameter,
                            std::string_view payload = {});
-  // A responder's answer that closes both channels instead.
-  static constexpr std::string_view kDrop = "<drop the connection>";
-
   static std::string DataEnd(std::uint32_t messageId, std::string_view text) {
     return Frame(7, 0, messageId, text);
   }

@@ -1,5 +1,6 @@
-// The I/O log: how bytes are shown, when a session is wrapped, what the
-// lines of an exchange say, and that concurrent sessions never mix lines.
+// The I/O log: how bytes are shown, what the lines of an exchange say, and
+// that concurrent sessions never mix lines. Where the log goes is the
+// command line's test (tests/tools).
 
 #include "visa/io_log.h"
 
@@ -11,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "visa/builtin_visa.h"
 #include "visa/visa_library_choice.h"
 
 namespace hvzelta::visa {
@@ -65,25 +65,6 @@ TEST(IoLog, BytesAreShownEscapedWithBlocksSummarised) {
       {longText, "\"" + std::string(200, 'A') + "\" and 100 more bytes"},
   };
   for (const auto& c : cases) EXPECT_EQ(DescribeBytes(Bytes(c.bytes)), c.shown) << c.bytes;
-}
-
-TEST(IoLog, ASessionIsWrappedOnlyWhenTheLogIsOn) {
-  TempLog log;
-  ::unsetenv("HVZELTA_IO_LOG");
-  std::shared_ptr<IVisaLibrary> library = BuiltinVisaLibrary();
-  std::string error;
-  ASSERT_TRUE(AttachIoLog(library, "", error));
-  EXPECT_EQ(library, BuiltinVisaLibrary()) << "off costs nothing: the library is not wrapped";
-
-  // The environment names a destination; DriverSetup's names another and wins.
-  ::setenv("HVZELTA_IO_LOG", "/nonexistent/io.log", 1);
-  EXPECT_FALSE(AttachIoLog(library, "", error));
-  EXPECT_EQ(error,
-            "HVZELTA_IO_LOG: Cannot open the I/O log '/nonexistent/io.log': No such file or directory (the I/O log "
-            "goes to stderr, stdout or a file path).");
-  EXPECT_TRUE(AttachIoLog(library, log.path, error)) << error;
-  ::unsetenv("HVZELTA_IO_LOG");
-  EXPECT_NE(library, BuiltinVisaLibrary());
 }
 
 TEST(IoLog, AnExchangeThroughAnInstalledLibraryIsLoggedLineByLine) {

@@ -50,27 +50,6 @@ class SerialTest : public testing::BuiltinVisaTest {
   ViSession vi_ = VI_NULL;
 };
 
-TEST_F(SerialTest, TheTerminationCharacterIsEndByDefault) {
-  InstrumentSends("1.5\nrest\n");
-  std::string text;
-  EXPECT_EQ(ReadText(vi_, text), VI_SUCCESS);
-  EXPECT_EQ(text, "1.5\n");
-  EXPECT_EQ(ReadText(vi_, text), VI_SUCCESS);
-  EXPECT_EQ(text, "rest\n");
-
-  // Without END on input, the termination character (when enabled) or the
-  // count ends a read.
-  ASSERT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_END_IN, VI_ASRL_END_NONE), VI_SUCCESS);
-  InstrumentSends(std::string("\x01\n\x02", 3));
-  EXPECT_EQ(ReadText(vi_, text, 3), VI_SUCCESS_MAX_CNT);
-  EXPECT_EQ(text.size(), 3u);
-  ASSERT_EQ(visa_.SetAttribute(vi_, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
-  InstrumentSends("ok\n");
-  EXPECT_EQ(ReadText(vi_, text), VI_SUCCESS_TERM_CHAR);
-  EXPECT_EQ(text, "ok\n");
-  EXPECT_EQ(ReadText(vi_, text), VI_ERROR_TMO);
-}
-
 TEST_F(SerialTest, EndOnOutputAppendsTheTerminationCharacter) {
   ASSERT_EQ(WriteText(vi_, "*RST"), VI_SUCCESS);
   EXPECT_EQ(InstrumentReceives(4), "*RST");
@@ -108,16 +87,13 @@ TEST_F(SerialTest, LineSettingsReachTheTerminal) {
   EXPECT_EQ(visa_.GetAttribute(vi_, VI_ATTR_ASRL_AVAIL_NUM, &waiting), VI_SUCCESS);
   EXPECT_EQ(waiting, 3u);
   EXPECT_EQ(visa_.Flush(vi_, VI_IO_IN_BUF_DISCARD), VI_SUCCESS);
-  std::string text;
-  EXPECT_EQ(ReadText(vi_, text), VI_ERROR_TMO);
-  EXPECT_TRUE(text.empty());
+  EXPECT_EQ(Read(vi_), Reply(VI_ERROR_TMO, ""));
 }
 
 TEST_F(SerialTest, AHangUpIsAConnectionLossAndMissingPortsAreNotFound) {
   ::close(master_);
   master_ = -1;
-  std::string text;
-  EXPECT_EQ(ReadText(vi_, text), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(Read(vi_).first, VI_ERROR_CONN_LOST);
   EXPECT_EQ(visa_.Close(vi_), VI_SUCCESS);
 
   ViSession other = VI_NULL;

@@ -52,7 +52,7 @@ class UsbTmcFinderTest : public ::testing::Test {
   fs::path root_;
 };
 
-TEST_F(UsbTmcFinderTest, MatchesIdentityAndInterface) {
+TEST_F(UsbTmcFinderTest, MatchesIdentityAndInterfaceOnly) {
   auto found = Find(0x0957, 0x1755, "my123");
   ASSERT_TRUE(found);
   EXPECT_EQ(std::tie(found->node, found->manufacturer, found->product),
@@ -62,9 +62,7 @@ TEST_F(UsbTmcFinderTest, MatchesIdentityAndInterface) {
   EXPECT_EQ(Find(0x1234, 0x5678, "SN-9")->node, "/dev/usbtmc2");
   EXPECT_EQ(Find(0x1234, 0x5678, "SN-9", 1)->node, "/dev/usbtmc1");
   EXPECT_EQ(Find(0x1234, 0x5678, "SN-9", 1)->interfaceNumber, 1);
-}
 
-TEST_F(UsbTmcFinderTest, NothingMatchesAWrongIdentityOrAMissingTree) {
   EXPECT_FALSE(Find(0x0957, 0x1755, "OTHER"));
   EXPECT_FALSE(Find(0x0958, 0x1755, "MY123"));
   EXPECT_FALSE(Find(0x1234, 0x5678, "SN-9", 3));

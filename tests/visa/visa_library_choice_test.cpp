@@ -36,28 +36,15 @@ TEST(VisaLibraryChoice, AMissingFunctionIsNamed) {
   EXPECT_NE(choice.error.find(HVZELTA_FAKE_VISA_INCOMPLETE), std::string::npos) << choice.error;
 }
 
-TEST(VisaLibraryChoice, AnInstalledLibraryIsReachedThroughEveryOperation) {
+// The exchange itself is the I/O log's test, through the same library.
+TEST(VisaLibraryChoice, AnInstalledLibraryIsReachedForAttributesStatusTextsAndEvents) {
   auto choice = ChooseVisaLibrary(HVZELTA_FAKE_VISA);
   ASSERT_EQ(choice.status, VI_SUCCESS) << choice.error;
   IVisaLibrary& visa = *choice.library;
   ViSession rm = VI_NULL;
   ViSession vi = VI_NULL;
   ASSERT_EQ(visa.OpenDefaultRM(&rm), VI_SUCCESS);
-  EXPECT_EQ(visa.Open(rm, "OTHER::INSTR", VI_NO_LOCK, 2000, &vi), VI_ERROR_RSRC_NFOUND);
   ASSERT_EQ(visa.Open(rm, "FAKE::INSTR", VI_NO_LOCK, 2000, &vi), VI_SUCCESS);
-  ViUInt32 count = 0;
-  ASSERT_EQ(visa.Write(vi, reinterpret_cast<const ViByte*>("*IDN?\n"), 6, &count), VI_SUCCESS);
-  EXPECT_EQ(count, 6u);
-  ViByte reply[8];
-  EXPECT_EQ(visa.Read(vi, reply, sizeof reply, &count), VI_SUCCESS_MAX_CNT);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), count), "FAKE,ZTA");
-  ViByte rest[64];
-  EXPECT_EQ(visa.Read(vi, rest, sizeof rest, &count), VI_SUCCESS);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(rest), count), "100,0,1.0\n");
-
-  ViUInt16 stb = 0;
-  EXPECT_EQ(visa.ReadSTB(vi, &stb), VI_SUCCESS);
-  EXPECT_EQ(stb, 0x10);
   EXPECT_EQ(visa.SetAttribute(vi, VI_ATTR_TMO_VALUE, 1234), VI_SUCCESS);
   ViUInt32 timeout = 0;
   EXPECT_EQ(visa.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
@@ -65,11 +52,11 @@ TEST(VisaLibraryChoice, AnInstalledLibraryIsReachedThroughEveryOperation) {
   char description[VI_FIND_BUFLEN];
   EXPECT_EQ(visa.StatusDesc(vi, -5, description), VI_SUCCESS);
   EXPECT_STREQ(description, "fake status -5");
-  EXPECT_EQ(visa.AssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_ERROR_NSUP_OPER);
 
   // Events, which the library has: two service requests queue up.
   EXPECT_EQ(visa.EnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_HNDLR), VI_ERROR_INV_PARAMETER);
   ASSERT_EQ(visa.EnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS);
+  ViUInt32 count = 0;
   for (int i = 0; i < 2; ++i)
     ASSERT_EQ(visa.Write(vi, reinterpret_cast<const ViByte*>("*SRE\n"), 5, &count), VI_SUCCESS);
   ViEventType type = 0;

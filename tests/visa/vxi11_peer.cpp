@@ -76,7 +76,6 @@ class Vxi11Peer::Core final : public zta_sim::RpcDispatcher {
         skip(1);
         const std::uint32_t flags = in.U32();
         const char termChar = static_cast<char>(in.U32());
-        if (answer_ == kDrop) return CloseConnection();
         if (std::exchange(stall_, false)) std::this_thread::sleep_for(std::chrono::seconds(1));
         if (answer_ == kGarbage) {
           SendBytes(fd_, std::string("\x80\x00\x00\x08garbage!", 12));
