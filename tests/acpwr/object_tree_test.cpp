@@ -273,12 +273,6 @@ TEST(ObjectTree, NavigationNeedsNoSessionButCountsDo) {
   ASSERT_EQ(phases->get_ExternalSync(sync.Out()), S_OK);
 }
 
-}  // namespace
-}  // namespace hvzelta
-
-namespace hvzelta {
-namespace {
-
 // Calls on the output from one thread and on the root from another run at
 // the same time; each object's lock keeps its own state consistent.
 TEST_F(SimulatedTreeTest, RootAndOutputFromTwoThreads) {
