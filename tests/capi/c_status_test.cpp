@@ -84,15 +84,6 @@ TEST(AttributeMapTest, DispatchChecksIdTypeAndAccessInThatOrder) {
   EXPECT_EQ(map.Write(VI_NULL, "", 20, AttributeType::Int32, &value), VI_SUCCESS);
 }
 
-TEST(AttributeMapTest, TheDriversTableHasEveryIdOnceAndAReaderForEach) {
-  const auto table = AttributeTable();
-  for (const AttributeEntry& entry : table) {
-    EXPECT_EQ(TheAttributeMap().Find(entry.id), &entry);
-    EXPECT_NE(entry.reader, nullptr) << entry.id;
-    EXPECT_NE(entry.type, AttributeType::Session) << entry.id;
-  }
-}
-
 TEST(CMessagesTest, EveryMappedCodeHasAText) {
   for (HRESULT result : {HRESULT{E_HALVORNZELTA_IO_GENERAL}, E_IVI_INVALID_PATHNAME, E_IVI_CHANNEL_NAME_REQUIRED,
                          E_IVI_RESOURCE_UNKNOWN, E_IVIACPWR_WAVEFORM_DC_OFFSET, S_IVI_NSUP_ID_QUERY}) {

@@ -61,8 +61,7 @@ static const struct {
   const char* name;
   void (*run)(void);
 } kGroups[] = {
-    {"sessions", TestSessions},   {"attributes", TestAttributes}, {"selectors", TestSelectors},
-    {"functions", TestFunctions}, {"emulator", TestEmulator},
+    {"sessions", TestSessions}, {"selectors", TestSelectors}, {"functions", TestFunctions}, {"emulator", TestEmulator},
 };
 
 int main(int argc, char** argv) {

@@ -60,7 +60,6 @@ int ReturnsAfter(ViSession vi, void (*call)(ViSession), void (*before)(ViSession
 
 /* The groups of tests, one per source file. */
 void TestSessions(void);
-void TestAttributes(void);
 void TestSelectors(void);
 void TestFunctions(void);
 void TestEmulator(void);
