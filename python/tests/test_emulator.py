@@ -55,12 +55,6 @@ class InstrumentTest(unittest.TestCase):
                     else:
                         getattr(target, name)
 
-    def test_direct_io_reaches_the_instrument_and_its_error_queue(self):
-        self.assertTrue(self.drv.query("*IDN?").startswith("Halvorn,ZTA300,"))
-        self.drv.write("SYST:BOGUS")
-        self.assertEqual(self.drv.error_query(), (-113, "Undefined header"))
-        self.assertEqual(self.drv.error_query(), (0, "No error"))
-
     def test_the_logger_at_debug_receives_the_messages_of_sessions_opened_then(self):
         with self.assertLogs("hvzelta", "DEBUG") as log:
             with hvzelta.Driver(_emulator.resource, options="Simulate=false") as drv:
