@@ -8,16 +8,13 @@
 #include <functional>
 
 #include "acpwr/halvorn_zelta.h"
-#include "hvzelta/com/error_info.h"
+#include "support/error_text.h"
 #include "zta_sim/emulator.h"
 
 namespace hvzelta {
 namespace {
 
-std::string LastError() {
-  const ErrorInfo* info = PeekErrorInfo();
-  return info ? std::string(info->description.begin(), info->description.end()) : "";
-}
+using testing::LastError;
 
 class EmulatorEndToEndTest : public ::testing::Test {
  protected:

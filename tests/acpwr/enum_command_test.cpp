@@ -2,20 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "base/call_context.h"
 #include "base/halvorn_zelta_error_reporter.h"
-#include "hvzelta/com/error_info.h"
 #include "hvzelta/enums.h"
 #include "hvzelta/status.h"
+#include "support/error_text.h"
 
 namespace hvzelta {
 namespace {
 
-class NoContext : public ICallContextProvider {
- public:
-  IID GetCallContext() const override { return GUID_NULL; }
-  const MemberDescriptor* CurrentMember() const override { return nullptr; }
-};
+using testing::LastError;
 
 class EnumConverterTest : public ::testing::Test {
  protected:
@@ -32,9 +27,8 @@ class EnumConverterTest : public ::testing::Test {
     if (!converter || Failed(converter->ParseEnum(reporter_, name, "ZTA300", word, value))) return 12345;
     return value;
   }
-  std::wstring LastError() const { return PeekErrorInfo() ? PeekErrorInfo()->description : L""; }
 
-  NoContext context_;
+  testing::NoCallContext context_;
   CHalvornZeltaErrorReporter reporter_{context_};
   MemberDescriptor member_{GUID_NULL, "IHalvornZeltaOutput", MemberKind::Putter, "Enabled"};
 };
@@ -57,14 +51,14 @@ TEST_F(EnumConverterTest, LookupsByNameAndContext) {
   };
   for (const auto& w : words) EXPECT_EQ(Word(w.name, w.context, w.value), w.word) << w.name << " " << w.value;
   EXPECT_EQ(Word("VARIANT_BOOL", "", 2), "<failed>");
-  EXPECT_EQ(LastError(), L"HalvornZelta: Invalid value '2' for method 'put_Enabled', parameter 'nVal'.");
+  EXPECT_EQ(LastError(), "HalvornZelta: Invalid value '2' for method 'put_Enabled', parameter 'nVal'.");
 
   EXPECT_EQ(Value("VARIANT_BOOL", "IIviACPwrOutputPhase.Enabled", "1\n"), VARIANT_TRUE);
   EXPECT_EQ(Value("VARIANT_BOOL", "IHalvornZeltaOutput.SyncEnabled", "  IMM "), 0);
   EXPECT_EQ(Value("HalvornZeltaCouplingModeEnum", "", "ac"), 12345) << "case matters";
   EXPECT_EQ(LastError(),
-            L"HalvornZelta: Unexpected response from the instrument.\r\n"
-            L"Unexpected value 'ac' for enum 'HalvornZeltaCouplingModeEnum'.");
+            "HalvornZelta: Unexpected response from the instrument.\r\n"
+            "Unexpected value 'ac' for enum 'HalvornZeltaCouplingModeEnum'.");
   EXPECT_EQ(FindEnumConverter("CouplingMode", "")->MaxWordLength(), 5u) << "the longest word, EXTAC";
   for (const char* name : {"HalvornZeltaAverage", "IviACPwrMeasurementTypeEnum", "Nonsense"}) {
     EXPECT_EQ(FindEnumConverter(name, ""), nullptr) << name;

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "acpwr/halvorn_zelta.h"
-#include "hvzelta/com/error_info.h"
+#include "support/error_text.h"
 #include "support/scripted_instrument.h"
 
 namespace hvzelta {
@@ -15,7 +15,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-std::wstring LastError() { return PeekErrorInfo() ? PeekErrorInfo()->description : L"<none>"; }
+using testing::LastError;
 
 class InstrumentMembersTest : public ::testing::Test {
  protected:
@@ -71,7 +71,7 @@ class InstrumentMembersTest : public ::testing::Test {
   template <class T, class Object>
   double Read(Object& object, HRESULT (Object::*getter)(T*)) {
     T value{};
-    EXPECT_EQ((object.*getter)(&value), S_OK) << std::string(LastError().begin(), LastError().end());
+    EXPECT_EQ((object.*getter)(&value), S_OK) << LastError();
     return static_cast<double>(value);
   }
 };
@@ -146,7 +146,7 @@ TEST_F(InstrumentMembersTest, EachSetterAndActionSendsItsCommandLine) {
   status_ = VisaStatusCode(5);
   for (const CommandCase& item : cases) {
     EXPECT_EQ(item.call(*this), item.result)
-        << item.what << ": " << std::string(LastError().begin(), LastError().end());
+        << item.what << ": " << LastError();
     EXPECT_EQ(SentSoFar(), item.sent) << item.what;
   }
   EXPECT_EQ(status_, VisaStatusSuccess) << "methods hand back the VISA status";
@@ -216,7 +216,7 @@ TEST_F(InstrumentMembersTest, ClassMembersWithAnInstrument) {
   ASSERT_EQ(phase_->get_CurrentProtection(protection.Out()), S_OK);
   double delay = 0;
   EXPECT_EQ(protection->get_Delay(&delay), E_IVI_PROPERTY_NOT_SUPPORTED);
-  EXPECT_EQ(LastError(), L"HalvornZelta: Does not support this class-compliant feature: property 'Delay'.");
+  EXPECT_EQ(LastError(), "HalvornZelta: Does not support this class-compliant feature: property 'Delay'.");
   EXPECT_EQ(instrument_.TakeReceived(), (Lines{"FREQ? Min", "FREQ? Max"}));
 }
 
@@ -301,7 +301,7 @@ TEST_F(InstrumentMembersTest, StatusPollingAndSimulationSwitchedOnAnInstrumentSe
 TEST_F(InstrumentMembersTest, AnEnumTypeWithoutAConverterIsRefusedByName) {
   std::string word;
   std::int32_t value = 0;
-  const std::wstring refusal = L"HalvornZelta: Unrecoverable failure.\r\nUnrecognized enum name 'NoSuchEnum'.";
+  const std::string refusal = "HalvornZelta: Unrecoverable failure.\r\nUnrecognized enum name 'NoSuchEnum'.";
   EXPECT_EQ(driver_->FormatEnum("NoSuchEnum", 1, word), E_IVI_CANNOT_RECOVER);
   EXPECT_EQ(LastError(), refusal);
   EXPECT_EQ(driver_->ParseEnum("NoSuchEnum", "ON", value), E_IVI_CANNOT_RECOVER);

@@ -10,12 +10,13 @@
 
 #include "acpwr/halvorn_zelta.h"
 #include "hvzelta/com/error_info.h"
+#include "support/error_text.h"
 #include "hvzelta/com/safearray.h"
 
 namespace hvzelta {
 namespace {
 
-std::wstring LastError() { return PeekErrorInfo() ? PeekErrorInfo()->description : L"<none>"; }
+using testing::LastError;
 std::string Text(const Bstr& text) { return std::string(text.View().begin(), text.View().end()); }
 
 // A driver initialized in simulation, with handles on the tree's interfaces.
@@ -53,7 +54,7 @@ TEST_F(SimulatedTreeTest, CollectionsResolveNames) {
   ComPtr<IHalvornZeltaOutputPhase> none;
   Bstr wrong(L"OutputPhase2");
   EXPECT_EQ(phases_->get_Item(wrong.Get(), none.Out()), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
-  EXPECT_EQ(LastError(), L"HalvornZelta: Unknown physical repeated capability selector.");
+  EXPECT_EQ(LastError(), "HalvornZelta: Unknown physical repeated capability selector.");
 
   ComPtr<IHalvornZeltaOutput> output;
   Bstr outputName(L"OUTPUT1");
@@ -66,7 +67,7 @@ TEST_F(SimulatedTreeTest, NamesCountFromOneAndReportVirtualNames) {
   ASSERT_EQ(classPhases_->get_Name(1, name.Out()), S_OK);
   EXPECT_EQ(Text(name), "OutputPhase1");
   EXPECT_EQ(outputs_->get_Name(0, name.Out()), E_IVI_INVALID_VALUE);
-  EXPECT_EQ(LastError(), L"HalvornZelta: Invalid value '0' for method 'get_Name', parameter 'Index'.");
+  EXPECT_EQ(LastError(), "HalvornZelta: Invalid value '0' for method 'get_Name', parameter 'Index'.");
   EXPECT_EQ(phases_->get_Name(2, name.Out()), E_IVI_INVALID_VALUE);
   ClearErrorInfo();
   EXPECT_EQ(phases_->get_Name(1, nullptr), E_POINTER);
@@ -112,7 +113,7 @@ TEST_F(SimulatedTreeTest, StoredSettingsComeBackUntilInvalidated) {
 TEST_F(SimulatedTreeTest, MembersWithoutSimulationStillNeedAnInstrument) {
   HalvornZeltaCouplingModeEnum coupling{};
   EXPECT_EQ(output_->get_CouplingMode(&coupling), E_IVI_NOT_INITIALIZED);
-  EXPECT_EQ(LastError(), L"HalvornZelta: A connection to the instrument has not been established.");
+  EXPECT_EQ(LastError(), "HalvornZelta: A connection to the instrument has not been established.");
   EXPECT_EQ(output_->put_Enabled(VARIANT_TRUE), E_IVI_NOT_INITIALIZED);
   ComPtr<IHalvornZeltaMemory> memory;
   ASSERT_EQ(driver_->get_Memory(memory.Out()), S_OK);
@@ -127,7 +128,7 @@ TEST_F(SimulatedTreeTest, MembersWithoutSimulationStillNeedAnInstrument) {
   ASSERT_EQ(driver_->get_System(system.Out()), S_OK);
   Bstr reply;
   EXPECT_EQ(system->ReadString(reply.Out()), E_HALVORNZELTA_IO_GENERAL);
-  EXPECT_EQ(LastError(), L"HalvornZelta: I/O error: Direct I/O operations are not available in simulation mode..");
+  EXPECT_EQ(LastError(), "HalvornZelta: I/O error: Direct I/O operations are not available in simulation mode..");
 }
 
 TEST_F(SimulatedTreeTest, HookedGettersAnswerInSimulation) {
@@ -148,17 +149,17 @@ TEST_F(SimulatedTreeTest, ClassMembersTheInstrumentLacks) {
   EXPECT_EQ(delay, 0.5);
   EXPECT_EQ(protection->Configure(VARIANT_TRUE, 1, 2), E_IVI_METHOD_NOT_SUPPORTED);
   EXPECT_EQ(LastError(),
-            L"HalvornZelta: Does not support this class-compliant feature: method 'IIviACPwrCurrentProtection_Configure'.");
+            "HalvornZelta: Does not support this class-compliant feature: method 'IIviACPwrCurrentProtection_Configure'.");
 
   ComPtr<IIviACPwrVoltageProtection> voltage;
   ASSERT_EQ(phase_.As(voltage), S_OK);
   EXPECT_EQ(voltage->Reset(), E_IVI_METHOD_NOT_SUPPORTED);
-  EXPECT_EQ(LastError(), L"HalvornZelta: Does not support this class-compliant feature: method 'Reset'.");
+  EXPECT_EQ(LastError(), "HalvornZelta: Does not support this class-compliant feature: method 'Reset'.");
 
   double measurement = 3;
   EXPECT_EQ(phase_->FetchMeasurement(IviACPwrMeasurementTypeFrequency, nullptr), E_IVI_NULL_POINTER);
   EXPECT_EQ(LastError(),
-            L"HalvornZelta: Null pointer passed for method 'FetchMeasurement', parameter 'Measurement'.");
+            "HalvornZelta: Null pointer passed for method 'FetchMeasurement', parameter 'Measurement'.");
   EXPECT_EQ(phase_->FetchMeasurement(IviACPwrMeasurementTypeFrequency, &measurement), E_IVI_METHOD_NOT_SUPPORTED);
 
   ASSERT_EQ(driver_->put_Simulate(VARIANT_TRUE), S_OK);

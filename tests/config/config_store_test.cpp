@@ -10,15 +10,13 @@
 #include "hvzelta/com/error_info.h"
 #include "platform/ivi_directories.h"
 #include "platform/text.h"
+#include "support/error_text.h"
 #include "test_environment.h"
 
 namespace hvzelta {
 namespace {
 
-std::string LastError() {
-  const ErrorInfo* info = PeekErrorInfo();
-  return info ? WideToUtf8(info->description) : "";
-}
+using testing::LastError;
 
 ::testing::AssertionResult FailsWith(HRESULT hr, std::string_view expected) {
   if (hr != E_IVICONFIG_DESERIALIZE_FAILED) return ::testing::AssertionFailure() << "status " << std::hex << hr;

@@ -11,6 +11,7 @@
 #include "hvzelta/com/error_info.h"
 #include "platform/text.h"
 #include "store_text.h"
+#include "support/error_text.h"
 #include "support/scripted_instrument.h"
 #include "test_environment.h"
 
@@ -21,10 +22,7 @@ using testing::ModuleXml;
 using testing::SessionXml;
 using testing::StoreXml;
 
-std::wstring LastError() {
-  const ErrorInfo* info = PeekErrorInfo();
-  return info ? info->description : L"";
-}
+using testing::LastError;
 
 std::string Narrow(const Bstr& text) { return WideToUtf8(text.View()); }
 
@@ -132,7 +130,7 @@ TEST_F(StoreInitializeTest, InitialSettingsKeepTheirTypes) {
   session.initialSettings = "<IviInteger><Name>Retries</Name><Type>Integer</Type><Value>many</Value></IviInteger>";
   UseStore(StoreXml(ModuleXml(), session));
   EXPECT_EQ(Init(L"bench"), E_IVICONFIG_DESERIALIZE_FAILED);
-  EXPECT_NE(LastError().find(L"<Value> is 'many', which is not a 32-bit integer"), std::wstring::npos) << LastError();
+  EXPECT_NE(LastError().find("<Value> is 'many', which is not a 32-bit integer"), std::string::npos) << LastError();
   EXPECT_FALSE(driver_->GetInitialSettingInteger("retries")) << "settings are cleared at every Initialize";
 }
 
@@ -149,7 +147,7 @@ TEST_F(StoreInitializeTest, ANameThatIsNoSessionNeedsTheSoftwareModule) {
   UseStore(StoreXml("", SessionXml{}));
   EXPECT_EQ(Init(resource, L"Simulate=true"), E_IVI_CANNOT_RECOVER);
   EXPECT_EQ(LastError(),
-            L"HalvornZelta: Unrecoverable failure.\r\nSoftware module could not be loaded from the IVI Configuration Store.");
+            "HalvornZelta: Unrecoverable failure.\r\nSoftware module could not be loaded from the IVI Configuration Store.");
   EXPECT_FALSE(driver_->GetOptionBoolean("simulate")) << "the option string is not processed";
   EXPECT_FALSE(driver_->IsInitialized());
 
@@ -213,16 +211,16 @@ TEST_F(StoreInitializeTest, HostileRangesAreStoreErrors) {
                              "<PhysicalNames><IviPhysicalName id='loop'><Name>W</Name><RCName>W</RCName>"
                              "<PhysicalNames><IviPhysicalName idref='loop'/></PhysicalNames></IviPhysicalName>"
                              "</PhysicalNames></IviSoftwareModule>";
-  const std::pair<std::string, const wchar_t*> stores[] = {
+  const std::pair<std::string, const char*> stores[] = {
       {range("<Min>-2147483648</Min><Max>2147483647</Max><StartingPhysicalIndex>2147483647</StartingPhysicalIndex>"),
-       L"expand to more than 65536 names or 4 MiB of text"},
-      {range("<Min>3</Min><Max>1</Max><StartingPhysicalIndex>1</StartingPhysicalIndex>"), L"<Min> 3 is greater than <Max> 1"},
-      {StoreXml(cyclic, SessionXml{}), L"expand to more than"},
+       "expand to more than 65536 names or 4 MiB of text"},
+      {range("<Min>3</Min><Max>1</Max><StartingPhysicalIndex>1</StartingPhysicalIndex>"), "<Min> 3 is greater than <Max> 1"},
+      {StoreXml(cyclic, SessionXml{}), "expand to more than"},
   };
   for (const auto& [store, reason] : stores) {
     UseStore(store);
     EXPECT_EQ(Init(L"bench", L"Simulate=true"), E_IVICONFIG_DESERIALIZE_FAILED);
-    EXPECT_NE(LastError().find(reason), std::wstring::npos) << LastError();
+    EXPECT_NE(LastError().find(reason), std::string::npos) << LastError();
   }
 }
 
@@ -231,10 +229,9 @@ TEST_F(StoreInitializeTest, StoreFailuresEndInitializeWithTheStoresOwnError) {
   session.hasInitialSettings = false;
   UseStore(StoreXml(ModuleXml(), session));
   EXPECT_EQ(Init(L"bench", L"Simulate=false"), E_IVICONFIG_NOT_EXIST);
-  const std::wstring store = Utf8ToWide(env_.PathOf("store.xml"));
-  EXPECT_EQ(LastError(), L"IVI configuration store '" + store +
-                             L"', line 2, <IviDriverSession> 'bench': there is no data component "
-                             L"'Configurable Initial Settings'.");
+  EXPECT_EQ(LastError(), "IVI configuration store '" + env_.PathOf("store.xml") +
+                             "', line 2, <IviDriverSession> 'bench': there is no data component "
+                             "'Configurable Initial Settings'.");
   ErrorInfo info;
   ASSERT_TRUE(GetErrorInfo(info));
   EXPECT_EQ(info.source, L"IVI Configuration Store");

@@ -9,8 +9,9 @@
 #include "fmtio/formatted_io.h"
 #include "hvzelta/status.h"
 #include "io/instr_buffer.h"
+#include "base/halvorn_zelta_error_reporter.h"
 #include "scripted_channel.h"
-#include "test_support.h"
+#include "support/error_text.h"
 
 namespace hvzelta {
 namespace {

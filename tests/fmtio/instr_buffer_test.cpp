@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "hvzelta/status.h"
+#include "base/halvorn_zelta_error_reporter.h"
 #include "scripted_channel.h"
-#include "test_support.h"
+#include "support/error_text.h"
 
 namespace hvzelta {
 namespace {
