@@ -68,15 +68,5 @@ TEST_F(EnumConverterTest, LookupsByNameAndContext) {
   EXPECT_EQ(visa->MaxWordLength(), 0u);
 }
 
-TEST(EnumCommandTable, ModelTableOverridesTheCommonOne) {
-  CModelBasedMap tables;
-  tables.Add(std::make_unique<CEnumCommand>("", std::vector<CEnumCommand::Entry>{{1, {"ON", "1"}}}));
-  tables.Add(std::make_unique<CEnumCommand>("ZTA400", std::vector<CEnumCommand::Entry>{{1, {"ENABLED"}}}));
-  EXPECT_EQ(*tables.TableFor("ZTA400")->WordOf(1), "ENABLED");
-  EXPECT_EQ(*tables.TableFor("ZTA100")->WordOf(1), "ON");
-  EXPECT_EQ(*tables.TableFor("ZTA100")->ValueOf("1"), 1);
-  EXPECT_EQ(tables.MaxWordLength(), 7u);
-}
-
 }  // namespace
 }  // namespace hvzelta

@@ -184,15 +184,6 @@ TEST_F(InstrumentMembersTest, GettersReadTheirReplies) {
   }
 }
 
-// The emulator's test reads every state's bit; a state the driver does not
-// know asks nothing and leaves the caller's value alone.
-TEST_F(InstrumentMembersTest, QueryStateOfAnUnknownStateSendsNothing) {
-  VARIANT_BOOL bit = 7;
-  ASSERT_EQ(output_->QueryState(HalvornZeltaOutputStateEnum(99), &bit, &status_), S_OK);
-  EXPECT_EQ(bit, 7);
-  EXPECT_EQ(SentSoFar(), Lines{});
-}
-
 TEST_F(InstrumentMembersTest, ClassMembersWithAnInstrument) {
   double minimum = 0;
   double maximum = 0;

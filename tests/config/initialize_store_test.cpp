@@ -93,19 +93,6 @@ TEST_F(StoreInitializeTest, LogicalNameAppliesItsSessionAndTheOptionStringOverri
   EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "bench");
 }
 
-TEST_F(StoreInitializeTest, TheSessionChoosesTheSimulatedModel) {
-  SessionXml session;
-  session.driverSetup = "Model=ZTA300, TraceName=bench.xml";
-  UseStore(StoreXml(ModuleXml(), session));
-  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
-  EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA300");
-  EXPECT_EQ(Text(&HalvornZelta::get_DriverSetup), "Model=ZTA300, TraceName=bench.xml");
-  EXPECT_EQ(driver_->Trace().fileName, "bench.xml");
-  // A DriverSetup of the option string replaces the session's.
-  ASSERT_EQ(Init(L"bench", L"DriverSetup=Model=ZTA200"), S_OK) << LastError();
-  EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA200");
-}
-
 TEST_F(StoreInitializeTest, InitialSettingsKeepTheirTypes) {
   SessionXml session;
   session.initialSettings =
@@ -173,29 +160,6 @@ TEST_F(StoreInitializeTest, ANameThatIsNoSessionNeedsTheSoftwareModule) {
     EXPECT_NE(record.find("Message=\"IVI configuration store '" + store + "'"), std::string::npos) << record;
     EXPECT_NE(record.find(reason), std::string::npos) << record;
   }
-}
-
-TEST_F(StoreInitializeTest, VirtualNamesResolveThroughItem) {
-  SessionXml session;
-  session.virtualNames =
-      "<IviVirtualName><Name>Main</Name><MapTo>HalvornZeltaOutputPhase!!OutputPhase1</MapTo></IviVirtualName>"
-      "<IviVirtualName><Name>Ph</Name><MapTo>OutputPhase</MapTo><VirtualRanges><IviVirtualRange>"
-      "<Name>1-3</Name><Min>1</Min><Max>3</Max><StartingPhysicalIndex>1</StartingPhysicalIndex>"
-      "</IviVirtualRange></VirtualRanges></IviVirtualName>";
-  UseStore(StoreXml(ModuleXml(), session));
-  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
-  EXPECT_EQ(FindPhase(L"MAIN"), S_OK);
-  EXPECT_EQ(FindPhase(L" ph1 "), S_OK);
-  EXPECT_EQ(FindPhase(L"Ph2"), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER) << "'OutputPhase2' does not exist";
-  EXPECT_EQ(driver_->ResolveName("ph3"), "OutputPhase3");
-  EXPECT_EQ(FindPhase(L"Ph4"), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
-  EXPECT_EQ(driver_->ReportedNameOf("HalvornZeltaOutputPhase", "OutputPhase1"), "Main");
-
-  // A later Initialize without the store forgets them.
-  env_.Unset("IVI_CONFIG_STORE");
-  ASSERT_EQ(Init(L"bench", L"Simulate=true"), S_OK) << LastError();
-  EXPECT_EQ(FindPhase(L"Main"), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
-  EXPECT_EQ(driver_->ReportedNameOf("HalvornZeltaOutputPhase", "OutputPhase1"), "OutputPhase1");
 }
 
 TEST_F(StoreInitializeTest, HostileRangesAreStoreErrors) {

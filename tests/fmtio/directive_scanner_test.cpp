@@ -4,10 +4,8 @@
 
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "fmtio/format_cache.h"
 #include "reference_cutter.h"
 
 namespace hvzelta {
@@ -78,39 +76,6 @@ TEST(DirectiveScannerTest, AcceptsExactlyTheTablesLanguage) {
     EXPECT_GT(accepted, 2000);
     EXPECT_LT(accepted, 17000);
   }
-}
-
-// What the reader and writer tests reach only in part: argument amounts,
-// several read separators and a character set with a range and an escape.
-TEST(DirectiveScannerTest, DecodesTheDirectiveParts) {
-  CutFormat cut;
-  ASSERT_TRUE(CutFormatString(Direction::Write, "%{ CouplingMode }-*.*s%-+ 012.4lf", cut));
-  EXPECT_EQ(cut.directives[0].enumName, "CouplingMode");
-  EXPECT_EQ(cut.directives[0].precision.source, Amount::Source::Argument);
-  const Directive& real = cut.directives[1];
-  EXPECT_TRUE(real.minus && real.plus && real.space && real.zero);
-  EXPECT_EQ(real.width.value, 12);
-  ASSERT_TRUE(CutFormatString(Direction::Read, "%*(,;n)#$Shd%{X}[^a-c\\t]", cut));
-  const Directive& read = cut.directives[0];
-  EXPECT_TRUE(read.suppress && read.arrayObject);
-  EXPECT_EQ(read.count.source, Amount::Source::Pointer);
-  EXPECT_TRUE(read.separators.test(',') && read.separators.test(';') && read.separators.test('\n'));
-  EXPECT_FALSE(read.separators.test(' '));
-  const Directive& set = cut.directives[1];
-  EXPECT_FALSE(set.set.test('b') || set.set.test('\t'));
-  EXPECT_TRUE(set.set.test('d'));
-}
-
-TEST(DirectiveScannerTest, CacheSharesOneCutAcrossThreadsAndRefusesBadFormats) {
-  const auto first = CachedCut(Direction::Write, "VOLT %0.15lg");
-  ASSERT_NE(first, nullptr);
-  std::shared_ptr<const CutFormat> fromThread;
-  std::thread([&] { fromThread = CachedCut(Direction::Write, "VOLT %0.15lg"); }).join();
-  EXPECT_EQ(fromThread, first);
-  EXPECT_EQ(CachedCut(Direction::Write, "%k"), nullptr);
-  // Directions have their own tables: "%T" reads but does not write.
-  EXPECT_EQ(CachedCut(Direction::Write, "%T"), nullptr);
-  EXPECT_NE(CachedCut(Direction::Read, "%T"), nullptr);
 }
 
 }  // namespace

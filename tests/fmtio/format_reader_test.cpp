@@ -131,6 +131,10 @@ TEST_F(FormatReaderTest, TextDirectives) {
   EXPECT_EQ(wide.View(), L"AB");
   EXPECT_EQ(count, 2);
 
+  char set[8] = {};
+  EXPECT_EQ(Scan("ab\tc\n", "%[^\\t]", set), S_MORE_DATA_AVAILABLE);
+  EXPECT_STREQ(set, "ab");
+  buffer_.FlushRead();
   char characters[4] = {};
   EXPECT_EQ(Scan(" xy\n", "%3c", characters), S_OK);
   EXPECT_STREQ(characters, " xy");

@@ -1,10 +1,9 @@
 // The hvzelta program's command line: help, wrong command lines, the
-// attribute list, the emulator in the foreground and the guided tour.
+// attribute list and the emulator in the foreground.
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
@@ -148,18 +147,6 @@ TEST(Sim, PrintsTheResourcesAsTextStopsOnSigintAndRefusesAPortInUse) {
   EXPECT_EQ(second.status, 1);
   EXPECT_TRUE(Contains(second.err, "hvzelta sim: cannot start the emulator: ")) << second.err;
   EXPECT_EQ(sim.Stop(SIGINT), 0);
-}
-
-TEST(Demo, TheTourRunsOnTheEmulatorItStartsAndRendersItsTraceNamedWithoutXml) {
-  const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / "hvzelta-demo-trace";
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  const CliResult result = RunCli({"demo", "--trace", (folder / "tour").string()}, std::chrono::seconds(60));
-  EXPECT_EQ(result.status, 0) << result.out << result.err;
-  EXPECT_TRUE(Contains(result.out, "Method trace: " + (folder / "tour.xml").string())) << result.out;
-  EXPECT_TRUE(Contains(result.out, "Trace page:   " + (folder / "tour.html").string())) << result.out;
-  EXPECT_TRUE(std::filesystem::is_regular_file(folder / "tour.html"));
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

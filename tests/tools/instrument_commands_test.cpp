@@ -71,18 +71,6 @@ class EmulatorCommands : public ::testing::Test {
   static inline std::string resource_;
 };
 
-TEST_F(EmulatorCommands, InfoShowsTheDriverTheInstrumentAndTheSession) {
-  const CliResult text = Run({"info"});
-  EXPECT_TRUE(text.status == 0 && Contains(text.out, "ZTA300") && text.err.empty()) << text.out << text.err;
-  const json info = ParseJson(Run({"info", "--json"}));
-  EXPECT_EQ(info["driver"]["prefix"], "hvzelta");
-  EXPECT_EQ(info["instrument"]["model"], "ZTA300");
-  EXPECT_EQ(info["instrument"]["outputCount"], 1);
-  EXPECT_EQ(info["session"]["resource"], resource_);
-  EXPECT_EQ(info["session"]["simulate"], false);
-  EXPECT_EQ(info["session"]["queryInstrumentStatus"], true) << "the tool checks the instrument's status by default";
-}
-
 TEST_F(EmulatorCommands, AnAttributeIsNamedShortFullInAnyCaseOrByNumber) {
   Set("VOLTAGE_RANGE", "310", "OutputPhase1");
   Set("voltage_level", "120.5");
@@ -266,13 +254,6 @@ TEST_F(EmulatorCommands, TheTourOnAnInstrumentDoesNotCallARefusedValueAccepted) 
   result = Run({"demo", "--trace", trace, "--no-status-check"});
   EXPECT_TRUE(Contains(result.out, "Frequency = 1000: 0x00000000 sent (QueryInstrStatus is off")) << result.out;
   EXPECT_TRUE(Contains(result.out, "ErrorQuery: -222, Data out of range")) << result.out;
-}
-
-TEST_F(EmulatorCommands, SessionOptionsGoBeforeOrAfterTheCommand) {
-  const CliResult before = RunCli({"-r", resource_, "--json", "-c", "OutputPhase1", "get", "VOLTAGE_RANGE"});
-  const CliResult after = RunCli({"get", "VOLTAGE_RANGE", "--resource", resource_, "--channel=OutputPhase1", "--json"});
-  ASSERT_EQ(before.status, 0) << before.err;
-  EXPECT_EQ(before.out, after.out);
 }
 
 // The driver's own description of a failed open (each cause is the I/O
