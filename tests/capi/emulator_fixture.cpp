@@ -16,7 +16,6 @@ int StartEmulator(char* resource, size_t size) {
   try {
     zta_sim::Options options;
     options.model = zta_sim::Model::ZTA300;
-    options.load.resistanceOhm = 46.0;
     g_emulator = std::make_unique<zta_sim::Emulator>(options);
     const zta_sim::Endpoints endpoints = g_emulator->Start();
     const int written = std::snprintf(resource, size, "TCPIP::%s::%u::SOCKET", endpoints.address.c_str(),

@@ -18,13 +18,10 @@
 namespace hvzelta {
 namespace {
 
+using testing::LastError;
 using testing::ModuleXml;
 using testing::SessionXml;
 using testing::StoreXml;
-
-using testing::LastError;
-
-std::string Narrow(const Bstr& text) { return WideToUtf8(text.View()); }
 
 class StoreInitializeTest : public ::testing::Test {
  protected:
@@ -42,23 +39,13 @@ class StoreInitializeTest : public ::testing::Test {
   std::string Text(HRESULT (HalvornZelta::*getter)(BSTR*)) {
     Bstr value;
     EXPECT_EQ((driver_.Get()->*getter)(value.Out()), S_OK);
-    return Narrow(value);
+    return WideToUtf8(value.View());
   }
 
   bool Flag(HRESULT (HalvornZelta::*getter)(VARIANT_BOOL*)) {
     VARIANT_BOOL value = 7;
     EXPECT_EQ((driver_.Get()->*getter)(&value), S_OK);
     return value == VARIANT_TRUE;
-  }
-
-  HRESULT FindPhase(std::wstring_view name) {
-    ComPtr<IHalvornZeltaOutputPhases> phases;
-    EXPECT_EQ(driver_->get_OutputPhases(phases.Out()), S_OK);
-    Bstr text(name);
-    ComPtr<IHalvornZeltaOutputPhase> phase;
-    const HRESULT hr = phases->get_Item(text.Get(), phase.Out());
-    EXPECT_EQ(Succeeded(hr), static_cast<bool>(phase));
-    return hr;
   }
 
   testing::TestEnvironment env_;
