@@ -1,6 +1,5 @@
 // A real test sequence through the object interface against the emulated
-// instrument: configure, enable, trigger a transient, measure everything,
-// check the instrument's error queue.
+// instrument: configure, enable, measure everything, read every state.
 
 #include <gtest/gtest.h>
 
@@ -50,7 +49,7 @@ class EmulatorEndToEndTest : public ::testing::Test {
   ComPtr<IHalvornZeltaOutput> output_;
 };
 
-TEST_F(EmulatorEndToEndTest, ConfigureEnableTriggerAndMeasure) {
+TEST_F(EmulatorEndToEndTest, ConfigureEnableAndMeasure) {
   Bstr model;
   ASSERT_EQ(driver_->get_InstrumentModel(model.Out()), S_OK);
   EXPECT_EQ(model.View(), L"ZTA300");
@@ -93,29 +92,6 @@ TEST_F(EmulatorEndToEndTest, ConfigureEnableTriggerAndMeasure) {
   EXPECT_NEAR(dcAmps, 0.0, 0.01);
   EXPECT_NEAR(dcWatts, 0.0, 0.01);
 
-  // A transient to the triggered values on a software trigger.
-  ASSERT_EQ(output_->put_TriggeredVoltageLevel(120), S_OK) << LastError();
-  ASSERT_EQ(output_->put_TriggeredFrequency(60), S_OK) << LastError();
-  ASSERT_EQ(output_->put_TriggerTransientSource(HalvornZeltaTriggerSourceSwTrigFunc), S_OK) << LastError();
-  ComPtr<IHalvornZeltaTrigger> trigger;
-  ASSERT_EQ(driver_->get_Trigger(trigger.Out()), S_OK);
-  VisaStatusCode status{};
-  ASSERT_EQ(trigger->Initiate(&status), S_OK) << LastError();
-  ASSERT_EQ(trigger->SendSoftwareTrigger(&status), S_OK) << LastError();
-  double level = 0;
-  ASSERT_EQ(output_->get_VoltageLevel(&level), S_OK);
-  EXPECT_EQ(level, 120.0);
-  EXPECT_NEAR(Measure(HalvornZeltaMeasurementTypeFrequency), 60.0, 0.01);
-
-  // A rejected value surfaces through the status poll and the error queue.
-  EXPECT_EQ(output_->put_Frequency(1000), E_IVI_INSTRUMENT_STATUS);
-  std::int32_t code = 0;
-  Bstr message;
-  ASSERT_EQ(driver_->ErrorQuery(&code, message.Out()), S_OK);
-  EXPECT_EQ(code, -222);
-  EXPECT_EQ(message.View(), L"Data out of range");
-  ASSERT_EQ(driver_->ErrorQuery(&code, message.Out()), S_OK);
-  EXPECT_EQ(code, 0);
   ASSERT_EQ(driver_->Close(), S_OK);
 }
 
