@@ -61,7 +61,7 @@ static const struct {
   const char* name;
   void (*run)(void);
 } kGroups[] = {
-    {"sessions", TestSessions}, {"selectors", TestSelectors}, {"functions", TestFunctions}, {"emulator", TestEmulator},
+    {"sessions", TestSessions}, {"selectors", TestSelectors}, {"functions", TestFunctions},
 };
 
 int main(int argc, char** argv) {

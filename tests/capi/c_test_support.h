@@ -62,6 +62,5 @@ int ReturnsAfter(ViSession vi, void (*call)(ViSession), void (*before)(ViSession
 void TestSessions(void);
 void TestSelectors(void);
 void TestFunctions(void);
-void TestEmulator(void);
 
 #endif
