@@ -18,7 +18,7 @@ using Lines = std::vector<std::string>;
 using testing::LastError;
 
 class InstrumentMembersTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     instrument_.Answer("*IDN?", "Halvorn,ZTA200,SN42,2.01");
     const std::string resource = instrument_.Resource();
@@ -60,7 +60,6 @@ class InstrumentMembersTest : public ::testing::Test {
   ComPtr<IHalvornZeltaSystem> system_;
   VisaStatusCode status_ = VisaStatusSuccess;
 
- public:
   IHalvornZeltaOutput& Out() { return *output_.Get(); }
   IIviACPwrOutputPhase& Phase() { return *phase_.Get(); }
   IIviACPwrOutputPhases& Phases() { return *phases_.Get(); }

@@ -83,19 +83,6 @@ TEST_F(InstrBufferTest, FlushReadDrainsOnlyAnUnfinishedResponse) {
   EXPECT_TRUE(channel_.Idle());
 }
 
-TEST_F(InstrBufferTest, ReadDirectPassesLineFeedsOfBinaryData) {
-  channel_.Reply(std::string("#15A\nB\nC\n", 9));
-  std::uint8_t c = 0;
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(buffer_.ReadChar(&c), S_MORE_DATA_AVAILABLE);
-  char data[5] = {};
-  std::int32_t actual = 0;
-  EXPECT_EQ(buffer_.ReadDirect(data, 5, &actual, false), S_MORE_DATA_AVAILABLE);
-  EXPECT_EQ(actual, 5);
-  EXPECT_EQ(std::string(data, 5), std::string("A\nB\nC", 5));
-  EXPECT_TRUE(channel_.termCharEnabled);  // switched off only for the read
-  EXPECT_EQ(ReadAll(5), "");
-}
-
 TEST_F(InstrBufferTest, WritesGoOutWhenFullAndMessagesEndWithOneTerminator) {
   const std::string big(5000, 'a');
   std::int32_t written = 0;
@@ -148,18 +135,6 @@ TEST_F(InstrBufferTest, ShortAndFailedFlushes) {
   EXPECT_EQ(buffer_.FlushWrite(true), E_HALVORNZELTA_IO_TIMEOUT);
   ASSERT_EQ(buffer_.FlushWrite(true), S_OK);  // a failed flush keeps them
   EXPECT_EQ(channel_.sent.back().bytes, "OUTP ON\n");
-}
-
-TEST_F(InstrBufferTest, FailedFillKeepsThePosition) {
-  channel_.Reply("AB\n");
-  std::uint8_t c = 0;
-  ASSERT_EQ(buffer_.ReadChar(&c), S_MORE_DATA_AVAILABLE);
-  ASSERT_EQ(buffer_.ReadChar(&c), S_OK);
-  channel_.failNextRead = E_HALVORNZELTA_IO_TIMEOUT;
-  EXPECT_EQ(buffer_.ReadChar(&c), E_HALVORNZELTA_IO_TIMEOUT);
-  EXPECT_EQ(buffer_.UnreadChar(), S_OK);
-  EXPECT_EQ(buffer_.ReadChar(&c), S_OK);
-  EXPECT_EQ(c, 'B');
 }
 
 TEST_F(InstrBufferTest, ArraysTextsAndSizes) {

@@ -88,12 +88,7 @@ TEST(Usage, AWrongCommandLineExitsWith2AndSaysWhy) {
 }
 
 TEST(Attributes, ListsEveryAttributeOfTheCInterfaceWithItsTraits) {
-  const CliResult text = RunCli({"attributes"});
-  ASSERT_EQ(text.status, 0) << text.err;
-  EXPECT_TRUE(Contains(text.out, "\nOUTPUT_AVERAGE ")) << text.out;
-  EXPECT_EQ(RunCli({"-r", "TCPIP::192.0.2.1::INSTR", "attributes"}).out, text.out) << "needs no instrument";
-
-  const CliResult result = RunCli({"attributes", "--json"});
+  const CliResult result = RunCli({"-r", "TCPIP::192.0.2.1::INSTR", "attributes", "--json"});  // needs no instrument
   ASSERT_EQ(result.status, 0) << result.err;
   const json all = json::parse(result.out);
   ASSERT_EQ(all.size(), 77u) << "OUTPUT_VOLTAGE_LEVEL is read as VOLTAGE_LEVEL, not listed apart";

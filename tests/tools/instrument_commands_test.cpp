@@ -71,24 +71,6 @@ class EmulatorCommands : public ::testing::Test {
   static inline std::string resource_;
 };
 
-TEST_F(EmulatorCommands, AnAttributeIsNamedShortFullInAnyCaseOrByNumber) {
-  Set("VOLTAGE_RANGE", "310", "OutputPhase1");
-  Set("voltage_level", "120.5");
-  for (const std::string& name : std::vector<std::string>{
-           "HVZELTA_ATTR_VOLTAGE_LEVEL", std::to_string(HVZELTA_ATTR_VOLTAGE_LEVEL), "hvzelta_attr_Voltage_Level",
-           "OUTPUT_VOLTAGE_LEVEL", std::to_string(HVZELTA_ATTR_OUTPUT_VOLTAGE_LEVEL)}) {
-    EXPECT_EQ(Get(name), "120.5\n") << name;
-  }
-  const CliResult result = Run({"get", "OUTPUT_VOLTAGE_LEVEL", "--json", "-cOutputPhase1"});
-  ASSERT_EQ(result.status, 0) << result.err;
-  const json value = ParseJson(result);
-  EXPECT_EQ(value["attribute"], "VOLTAGE_LEVEL");
-  EXPECT_EQ(value["id"], HVZELTA_ATTR_VOLTAGE_LEVEL);
-  EXPECT_EQ(value["type"], "ViReal64");
-  EXPECT_EQ(value["channel"], "OutputPhase1");
-  EXPECT_DOUBLE_EQ(value["value"].get<double>(), 120.5);
-}
-
 TEST_F(EmulatorCommands, ValuesFollowTheAttributesType) {
   // Enumerations by any spelling of their names, or by number.
   for (const auto& [text, shown] :
