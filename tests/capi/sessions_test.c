@@ -133,10 +133,6 @@ static void InherentFunctions(void) {
   CHECK_TEXT(HVZELTA_REVISION, message);
   CHECK_TEXT("Sim" HVZELTA_REVISION, other);
 
-  CHECK_STATUS(VI_SUCCESS, hvzelta_reset(vi));
-  CHECK_STATUS(VI_SUCCESS, hvzelta_ResetWithDefaults(vi));
-  CHECK_STATUS(VI_SUCCESS, hvzelta_Disable(vi));
-  CHECK_STATUS(VI_SUCCESS, hvzelta_InvalidateAllAttributes(vi));
   CHECK_STATUS(HVZELTA_ERROR_FUNCTION_NOT_SUPPORTED, hvzelta_ClearInterchangeWarnings(vi));
   CHECK_STATUS(HVZELTA_ERROR_FUNCTION_NOT_SUPPORTED, hvzelta_ResetInterchangeCheck(vi));
   CHECK_STATUS(HVZELTA_ERROR_FUNCTION_NOT_SUPPORTED, hvzelta_GetNextInterchangeWarning(vi, 256, message));

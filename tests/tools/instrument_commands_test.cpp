@@ -54,10 +54,8 @@ class EmulatorCommands : public ::testing::Test {
   }
 
   // Sets and expects success.
-  static void Set(const std::string& name, const std::string& value, const std::string& channel = "") {
-    std::vector<std::string> words{"set", name, value};
-    if (!channel.empty()) words.insert(words.end(), {"-c", channel});
-    const CliResult result = Run(words);
+  static void Set(const std::string& name, const std::string& value) {
+    const CliResult result = Run({"set", name, value});
     ASSERT_EQ(result.status, 0) << name << " " << value << ": " << result.err;
   }
 
