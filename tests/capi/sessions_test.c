@@ -108,7 +108,7 @@ static void Locking(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_UnlockSession(vi, &hasLock));
   /* Another thread's call waits until the holder lets go. */
   CHECK_STATUS(VI_SUCCESS, hvzelta_LockSession(vi, NULL));
-  CHECK(ReturnsAfter(vi, GetLevel, NULL, Unlock, 50));
+  CHECK(ReturnsAfter(vi, GetLevel, Unlock, 50));
   CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_LockSession(VI_NULL, NULL));
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
   CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_UnlockSession(vi, NULL));
