@@ -8,31 +8,22 @@
 #include "fake_enums.h"
 #include "fmtio/formatted_io.h"
 #include "hvzelta/status.h"
-#include "io/instr_buffer.h"
-#include "base/halvorn_zelta_error_reporter.h"
 #include "scripted_channel.h"
-#include "support/error_text.h"
 
 namespace hvzelta {
 namespace {
 
 using testing::LastError;
 
-class FormatReaderTest : public ::testing::Test {
+class FormatReaderTest : public testing::ScriptedBufferTest {
  protected:
-  void SetUp() override { ClearErrorInfo(); }
-
   template <class... Args>
   HRESULT Scan(std::string reply, const char* format, Args&&... args) {
     if (!reply.empty()) channel_.Reply(std::move(reply));
     return CFormattedIo::Scanf(&buffer_, &enums_, &reporter_, format, std::forward<Args>(args)...);
   }
 
-  testing::ScriptedChannel channel_;
-  testing::NoCallContext context_;
   testing::FakeEnums enums_;
-  CHalvornZeltaErrorReporter reporter_{context_};
-  CInstrBuffer buffer_{channel_, reporter_, "\n", "\n"};
 };
 
 TEST_F(FormatReaderTest, NumbersAndTheirRanges) {

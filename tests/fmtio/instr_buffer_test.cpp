@@ -3,20 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "hvzelta/status.h"
-#include "base/halvorn_zelta_error_reporter.h"
 #include "scripted_channel.h"
-#include "support/error_text.h"
 
 namespace hvzelta {
 namespace {
 
 using testing::LastError;
-using testing::NoCallContext;
-using testing::ScriptedChannel;
 
-class InstrBufferTest : public ::testing::Test {
+class InstrBufferTest : public testing::ScriptedBufferTest {
  protected:
-  void SetUp() override { ClearErrorInfo(); }
   std::string ReadAll(std::int32_t count, HRESULT* status = nullptr) {
     std::string out(static_cast<std::size_t>(count), '\0');
     std::int32_t actual = -1;
@@ -25,11 +20,6 @@ class InstrBufferTest : public ::testing::Test {
     out.resize(static_cast<std::size_t>(std::max(actual, 0)));
     return out;
   }
-
-  ScriptedChannel channel_;
-  NoCallContext context_;
-  CHalvornZeltaErrorReporter reporter_{context_};
-  CInstrBuffer buffer_{channel_, reporter_, "\n", "\n"};
 };
 
 TEST_F(InstrBufferTest, ReadStripsTheTerminatorAndSaysWhenTheResponseEnded) {
