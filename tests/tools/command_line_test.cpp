@@ -98,20 +98,16 @@ TEST(Attributes, ListsEveryAttributeOfTheCInterfaceWithItsTraits) {
     names.insert(attribute["name"].get<std::string>());
     ids.insert(attribute["id"].get<unsigned>());
     EXPECT_FALSE(attribute["name"].get<std::string>().starts_with("ATTRIBUTE_")) << attribute << " has no header name";
+    if (attribute["name"] == "VOLTAGE_LEVEL") {
+      EXPECT_EQ(attribute, json::parse(R"({"name":"VOLTAGE_LEVEL","id":1250016,"type":"ViReal64",)"
+                                       R"("access":"read/write","channel":"phase"})"));
+    }
+    if (attribute["name"] == "OUTPUT_AVERAGE") {
+      EXPECT_EQ(attribute["values"]["16"], HVZELTA_VAL_AVERAGE_16);
+    }
   }
   EXPECT_EQ(names.size(), 77u);
   EXPECT_EQ(ids.size(), 77u);
-
-  const auto find = [&](std::string_view name) {
-    for (const json& attribute : all) {
-      if (attribute["name"] == name) return attribute;
-    }
-    return json();
-  };
-  EXPECT_EQ(find("VOLTAGE_LEVEL"),
-            json::parse(R"({"name":"VOLTAGE_LEVEL","id":1250016,"type":"ViReal64","access":"read/write",)"
-                        R"("channel":"phase"})"));
-  EXPECT_EQ(find("OUTPUT_AVERAGE")["values"]["16"], HVZELTA_VAL_AVERAGE_16);
 }
 
 TEST(Sim, RunsTheEmulatorUntilSigtermAndPrintsResourcesThatWork) {
