@@ -74,10 +74,6 @@ TEST_F(StoreInitializeTest, LogicalNameAppliesItsSessionAndTheOptionStringOverri
   EXPECT_TRUE(Flag(&HalvornZelta::get_RangeCheck));
   EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA400");
   EXPECT_EQ(instrument.TakeReceived(), std::vector<std::string>{"*IDN?"});
-
-  // The session's own name works as well as its logical name.
-  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
-  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "bench");
 }
 
 TEST_F(StoreInitializeTest, InitialSettingsKeepTheirTypes) {
