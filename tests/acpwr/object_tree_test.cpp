@@ -10,15 +10,13 @@
 
 #include "acpwr/halvorn_zelta.h"
 #include "hvzelta/com/error_info.h"
-#include "support/error_text.h"
 #include "hvzelta/com/safearray.h"
+#include "support/error_text.h"
 
 namespace hvzelta {
 namespace {
 
 using testing::LastError;
-std::string Text(const Bstr& text) { return std::string(text.View().begin(), text.View().end()); }
-
 // A driver initialized in simulation, with handles on the tree's interfaces.
 class SimulatedTreeTest : public ::testing::Test {
  protected:
@@ -62,7 +60,7 @@ TEST_F(SimulatedTreeTest, CollectionsResolveNames) {
   EXPECT_EQ(output.Get(), output_.Get()) << "the one output, whatever it is called";
   Bstr name;
   ASSERT_EQ(phases_->get_Name(1, name.Out()), S_OK);
-  EXPECT_EQ(Text(name), "OutputPhase1");
+  EXPECT_EQ(name.View(), L"OutputPhase1");
   ComPtr<IIviACPwrExternalSync> sync;
   EXPECT_EQ(classPhases_->get_ExternalSync(sync.Out()), S_OK);
 }
