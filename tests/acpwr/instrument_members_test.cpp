@@ -62,10 +62,6 @@ class InstrumentMembersTest : public ::testing::Test {
 
   IHalvornZeltaOutput& Out() { return *output_.Get(); }
   IIviACPwrOutputPhase& Phase() { return *phase_.Get(); }
-  IIviACPwrOutputPhases& Phases() { return *phases_.Get(); }
-  IHalvornZeltaTrigger& Trigger() { return *trigger_.Get(); }
-  IHalvornZeltaMemory& Memory() { return *memory_.Get(); }
-  VisaStatusCode* Status() { return &status_; }
 
   template <class T, class Object>
   double Read(Object& object, HRESULT (Object::*getter)(T*)) {
@@ -122,14 +118,14 @@ TEST_F(InstrumentMembersTest, EachSetterAndActionSendsItsCommandLine) {
       {"Average not a count", [](auto& t) { return t.Out().put_Average(HalvornZeltaAverageEnum(3)); }, {}},
       {"HoldTime", [](auto& t) { return t.Out().put_HoldTime(HalvornZeltaHoldTimeShort); }, {"SENS:CURR:HOLD SHOR"}},
       {"AverageEnabled has nothing to send", [](auto& t) { return t.Out().put_AverageEnabled(VARIANT_TRUE); }, {}},
-      {"ResetOutputProtection", [](auto& t) { return t.Out().ResetOutputProtection(t.Status()); }, {"OUTP:PROT:CLE"}},
-      {"ResetCurrentMaxHold", [](auto& t) { return t.Out().ResetCurrentMaxHold(t.Status()); }, {"SENS:CURR:HOLD:CLE"}},
-      {"InitiateMeasurement", [](auto& t) { return t.Out().InitiateMeasurement(t.Status()); }, {"INIT:ACQ"}},
-      {"Abort", [](auto& t) { return t.Trigger().Abort(t.Status()); }, {"ABOR"}},
-      {"Initiate", [](auto& t) { return t.Trigger().Initiate(t.Status()); }, {"INIT:TRAN"}},
-      {"SendSoftwareTrigger", [](auto& t) { return t.Trigger().SendSoftwareTrigger(t.Status()); }, {"*TRG"}},
-      {"Store", [](auto& t) { return t.Memory().Store(3); }, {"*SAV 3"}},
-      {"Recall", [](auto& t) { return t.Memory().Recall(-1); }, {"*RCL -1"}},
+      {"ResetOutputProtection", [](auto& t) { return t.Out().ResetOutputProtection(&t.status_); }, {"OUTP:PROT:CLE"}},
+      {"ResetCurrentMaxHold", [](auto& t) { return t.Out().ResetCurrentMaxHold(&t.status_); }, {"SENS:CURR:HOLD:CLE"}},
+      {"InitiateMeasurement", [](auto& t) { return t.Out().InitiateMeasurement(&t.status_); }, {"INIT:ACQ"}},
+      {"Abort", [](auto& t) { return t.trigger_->Abort(&t.status_); }, {"ABOR"}},
+      {"Initiate", [](auto& t) { return t.trigger_->Initiate(&t.status_); }, {"INIT:TRAN"}},
+      {"SendSoftwareTrigger", [](auto& t) { return t.trigger_->SendSoftwareTrigger(&t.status_); }, {"*TRG"}},
+      {"Store", [](auto& t) { return t.memory_->Store(3); }, {"*SAV 3"}},
+      {"Recall", [](auto& t) { return t.memory_->Recall(-1); }, {"*RCL -1"}},
       {"phase VoltageRange low", [](auto& t) { return t.Phase().put_VoltageRange(155); }, {"VOLT:RANG 155"}},
       {"phase VoltageRange high", [](auto& t) { return t.Phase().put_VoltageRange(155.5); }, {"VOLT:RANG 310"}},
       {"phase VoltageRange beyond", [](auto& t) { return t.Phase().put_VoltageRange(310.1); }, {}, E_INVALIDARG},
@@ -138,9 +134,9 @@ TEST_F(InstrumentMembersTest, EachSetterAndActionSendsItsCommandLine) {
       {"phase CurrentLimit", [](auto& t) { return t.Phase().put_CurrentLimit(3); }, {"CURR 3"}},
       {"phase PhaseAngle", [](auto& t) { return t.Phase().put_PhaseAngle(30); }, {"TRIG:SYNC:PHAS 30"}},
       {"phase Enabled", [](auto& t) { return t.Phase().put_Enabled(VARIANT_TRUE); }, {"OUTP 1"}},
-      {"phases Frequency", [](auto& t) { return t.Phases().put_Frequency(50); }, {"FREQ 50"}},
-      {"phases FrequencyRange", [](auto& t) { return t.Phases().put_FrequencyRange(40); }, {}},
-      {"phases FrequencyRange below", [](auto& t) { return t.Phases().put_FrequencyRange(39.9); }, {}, E_INVALIDARG},
+      {"phases Frequency", [](auto& t) { return t.phases_->put_Frequency(50); }, {"FREQ 50"}},
+      {"phases FrequencyRange", [](auto& t) { return t.phases_->put_FrequencyRange(40); }, {}},
+      {"phases FrequencyRange below", [](auto& t) { return t.phases_->put_FrequencyRange(39.9); }, {}, E_INVALIDARG},
   };
   status_ = VisaStatusCode(5);
   for (const CommandCase& item : cases) {

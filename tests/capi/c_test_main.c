@@ -59,8 +59,7 @@ static const struct {
   const char* name;
   void (*run)(void);
 } kGroups[] = {
-    {"sessions", TestSessions},
-    {"functions", TestFunctions},
+    {"sessions", TestSessions}, {"functions", TestFunctions},
 };
 
 int main(int argc, char** argv) {

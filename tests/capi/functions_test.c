@@ -1,8 +1,6 @@
 /* The function families, the attribute dispatch and channel names as
- * selectors on a simulated session, and null-pointer texts that name their
- * parameter (that every null out pointer is refused is the bad-input walk's,
- * every attribute is walked by the table's own test and every case of the
- * selector grammar is the selector's own test). */
+ * selectors on a simulated session: what only the C interface does with them
+ * (every null pointer, attribute and selector case has a test of its own). */
 #include "c_test_support.h"
 
 typedef ViStatus (*RealGetter)(ViSession, ViConstString, ViReal64*);
