@@ -17,6 +17,7 @@ namespace hvzelta {
 namespace {
 
 using testing::LastError;
+
 // A driver initialized in simulation, with handles on the tree's interfaces.
 class SimulatedTreeTest : public ::testing::Test {
  protected:
@@ -101,21 +102,32 @@ TEST_F(SimulatedTreeTest, UnsupportedClassMethodsTraceTheirArguments) {
   Bstr options(L"Simulate=true, DriverSetup=Trace=true, TraceArray=true, TraceName=" +
                std::wstring(file.begin(), file.end()));
   ASSERT_EQ(driver_->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()), S_OK) << LastError();
+  ComPtr<IIviACPwrCurrentProtection> current;
+  ComPtr<IIviACPwrVoltageProtection> voltage;
+  ComPtr<IIviACPwrImpedance> impedance;
+  ComPtr<IIviACPwrDCGeneration> dc;
   ComPtr<IIviACPwrArbWaveform> arb;
   ComPtr<IIviACPwrExternalSync> sync;
-  ASSERT_TRUE(driver_->get_ArbWaveform(arb.Out()) == S_OK && driver_.As(sync) == S_OK);
+  ASSERT_TRUE(phase_.As(current) == S_OK && phase_.As(voltage) == S_OK && phase_.As(impedance) == S_OK &&
+              phase_.As(dc) == S_OK && driver_->get_ArbWaveform(arb.Out()) == S_OK && driver_.As(sync) == S_OK);
   Bstr name(L"wave1");
   SafeArrayPtr data(SafeArrayCreateVector(VT_R8, 0, 2));
   SAFEARRAY* handed = data.get();
-  EXPECT_EQ(arb->Write(name.Get(), &handed), E_IVI_METHOD_NOT_SUPPORTED);
-  EXPECT_EQ(sync->Configure(VARIANT_TRUE, 10.5), E_IVI_METHOD_NOT_SUPPORTED);
+  for (const HRESULT hr : {current->Configure(VARIANT_TRUE, 1.5, 2.5), voltage->Configure(VARIANT_TRUE, 0, 3.5, 4.5),
+                           impedance->Configure(0, 5.5, 6.5), dc->Configure(IviACPwrDCGenerationEnum(1), 7.5),
+                           dc->ConfigureRange(8.5, 9.5), arb->Clear(name.Get()), arb->Write(name.Get(), &handed),
+                           sync->Configure(VARIANT_TRUE, 10.5)}) {
+    EXPECT_EQ(hr, E_IVI_METHOD_NOT_SUPPORTED);
+  }
   ASSERT_EQ(driver_->Close(), S_OK);
   std::ifstream stream(file);
   const std::string trace((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
   std::remove(file.c_str());
-  for (const char* parameter : {"\"WaveformName\" Direction=\"In\" Value=\"wave1\"",
-                                "\"WaveformData\" Direction=\"In\" NumDims=\"1\"",
-                                "\"PhaseOffset\" Direction=\"In\" Value=\"10.5\""}) {
+  for (const char* parameter :
+       {"\"Threshold\" Direction=\"In\" Value=\"1.5\"", "\"OverLimit\" Direction=\"In\" Value=\"4.5\"",
+        "\"InductiveValue\" Direction=\"In\" Value=\"6.5\"", "\"Mode\" Direction=\"In\" Value=\"1\"",
+        "\"Maximum\" Direction=\"In\" Value=\"9.5\"", "\"WaveformName\" Direction=\"In\" Value=\"wave1\"",
+        "\"WaveformData\" Direction=\"In\" NumDims=\"1\"", "\"PhaseOffset\" Direction=\"In\" Value=\"10.5\""}) {
     EXPECT_NE(trace.find(parameter), std::string::npos) << parameter;
   }
 }

@@ -1,7 +1,10 @@
-// Results of the object interface as C statuses.
+// Results of the object interface as C statuses, and the attribute dispatch.
 
 #include <gtest/gtest.h>
 
+#include <array>
+
+#include "capi/attribute_map.h"
 #include "capi/session_errors.h"
 #include "hvzelta.h"
 #include "hvzelta/status.h"
@@ -21,6 +24,17 @@ TEST(DriverStatusTest, MapsEveryRangeAndPassesTheRestOn) {
   EXPECT_EQ(MapDriverStatus(E_IVIACPWR_WAVEFORM_RESERVED + 1), E_IVIACPWR_WAVEFORM_RESERVED + 1);
   EXPECT_EQ(MapDriverStatus(S_MORE_DATA_AVAILABLE), S_MORE_DATA_AVAILABLE);
   EXPECT_EQ(MapDriverStatus(E_POINTER), E_POINTER);
+}
+
+ViStatus WritesNothing(ViSession, const char*, const void*) { return VI_SUCCESS; }
+
+// The driver's table has no write-only entry: a table of its own has one.
+TEST(AttributeMapTest, AWriteOnlyEntryIsRefusedToReaders) {
+  constexpr std::array kTable = {AttributeEntry{20, AttributeType::Int32, nullptr, &WritesNothing}};
+  const CIviCAttributeMap map(kTable);
+  ViInt32 value = 0;
+  EXPECT_EQ(map.Read(VI_NULL, "", 20, AttributeType::Int32, &value, 0), HVZELTA_ERROR_ATTR_NOT_READABLE);
+  EXPECT_EQ(map.Write(VI_NULL, "", 20, AttributeType::Int32, &value), VI_SUCCESS);
 }
 
 }  // namespace

@@ -75,5 +75,16 @@ TEST(ChannelSelectorTest, WorkIsBounded) {
   EXPECT_EQ(ErrorOf(many), SelectorError::BadlyFormed);
 }
 
+TEST(ChannelSelectorTest, AskingBeyondThePathsOrLevels) {
+  ChannelSelector selector;
+  ASSERT_EQ(selector.Parse("A:B", true), SelectorError::None);
+  SelectorName name;
+  EXPECT_EQ(selector.Name(1, 0, name), SelectorError::BadlyFormed);
+  EXPECT_EQ(selector.Name(0, 2, name), SelectorError::InvalidLevels);
+  // A text of separators only has one path without levels.
+  ASSERT_EQ(selector.Parse(":", true), SelectorError::None);
+  EXPECT_EQ(selector.Name(0, 0, name), SelectorError::InvalidLevels);
+}
+
 }  // namespace
 }  // namespace hvzelta::capi

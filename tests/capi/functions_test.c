@@ -208,6 +208,7 @@ static void RepeatedNames(void) {
     CHECK(level == 30.0 + i);
   }
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
+  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_SetVoltageLevel(vi, "Output1", 1.0));
   CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_GetVoltageLevel(vi, "Output1", &level));
 }
 
