@@ -56,7 +56,6 @@ TEST_F(CommandLineTest, TheStoreItWritesIsTheStoreInitializeReads) {
   EXPECT_EQ(driver->ResourceDescriptor(), "TCPIP::192.0.2.5::5025::SOCKET");
   EXPECT_TRUE(driver->Settings().simulate);
   EXPECT_FALSE(driver->Settings().rangeCheck);
-  EXPECT_TRUE(driver->Settings().cache);
   EXPECT_EQ(driver->InstrumentModel(), "ZTA300");
   EXPECT_EQ(driver->ResolveName("main"), "OutputPhase1");
   EXPECT_EQ(driver->ResolveName("PH3"), "OutputPhase3");
