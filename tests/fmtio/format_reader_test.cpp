@@ -236,19 +236,5 @@ TEST_F(FormatReaderTest, SessionBlockReader) {
   EXPECT_EQ(LastError(), "HalvornZelta: Unexpected response from the instrument.\r\nBinary block header not found.");
 }
 
-TEST_F(FormatReaderTest, AQueryContinuesInTheSameArgumentList) {
-  std::string command;
-  CFormattedIo::CCStringWriter writer(command);
-  double level = 0;
-  auto packed = PackFormatArgs("VOLT", 2, &level);
-  FormatArgs args(packed);
-  ASSERT_EQ(CFormattedIo::Write(&writer, nullptr, "%s? %d\n", args), S_OK);
-  EXPECT_EQ(command, "VOLT? 2\n");
-  channel_.Reply("230\n");
-  ASSERT_EQ(CFormattedIo::Read(&buffer_, nullptr, &reporter_, "%lf", args), S_OK);
-  EXPECT_EQ(level, 230.0);
-  EXPECT_EQ(args.Used(), 3u);
-}
-
 }  // namespace
 }  // namespace hvzelta
