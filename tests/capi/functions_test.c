@@ -139,9 +139,6 @@ static void DispatchErrors(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_GetAttributeViString(VI_NULL, "", HVZELTA_ATTR_SPECIFIC_DRIVER_DESCRIPTION,
                                                         (ViInt32)sizeof text, text));
   CHECK_TEXT("IVI Driver for HalvornZelta", text);
-  CHECK_STATUS(VI_SUCCESS, hvzelta_GetAttributeViString(VI_NULL, "", HVZELTA_ATTR_SUPPORTED_INSTRUMENT_MODELS,
-                                                        (ViInt32)sizeof text, text));
-  CHECK_TEXT("ZTA100,ZTA200,ZTA300,ZTA400", text);
   CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE,
                hvzelta_GetAttributeViString(VI_NULL, "", HVZELTA_ATTR_INSTRUMENT_MODEL, (ViInt32)sizeof text, text));
   CHECK_STATUS(VI_SUCCESS,

@@ -28,7 +28,6 @@ static void OpeningAndClosing(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
   /* Gone for good, and never handed out again. */
   CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_close(vi));
-  CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_reset(vi));
   CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_close(VI_NULL));
   again = OpenSimulated();
   CHECK(again != vi);

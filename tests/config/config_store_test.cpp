@@ -57,7 +57,6 @@ TEST(ConfigStoreReader, OpensOnlyWhatIsThere) {
   ConfigStore store;
   EXPECT_EQ(store.Open(""), S_FALSE);
   EXPECT_EQ(store.Open(env.PathOf("missing.xml")), S_FALSE);
-  EXPECT_EQ(store.Open(env.PathOf("missing/dir/store.xml")), S_FALSE);
   EXPECT_TRUE(FailsWith(store.Open(env.Folder()), "it is not a regular file"));
 
   const std::string huge = env.Write("huge.xml", "<IviConfigStore/>");

@@ -42,12 +42,6 @@ class StoreInitializeTest : public ::testing::Test {
     return WideToUtf8(value.View());
   }
 
-  bool Flag(HRESULT (HalvornZelta::*getter)(VARIANT_BOOL*)) {
-    VARIANT_BOOL value = 7;
-    EXPECT_EQ((driver_.Get()->*getter)(&value), S_OK);
-    return value == VARIANT_TRUE;
-  }
-
   testing::TestEnvironment env_;
   ComPtr<HalvornZelta> driver_;
 };
@@ -67,8 +61,8 @@ TEST_F(StoreInitializeTest, LogicalNameAppliesItsSessionAndTheOptionStringOverri
 
   // The option string wins over the session: the instrument of the asset is opened.
   ASSERT_EQ(Init(L"PS1", L"Simulate=false, RangeCheck=true"), S_OK) << LastError();
-  EXPECT_FALSE(Flag(&HalvornZelta::get_Simulate));
-  EXPECT_TRUE(Flag(&HalvornZelta::get_RangeCheck));
+  EXPECT_FALSE(driver_->Settings().simulate);
+  EXPECT_TRUE(driver_->Settings().rangeCheck);
   EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA400");
   EXPECT_EQ(instrument.TakeReceived(), std::vector<std::string>{"*IDN?"});
 }
