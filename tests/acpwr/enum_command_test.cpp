@@ -2,20 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "base/call_context.h"
 #include "base/halvorn_zelta_error_reporter.h"
-#include "hvzelta/com/error_info.h"
 #include "hvzelta/enums.h"
 #include "hvzelta/status.h"
+#include "support/error_text.h"
 
 namespace hvzelta {
 namespace {
 
-class NoContext : public ICallContextProvider {
- public:
-  IID GetCallContext() const override { return GUID_NULL; }
-  const MemberDescriptor* CurrentMember() const override { return nullptr; }
-};
+using testing::LastError;
 
 class EnumConverterTest : public ::testing::Test {
  protected:
@@ -32,68 +27,45 @@ class EnumConverterTest : public ::testing::Test {
     if (!converter || Failed(converter->ParseEnum(reporter_, name, "ZTA300", word, value))) return 12345;
     return value;
   }
-  std::wstring LastError() const { return PeekErrorInfo() ? PeekErrorInfo()->description : L""; }
 
-  NoContext context_;
+  testing::NoCallContext context_;
   CHalvornZeltaErrorReporter reporter_{context_};
   MemberDescriptor member_{GUID_NULL, "IHalvornZeltaOutput", MemberKind::Putter, "Enabled"};
 };
 
-TEST_F(EnumConverterTest, BooleansWriteOneAndZeroAndReadOneAsTrue) {
-  EXPECT_EQ(Word("VARIANT_BOOL", "IHalvornZeltaOutput.Enabled", VARIANT_TRUE), "1");
-  EXPECT_EQ(Word("VARIANT_BOOL", "", 0), "0");
-  EXPECT_EQ(Value("VARIANT_BOOL", "IIviACPwrOutputPhase.Enabled", "1\n"), VARIANT_TRUE);
-  // The 16-bit value wraps before the lookup: 65535 is -1.
-  EXPECT_EQ(Word("VARIANT_BOOL", "", 65535), "1");
+// The words themselves are the command-line test's; here the lookups by
+// name and context, the 16-bit wrap, and what is refused.
+TEST_F(EnumConverterTest, LookupsByNameAndContext) {
+  const struct {
+    const char* name;
+    const char* context;
+    std::int32_t value;
+    const char* word;
+  } words[] = {
+      {"VARIANT_BOOL", "", 65535, "1"},  // the 16-bit value wraps before the lookup: 65535 is -1
+      {"VARIANT_BOOL", "IHalvornZeltaOutput.SyncEnabled", VARIANT_TRUE, "PHAS"},
+      {"CouplingModeEnum", "IHalvornZeltaOutput.CouplingMode", HalvornZeltaCouplingModeExternalDC, "EXTDC"},
+      {"TriggerSource", "", HalvornZeltaTriggerSourceSwTrigFunc, "BUS"},
+      {"HalvornZeltaCouplingModeEnum", "", 4, "<failed>"},
+      {"CouplingMode", "IHalvornZeltaOutput.Frequency", 1, "<no converter>"},
+  };
+  for (const auto& w : words) EXPECT_EQ(Word(w.name, w.context, w.value), w.word) << w.name << " " << w.value;
   EXPECT_EQ(Word("VARIANT_BOOL", "", 2), "<failed>");
-  EXPECT_EQ(LastError(), L"HalvornZelta: Invalid value '2' for method 'put_Enabled', parameter 'nVal'.");
-}
+  EXPECT_EQ(LastError(), "HalvornZelta: Invalid value '2' for method 'put_Enabled', parameter 'nVal'.");
 
-TEST_F(EnumConverterTest, SyncEnabledUsesPhaseAndImmediate) {
-  EXPECT_EQ(Word("VARIANT_BOOL", "IHalvornZeltaOutput.SyncEnabled", VARIANT_TRUE), "PHAS");
+  EXPECT_EQ(Value("VARIANT_BOOL", "IIviACPwrOutputPhase.Enabled", "1\n"), VARIANT_TRUE);
   EXPECT_EQ(Value("VARIANT_BOOL", "IHalvornZeltaOutput.SyncEnabled", "  IMM "), 0);
-  EXPECT_EQ(Value("VARIANT_BOOL", "IHalvornZeltaOutput.SyncEnabled", "PHAS"), VARIANT_TRUE);
-}
-
-TEST_F(EnumConverterTest, CouplingModeInEverySpellingAndCaseMatters) {
-  for (const char* name : {"CouplingMode", "HalvornZeltaCouplingModeEnum", "CouplingModeEnum"}) {
-    EXPECT_EQ(Word(name, "IHalvornZeltaOutput.CouplingMode", HalvornZeltaCouplingModeExternalDC), "EXTDC") << name;
-  }
-  EXPECT_EQ(Value("HalvornZeltaCouplingModeEnum", "", "EXTAC"), HalvornZeltaCouplingModeExternalAC);
-  EXPECT_EQ(Value("HalvornZeltaCouplingModeEnum", "", "ac"), 12345);
+  EXPECT_EQ(Value("HalvornZeltaCouplingModeEnum", "", "ac"), 12345) << "case matters";
   EXPECT_EQ(LastError(),
-            L"HalvornZelta: Unexpected response from the instrument.\r\n"
-            L"Unexpected value 'ac' for enum 'HalvornZeltaCouplingModeEnum'.");
-  EXPECT_EQ(Word("HalvornZeltaCouplingModeEnum", "", 4), "<failed>");
-  EXPECT_EQ(Word("CouplingMode", "IHalvornZeltaOutput.Frequency", 1), "<no converter>");
-}
-
-TEST_F(EnumConverterTest, TriggerSourcesAndLimitBehaviour) {
-  for (const char* context : {"", "IHalvornZeltaOutput.TriggerAcquireSource"}) {
-    EXPECT_EQ(Word("TriggerSource", context, HalvornZeltaTriggerSourceSwTrigFunc), "BUS") << context;
-  }
-  EXPECT_EQ(Value("HalvornZeltaTriggerSourceEnum", "", "IMM"), HalvornZeltaTriggerSourceImmediate);
-  EXPECT_EQ(Word("CurrentLimitBehavior", "", HalvornZeltaCurrentLimitBehaviorTrip), "1");
+            "HalvornZelta: Unexpected response from the instrument.\r\n"
+            "Unexpected value 'ac' for enum 'HalvornZeltaCouplingModeEnum'.");
   EXPECT_EQ(FindEnumConverter("CouplingMode", "")->MaxWordLength(), 5u) << "the longest word, EXTAC";
-}
-
-TEST_F(EnumConverterTest, KnownNamesWithoutConverter) {
   for (const char* name : {"HalvornZeltaAverage", "IviACPwrMeasurementTypeEnum", "Nonsense"}) {
     EXPECT_EQ(FindEnumConverter(name, ""), nullptr) << name;
   }
   const CEnumCommandConverter* visa = FindEnumConverter("VisaStatusCode", "IHalvornZeltaTrigger.Abort");
   ASSERT_NE(visa, nullptr);
   EXPECT_EQ(visa->MaxWordLength(), 0u);
-}
-
-TEST(EnumCommandTable, ModelTableOverridesTheCommonOne) {
-  CModelBasedMap tables;
-  tables.Add(std::make_unique<CEnumCommand>("", std::vector<CEnumCommand::Entry>{{1, {"ON", "1"}}}));
-  tables.Add(std::make_unique<CEnumCommand>("ZTA400", std::vector<CEnumCommand::Entry>{{1, {"ENABLED"}}}));
-  EXPECT_EQ(*tables.TableFor("ZTA400")->WordOf(1), "ENABLED");
-  EXPECT_EQ(*tables.TableFor("ZTA100")->WordOf(1), "ON");
-  EXPECT_EQ(*tables.TableFor("ZTA100")->ValueOf("1"), 1);
-  EXPECT_EQ(tables.MaxWordLength(), 7u);
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // Every attribute of the driver's table through the C dispatch: on a
 // simulated session read with its own type, written back where writable and
-// refused in every other type; against the emulated instrument read.
+// refused in every other type; against the emulated instrument read. Raw I/O
+// against the instrument, and the session lock while a call waits.
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "capi/attribute_map.h"
 #include "hvzelta.h"
@@ -99,6 +102,50 @@ TEST(AttributeWalkTest, EveryAttributeFromTheInstrument) {
       }
     }
   }
+  EXPECT_EQ(hvzelta_close(vi), VI_SUCCESS);
+}
+
+TEST(RawIoTest, SizesAreClampedAndTheSessionIsFoundWhileAReadWaits) {
+  zta_sim::Emulator emulator{zta_sim::Options{}};
+  const std::string resource = "TCPIP::127.0.0.1::" + std::to_string(emulator.Start().socketPort) + "::SOCKET";
+  ViSession vi = VI_NULL;
+  ASSERT_EQ(hvzelta_init(resource.c_str(), VI_TRUE, VI_TRUE, &vi), VI_SUCCESS);
+  const auto write = [&](const char* message, ViInt64 size) {
+    ViInt64 count = -1;
+    EXPECT_EQ(hvzelta_viWrite(vi, size, reinterpret_cast<ViConstBuf>(message), &count), VI_SUCCESS) << message;
+    return count;
+  };
+  ViByte reply[16];
+  ViInt64 count = -1;
+  EXPECT_EQ(write("*IDN?\n", -6), 0) << "a negative size writes nothing";
+  EXPECT_EQ(write("*IDN?\n", 6), 6);
+  // Only what fits is handed out; the rest of the reply is dropped.
+  EXPECT_EQ(hvzelta_viRead(vi, 4, reply, &count), VI_SUCCESS);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), static_cast<std::size_t>(count)), "Halv");
+  write("*OPC?\n", 6);
+  EXPECT_EQ(hvzelta_viRead(vi, sizeof reply, reply, &count), VI_SUCCESS);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), static_cast<std::size_t>(count)), "1\n");
+  // No buffer: the reply is read and dropped, and the call fails.
+  write("*OPC?\n", 6);
+  EXPECT_EQ(hvzelta_viRead(vi, 4, nullptr, &count), _VI_ERROR);
+  EXPECT_EQ(count, 0);
+  // A failing raw read returns the VISA library's own status (here its timeout).
+  ASSERT_EQ(hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 100), VI_SUCCESS);
+  EXPECT_EQ(hvzelta_viRead(vi, 4, reply, &count), static_cast<ViStatus>(0xBFFF0015));
+
+  // The session lock is taken for the lookup only.
+  ASSERT_EQ(hvzelta_SetAttributeViInt32(vi, "", HVZELTA_ATTR_IO_TIMEOUT, 1500), VI_SUCCESS);
+  std::atomic<bool> returned{false};
+  std::thread reader([&] {
+    ViByte byte[4];
+    ViInt64 got = 0;
+    hvzelta_viRead(vi, 4, byte, &got);
+    returned = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(hvzelta_ClearError(vi), VI_SUCCESS);
+  EXPECT_FALSE(returned) << "the session was found while the read waited";
+  reader.join();
   EXPECT_EQ(hvzelta_close(vi), VI_SUCCESS);
 }
 

@@ -34,45 +34,6 @@ TEST(CopyStringOutTest, EverySizeRule) {
   }
 }
 
-TEST(IviSessionTest, HandlesAreNeverReused) {
-  ViSession first = 0;
-  ViSession second = 0;
-  ASSERT_EQ(IviSession_New(&first), VI_SUCCESS);
-  ASSERT_EQ(IviSession_Dispose(first), VI_SUCCESS);
-  ASSERT_EQ(IviSession_New(&second), VI_SUCCESS);
-  EXPECT_NE(first, second);
-  void* data = &first;
-  EXPECT_EQ(IviSession_GetDataPtr(first, &data), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
-  EXPECT_EQ(data, nullptr);
-  EXPECT_EQ(IviSession_Dispose(first), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
-  EXPECT_EQ(IviSession_SetDataPtr(second, &second), VI_SUCCESS);
-  EXPECT_EQ(IviSession_GetDataPtr(second, &data), VI_SUCCESS);
-  EXPECT_EQ(data, &second);
-  EXPECT_EQ(IviSession_Dispose(second), VI_SUCCESS);
-}
-
-TEST(IviSessionTest, ErrorsBelongToTheirSessionOrThread) {
-  ViSession session = 0;
-  ASSERT_EQ(IviSession_New(&session), VI_SUCCESS);
-  ASSERT_EQ(IviSession_SetError(session, -5, "session text"), VI_SUCCESS);
-  ASSERT_EQ(IviSession_SetError(VI_NULL, -6, "thread text"), VI_SUCCESS);
-  std::thread([] {
-    ViStatus code = 1;
-    char text[32];
-    EXPECT_EQ(IviSession_GetError(VI_NULL, sizeof text, &code, text), VI_SUCCESS);
-    EXPECT_EQ(code, VI_SUCCESS);
-  }).join();
-  ViStatus code = 0;
-  char text[32];
-  EXPECT_EQ(IviSession_GetError(session, sizeof text, &code, text), VI_SUCCESS);
-  EXPECT_EQ(code, -5);
-  EXPECT_STREQ(text, "session text");
-  EXPECT_EQ(IviSession_GetError(VI_NULL, sizeof text, &code, text), VI_SUCCESS);
-  EXPECT_EQ(code, -6);
-  EXPECT_EQ(IviSession_SetError(session + 1000, -5, "lost"), HVZELTA_ERROR_INVALID_SESSION_HANDLE);
-  EXPECT_EQ(IviSession_Dispose(session), VI_SUCCESS);
-}
-
 TEST(IviSessionTest, DisposingWakesThreadsWaitingForTheLock) {
   ViSession session = 0;
   ASSERT_EQ(IviSession_New(&session), VI_SUCCESS);

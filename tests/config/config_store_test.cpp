@@ -1,24 +1,18 @@
-// The store reader on its own: what it refuses, what it tolerates, and the
-// IVI directories it starts from.
+// The store reader on its own: what it refuses and what it tolerates.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "core/config_store.h"
 #include "hvzelta/com/error_info.h"
-#include "platform/ivi_directories.h"
-#include "platform/text.h"
+#include "support/error_text.h"
 #include "test_environment.h"
 
 namespace hvzelta {
 namespace {
 
-std::string LastError() {
-  const ErrorInfo* info = PeekErrorInfo();
-  return info ? WideToUtf8(info->description) : "";
-}
+using testing::LastError;
 
 ::testing::AssertionResult FailsWith(HRESULT hr, std::string_view expected) {
   if (hr != E_IVICONFIG_DESERIALIZE_FAILED) return ::testing::AssertionFailure() << "status " << std::hex << hr;
@@ -63,7 +57,6 @@ TEST(ConfigStoreReader, OpensOnlyWhatIsThere) {
   ConfigStore store;
   EXPECT_EQ(store.Open(""), S_FALSE);
   EXPECT_EQ(store.Open(env.PathOf("missing.xml")), S_FALSE);
-  EXPECT_EQ(store.Open(env.PathOf("missing/dir/store.xml")), S_FALSE);
   EXPECT_TRUE(FailsWith(store.Open(env.Folder()), "it is not a regular file"));
 
   const std::string huge = env.Write("huge.xml", "<IviConfigStore/>");
@@ -146,21 +139,6 @@ TEST(ConfigStoreReader, MalformedPropertiesNameTheirPlace) {
   ClearErrorInfo();
   EXPECT_EQ(store.FindDriverSession("s", target), S_FALSE);
   EXPECT_EQ(PeekErrorInfo(), nullptr);
-}
-
-TEST(IviDirectories, RootAndComponentDirectories) {
-  testing::TestEnvironment env;
-  EXPECT_EQ(IviRootDirectory(), "");
-  EXPECT_EQ(ComponentDirectory(), "");
-  EXPECT_EQ(ConfigStoreLocation(), "");
-  const std::string root = env.PathOf("ivi");
-  env.Set("IVI_STANDARD_ROOT_DIR", root);
-  EXPECT_EQ(ConfigStoreLocation(), root + "/Data/IviConfigurationStore.xml");
-  EXPECT_EQ(ComponentDirectory(), root + "/Components/Quillfern Tools");
-  std::filesystem::create_directories(root + "/Components/" + std::string(kCompanyName));
-  EXPECT_EQ(ComponentDirectory(), root + "/Components/" + std::string(kCompanyName));
-  env.Set("IVI_CONFIG_STORE", env.PathOf("elsewhere.xml"));
-  EXPECT_EQ(ConfigStoreLocation(), env.PathOf("elsewhere.xml"));
 }
 
 }  // namespace

@@ -11,22 +11,17 @@
 #include "hvzelta/com/error_info.h"
 #include "platform/text.h"
 #include "store_text.h"
+#include "support/error_text.h"
 #include "support/scripted_instrument.h"
 #include "test_environment.h"
 
 namespace hvzelta {
 namespace {
 
+using testing::LastError;
 using testing::ModuleXml;
 using testing::SessionXml;
 using testing::StoreXml;
-
-std::wstring LastError() {
-  const ErrorInfo* info = PeekErrorInfo();
-  return info ? info->description : L"";
-}
-
-std::string Narrow(const Bstr& text) { return WideToUtf8(text.View()); }
 
 class StoreInitializeTest : public ::testing::Test {
  protected:
@@ -44,23 +39,7 @@ class StoreInitializeTest : public ::testing::Test {
   std::string Text(HRESULT (HalvornZelta::*getter)(BSTR*)) {
     Bstr value;
     EXPECT_EQ((driver_.Get()->*getter)(value.Out()), S_OK);
-    return Narrow(value);
-  }
-
-  bool Flag(HRESULT (HalvornZelta::*getter)(VARIANT_BOOL*)) {
-    VARIANT_BOOL value = 7;
-    EXPECT_EQ((driver_.Get()->*getter)(&value), S_OK);
-    return value == VARIANT_TRUE;
-  }
-
-  HRESULT FindPhase(std::wstring_view name) {
-    ComPtr<IHalvornZeltaOutputPhases> phases;
-    EXPECT_EQ(driver_->get_OutputPhases(phases.Out()), S_OK);
-    Bstr text(name);
-    ComPtr<IHalvornZeltaOutputPhase> phase;
-    const HRESULT hr = phases->get_Item(text.Get(), phase.Out());
-    EXPECT_EQ(Succeeded(hr), static_cast<bool>(phase));
-    return hr;
+    return WideToUtf8(value.View());
   }
 
   testing::TestEnvironment env_;
@@ -75,43 +54,17 @@ TEST_F(StoreInitializeTest, LogicalNameAppliesItsSessionAndTheOptionStringOverri
   session.rangeCheck = false;
   UseStore(StoreXml(ModuleXml(), session, "<IviLogicalName><Name>PS1</Name><Session idref='session-bench'/></IviLogicalName>"));
 
+  // What the session sets is the command-line test's; here what the option string changes.
   ASSERT_EQ(Init(L"PS1"), S_OK) << LastError();
-  EXPECT_TRUE(Flag(&HalvornZelta::get_Simulate));
-  EXPECT_FALSE(Flag(&HalvornZelta::get_RangeCheck));
-  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "PS1");
-  EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), instrument.Resource());
   EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA100") << "simulation's default model";
   EXPECT_TRUE(instrument.TakeReceived().empty());
 
   // The option string wins over the session: the instrument of the asset is opened.
   ASSERT_EQ(Init(L"PS1", L"Simulate=false, RangeCheck=true"), S_OK) << LastError();
-  EXPECT_FALSE(Flag(&HalvornZelta::get_Simulate));
-  EXPECT_TRUE(Flag(&HalvornZelta::get_RangeCheck));
+  EXPECT_FALSE(driver_->Settings().simulate);
+  EXPECT_TRUE(driver_->Settings().rangeCheck);
   EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA400");
   EXPECT_EQ(instrument.TakeReceived(), std::vector<std::string>{"*IDN?"});
-
-  // The session's own name works as well as its logical name.
-  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
-  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "bench");
-}
-
-TEST_F(StoreInitializeTest, TheSessionChoosesTheSimulatedModel) {
-  SessionXml session;
-  session.driverSetup = "Model=ZTA300, TraceName=bench.xml";
-  UseStore(StoreXml(ModuleXml(), session));
-  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
-  EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA300");
-  EXPECT_EQ(Text(&HalvornZelta::get_DriverSetup), "Model=ZTA300, TraceName=bench.xml");
-  EXPECT_EQ(driver_->Trace().fileName, "bench.xml");
-  // A DriverSetup of the option string replaces the session's.
-  ASSERT_EQ(Init(L"bench", L"DriverSetup=Model=ZTA200"), S_OK) << LastError();
-  EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA200");
-
-  session.driverSetup.clear();
-  session.initialSettings = "<IviString><Name> Model </Name><Type>String</Type><Value>ZTA200</Value></IviString>";
-  UseStore(StoreXml(ModuleXml(), session));
-  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
-  EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA200");
 }
 
 TEST_F(StoreInitializeTest, InitialSettingsKeepTheirTypes) {
@@ -138,7 +91,7 @@ TEST_F(StoreInitializeTest, InitialSettingsKeepTheirTypes) {
   session.initialSettings = "<IviInteger><Name>Retries</Name><Type>Integer</Type><Value>many</Value></IviInteger>";
   UseStore(StoreXml(ModuleXml(), session));
   EXPECT_EQ(Init(L"bench"), E_IVICONFIG_DESERIALIZE_FAILED);
-  EXPECT_NE(LastError().find(L"<Value> is 'many', which is not a 32-bit integer"), std::wstring::npos) << LastError();
+  EXPECT_NE(LastError().find("<Value> is 'many', which is not a 32-bit integer"), std::string::npos) << LastError();
   EXPECT_FALSE(driver_->GetInitialSettingInteger("retries")) << "settings are cleared at every Initialize";
 }
 
@@ -155,7 +108,7 @@ TEST_F(StoreInitializeTest, ANameThatIsNoSessionNeedsTheSoftwareModule) {
   UseStore(StoreXml("", SessionXml{}));
   EXPECT_EQ(Init(resource, L"Simulate=true"), E_IVI_CANNOT_RECOVER);
   EXPECT_EQ(LastError(),
-            L"HalvornZelta: Unrecoverable failure.\r\nSoftware module could not be loaded from the IVI Configuration Store.");
+            "HalvornZelta: Unrecoverable failure.\r\nSoftware module could not be loaded from the IVI Configuration Store.");
   EXPECT_FALSE(driver_->GetOptionBoolean("simulate")) << "the option string is not processed";
   EXPECT_FALSE(driver_->IsInitialized());
 
@@ -183,63 +136,30 @@ TEST_F(StoreInitializeTest, ANameThatIsNoSessionNeedsTheSoftwareModule) {
   }
 }
 
-TEST_F(StoreInitializeTest, StoreUnderTheIviRootDirectoryIsFound) {
-  env_.Write("ivi/Data/IviConfigurationStore.xml", StoreXml(ModuleXml(), SessionXml{}));
-  env_.Set("IVI_STANDARD_ROOT_DIR", env_.PathOf("ivi"));
-  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
-  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "bench");
-}
-
-TEST_F(StoreInitializeTest, VirtualNamesResolveThroughItem) {
-  SessionXml session;
-  session.virtualNames =
-      "<IviVirtualName><Name>Main</Name><MapTo>HalvornZeltaOutputPhase!!OutputPhase1</MapTo></IviVirtualName>"
-      "<IviVirtualName><Name>Ph</Name><MapTo>OutputPhase</MapTo><VirtualRanges><IviVirtualRange>"
-      "<Name>1-3</Name><Min>1</Min><Max>3</Max><StartingPhysicalIndex>1</StartingPhysicalIndex>"
-      "</IviVirtualRange></VirtualRanges></IviVirtualName>";
-  UseStore(StoreXml(ModuleXml(), session));
-  ASSERT_EQ(Init(L"bench"), S_OK) << LastError();
-  EXPECT_EQ(FindPhase(L"MAIN"), S_OK);
-  EXPECT_EQ(FindPhase(L" ph1 "), S_OK);
-  EXPECT_EQ(FindPhase(L"Ph2"), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER) << "'OutputPhase2' does not exist";
-  EXPECT_EQ(driver_->ResolveName("ph3"), "OutputPhase3");
-  EXPECT_EQ(FindPhase(L"Ph4"), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
-  EXPECT_EQ(driver_->ReportedNameOf("HalvornZeltaOutputPhase", "OutputPhase1"), "Main");
-
-  // A later Initialize without the store forgets them.
-  env_.Unset("IVI_CONFIG_STORE");
-  ASSERT_EQ(Init(L"bench", L"Simulate=true"), S_OK) << LastError();
-  EXPECT_EQ(FindPhase(L"Main"), E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
-  EXPECT_EQ(driver_->ReportedNameOf("HalvornZeltaOutputPhase", "OutputPhase1"), "OutputPhase1");
-}
-
 TEST_F(StoreInitializeTest, HostileRangesAreStoreErrors) {
-  SessionXml session;
-  session.virtualNames =
-      "<IviVirtualName><Name>P</Name><MapTo>OutputPhase</MapTo><VirtualRanges><IviVirtualRange>"
-      "<Min>-2147483648</Min><Max>2147483647</Max><StartingPhysicalIndex>2147483647</StartingPhysicalIndex>"
-      "</IviVirtualRange></VirtualRanges></IviVirtualName>";
-  UseStore(StoreXml(ModuleXml(), session));
-  EXPECT_EQ(Init(L"bench"), E_IVICONFIG_DESERIALIZE_FAILED);
-  EXPECT_NE(LastError().find(L"expand to more than 65536 names or 4 MiB of text"), std::wstring::npos) << LastError();
-
-  session.virtualNames =
-      "<IviVirtualName><Name>P</Name><MapTo>OutputPhase</MapTo><VirtualRanges><IviVirtualRange>"
-      "<Min>3</Min><Max>1</Max><StartingPhysicalIndex>1</StartingPhysicalIndex>"
-      "</IviVirtualRange></VirtualRanges></IviVirtualName>";
-  UseStore(StoreXml(ModuleXml(), session));
-  EXPECT_EQ(Init(L"bench"), E_IVICONFIG_DESERIALIZE_FAILED);
-  EXPECT_NE(LastError().find(L"<Min> 3 is greater than <Max> 1"), std::wstring::npos) << LastError();
-
+  const auto range = [](const std::string& bounds) {
+    SessionXml session;
+    session.virtualNames = "<IviVirtualName><Name>P</Name><MapTo>OutputPhase</MapTo><VirtualRanges><IviVirtualRange>" +
+                           bounds + "</IviVirtualRange></VirtualRanges></IviVirtualName>";
+    return StoreXml(ModuleXml(), session);
+  };
   // A physical name nested in itself.
   const std::string cyclic = "<IviSoftwareModule id='module1'><Name>HalvornZelta</Name>" +
                              testing::InitialSettingsXml("") +
                              "<PhysicalNames><IviPhysicalName id='loop'><Name>W</Name><RCName>W</RCName>"
                              "<PhysicalNames><IviPhysicalName idref='loop'/></PhysicalNames></IviPhysicalName>"
                              "</PhysicalNames></IviSoftwareModule>";
-  UseStore(StoreXml(cyclic, SessionXml{}));
-  EXPECT_EQ(Init(L"TCPIP::192.0.2.1::INSTR", L"Simulate=true"), E_IVICONFIG_DESERIALIZE_FAILED);
-  EXPECT_NE(LastError().find(L"expand to more than"), std::wstring::npos) << LastError();
+  const std::pair<std::string, const char*> stores[] = {
+      {range("<Min>-2147483648</Min><Max>2147483647</Max><StartingPhysicalIndex>2147483647</StartingPhysicalIndex>"),
+       "expand to more than 65536 names or 4 MiB of text"},
+      {range("<Min>3</Min><Max>1</Max><StartingPhysicalIndex>1</StartingPhysicalIndex>"), "<Min> 3 is greater than <Max> 1"},
+      {StoreXml(cyclic, SessionXml{}), "expand to more than"},
+  };
+  for (const auto& [store, reason] : stores) {
+    UseStore(store);
+    EXPECT_EQ(Init(L"bench", L"Simulate=true"), E_IVICONFIG_DESERIALIZE_FAILED);
+    EXPECT_NE(LastError().find(reason), std::string::npos) << LastError();
+  }
 }
 
 TEST_F(StoreInitializeTest, StoreFailuresEndInitializeWithTheStoresOwnError) {
@@ -247,10 +167,9 @@ TEST_F(StoreInitializeTest, StoreFailuresEndInitializeWithTheStoresOwnError) {
   session.hasInitialSettings = false;
   UseStore(StoreXml(ModuleXml(), session));
   EXPECT_EQ(Init(L"bench", L"Simulate=false"), E_IVICONFIG_NOT_EXIST);
-  const std::wstring store = Utf8ToWide(env_.PathOf("store.xml"));
-  EXPECT_EQ(LastError(), L"IVI configuration store '" + store +
-                             L"', line 2, <IviDriverSession> 'bench': there is no data component "
-                             L"'Configurable Initial Settings'.");
+  EXPECT_EQ(LastError(), "IVI configuration store '" + env_.PathOf("store.xml") +
+                             "', line 2, <IviDriverSession> 'bench': there is no data component "
+                             "'Configurable Initial Settings'.");
   ErrorInfo info;
   ASSERT_TRUE(GetErrorInfo(info));
   EXPECT_EQ(info.source, L"IVI Configuration Store");

@@ -27,9 +27,7 @@ inline std::string ModuleXml(std::string_view initialSettings = {}) {
 struct SessionXml {
   std::string name = "bench";
   std::string resource;  // empty: no hardware asset
-  bool simulate = true;
   bool rangeCheck = true;
-  std::string driverSetup;
   std::string initialSettings;       // data components of the structure
   bool hasInitialSettings = true;    // false: no "Configurable Initial Settings" at all
   std::string virtualNames;          // IviVirtualName elements
@@ -48,9 +46,8 @@ struct SessionXml {
     xml += "<VirtualNames>" + virtualNames + "</VirtualNames>";
     xml += "<Cache>true</Cache><InterchangeCheck>false</InterchangeCheck><QueryInstrStatus>false</QueryInstrStatus>";
     xml += std::string("<RangeCheck>") + (rangeCheck ? "true" : "false") + "</RangeCheck>";
-    xml += std::string("<RecordCoercions>false</RecordCoercions><Simulate>") + (simulate ? "true" : "false") +
-           "</Simulate>";
-    xml += "<DriverSetup>" + driverSetup + "</DriverSetup></IviDriverSession>";
+    xml += "<RecordCoercions>false</RecordCoercions><Simulate>true</Simulate>";
+    xml += "<DriverSetup></DriverSetup></IviDriverSession>";
     return xml;
   }
 };

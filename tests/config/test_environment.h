@@ -3,11 +3,15 @@
 // A private folder for one test, with the environment the store and the
 // registration read pointed into it: IVI_CONFIG_STORE and
 // IVI_STANDARD_ROOT_DIR unset, HOME and XDG_DATA_HOME inside the folder.
-// Everything is restored and removed when the test ends. Each test process
-// makes its own folder, so tests run in parallel without meeting.
+// Everything is restored and removed when the test ends.
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -15,22 +19,58 @@ namespace hvzelta::testing {
 
 class TestEnvironment {
  public:
-  TestEnvironment();
-  ~TestEnvironment();
+  TestEnvironment() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/hvzelta-config-XXXXXX";
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    folder_ = pattern;
+    Unset("IVI_CONFIG_STORE");
+    Unset("IVI_STANDARD_ROOT_DIR");
+    Set("HOME", PathOf("home"));
+    Set("XDG_DATA_HOME", PathOf("home/.data"));
+  }
+  ~TestEnvironment() {
+    for (const auto& [variable, value] : saved_) {
+      if (value) {
+        setenv(variable.c_str(), value->c_str(), 1);
+      } else {
+        unsetenv(variable.c_str());
+      }
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
   TestEnvironment(const TestEnvironment&) = delete;
   TestEnvironment& operator=(const TestEnvironment&) = delete;
 
   const std::string& Folder() const { return folder_; }
   std::string PathOf(std::string_view name) const { return folder_ + "/" + std::string(name); }
   // Writes a file below the folder (creating its folders) and returns its path.
-  std::string Write(std::string_view name, std::string_view text) const;
-  std::string Read(std::string_view name) const;
-
-  void Set(const std::string& variable, const std::string& value);
-  void Unset(const std::string& variable);
+  std::string Write(std::string_view name, std::string_view text) const {
+    const std::filesystem::path path = PathOf(name);
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+  }
+  std::string Read(std::string_view name) const {
+    std::ostringstream text;
+    text << std::ifstream(PathOf(name), std::ios::binary).rdbuf();
+    return text.str();
+  }
+  void Set(const std::string& variable, const std::string& value) {
+    Remember(variable);
+    setenv(variable.c_str(), value.c_str(), 1);
+  }
+  void Unset(const std::string& variable) {
+    Remember(variable);
+    unsetenv(variable.c_str());
+  }
 
  private:
-  void Remember(const std::string& variable);
+  void Remember(const std::string& variable) {
+    const char* value = std::getenv(variable.c_str());
+    saved_.try_emplace(variable, value ? std::optional<std::string>(value) : std::nullopt);
+  }
 
   std::string folder_;
   std::map<std::string, std::optional<std::string>> saved_;

@@ -12,9 +12,7 @@
 #include "fake_enums.h"
 #include "fmtio/formatted_io.h"
 #include "hvzelta/status.h"
-#include "io/instr_buffer.h"
 #include "scripted_channel.h"
-#include "test_support.h"
 
 namespace hvzelta {
 namespace {
@@ -196,13 +194,7 @@ TEST(FormatWriterTest, FailuresLeaveEarlierTokensAndNeverGuess) {
   EXPECT_EQ(CFormattedIo::Format(&text, &gEnums, ""), S_OK);
 }
 
-class WriteToInstrumentTest : public ::testing::Test {
- protected:
-  testing::ScriptedChannel channel_;
-  testing::NoCallContext context_;
-  CHalvornZeltaErrorReporter reporter_{context_};
-  CInstrBuffer buffer_{channel_, reporter_, "\n", "\n"};
-};
+using WriteToInstrumentTest = testing::ScriptedBufferTest;
 
 TEST_F(WriteToInstrumentTest, ALineFeedCompletesTheMessage) {
   ASSERT_EQ(CFormattedIo::Printf(&buffer_, nullptr, "VOLT %0.15lg", 120.0), S_OK);

@@ -4,18 +4,14 @@
 
 #include "hvzelta/status.h"
 #include "scripted_channel.h"
-#include "test_support.h"
 
 namespace hvzelta {
 namespace {
 
 using testing::LastError;
-using testing::NoCallContext;
-using testing::ScriptedChannel;
 
-class InstrBufferTest : public ::testing::Test {
+class InstrBufferTest : public testing::ScriptedBufferTest {
  protected:
-  void SetUp() override { ClearErrorInfo(); }
   std::string ReadAll(std::int32_t count, HRESULT* status = nullptr) {
     std::string out(static_cast<std::size_t>(count), '\0');
     std::int32_t actual = -1;
@@ -24,11 +20,6 @@ class InstrBufferTest : public ::testing::Test {
     out.resize(static_cast<std::size_t>(std::max(actual, 0)));
     return out;
   }
-
-  ScriptedChannel channel_;
-  NoCallContext context_;
-  CHalvornZeltaErrorReporter reporter_{context_};
-  CInstrBuffer buffer_{channel_, reporter_, "\n", "\n"};
 };
 
 TEST_F(InstrBufferTest, ReadStripsTheTerminatorAndSaysWhenTheResponseEnded) {
@@ -80,19 +71,6 @@ TEST_F(InstrBufferTest, FlushReadDrainsOnlyAnUnfinishedResponse) {
   ASSERT_EQ(buffer_.FlushRead(), S_OK);
   EXPECT_EQ(channel_.drained, 2500u - 8u + 1u);
   EXPECT_TRUE(channel_.Idle());
-}
-
-TEST_F(InstrBufferTest, ReadDirectPassesLineFeedsOfBinaryData) {
-  channel_.Reply(std::string("#15A\nB\nC\n", 9));
-  std::uint8_t c = 0;
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(buffer_.ReadChar(&c), S_MORE_DATA_AVAILABLE);
-  char data[5] = {};
-  std::int32_t actual = 0;
-  EXPECT_EQ(buffer_.ReadDirect(data, 5, &actual, false), S_MORE_DATA_AVAILABLE);
-  EXPECT_EQ(actual, 5);
-  EXPECT_EQ(std::string(data, 5), std::string("A\nB\nC", 5));
-  EXPECT_TRUE(channel_.termCharEnabled);  // switched off only for the read
-  EXPECT_EQ(ReadAll(5), "");
 }
 
 TEST_F(InstrBufferTest, WritesGoOutWhenFullAndMessagesEndWithOneTerminator) {
@@ -147,18 +125,6 @@ TEST_F(InstrBufferTest, ShortAndFailedFlushes) {
   EXPECT_EQ(buffer_.FlushWrite(true), E_HALVORNZELTA_IO_TIMEOUT);
   ASSERT_EQ(buffer_.FlushWrite(true), S_OK);  // a failed flush keeps them
   EXPECT_EQ(channel_.sent.back().bytes, "OUTP ON\n");
-}
-
-TEST_F(InstrBufferTest, FailedFillKeepsThePosition) {
-  channel_.Reply("AB\n");
-  std::uint8_t c = 0;
-  ASSERT_EQ(buffer_.ReadChar(&c), S_MORE_DATA_AVAILABLE);
-  ASSERT_EQ(buffer_.ReadChar(&c), S_OK);
-  channel_.failNextRead = E_HALVORNZELTA_IO_TIMEOUT;
-  EXPECT_EQ(buffer_.ReadChar(&c), E_HALVORNZELTA_IO_TIMEOUT);
-  EXPECT_EQ(buffer_.UnreadChar(), S_OK);
-  EXPECT_EQ(buffer_.ReadChar(&c), S_OK);
-  EXPECT_EQ(c, 'B');
 }
 
 TEST_F(InstrBufferTest, ArraysTextsAndSizes) {

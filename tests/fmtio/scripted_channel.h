@@ -2,7 +2,8 @@
 
 // An in-memory raw channel for tests: it answers reads from scripted device
 // messages (honouring the termination character and the read count the way
-// a VISA read does) and records every write with whether END went with it.
+// a VISA read does) and records every write with whether END went with it;
+// and a fixture with a formatted I/O buffer over it.
 
 #include <algorithm>
 #include <cstring>
@@ -10,9 +11,14 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "base/halvorn_zelta_error_reporter.h"
 #include "hvzelta/status.h"
+#include "io/instr_buffer.h"
 #include "io/low_level_io.h"
 #include "platform/text.h"
+#include "support/error_text.h"
 
 namespace hvzelta::testing {
 
@@ -94,6 +100,16 @@ class ScriptedChannel final : public ILowLevelIo {
 
  private:
   std::deque<std::string> replies_;
+};
+
+class ScriptedBufferTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ClearErrorInfo(); }
+
+  ScriptedChannel channel_;
+  NoCallContext context_;
+  CHalvornZeltaErrorReporter reporter_{context_};
+  CInstrBuffer buffer_{channel_, reporter_, "\n", "\n"};
 };
 
 }  // namespace hvzelta::testing

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,30 +19,30 @@ struct CliResult {
   std::string err;
 };
 
-// Runs the program with `words` and waits at most `limit` for it to end;
-// a program still running then is killed.
+// Runs the program with `words`; a program still running after `limit` is killed.
 CliResult RunCli(const std::vector<std::string>& words, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
 inline bool Contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
-// A program left running, such as "hvzelta sim": read its first line, then
-// stop it with a signal.
+// A program left running, such as "hvzelta sim", its standard error going to `err` (-1: nowhere).
 class RunningCli {
  public:
-  explicit RunningCli(const std::vector<std::string>& words);
-  ~RunningCli();  // kills the program if it still runs
+  explicit RunningCli(const std::vector<std::string>& words, int err = -1);
+  ~RunningCli() { Stop(SIGKILL); }
   RunningCli(const RunningCli&) = delete;
   RunningCli& operator=(const RunningCli&) = delete;
 
-  // The next line of standard output, without its newline; empty when
-  // none came within `limit`.
+  // The next line of standard output without its newline; empty when none came in time.
   std::string ReadLine(std::chrono::milliseconds limit = std::chrono::seconds(20));
-
-  // Sends `signal` and waits at most `limit` for the exit status (-1 when
-  // the program did not end in time; it is then killed).
+  // Everything the program writes until it closes its standard output or `limit` passes.
+  std::string ReadAll(std::chrono::milliseconds limit);
+  // Sends `signal` (0: none) and returns the exit status, -1 when the program
+  // did not end within `limit` (it is then killed) or died of a signal.
   int Stop(int signal, std::chrono::milliseconds limit = std::chrono::seconds(20));
 
  private:
+  bool Fill(std::chrono::steady_clock::time_point deadline);
+
   pid_t pid_ = -1;
   int out_ = -1;
   std::string buffered_;

@@ -1,9 +1,11 @@
 #pragma once
 
+// The description of the calling thread's last reported failure, and a call
+// context naming no member for tests that drive an error reporter directly.
+
 #include <string>
 
 #include "base/call_context.h"
-#include "base/halvorn_zelta_error_reporter.h"
 #include "hvzelta/com/error_info.h"
 #include "platform/text.h"
 
@@ -15,10 +17,9 @@ class NoCallContext final : public ICallContextProvider {
   const MemberDescriptor* CurrentMember() const override { return nullptr; }
 };
 
-// The description of the calling thread's last reported failure.
 inline std::string LastError() {
   const ErrorInfo* info = PeekErrorInfo();
-  return info ? WideToUtf8(info->description) : std::string("<none>");
+  return info ? WideToUtf8(info->description) : std::string();
 }
 
 }  // namespace hvzelta::testing
