@@ -69,40 +69,37 @@ TEST(ProgramMessageParser, ReadsEveryKindOfProgramData) {
   EXPECT_EQ(Units("VOLT 1e-999")[0].parameters[0].number, 0.0);
 }
 
-struct BadMessage {
-  std::string text;
-  ScpiError error;
-  std::size_t goodUnits;  // units read before the fault
-};
-
-class MalformedMessage : public testing::TestWithParam<BadMessage> {};
-
-TEST_P(MalformedMessage, StopsWithTheStandardError) {
-  ScpiError error = ScpiError::None;
-  EXPECT_EQ(Units(GetParam().text, &error).size(), GetParam().goodUnits);
-  EXPECT_EQ(error, GetParam().error);
+TEST(ProgramMessageParser, StopsAtAMalformedUnitWithTheStandardError) {
+  const struct {
+    std::string text;
+    ScpiError error;
+    std::size_t goodUnits;  // units read before the fault
+  } cases[] = {
+      {"VOLT:", ScpiError::SyntaxError, 0},
+      {"*", ScpiError::SyntaxError, 0},
+      {"VOLT 1;5", ScpiError::SyntaxError, 1},
+      {"VOLT$", ScpiError::SyntaxError, 0},
+      {"VOLT\xff", ScpiError::InvalidCharacter, 0},
+      {"VOLT 1 2", ScpiError::InvalidSeparator, 0},
+      {"VOLT 1,", ScpiError::SyntaxError, 0},
+      {"VOLTAGEVOLTAGE 1", ScpiError::MnemonicTooLong, 0},
+      {"A:B:C:D:E:F:G:H:I", ScpiError::UndefinedHeader, 0},
+      {"VOLT +", ScpiError::NumericDataError, 0},
+      {"VOLT 1e", ScpiError::InvalidCharacterInNumber, 0},
+      {"VOLT 1e999", ScpiError::ExponentTooLarge, 0},
+      {"VOLT #HFFFFFFFFFFFFFFFFF", ScpiError::TooManyDigits, 0},
+      {"VOLT #Hz", ScpiError::InvalidCharacterInNumber, 0},
+      {"VOLT ABCDEFGHIJKLM", ScpiError::CharacterDataTooLong, 0},
+      {"VOLT 'open", ScpiError::InvalidStringData, 0},
+      {"VOLT #25abc", ScpiError::InvalidBlockData, 0},
+      {"VOLT 1,2,3,4,5", ScpiError::ParameterNotAllowed, 0},
+  };
+  for (const auto& c : cases) {
+    ScpiError error = ScpiError::None;
+    EXPECT_EQ(Units(c.text, &error).size(), c.goodUnits) << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Errors, MalformedMessage,
-    testing::Values(BadMessage{"VOLT:", ScpiError::SyntaxError, 0},
-                    BadMessage{"*", ScpiError::SyntaxError, 0},
-                    BadMessage{"VOLT 1;5", ScpiError::SyntaxError, 1},
-                    BadMessage{"VOLT$", ScpiError::SyntaxError, 0},
-                    BadMessage{"VOLT\xff", ScpiError::InvalidCharacter, 0},
-                    BadMessage{"VOLT 1 2", ScpiError::InvalidSeparator, 0},
-                    BadMessage{"VOLT 1,", ScpiError::SyntaxError, 0},
-                    BadMessage{"VOLTAGEVOLTAGE 1", ScpiError::MnemonicTooLong, 0},
-                    BadMessage{"A:B:C:D:E:F:G:H:I", ScpiError::UndefinedHeader, 0},
-                    BadMessage{"VOLT +", ScpiError::NumericDataError, 0},
-                    BadMessage{"VOLT 1e", ScpiError::InvalidCharacterInNumber, 0},
-                    BadMessage{"VOLT 1e999", ScpiError::ExponentTooLarge, 0},
-                    BadMessage{"VOLT #HFFFFFFFFFFFFFFFFF", ScpiError::TooManyDigits, 0},
-                    BadMessage{"VOLT #Hz", ScpiError::InvalidCharacterInNumber, 0},
-                    BadMessage{"VOLT ABCDEFGHIJKLM", ScpiError::CharacterDataTooLong, 0},
-                    BadMessage{"VOLT 'open", ScpiError::InvalidStringData, 0},
-                    BadMessage{"VOLT #25abc", ScpiError::InvalidBlockData, 0},
-                    BadMessage{"VOLT 1,2,3,4,5", ScpiError::ParameterNotAllowed, 0}));
 
 HeaderMatch Find(const HeaderTree& tree, std::vector<Mnemonic> nodes, bool common = false) {
   return tree.Find(common, nodes.data(), nodes.size());
