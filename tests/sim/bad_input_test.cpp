@@ -36,15 +36,6 @@ TEST_F(BadInput, GarbageAndAnEndlessLineEndInErrorsAndTheSessionGoesOn) {
   EXPECT_EQ(client.NextError(), "0,\"No error\"");
 }
 
-TEST_F(BadInput, ThousandsOfQueuedQueriesAreAllAnswered) {
-  std::string queries;
-  for (int i = 0; i < 5000; ++i) queries += "FREQ?\n";
-  client.Send(queries);
-  int answered = 0;
-  while (answered < 5000 && client.ReadLine() == "+6.00000000E+01") ++answered;
-  EXPECT_EQ(answered, 5000);
-}
-
 TEST(Connections, AClientThatNeverReadsHoldsUpNobodyElse) {
   auto emulator = std::make_unique<RunningEmulator>();
   ScpiClient hog(emulator->port());

@@ -138,19 +138,6 @@ TEST_F(CommonCommands, IdentifyTestAndCompleteOperations) {
   EXPECT_EQ(client.Query("SYST:VERS?"), "1999.0");
 }
 
-TEST(Identity, FollowsTheModelOrTheOverride) {
-  zta_sim::Options options;
-  options.model = zta_sim::Model::ZTA300;
-  RunningEmulator zta300(options);
-  ScpiClient client(zta300.port());
-  EXPECT_EQ(client.Query("*IDN?").substr(0, 15), "Halvorn,ZTA300,");
-  EXPECT_EQ(client.Query("CURR? MAX"), "+1.60000000E+01");
-
-  options.idn = "Maker,ZTA200,123,1.05";
-  RunningEmulator overridden(options);
-  EXPECT_EQ(ScpiClient(overridden.port()).Query("*IDN?"), "Maker,ZTA200,123,1.05");
-}
-
 TEST_F(CommonCommands, ResetRestoresSettingsButNotStatusOrMemories) {
   client.Write("VOLT 100;:FREQ 50;:OUTP 1;:OUTP:COUP DC;:SENS:AVER 4;*SAV 2;*ESE 16");
   client.Write("*RST");

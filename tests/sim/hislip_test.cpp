@@ -228,14 +228,15 @@ TEST_F(HislipServerTest, StatusQueryReportsMavUntilTheClientHasTheReplyAndClearD
   EXPECT_EQ(session.Query("VOLT?"), "+0.00000000E+00\n");  // IDs start over, so the reply is found
 }
 
-TEST_F(HislipServerTest, AnExclusiveLockHoldsOtherSessionsBack) {
+TEST_F(HislipServerTest, LocksHoldOtherSessionsBackUntilReleased) {
   HislipSession owner(port());
   HislipSession other(port());
+  HislipSession outsider(port());
   EXPECT_EQ(owner.Lock(), 1);
   EXPECT_EQ(owner.Lock(), 1);  // already held
   EXPECT_EQ(other.Lock("", 50), 0);
   EXPECT_EQ(other.Lock("shared", 0), 0);
-  const HislipMessage info = other.async.Ask(hs::kAsyncLockInfo, 0, 0);
+  HislipMessage info = other.async.Ask(hs::kAsyncLockInfo, 0, 0);
   EXPECT_EQ(std::tie(info.type, info.control, info.parameter), std::make_tuple(hs::kAsyncLockInfoResponse, 1, 1u));
   EXPECT_EQ(other.Unlock(), 3);  // holds none
 
@@ -247,26 +248,21 @@ TEST_F(HislipServerTest, AnExclusiveLockHoldsOtherSessionsBack) {
   EXPECT_EQ(other.Read(), "+5.00000000E+00\n");
   EXPECT_EQ(waiting.get(), 1);
   EXPECT_EQ(other.Unlock(), 1);
-}
 
-TEST_F(HislipServerTest, SharedLocksAdmitTheSessionsThatShareThem) {
-  HislipSession first(port());
-  HislipSession second(port());
-  HislipSession outsider(port());
-  EXPECT_EQ(first.Lock("bench"), 1);
-  EXPECT_EQ(second.Lock("bench"), 1);
-  EXPECT_EQ(second.Lock("other"), 3);  // one shared lock a session
+  // A shared lock admits the sessions that share it.
+  EXPECT_EQ(owner.Lock("bench"), 1);
+  EXPECT_EQ(other.Lock("bench"), 1);
+  EXPECT_EQ(other.Lock("other"), 3);  // one shared lock a session
   EXPECT_EQ(outsider.Lock("other", 0), 0);
   EXPECT_EQ(outsider.Lock("", 0), 0);
-  const HislipMessage info = outsider.async.Ask(hs::kAsyncLockInfo, 0, 0);
+  info = outsider.async.Ask(hs::kAsyncLockInfo, 0, 0);
   EXPECT_EQ(std::tie(info.control, info.parameter), std::make_tuple(0, 2u));
-
-  EXPECT_EQ(first.Query("VOLT 7;VOLT?"), "+7.00000000E+00\n");
-  EXPECT_EQ(second.Query("VOLT?"), "+7.00000000E+00\n");
+  EXPECT_EQ(owner.Query("VOLT 7;VOLT?"), "+7.00000000E+00\n");
+  EXPECT_EQ(other.Query("VOLT?"), "+7.00000000E+00\n");
   EXPECT_EQ(outsider.Query("VOLT?\n", 100ms), "<no reply>");
   ASSERT_TRUE(outsider.Clear());  // gives up the message that waits
-  EXPECT_EQ(first.Unlock(), 2);
-  EXPECT_EQ(second.Unlock(), 2);
+  EXPECT_EQ(owner.Unlock(), 2);
+  EXPECT_EQ(other.Unlock(), 2);
   EXPECT_EQ(outsider.Query("VOLT?"), "+7.00000000E+00\n");
   EXPECT_EQ(outsider.async.Ask(hs::kAsyncLock, 7, 0).type, hs::kError);  // neither request nor release
 }
@@ -338,22 +334,11 @@ TEST_F(HislipServerTest, BrokenConversationsEndWithAFatalError) {
   EXPECT_EQ(HislipSession(port()).Query("*OPC?"), "1\n");
 }
 
-TEST_F(HislipServerTest, SessionsRunSideBySideUpToTheLimit) {
+TEST_F(HislipServerTest, SessionsAreAdmittedUpToTheLimit) {
   std::vector<std::unique_ptr<HislipSession>> sessions;
   for (int i = 0; i < 16; ++i) sessions.push_back(std::make_unique<HislipSession>(port()));
   const HislipMessage refused = Channel(port()).Ask(hs::kInitialize, 0, 0x01000000, "hislip0");
   EXPECT_EQ(std::tie(refused.type, refused.control), std::make_tuple(hs::kFatalError, 4));
-
-  std::vector<std::future<bool>> workers;
-  for (int i = 0; i < 4; ++i) {
-    workers.push_back(std::async(std::launch::async, [&session = *sessions[i]] {
-      for (int round = 0; round < 50; ++round) {
-        if (session.Query("FREQ?") != "+6.00000000E+01\n") return false;
-      }
-      return true;
-    }));
-  }
-  for (auto& worker : workers) EXPECT_TRUE(worker.get());
 
   // A session that ends frees its place once the server has noticed the
   // close, which a loaded machine may delay.
@@ -364,21 +349,6 @@ TEST_F(HislipServerTest, SessionsRunSideBySideUpToTheLimit) {
     if (!admitted) std::this_thread::sleep_for(50ms);
   }
   EXPECT_TRUE(admitted);
-}
-
-TEST(HislipServerFaults, ALateReplyKeepsItsIdAndADeviceClearDropsIt) {
-  zta_sim::Options options = HislipOptions();
-  options.faults.lateDelay = 200ms;
-  RunningEmulator emulator(options);
-  HislipSession session(emulator.endpoints().hislipPort);
-  emulator->ArmFault(FaultKind::Late);
-  EXPECT_EQ(session.Query("FREQ?", 50ms), "<no reply>");
-  EXPECT_EQ(session.Query("VOLT?"), "+0.00000000E+00\n");  // the late one carries its own request's ID
-  emulator->ArmFault(FaultKind::Late);
-  session.Write("FREQ?\n");
-  ASSERT_TRUE(session.Clear());
-  EXPECT_EQ(session.Query("*OPC?"), "1\n");
-  EXPECT_EQ(session.sync.Receive(300ms).type, 0xFF);  // the held reply never comes
 }
 
 TEST(HislipServerStop, IsPromptWhileClientsStallWaitOrHoldReplies) {

@@ -23,33 +23,6 @@ std::vector<ProgramUnit> Units(std::string_view message, ScpiError* error = null
   return units;
 }
 
-TEST(ProgramMessageParser, CutsCompoundMessagesIntoHeadersAndParameters) {
-  ScpiError error = ScpiError::None;
-  const auto units = Units(" :SOUR1:VOLT:LEV 1.5E2 V ;FREQ? MAX;;*IDN?;OUTP:COUP ACDC ; ", &error);
-  ASSERT_EQ(error, ScpiError::None);
-  ASSERT_EQ(units.size(), 4u);
-  for (const char* blank : {"", " \t\r;; "}) {
-    EXPECT_TRUE(Units(blank, &error).empty());
-    EXPECT_EQ(error, ScpiError::None);
-  }
-
-  const ProgramUnit& volt = units[0];
-  EXPECT_EQ(std::tie(volt.header.absolute, volt.header.query, volt.header.depth, volt.count),
-            std::make_tuple(true, false, 3u, 1u));
-  EXPECT_EQ(std::tie(volt.header.nodes[0].name, volt.header.nodes[0].suffix, volt.header.nodes[1].suffix),
-            std::make_tuple("SOUR", 1, -1));
-  EXPECT_DOUBLE_EQ(volt.parameters[0].number, 150.0);
-  EXPECT_EQ(volt.parameters[0].suffix, "V");
-
-  EXPECT_TRUE(units[1].header.query);
-  EXPECT_FALSE(units[1].header.absolute);
-  EXPECT_EQ(units[1].parameters[0].kind, ParameterKind::Character);
-  EXPECT_EQ(units[1].parameters[0].text, "MAX");
-  EXPECT_TRUE(units[2].header.common);
-  EXPECT_EQ(units[2].header.nodes[0].name, "IDN");
-  EXPECT_EQ(units[3].parameters[0].text, "ACDC");
-}
-
 TEST(ProgramMessageParser, ReadsEveryKindOfProgramData) {
   const auto units = Units("X -.5e-3,#H1F,#q17,#B101");
   ASSERT_EQ(units.size(), 1u);
@@ -103,20 +76,6 @@ TEST(ProgramMessageParser, StopsAtAMalformedUnitWithTheStandardError) {
 
 HeaderMatch Find(const HeaderTree& tree, std::vector<Mnemonic> nodes, bool common = false) {
   return tree.Find(common, nodes.data(), nodes.size());
-}
-
-TEST(HeaderTree, AcceptsShortAndLongFormsInAnyCaseWithOptionalNodes) {
-  HeaderTree tree;
-  tree.Add("[SOURce#:]VOLTage[:LEVel]:TRIGgered", 7);
-  tree.Add("*IDN", 8);
-  EXPECT_EQ(Find(tree, {{"VOLT"}, {"TRIG"}}).row, 7);
-  EXPECT_EQ(Find(tree, {{"source", 1}, {"Voltage"}, {"lev"}, {"TRIGGERED"}}).row, 7);
-  EXPECT_EQ(Find(tree, {{"IDN"}}, true).row, 8);
-  EXPECT_EQ(Find(tree, {{"IDN"}}).error, ScpiError::UndefinedHeader);
-  EXPECT_EQ(Find(tree, {{"VOLTA"}, {"TRIG"}}).error, ScpiError::UndefinedHeader);  // neither form
-  EXPECT_EQ(Find(tree, {{"VOLT"}}).error, ScpiError::UndefinedHeader);             // not a leaf
-  EXPECT_EQ(Find(tree, {{"SOUR", 2}, {"VOLT"}, {"TRIG"}}).error, ScpiError::HeaderSuffixOutOfRange);
-  EXPECT_EQ(Find(tree, {{"VOLT", 1}, {"TRIG"}}).error, ScpiError::UndefinedHeader);  // no suffix there
 }
 
 TEST(HeaderTree, RefusesPatternsThatCollide) {

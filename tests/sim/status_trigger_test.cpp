@@ -1,4 +1,6 @@
-// The error queue and the status registers over the raw socket.
+// The error queue, the status registers and the trigger system over the raw
+// socket: triggered values applied by the transient trigger, FETCh against
+// MEASure, bus triggers.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,8 @@ namespace {
 using ErrorQueue = EmulatorTest;
 using EventStatus = EmulatorTest;
 using StatusByte = EmulatorTest;
+using TransientTrigger = EmulatorTest;
+using Acquisition = EmulatorTest;
 
 TEST_F(ErrorQueue, KeepsNineteenErrorsThenReportsTheOverflow) {
   EXPECT_EQ(client.NextError(), "0,\"No error\"");
@@ -66,6 +70,58 @@ TEST_F(StatusByte, SummarisesQueueEventsAndRegisters) {
   EXPECT_EQ(client.Query("STAT:QUES:ENAB?;:STAT:OPER:ENAB?"), "0;0");
   client.Write("*ESE 256");
   EXPECT_EQ(client.NextError(), "-222,\"Data out of range\"");
+}
+
+constexpr int kWaitingForTrigger = 0x40;
+
+int OperationCondition(ScpiClient& client) { return std::stoi(client.Query("STAT:OPER:COND?")); }
+
+TEST_F(TransientTrigger, TriggeredValuesFollowUntilProgrammedAndApplyOnTheTrigger) {
+  client.Write("VOLT 50");
+  EXPECT_EQ(client.Query("VOLT:TRIG?"), "+5.00000000E+01");
+  client.Write("VOLT:TRIG 80;:VOLT 60");
+  EXPECT_EQ(client.Query("VOLT:TRIG?;:VOLT?"), "+8.00000000E+01;+6.00000000E+01");
+  client.Write("INIT:TRAN");  // immediate source: applied at once
+  EXPECT_EQ(client.Query("VOLT?"), "+8.00000000E+01");
+  client.Write("VOLT 70");  // following again
+  EXPECT_EQ(client.Query("VOLT:TRIG?"), "+7.00000000E+01");
+}
+
+TEST_F(TransientTrigger, BusSourceWaitsForTheBusTrigger) {
+  client.Write("TRIG:TRAN:SOUR BUS;:VOLT:TRIG 90;:FREQ:TRIG 55;:VOLT:OFFS:TRIG 5;:INIT:TRAN");
+  EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, kWaitingForTrigger);
+  EXPECT_EQ(client.Query("VOLT?;:FREQ?;:VOLT:OFFS?"), "+0.00000000E+00;+6.00000000E+01;+0.00000000E+00");
+  client.Write("INIT:TRAN");
+  EXPECT_EQ(client.NextError(), "-213,\"Init ignored\"");
+  client.Write("*TRG");
+  EXPECT_EQ(client.Query("VOLT?;:FREQ?;:VOLT:OFFS?"), "+9.00000000E+01;+5.50000000E+01;+5.00000000E+00");
+  EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, 0);
+  client.Write("*TRG");
+  EXPECT_EQ(client.NextError(), "-211,\"Trigger ignored\"");
+  client.Write("VOLT:TRIG 70;:INIT:TRAN;:ABOR;*TRG");  // an abort cancels the wait
+  EXPECT_EQ(client.NextError(), "-211,\"Trigger ignored\"");
+  EXPECT_EQ(client.Query("VOLT?"), "+9.00000000E+01");
+}
+
+TEST_F(Acquisition, FetchReadsTheLastAcquisitionAndMeasureTakesANewOne) {
+  // A fetch with nothing acquired answers nothing; *OPC? shows the message ran.
+  EXPECT_EQ(client.Query("FETC:VOLT:AC?;*OPC?"), "1");
+  EXPECT_EQ(client.NextError(), "-230,\"Data corrupt or stale\"");
+
+  client.Write("VOLT 100;:OUTP 1;:INIT:ACQ;:VOLT 20");
+  EXPECT_EQ(client.Query("FETC:VOLT:AC?"), "+1.00000000E+02");
+  EXPECT_EQ(client.Query("MEAS:VOLT:AC?"), "+2.00000000E+01");
+  EXPECT_EQ(client.Query("FETC:VOLT:AC?;:FETC:CURR:AC?"), "+2.00000000E+01;+4.00000000E-01");
+}
+
+TEST_F(Acquisition, BusSourceAcquiresOnTheBusTrigger) {
+  client.Write("VOLT 100;:OUTP 1;:TRIG:ACQ:SOUR BUS;:INIT:ACQ");
+  EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, kWaitingForTrigger);
+  EXPECT_EQ(client.Query("FETC:VOLT:AC?;*OPC?"), "1");
+  EXPECT_EQ(client.NextError(), "-230,\"Data corrupt or stale\"");
+  client.Write("*TRG;:VOLT 10");
+  EXPECT_EQ(client.Query("FETC:VOLT:AC?"), "+1.00000000E+02");
+  EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, 0);
 }
 
 }  // namespace
