@@ -26,8 +26,7 @@ constexpr auto kTimeout = std::chrono::milliseconds(kTimeoutMs);
 // Tells a hang from a wait and stays below a second timeout (a wait done
 // twice), while a loaded machine's delays (up to some 110 ms seen) pass.
 constexpr auto kTimeoutBound = 180ms;
-// A late or split reply comes after the timeout, while the next query is under
-// way.
+// A late or split reply comes after the timeout, while the next query is under way.
 constexpr auto kLateDelay = kTimeout + 150ms;
 constexpr ViReal64 kVoltage = 100.0;
 constexpr ViReal64 kFrequency = 60.0;
@@ -78,8 +77,7 @@ class FaultCase {
   bool Open() {
     return session_.Open(instrument_.Resource(transport_), kTimeoutMs) == VI_SUCCESS &&
            Set(hvzelta_SetVoltageLevel, kVoltage) && Set(hvzelta_SetFrequency, kFrequency) &&
-           // so that every setting has reached the instrument before a fault is
-           // armed
+           // so that every setting has reached the instrument before a fault is armed
            Get(hvzelta_GetFrequency, kFrequency) == VI_SUCCESS;
   }
 
@@ -100,15 +98,12 @@ class FaultCase {
     return status;
   }
 
-  bool Call(ViStatus status, const std::string& what) {
-    EXPECT_EQ(status, VI_SUCCESS) << what << ": " << Hex(status) << " " << TakeError(Vi());
+  bool Set(ViStatus (*setter)(ViSession, ViConstString, ViReal64), ViReal64 value) {
+    const ViStatus status = Timed([&] { return setter(Vi(), "Output1", value); });
+    EXPECT_EQ(status, VI_SUCCESS) << "set " << value << ": " << Hex(status) << " " << TakeError(Vi());
     return status == VI_SUCCESS;
   }
-  bool Set(ViStatus (*setter)(ViSession, ViConstString, ViReal64), ViReal64 value) {
-    return Call(Timed([&] { return setter(Vi(), "Output1", value); }), "set " + std::to_string(value));
-  }
-  // When the getter succeeds, any value but `expected` is another call's
-  // answer.
+  // When the getter succeeds, any value but `expected` is another call's answer.
   ViStatus Get(ViStatus (*getter)(ViSession, ViConstString, ViReal64*), ViReal64 expected) {
     ViReal64 value = -1;
     const ViStatus status = Timed([&] { return getter(Vi(), "Output1", &value); });
@@ -150,8 +145,7 @@ TEST_P(FaultInjection, FailsCleanlyAndTheSessionCarriesOn) {
   } else {
     EXPECT_EQ(status, expected == kCutShort ? VI_SUCCESS : expected) << Hex(status) << " " << description;
   }
-  // A reply the format cannot read passes through as the undescribed unexpected
-  // failure.
+  // A reply the format cannot read passes through as the undescribed unexpected failure.
   if (status < 0 && status != HVZELTA_ERROR_UNEXPECTED) {
     EXPECT_FALSE(description.empty()) << "the failure " << Hex(status) << " has no description";
   }

@@ -36,21 +36,29 @@ TEST_F(BadInput, GarbageAndAnEndlessLineEndInErrorsAndTheSessionGoesOn) {
   EXPECT_EQ(client.NextError(), "0,\"No error\"");
 }
 
-TEST(Connections, AClientThatNeverReadsHoldsUpNobodyElse) {
-  auto emulator = std::make_unique<RunningEmulator>();
+TEST(Connections, NoneHoldsUpTheOthersOrStopWhenItNeverReadsStallsOrWaitsForALateReply) {
+  zta_sim::Options options;
+  options.faults.faults = {{zta_sim::FaultKind::Late, 1, 0.0}, {zta_sim::FaultKind::Stall, 2, 0.0}};
+  options.faults.lateDelay = std::chrono::minutes(10);
+  auto emulator = std::make_unique<RunningEmulator>(options);
+  ScpiClient late(emulator->port());
+  ScpiClient stalled(emulator->port());
+  late.Write("*OPC?");
+  stalled.Write("*OPC?");
+  EXPECT_EQ(late.ReadLine(100ms), std::nullopt);
+
+  // The hog's replies fill the socket buffers; its server thread then blocks
+  // in send and stops reading, until nothing more goes in.
   ScpiClient hog(emulator->port());
   std::string queries;
   for (int i = 0; i < 2000; ++i) queries += "*IDN?\n";
-  // Its replies fill the socket buffers; its server thread then blocks in
-  // send and stops reading, until nothing more goes in.
   for (int i = 0; i < 10000 && hog.Flood(queries) > 0; ++i) {
   }
-
-  ScpiClient other(emulator->port());
-  EXPECT_EQ(other.Query("VOLT 12;VOLT?"), "+1.20000000E+01");
+  EXPECT_EQ(ScpiClient(emulator->port()).Query("VOLT 12;VOLT?"), "+1.20000000E+01");
 
   auto stopped = std::async(std::launch::async, [&] { emulator.reset(); });
   EXPECT_EQ(stopped.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_TRUE(stalled.ClosedWithin(1000ms));
 }
 
 TEST(Connections, BeyondTheLimitAreClosed) {

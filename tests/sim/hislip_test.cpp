@@ -23,7 +23,8 @@ using zta_sim::FaultKind;
 // Message types, by number: the driver's, and those only a server needs.
 namespace hs {
 using namespace hvzelta::visa::hislip;
-enum : std::uint8_t { kAsyncRemoteLocalControl = 10, kAsyncRemoteLocalResponse, kAsyncLockInfo = 24, kAsyncLockInfoResponse };
+enum : std::uint8_t { kAsyncRemoteLocalControl = 10, kAsyncRemoteLocalResponse };
+enum : std::uint8_t { kAsyncLockInfo = 24, kAsyncLockInfoResponse };
 }  // namespace hs
 
 std::string BigEndian(std::uint64_t value, int bytes) {
@@ -40,23 +41,23 @@ struct HislipMessage {
 };
 
 // One channel: a socket that sends and receives whole messages.
-class Channel {
+class Channel : public ScpiClient {
  public:
-  explicit Channel(std::uint16_t port) : socket_(port) {}
+  using ScpiClient::ScpiClient;
+  using ScpiClient::Send;
 
   void Send(std::uint8_t type, std::uint8_t control, std::uint32_t parameter, std::string_view payload = {}) {
     std::string message(hs::kHeaderSize, '\0');
     hs::EncodeHeader({type, control, parameter, payload.size()},
                      reinterpret_cast<hvzelta::visa::ViByte*>(message.data()));
-    socket_.Send(message + std::string(payload));
+    Send(message + std::string(payload));
   }
-  void SendRaw(std::string_view bytes) { socket_.Send(bytes); }
   HislipMessage Receive(std::chrono::milliseconds timeout = 2000ms) {
-    const std::string header = socket_.ReadBytes(hs::kHeaderSize, timeout);
+    const std::string header = ReadBytes(hs::kHeaderSize, timeout);
     hs::Header decoded;
     if (header.size() < hs::kHeaderSize) return {};
     EXPECT_TRUE(hs::DecodeHeader(reinterpret_cast<const hvzelta::visa::ViByte*>(header.data()), decoded));
-    HislipMessage message{decoded.type, decoded.control, decoded.parameter, socket_.ReadBytes(decoded.length, timeout)};
+    HislipMessage message{decoded.type, decoded.control, decoded.parameter, ReadBytes(decoded.length, timeout)};
     EXPECT_EQ(message.payload.size(), decoded.length);
     return message;
   }
@@ -65,10 +66,6 @@ class Channel {
     Send(type, control, parameter, payload);
     return Receive(timeout);
   }
-  bool ClosedWithin(std::chrono::milliseconds timeout) { return socket_.ClosedWithin(timeout); }
-
- private:
-  ScpiClient socket_;
 };
 
 // A whole session in synchronized mode: both channels initialized, message
@@ -317,7 +314,7 @@ TEST_F(HislipServerTest, BrokenConversationsEndWithAFatalError) {
 
   // A header without its prologue ends the session, both channels.
   HislipSession broken(port());
-  broken.sync.SendRaw("XS" + std::string(14, '\0'));
+  broken.sync.Send("XS" + std::string(14, '\0'));
   fatal(broken.sync, 1);
   EXPECT_TRUE(broken.async.ClosedWithin(1000ms));
 
@@ -328,7 +325,7 @@ TEST_F(HislipServerTest, BrokenConversationsEndWithAFatalError) {
   std::mt19937 generator(7);
   std::string garbage;
   for (int i = 0; i < 4096; ++i) garbage += static_cast<char>(generator());
-  random.async.SendRaw(garbage);
+  random.async.Send(garbage);
   EXPECT_TRUE(random.sync.ClosedWithin(1000ms));
 
   EXPECT_EQ(HislipSession(port()).Query("*OPC?"), "1\n");
