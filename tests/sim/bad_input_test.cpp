@@ -1,5 +1,6 @@
 // Whatever a client sends, the emulator answers with SCPI errors or closes
-// that connection; other clients and Stop() are never held up.
+// that connection; other clients and Stop() are never held up; idle and
+// surplus connections are closed.
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,22 @@ TEST(Connections, BeyondTheLimitAreClosed) {
   }
   EXPECT_TRUE(served);
   EXPECT_EQ(clients.front()->Query("*OPC?"), "1");
+}
+
+TEST(Connections, IdleOnesAreClosedAndRepliesMayBeDelayed) {
+  zta_sim::Options options;
+  options.idleTimeout = 300ms;
+  options.faults.replyDelay = 150ms;
+  RunningEmulator emulator(options);
+  std::vector<std::unique_ptr<ScpiClient>> silent;
+  for (int i = 0; i < 32; ++i) silent.push_back(std::make_unique<ScpiClient>(emulator.port()));
+  EXPECT_TRUE(silent.front()->ClosedWithin(2000ms));
+  ScpiClient client(emulator.port());  // admitted once the idle ones are gone
+  for (int i = 0; i < 2; ++i) {
+    client.Write("*OPC?");
+    EXPECT_EQ(client.ReadLine(50ms), std::nullopt);
+    EXPECT_EQ(client.ReadLine(), "1");
+  }
 }
 
 }  // namespace

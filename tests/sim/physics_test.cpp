@@ -81,11 +81,6 @@ TEST_F(Output, MeasurementsAgreeWithEachOtherAndTheSettingsForAnyLoad) {
   }
 }
 
-TEST_F(Output, ThatIsOffMeasuresNothing) {
-  client.Write("VOLT 120;:OUTP:COUP ACDC;:VOLT:OFFS 10");
-  for (const auto& [quantity, value] : Acquire(client)) EXPECT_EQ(value, 0.0) << quantity;
-}
-
 TEST_F(Output, OverPowerAndPeakOverloadAreQuestionable) {
   emulator->SetLoad({40.0, 0.0, 5.0});  // 155 V: 3.9 A rms, 600 VA, 19 A peak on a 500 VA model
   client.Write("VOLT 155;:OUTP 1");

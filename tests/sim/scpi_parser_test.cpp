@@ -7,7 +7,6 @@
 #include <tuple>
 #include <vector>
 
-#include "command_table.h"
 #include "header_tree.h"
 #include "program_message.h"
 
@@ -74,10 +73,6 @@ TEST(ProgramMessageParser, StopsAtAMalformedUnitWithTheStandardError) {
   }
 }
 
-HeaderMatch Find(const HeaderTree& tree, std::vector<Mnemonic> nodes, bool common = false) {
-  return tree.Find(common, nodes.data(), nodes.size());
-}
-
 TEST(HeaderTree, RefusesPatternsThatCollide) {
   HeaderTree tree;
   tree.Add("TRIGger:SOURce", 0);
@@ -85,35 +80,6 @@ TEST(HeaderTree, RefusesPatternsThatCollide) {
   EXPECT_THROW(tree.Add("TRIGger[:SOURce]", 2), std::logic_error);  // same spelling, other row
   EXPECT_THROW(tree.Add("VOLT[age", 3), std::logic_error);
   EXPECT_THROW(tree.Add("volt", 4), std::logic_error);  // no short form
-}
-
-TEST(CommandTable, EverySpellingOfEveryRowResolvesToItself) {
-  const HeaderTree& tree = CommandTree();  // throws if two rows collide
-  const auto table = CommandTable();
-  for (std::size_t row = 0; row < table.size(); ++row) {
-    const std::string_view pattern = table[row].pattern;
-    // The shortest spelling: required nodes in short form, suffixes left out.
-    std::vector<std::string> words;
-    std::string word;
-    bool optional = false;
-    bool inWord = false;
-    for (const char c : pattern) {
-      if (c == '[') optional = true;
-      if (c == ']') optional = false;
-      if (c >= 'A' && c <= 'Z' && !optional) {
-        word += c;
-        inWord = true;
-      } else if (inWord && (c < 'a' || c > 'z')) {
-        words.push_back(word);
-        word.clear();
-        inWord = false;
-      }
-    }
-    if (inWord) words.push_back(word);
-    std::vector<Mnemonic> nodes;
-    for (const std::string& w : words) nodes.push_back({w});
-    EXPECT_EQ(Find(tree, nodes, pattern.front() == '*').row, static_cast<int>(row)) << pattern;
-  }
 }
 
 }  // namespace
