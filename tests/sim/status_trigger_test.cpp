@@ -76,25 +76,19 @@ constexpr int kWaitingForTrigger = 0x40;
 
 int OperationCondition(ScpiClient& client) { return std::stoi(client.Query("STAT:OPER:COND?")); }
 
-TEST_F(TransientTrigger, TriggeredValuesFollowUntilProgrammedAndApplyOnTheTrigger) {
+TEST_F(TransientTrigger, TriggeredValuesFollowUntilProgrammedAndApplyOnTheTriggerItsSourceGives) {
   client.Write("VOLT 50");
   EXPECT_EQ(client.Query("VOLT:TRIG?"), "+5.00000000E+01");
   client.Write("VOLT:TRIG 80;:VOLT 60");
   EXPECT_EQ(client.Query("VOLT:TRIG?;:VOLT?"), "+8.00000000E+01;+6.00000000E+01");
-  client.Write("INIT:TRAN");  // immediate source: applied at once
-  EXPECT_EQ(client.Query("VOLT?"), "+8.00000000E+01");
-  client.Write("VOLT 70");  // following again
-  EXPECT_EQ(client.Query("VOLT:TRIG?"), "+7.00000000E+01");
-}
+  EXPECT_EQ(client.Query("INIT:TRAN;:VOLT?"), "+8.00000000E+01");  // immediate source: applied at once
+  EXPECT_EQ(client.Query("VOLT 0;:VOLT:TRIG?"), "+0.00000000E+00");  // following again
 
-TEST_F(TransientTrigger, BusSourceWaitsForTheBusTrigger) {
-  client.Write("TRIG:TRAN:SOUR BUS;:VOLT:TRIG 90;:FREQ:TRIG 55;:VOLT:OFFS:TRIG 5;:INIT:TRAN");
+  client.Write("TRIG:TRAN:SOUR BUS;:VOLT:TRIG 90;:FREQ:TRIG 55;:VOLT:OFFS:TRIG 5;:INIT:TRAN;:INIT:TRAN");
+  EXPECT_EQ(client.NextError(), "-213,\"Init ignored\"");
   EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, kWaitingForTrigger);
   EXPECT_EQ(client.Query("VOLT?;:FREQ?;:VOLT:OFFS?"), "+0.00000000E+00;+6.00000000E+01;+0.00000000E+00");
-  client.Write("INIT:TRAN");
-  EXPECT_EQ(client.NextError(), "-213,\"Init ignored\"");
-  client.Write("*TRG");
-  EXPECT_EQ(client.Query("VOLT?;:FREQ?;:VOLT:OFFS?"), "+9.00000000E+01;+5.50000000E+01;+5.00000000E+00");
+  EXPECT_EQ(client.Query("*TRG;:VOLT?;:FREQ?;:VOLT:OFFS?"), "+9.00000000E+01;+5.50000000E+01;+5.00000000E+00");
   EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, 0);
   client.Write("*TRG");
   EXPECT_EQ(client.NextError(), "-211,\"Trigger ignored\"");
