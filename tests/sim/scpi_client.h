@@ -116,7 +116,6 @@ class RunningEmulator {
   explicit RunningEmulator(zta_sim::Options options = {}) : emulator_(std::move(options)) {
     endpoints_ = emulator_.Start();
   }
-  zta_sim::Emulator& operator*() { return emulator_; }
   zta_sim::Emulator* operator->() { return &emulator_; }
   const zta_sim::Endpoints& endpoints() const { return endpoints_; }
   std::uint16_t port() const { return endpoints_.socketPort; }

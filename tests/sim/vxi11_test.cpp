@@ -125,7 +125,6 @@ class Core : public RpcTestClient {
     if (error != nullptr) *error = code;
     const std::int32_t link = reply.results.I32();
     abortPort = static_cast<std::uint16_t>(reply.results.U32());
-    maxReceiveSize = reply.results.U32();
     return link;
   }
 
@@ -166,7 +165,6 @@ class Core : public RpcTestClient {
   }
 
   std::uint16_t abortPort = 0;
-  std::uint32_t maxReceiveSize = 0;
 };
 
 zta_sim::Options Vxi11Options() {
@@ -208,7 +206,7 @@ TEST_F(Vxi11, LinksAnswerQueriesWithTheReasonsTheReadsStopped) {
   Core core(port());
   std::int32_t error = -1;
   const std::int32_t link = core.CreateLink("inst0", &error);
-  EXPECT_EQ(std::tie(error, core.abortPort, core.maxReceiveSize), std::make_tuple(0, port(), 65536u));
+  EXPECT_EQ(std::tie(error, core.abortPort), std::make_tuple(0, port()));
   core.CreateLink("gpib0,5", &error);
   EXPECT_EQ(error, 3);
 
