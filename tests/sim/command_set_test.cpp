@@ -95,7 +95,6 @@ TEST_F(Settings, WordsAndSwitchesTakeEitherFormInAnyCase) {
       {"TRIG:SYNC:SOUR", "IMM", {{"PHASE", "PHAS"}, {"imm", "IMM"}, {"phas", "PHAS"}}, true},
       {"TRIG:TRAN:SOUR", "IMM", {{"BUS", "BUS"}, {"IMMEDIATE", "IMM"}, {"bus", "BUS"}}, true},
       {"DISP:AMM", "RMS", {{"AVG", "AVG"}, {"peak", "PEAK"}, {"WATT", "WATT"}}, true},
-      {"OUTP", "0", kSwitch, false},
       {"OUTP1:STAT", "0", kSwitch, false},
       {"CURR:PROT:STAT", "0", kSwitch, false},
       {"INIT:CONT:ACQ", "0", kSwitch, false},

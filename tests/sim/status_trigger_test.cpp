@@ -12,12 +12,11 @@ namespace sim_test {
 namespace {
 
 using ErrorQueue = EmulatorTest;
-using EventStatus = EmulatorTest;
 using StatusByte = EmulatorTest;
 using TransientTrigger = EmulatorTest;
 using Acquisition = EmulatorTest;
 
-TEST_F(ErrorQueue, KeepsNineteenErrorsThenReportsTheOverflow) {
+TEST_F(ErrorQueue, KeepsNineteenErrorsThenReportsTheOverflowAndEachClassSetsItsEventBit) {
   EXPECT_EQ(client.NextError(), "0,\"No error\"");
   for (int i = 0; i < 25; ++i) client.Write("NO:SUCH:HEADER");
   EXPECT_EQ(client.Query("SYST:ERR:COUN?"), "20");
@@ -28,11 +27,8 @@ TEST_F(ErrorQueue, KeepsNineteenErrorsThenReportsTheOverflow) {
   client.Write("BOGUS;:VOLT 1000");
   client.Write("*CLS");  // empties the queue and the registers
   EXPECT_EQ(client.Query("*ESR?;:SYST:ERR:COUN?;*STB?"), "0;0;16");  // 16: the replies before *STB?
-}
 
-TEST_F(EventStatus, EachErrorClassSetsItsBit) {
-  client.Write("*CLS");
-  EXPECT_EQ(client.Query("*ESR?"), "0");
+  // Each error class sets its bit of the event status.
   client.Write("VOLT 1000");
   EXPECT_EQ(client.Query("*ESR?"), "16");
   client.Write("VOLT ,");

@@ -202,7 +202,7 @@ TEST_F(Vxi11, PortmapperPointsAtTheCoreChannel) {
             std::make_tuple(2u, 2u, 2u));
 }
 
-TEST_F(Vxi11, LinksAnswerQueriesWithTheReasonsTheReadsStopped) {
+TEST_F(Vxi11, LinksAnswerQueriesWithTheReasonsTheReadsStoppedAndTheQueryErrors) {
   Core core(port());
   std::int32_t error = -1;
   const std::int32_t link = core.CreateLink("inst0", &error);
@@ -210,6 +210,7 @@ TEST_F(Vxi11, LinksAnswerQueriesWithTheReasonsTheReadsStopped) {
   core.CreateLink("gpib0,5", &error);
   EXPECT_EQ(error, 3);
 
+  EXPECT_EQ(core.ReadData(link, 1024, kTermCharSet, 100).error, 15);  // nothing asked: timeout
   ASSERT_EQ(core.Write(link, "*IDN?\n"), 0);
   auto read = core.ReadData(link);
   EXPECT_EQ(std::tie(read.error, read.reason), std::make_tuple(0, kReasonTermChar | kReasonEnd));
@@ -227,18 +228,14 @@ TEST_F(Vxi11, LinksAnswerQueriesWithTheReasonsTheReadsStopped) {
   ASSERT_EQ(core.Write(link, "VOLT 7", 0), 0);
   EXPECT_EQ(core.Generic(kClear, link), 0);
   EXPECT_EQ(core.Query(link, "VOLT?"), "+1.20000000E+01\n");
-  EXPECT_EQ(core.Generic(kDestroyLink, link), 0);
-  EXPECT_EQ(core.Write(link, "*IDN?\n"), 4);  // invalid link
-}
 
-TEST_F(Vxi11, QueryErrorsFollowIeee4882) {
-  Core core(port());
-  const std::int32_t link = core.CreateLink();
-  EXPECT_EQ(core.ReadData(link, 1024, kTermCharSet, 100).error, 15);  // nothing asked: timeout
+  // Query errors follow IEEE 488.2.
   ASSERT_EQ(core.Write(link, "*IDN?\n"), 0);
   EXPECT_EQ(core.Query(link, "FREQ?"), "+6.00000000E+01\n");  // the identity was never read
   EXPECT_EQ(core.Query(link, "SYST:ERR?"), "-420,\"Query UNTERMINATED\"\n");
   EXPECT_EQ(core.Query(link, "SYST:ERR?"), "-410,\"Query INTERRUPTED\"\n");
+  EXPECT_EQ(core.Generic(kDestroyLink, link), 0);
+  EXPECT_EQ(core.Write(link, "*IDN?\n"), 4);  // invalid link
 }
 
 TEST_F(Vxi11, ALockKeepsOtherLinksOut) {
