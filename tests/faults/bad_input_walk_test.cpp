@@ -17,8 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "emulated_instrument.h"
-#include "fault_ledger.h"
+#include "fault_suite.h"
 
 namespace hvzelta::faults {
 namespace {

@@ -11,8 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "emulated_instrument.h"
-#include "fault_ledger.h"
+#include "fault_suite.h"
 
 namespace hvzelta::faults {
 namespace {
