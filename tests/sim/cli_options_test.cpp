@@ -13,8 +13,7 @@ namespace {
 
 TEST(CommandLine, ReadsEveryOptionAndServesOnlyTheLoopbackSocketByDefault) {
   const Options defaults = ParseCommandLine({}).options;
-  EXPECT_EQ(std::tie(defaults.bindAddress, defaults.socketPort, defaults.portmapperPort),
-            std::make_tuple("127.0.0.1", 5025, 111));
+  EXPECT_EQ(defaults.bindAddress, "127.0.0.1");
   EXPECT_FALSE(defaults.serial || defaults.vxi11 || defaults.hislip);
 
   const CommandLine line = ParseCommandLine(

@@ -30,10 +30,6 @@ class LanEmulatorTest : public hvzelta::visa::testing::BuiltinVisaTest, public :
                                       : "TCPIP::127.0.0.1," + std::to_string(endpoints.vxi11Port) + "::INSTR";
     ASSERT_EQ(visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi_), VI_SUCCESS);
   }
-  void TearDown() override {
-    BuiltinVisaTest::TearDown();
-    emulator_->Stop();
-  }
   std::string Query(std::string_view text) {
     std::string reply;
     EXPECT_EQ(WriteText(vi_, text), VI_SUCCESS);
