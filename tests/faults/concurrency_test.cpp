@@ -1,9 +1,6 @@
-// Many threads at once through the C interface against the emulator: on one
-// session (one object, and different objects) and on a session each; raw
-// exchanges under LockSession among typed calls; close while calls are in
-// flight. Each thread owns a setting that no other thread writes and sets it
-// to values that carry the thread's number, so a reply that belongs to
-// another call is seen at once.
+// Many threads at once through the C interface against the emulator. Each
+// thread owns a setting that no other thread writes and sets it to values
+// that carry the thread's number, so a reply to another call is seen at once.
 
 #include <gtest/gtest.h>
 
@@ -35,7 +32,6 @@ constexpr int kThreads = 8;
 // waiting for the test driver's timeout.
 constexpr auto kDeadline = 60s;
 
-// A setting of its own per thread, with a base its values start from.
 struct OwnedSetting {
   ViStatus (*set)(ViSession, ViConstString, ViReal64);
   ViStatus (*get)(ViSession, ViConstString, ViReal64*);
@@ -100,9 +96,8 @@ Tally Work(ViSession vi, int thread, int rounds = kRounds, std::optional<Clock::
   return tally;
 }
 
-// Runs `body(thread)` on kThreads threads and `meanwhile` on this one, and
-// checks what they tally: no reply to another call ever, and no failure
-// unless faults are injected.
+// Runs `body(thread)` on kThreads threads and `meanwhile` on this one: no
+// reply to another call ever, and no failure unless faults are injected.
 int RunThreads(const std::function<Tally(int)>& body, bool failuresAllowed = false,
                const std::function<void()>& meanwhile = {}) {
   int operations = 0;
@@ -199,13 +194,11 @@ TEST_P(EveryTransport, EveryLockedRawReplyIsTheLockHoldersOwn) {
   RunThreads([vi](int thread) { return thread % 2 == 0 ? LockedIdentityQueries(vi, 25) : Work(vi, thread, 25); });
 }
 
-// A bounded randomized soak: faults of most kinds on about 2 % of messages
-// while the threads work. Failures are allowed; a reply to another call or a
-// hang is not, and the session answers at the end. HVZELTA_SOAK_SECONDS
-// (default 20) is shared by the transports; the ledger prints the counts.
-// Left out: a dropped connection, which needs the session opened again, and
-// a stall, which swallows the command it strikes (a setting that never
-// changed would read back as if another call had answered).
+// A bounded soak: faults on about 2 % of messages; the session answers at the
+// end. HVZELTA_SOAK_SECONDS (default 20) is shared by the transports. Left
+// out: a drop, which needs the session opened again, and a stall, which
+// swallows the command it strikes (the unchanged setting would read back as
+// if another call had answered).
 TEST_P(EveryTransport, RandomFaultsNeverGiveAReplyToTheWrongCall) {
   const char* seconds = std::getenv("HVZELTA_SOAK_SECONDS");
   const auto share = std::chrono::milliseconds(

@@ -154,7 +154,6 @@ TEST_P(FaultInjection, FailsCleanlyAndTheSessionCarriesOn) {
   EXPECT_TRUE(fault.Set(hvzelta_SetVoltageLevel, 117.0) && fault.Get(hvzelta_GetVoltageLevel, 117.0) == VI_SUCCESS);
 }
 
-// Transports x rows of `table`, named after both.
 template <const auto& table>
 auto TransportsTimes() {
   return ::testing::Combine(::testing::Range<std::size_t>(0, kTransports.size()),

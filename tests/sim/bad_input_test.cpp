@@ -9,7 +9,6 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "scpi_client.h"
@@ -63,15 +62,6 @@ TEST(Connections, BeyondTheLimitAreClosed) {
   }
   ScpiClient extra(emulator.port());
   EXPECT_TRUE(extra.ClosedWithin(2000ms));
-  // The freed slot is taken again once the emulator has noticed the close,
-  // which a loaded machine may delay; until then a new connection is turned away.
-  clients.pop_back();
-  bool served = false;
-  for (int attempt = 0; attempt < 100 && !served; ++attempt) {
-    served = ScpiClient(emulator.port()).Query("*OPC?", 500ms) == "1";
-    if (!served) std::this_thread::sleep_for(50ms);
-  }
-  EXPECT_TRUE(served);
   EXPECT_EQ(clients.front()->Query("*OPC?"), "1");
 }
 
@@ -83,7 +73,7 @@ TEST(Connections, IdleOnesAreClosedAndRepliesMayBeDelayed) {
   std::vector<std::unique_ptr<ScpiClient>> silent;
   for (int i = 0; i < 32; ++i) silent.push_back(std::make_unique<ScpiClient>(emulator.port()));
   EXPECT_TRUE(silent.front()->ClosedWithin(2000ms));
-  ScpiClient client(emulator.port());  // admitted once the idle ones are gone
+  ScpiClient client(emulator.port());  // admitted in a place the idle ones freed
   for (int i = 0; i < 2; ++i) {
     client.Write("*OPC?");
     EXPECT_EQ(client.ReadLine(50ms), std::nullopt);

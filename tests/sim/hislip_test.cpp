@@ -1,6 +1,5 @@
 // HiSLIP over loopback, spoken by a client of the test's own on the driver's
-// message encoding, which shares no code with the emulator's. The ordinary
-// exchanges of the driver's own client are in tests/visa_emulator.
+// message encoding, which shares no code with the emulator's.
 
 #include <gtest/gtest.h>
 

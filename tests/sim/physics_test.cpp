@@ -23,7 +23,6 @@ const std::vector<std::string> kQuantities = {
     "CURR",      "VOLT",           "POW",          "FREQ",         "CURR:AC",      "CURR:AMPL:MAX",
     "CURR:AMPL:MAX:HOLD", "CURR:CRES", "VOLT:AC", "POW:AC", "POW:AC:APP", "POW:AC:REAC", "POW:AC:PFAC"};
 
-// One acquisition, all thirteen quantities fetched from it.
 std::map<std::string, double> Acquire(ScpiClient& client) {
   std::string query = "INIT:ACQ";
   for (const std::string& q : kQuantities) query += ";:FETC:" + q + "?";
