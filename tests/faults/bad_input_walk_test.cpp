@@ -59,7 +59,7 @@ Role RoleOf(std::string_view name) {
   return Role::Plain;
 }
 
-// What one call is given; `Baseline()` is a well-formed call on `vi`.
+// What one call is given; with `None`, a well-formed call on `vi`.
 struct Mutation {
   enum Kind { None, Session, Null, EmptyText, Size, Choice, LongText } kind = None;
   std::size_t position = 0;

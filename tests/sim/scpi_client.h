@@ -96,7 +96,7 @@ class ScpiClient {
 
  private:
   bool Fill(std::chrono::steady_clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd ready{fd_, POLLIN, 0};
     if (closed_ || left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) return false;
     char chunk[65536];
