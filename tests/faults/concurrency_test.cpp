@@ -28,8 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kRounds = HVZELTA_CONCURRENCY_ROUNDS;
 constexpr int kThreads = 8;
-// Far beyond what the rounds need: a deadlock ends the program instead of
-// waiting for the test driver's timeout.
+// Far beyond what the rounds need: a deadlock ends the program at once.
 constexpr auto kDeadline = 60s;
 
 struct OwnedSetting {

@@ -180,9 +180,8 @@ const Lateness kLateness[] = {
     {"DuringTheNextCommand", kTimeout + 2ms},
 };
 
-// One reply comes late; then a new voltage of its own is set and read back
-// every few milliseconds until well after it came. At most the late query and
-// one more call may fail.
+// One reply comes late; then a new voltage of its own is set and read back every few
+// milliseconds until well after it came. At most the late query and one more call may fail.
 class LateReply : public ::testing::TestWithParam<std::tuple<std::size_t, std::size_t>> {};
 
 TEST_P(LateReply, NeverAnswersAnotherCall) {

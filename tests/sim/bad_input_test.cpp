@@ -1,6 +1,5 @@
-// Whatever a client sends, the emulator answers with SCPI errors or closes
-// that connection; other clients and Stop() are never held up; idle and
-// surplus connections are closed.
+// Whatever a client sends, the emulator answers with SCPI errors or closes that
+// connection; other clients and Stop() are never held up; idle and surplus ones close.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +8,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "scpi_client.h"
@@ -72,13 +72,18 @@ TEST(Connections, IdleOnesAreClosedAndRepliesMayBeDelayed) {
   RunningEmulator emulator(options);
   std::vector<std::unique_ptr<ScpiClient>> silent;
   for (int i = 0; i < 32; ++i) silent.push_back(std::make_unique<ScpiClient>(emulator.port()));
-  EXPECT_TRUE(silent.front()->ClosedWithin(2000ms));
-  ScpiClient client(emulator.port());  // admitted in a place the idle ones freed
-  for (int i = 0; i < 2; ++i) {
+  for (const auto& client : silent) EXPECT_TRUE(client->ClosedWithin(2000ms));
+  // A freed place is taken again once the emulator has noticed the close,
+  // which a loaded machine may delay; until then a new connection is closed.
+  bool answered = false;
+  for (int attempt = 0; attempt < 100 && !answered; ++attempt) {
+    ScpiClient client(emulator.port());
     client.Write("*OPC?");
-    EXPECT_EQ(client.ReadLine(50ms), std::nullopt);
-    EXPECT_EQ(client.ReadLine(), "1");
+    EXPECT_EQ(client.ReadLine(50ms), std::nullopt);  // held back, or turned away
+    answered = client.ReadLine() == "1";
+    if (!answered) std::this_thread::sleep_for(50ms);
   }
+  EXPECT_TRUE(answered);
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 #pragma once
 
-// A plain blocking client over a loopback socket for the emulator tests:
-// every read has a deadline, so a missing reply fails a test instead of
-// hanging it. And an emulator on free loopback ports for one test.
+// A blocking loopback client for the emulator tests whose every read has a deadline, so a
+// missing reply fails a test instead of hanging it; and an emulator on free ports for one test.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

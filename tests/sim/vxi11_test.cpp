@@ -61,8 +61,7 @@ struct XdrIn {
   std::size_t pos = 0;
 };
 
-// Without a reply (the connection closed, or nothing came in time) the
-// results are empty, and reading them fails the test.
+// Without a reply (closed, or none in time) the results are empty: reading them fails the test.
 struct RpcReply {
   std::uint32_t replyStatus = 0;   // 0 accepted, 1 denied
   std::uint32_t acceptStatus = 0;  // or the reject status when denied
