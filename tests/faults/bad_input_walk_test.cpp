@@ -1,11 +1,8 @@
-// Every function of the C header called with bad input: invalid sessions,
-// a null pointer in each pointer position, negative and huge sizes, invalid
-// enumeration values and 100 kB texts. The list of functions and of
-// documented statuses is read from the header at configure time; each
-// parameter's role follows from its type and name. Nothing may crash, every
-// status must be one the header documents (or a size), every failure the
-// driver describes leaves its description, and each kind of bad input gives
-// its own documented result.
+// Every function of the C header (listed at configure time, each parameter's
+// role from its type and name) called with invalid sessions, null pointers,
+// bad sizes, invalid choices and 100 kB texts. Nothing may crash, every status
+// is one the header documents (or a size), a described failure leaves its
+// description, and each kind of bad input gives its documented result.
 
 #include <gtest/gtest.h>
 
@@ -20,8 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "emulated_instrument.h"
-#include "fault_ledger.h"
+#include "fault_suite.h"
 
 namespace hvzelta::faults {
 namespace {
@@ -45,8 +41,6 @@ enum class Role {
   Plain,      // a number or flag whose every value is meaningful
 };
 
-bool IsSizeName(std::string_view name) { return name.size() >= 4 && name.substr(name.size() - 4) == "Size"; }
-
 template <class T>
 Role RoleOf(std::string_view name) {
   if constexpr (std::is_same_v<T, ViConstString>) return Role::InText;
@@ -59,13 +53,13 @@ Role RoleOf(std::string_view name) {
     return name == "AttributeId" ? Role::Attribute : Role::Plain;
   }
   if constexpr (std::is_same_v<T, ViInt32> || std::is_same_v<T, ViInt64>) {
-    if (IsSizeName(name)) return Role::Size;
+    if (name.ends_with("Size")) return Role::Size;
     return name == "ErrorCode" ? Role::Plain : Role::Choice;
   }
   return Role::Plain;
 }
 
-// What one call is given; `Baseline()` is a well-formed call on `vi`.
+// What one call is given; with `None`, a well-formed call on `vi`.
 struct Mutation {
   enum Kind { None, Session, Null, EmptyText, Size, Choice, LongText } kind = None;
   std::size_t position = 0;
@@ -189,18 +183,14 @@ bool MayLackDescription(ViStatus status) {
 
 class BadInputWalk : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(hvzelta_InitWithOptions("TCPIP::127.0.0.1::5025::SOCKET", VI_FALSE, VI_FALSE, "Simulate=true", &vi_),
-              VI_SUCCESS);
-  }
   void TearDown() override { hvzelta_close(vi_); }
 
   // Calls `function` on a fresh simulated session (so that no call's
   // settings steer the next) and checks what holds for any input.
   ViStatus Call(const ApiFunction& function, Mutation mutation, const std::string& what) {
-    hvzelta_close(vi_);
-    vi_ = VI_NULL;
-    hvzelta_InitWithOptions("TCPIP::127.0.0.1::5025::SOCKET", VI_FALSE, VI_FALSE, "Simulate=true", &vi_);
+    hvzelta_close(std::exchange(vi_, VI_NULL));
+    EXPECT_EQ(hvzelta_InitWithOptions("TCPIP::127.0.0.1::5025::SOCKET", VI_FALSE, VI_FALSE, "Simulate=true", &vi_),
+              VI_SUCCESS);
     hvzelta_ClearError(vi_);
     hvzelta_ClearError(VI_NULL);
     const ViStatus status = function.call(function.name, function.parameters, vi_, mutation);
@@ -228,11 +218,6 @@ std::string Position(const ApiFunction& function, std::size_t position) {
   return "(" + function.parameters[position].name + ")";
 }
 
-TEST_F(BadInputWalk, TheTableHasEveryFunctionOfTheHeader) {
-  EXPECT_GE(AllFunctions().size(), 132u);
-  EXPECT_GE(kDocumentedStatuses.size(), 60u);
-}
-
 // Functions that answer without a session by design.
 bool AnswersWithoutSession(const std::string& name, ViSession session) {
   if (name == "hvzelta_error_message") return true;
@@ -240,6 +225,8 @@ bool AnswersWithoutSession(const std::string& name, ViSession session) {
 }
 
 TEST_F(BadInputWalk, InvalidSessionsAreRefused) {
+  ASSERT_GE(AllFunctions().size(), 132u) << "the table misses functions of the header";
+  ASSERT_GE(kDocumentedStatuses.size(), 60u);
   ViSession closed = VI_NULL;
   ASSERT_EQ(hvzelta_InitWithOptions("x", VI_FALSE, VI_FALSE, "Simulate=true", &closed), VI_SUCCESS);
   ASSERT_EQ(hvzelta_close(closed), VI_SUCCESS);
@@ -318,8 +305,9 @@ TEST_F(BadInputWalk, NegativeAndHugeSizesGiveTheirDocumentedResults) {
   }
 }
 
-// Functions that take any value for a choice on a simulated session, although
-// the header lists the values that exist.
+// Functions that take any value for a choice on a simulated session by design
+// (a setter that sends nothing for a value outside its table, a state query
+// answering from the status registers).
 const std::set<std::string> kAcceptInvalidChoices = {
     "hvzelta_CanMeasure",      "hvzelta_QueryState",
     "hvzelta_SetAmmeterItem",  "hvzelta_SetAverage",
@@ -339,9 +327,7 @@ TEST_F(BadInputWalk, InvalidChoicesAreErrors) {
       }
     }
   }
-  // Exactly these take any value by design (a setter that sends nothing for
-  // a value outside its table, a state query answering from the status
-  // registers): a new one fails, and so does one that starts refusing.
+  // A new one fails, and so does one that starts refusing.
   EXPECT_EQ(accepting, kAcceptInvalidChoices);
 }
 
@@ -350,8 +336,7 @@ TEST_F(BadInputWalk, HundredKilobyteTextsAreHandled) {
     for (std::size_t i = 0; i < function.parameters.size(); ++i) {
       if (function.parameters[i].role != Role::InText) continue;
       const ViStatus status = Call(function, {Mutation::LongText, i}, "100 kB " + Position(function, i));
-      // No channel has a name that long.
-      // Attributes without a channel ignore the channel name.
+      // No channel has a name that long; attributes without a channel ignore it.
       if (function.parameters[i].name == "ChannelName" && function.name.find("Attribute") == std::string::npos) {
         EXPECT_LT(status, 0) << function.name;
       }

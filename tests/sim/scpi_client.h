@@ -1,12 +1,22 @@
 #pragma once
 
-// A plain blocking SCPI client over a loopback socket for the emulator
-// tests: every read has a deadline, so a missing reply fails a test instead
-// of hanging it.
+// A blocking loopback client for the emulator tests whose every read has a deadline, so a
+// missing reply fails a test instead of hanging it; and an emulator on free ports for one test.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
+#include <regex>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -20,40 +30,91 @@ using namespace std::chrono_literals;
 
 class ScpiClient {
  public:
-  explicit ScpiClient(std::uint16_t port);
-  ~ScpiClient();
+  explicit ScpiClient(std::uint16_t port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd_ < 0 || connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+      throw std::runtime_error("cannot connect to the emulator");
+    }
+    const int on = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  }
+  ~ScpiClient() {
+    if (fd_ >= 0) close(fd_);
+  }
   ScpiClient(const ScpiClient&) = delete;
   ScpiClient& operator=(const ScpiClient&) = delete;
 
-  void Send(std::string_view bytes);  // as is, no terminator added
+  // As is, no terminator added; a closed connection shows in the next read.
+  void Send(std::string_view bytes) {
+    for (ssize_t sent; !bytes.empty() && (sent = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL)) > 0;) {
+      bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+  }
   // Sends what fits without blocking; returns how much that was.
-  std::size_t Flood(std::string_view bytes);
+  std::size_t Flood(std::string_view bytes) {
+    const ssize_t sent = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    return sent > 0 ? static_cast<std::size_t>(sent) : 0;
+  }
   void Write(std::string_view line) { Send(std::string(line) + "\n"); }
   // The next line without its "\n"; nothing on timeout or close.
-  std::optional<std::string> ReadLine(std::chrono::milliseconds timeout = 2000ms);
+  std::optional<std::string> ReadLine(std::chrono::milliseconds timeout = 2000ms) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::size_t newline;
+    while ((newline = buffer_.find('\n')) == std::string::npos) {
+      if (!Fill(deadline)) return std::nullopt;
+    }
+    std::string line = buffer_.substr(0, newline);
+    buffer_.erase(0, newline + 1);
+    return line;
+  }
   // Up to `count` bytes that arrive within the timeout.
-  std::string ReadBytes(std::size_t count, std::chrono::milliseconds timeout);
+  std::string ReadBytes(std::size_t count, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (buffer_.size() < count && Fill(deadline)) {
+    }
+    std::string bytes = buffer_.substr(0, count);
+    buffer_.erase(0, bytes.size());
+    return bytes;
+  }
   // Writes the line and reads one reply line; "<no reply>" when none comes.
-  std::string Query(std::string_view line, std::chrono::milliseconds timeout = 2000ms);
+  std::string Query(std::string_view line, std::chrono::milliseconds timeout = 2000ms) {
+    Write(line);
+    return ReadLine(timeout).value_or("<no reply>");
+  }
   // True when the peer closed the connection within the timeout.
-  bool ClosedWithin(std::chrono::milliseconds timeout);
-  // The next ":SYST:ERR?" answer.
+  bool ClosedWithin(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (Fill(deadline)) {
+    }
+    return closed_;
+  }
   std::string NextError() { return Query(":SYST:ERR?"); }
 
  private:
-  bool Fill(std::chrono::steady_clock::time_point deadline);
+  bool Fill(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd ready{fd_, POLLIN, 0};
+    if (closed_ || left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) return false;
+    char chunk[65536];
+    const ssize_t received = recv(fd_, chunk, sizeof chunk, 0);
+    closed_ = received <= 0;
+    if (!closed_) buffer_.append(chunk, static_cast<std::size_t>(received));
+    return !closed_;
+  }
 
-  int fd_ = -1;
+  int fd_;
   std::string buffer_;
   bool closed_ = false;
 };
 
-// An emulator on a free loopback port, started for one test and stopped
-// with it.
 class RunningEmulator {
  public:
-  explicit RunningEmulator(zta_sim::Options options = {});
-  zta_sim::Emulator& operator*() { return emulator_; }
+  explicit RunningEmulator(zta_sim::Options options = {}) : emulator_(std::move(options)) {
+    endpoints_ = emulator_.Start();
+  }
   zta_sim::Emulator* operator->() { return &emulator_; }
   const zta_sim::Endpoints& endpoints() const { return endpoints_; }
   std::uint16_t port() const { return endpoints_.socketPort; }
@@ -71,6 +132,9 @@ class EmulatorTest : public ::testing::Test {
 };
 
 // A reply in NR3 form converted to a number; NaN when it is not NR3.
-double Real(const std::string& reply);
+inline double Real(const std::string& reply) {
+  static const std::regex nr3(R"([+-][0-9]\.[0-9]{8}E[+-][0-9]{2,3})");
+  return std::regex_match(reply, nr3) ? std::strtod(reply.c_str(), nullptr) : std::nan("");
+}
 
 }  // namespace sim_test
