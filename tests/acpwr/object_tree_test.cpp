@@ -169,20 +169,6 @@ TEST_F(SimulatedTreeTest, CanMeasureFollowsTheCouplingTable) {
       << "always succeeds";
 }
 
-TEST_F(SimulatedTreeTest, HeldObjectsOutliveCloseAndServeTheNextSession) {
-  ASSERT_EQ(driver_->Close(), S_OK);
-  double level = 5;
-  EXPECT_EQ(output_->get_VoltageLevel(&level), E_IVI_NOT_INITIALIZED);
-  EXPECT_EQ(level, 5.0) << "refused before the out value is touched";
-  std::int32_t count = 5;
-  Bstr resource(L"x");
-  Bstr options(L"Simulate=1");
-  ASSERT_EQ(driver_->Initialize(resource.Get(), VARIANT_FALSE, VARIANT_FALSE, options.Get()), S_OK);
-  ASSERT_EQ(outputs_->get_Count(&count), S_OK);
-  EXPECT_EQ(count, 1);
-  EXPECT_EQ(output_->put_VoltageLevel(7), S_OK);
-}
-
 // Calls on the output from one thread and on the root from another run at
 // the same time; each object's lock keeps its own state consistent.
 TEST_F(SimulatedTreeTest, RootAndOutputFromTwoThreads) {

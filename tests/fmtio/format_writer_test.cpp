@@ -196,17 +196,6 @@ TEST(FormatWriterTest, FailuresLeaveEarlierTokensAndNeverGuess) {
 
 using WriteToInstrumentTest = testing::ScriptedBufferTest;
 
-TEST_F(WriteToInstrumentTest, ALineFeedCompletesTheMessage) {
-  ASSERT_EQ(CFormattedIo::Printf(&buffer_, nullptr, "VOLT %0.15lg", 120.0), S_OK);
-  EXPECT_TRUE(channel_.sent.empty());  // waits for whoever completes the message
-  ASSERT_EQ(CFormattedIo::Printf(&buffer_, nullptr, ";:OUTP ON\n*OPC"), S_OK);
-  ASSERT_EQ(channel_.sent.size(), 1u);
-  EXPECT_EQ(channel_.sent[0].bytes, "VOLT 120;:OUTP ON\n");
-  EXPECT_TRUE(channel_.sent[0].end);
-  ASSERT_EQ(buffer_.FlushWrite(true), S_OK);
-  EXPECT_EQ(channel_.sent[1].bytes, "*OPC\n");
-}
-
 TEST_F(WriteToInstrumentTest, BlocksFollowTheInstrumentByteOrder) {
   const std::uint16_t words[] = {0x0102, 0x0304};
   ASSERT_EQ(CFormattedIo::Printf(&buffer_, nullptr, "%2hb\n", words), S_OK);

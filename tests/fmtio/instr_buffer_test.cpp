@@ -59,20 +59,6 @@ TEST_F(InstrBufferTest, PushBackNeedsAConsumedByteAndRestoresIt) {
   EXPECT_EQ(buffer_.UnreadChar(), E_HALVORNZELTA_IO_GENERAL);
 }
 
-TEST_F(InstrBufferTest, FlushReadDrainsOnlyAnUnfinishedResponse) {
-  channel_.Reply("complete\n");
-  ReadAll(3);
-  ASSERT_EQ(buffer_.FlushRead(), S_OK);
-  EXPECT_EQ(channel_.reads, 1);  // the fill had seen the end: no device read
-
-  ASSERT_EQ(buffer_.SetBufferSize(BufferSelect::Read, 8), S_OK);
-  channel_.Reply(std::string(2500, 'x') + "\n");
-  ReadAll(3);
-  ASSERT_EQ(buffer_.FlushRead(), S_OK);
-  EXPECT_EQ(channel_.drained, 2500u - 8u + 1u);
-  EXPECT_TRUE(channel_.Idle());
-}
-
 TEST_F(InstrBufferTest, WritesGoOutWhenFullAndMessagesEndWithOneTerminator) {
   const std::string big(5000, 'a');
   std::int32_t written = 0;

@@ -52,7 +52,6 @@ class ScriptedChannel final : public ILowLevelIo {
                              std::int32_t) override {
     ++reads;
     *actual = 0;
-    if (failNextRead != S_OK) return std::exchange(failNextRead, S_OK);
     if (replies_.empty()) return E_HALVORNZELTA_IO_TIMEOUT;
     std::string& message = replies_.front();
     std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), message.size());
@@ -72,7 +71,6 @@ class ScriptedChannel final : public ILowLevelIo {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
     std::int32_t actual = 0;
     const HRESULT hr = LowLevelReadNoPoll(bytes.data(), count, &actual, timeout);
-    drained += static_cast<std::size_t>(actual);
     const std::wstring wide = Utf8ToWide(std::string(bytes.begin(), bytes.begin() + actual));
     *text = SysAllocStringLen(wide.data(), static_cast<std::uint32_t>(wide.size()));
     return hr;
@@ -87,13 +85,9 @@ class ScriptedChannel final : public ILowLevelIo {
     return S_OK;
   }
 
-  bool Idle() const { return replies_.empty(); }
-
   bool termCharEnabled = true;
   bool sendEnd = true;
   int reads = 0;
-  std::size_t drained = 0;
-  HRESULT failNextRead = S_OK;
   HRESULT failNextWrite = S_OK;
   std::int32_t acceptAtMost = -1;
   std::vector<Sent> sent;
