@@ -25,10 +25,6 @@ class GeneratedDeclarationsTest(unittest.TestCase):
         self.assertEqual(len(_header.StatusCode),
                          len(re.findall(r"^#define HVZELTA_(?:ERROR|WARN)_\w+ \(\(ViStatus\)", header, re.M)))
 
-    def test_the_version_is_the_librarys(self):
-        self.assertRegex(hvzelta.__version__, r"^\d+\.\d+\.\d+$")
-        with hvzelta.Driver("", options="Simulate=true") as drv:
-            self.assertTrue(drv.specific_driver_revision.startswith(hvzelta.__version__))
 
 
 class NamesTest(unittest.TestCase):

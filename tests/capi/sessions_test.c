@@ -120,12 +120,9 @@ static void InherentFunctions(void) {
   char message[256];
   char other[256];
 
-  CHECK_ERROR(HVZELTA_ERROR_NULL_POINTER, "Parameter TestResult is VI_NULL.", vi, hvzelta_self_test(vi, NULL, message));
   CHECK_STATUS(VI_SUCCESS, hvzelta_self_test(vi, &result, message));
   CHECK(result == 0);
   CHECK_TEXT("Selftest passed", message);
-  CHECK_ERROR(HVZELTA_ERROR_NULL_POINTER, "Parameter ErrorCode is VI_NULL.", vi,
-              hvzelta_error_query(vi, NULL, message));
   CHECK_STATUS(VI_SUCCESS, hvzelta_error_query(vi, &code, message));
   CHECK(code == 0);
   CHECK_STATUS(VI_SUCCESS, hvzelta_revision_query(vi, message, other));
