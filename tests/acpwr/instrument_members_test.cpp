@@ -147,7 +147,6 @@ TEST_F(InstrumentMembersTest, EachSetterAndActionSendsItsCommandLine) {
   EXPECT_EQ(status_, VisaStatusSuccess) << "methods hand back the VISA status";
 }
 
-// Each reply, in the forms an instrument may send, read as its value.
 TEST_F(InstrumentMembersTest, GettersReadTheirReplies) {
   using O = IHalvornZeltaOutput;
   const struct {

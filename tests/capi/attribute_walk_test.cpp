@@ -83,8 +83,7 @@ TEST(AttributeWalkTest, EveryAttributeSimulated) {
   EXPECT_EQ(hvzelta_close(vi), VI_SUCCESS);
 }
 
-// Every attribute answers from the instrument, or says that the class
-// feature is not there.
+// Or says that the class feature is not there.
 TEST(AttributeWalkTest, EveryAttributeFromTheInstrument) {
   zta_sim::Options options;
   options.model = zta_sim::Model::ZTA300;

@@ -127,7 +127,6 @@ TEST(Sim, RunsTheEmulatorUntilSigtermAndPrintsResourcesThatWork) {
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
-// The text form; a second emulator on the same port fails.
 TEST(Sim, PrintsTheResourcesAsTextStopsOnSigintAndRefusesAPortInUse) {
   testing::RunningCli sim({"sim", "--port", "0"});
   EXPECT_EQ(sim.ReadLine(), "Emulated ZTA100; resource strings:");

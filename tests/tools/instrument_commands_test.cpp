@@ -53,7 +53,6 @@ class EmulatorCommands : public ::testing::Test {
     return RunCli(words);
   }
 
-  // Sets and expects success.
   static void Set(const std::string& name, const std::string& value) {
     const CliResult result = Run({"set", name, value});
     ASSERT_EQ(result.status, 0) << name << " " << value << ": " << result.err;
@@ -167,8 +166,7 @@ TEST_F(EmulatorCommands, DirectIoAndTheErrorQueue) {
   EXPECT_EQ(result.out, "0, \"No error\"\n");
 }
 
-// --io-log shows the exchange on standard error; DriverSetup's IoLog appends
-// it to a file; a destination that cannot be used says what is accepted.
+// DriverSetup's IoLog appends to a file; a destination that cannot be used says what is accepted.
 TEST_F(EmulatorCommands, TheIoLogShowsTheExchange) {
   CliResult result = Run({"query", "*IDN?", "--io-log"});
   ASSERT_EQ(result.status, 0) << result.err;
