@@ -26,18 +26,13 @@ class BuiltinVisaTest : public ::testing::Test {
     EXPECT_EQ(written, status == VI_SUCCESS ? text.size() : written);
     return status;
   }
-  ViStatus ReadText(ViSession vi, std::string& text, ViUInt32 count = 256) {
-    text.assign(count, '\0');
-    ViUInt32 got = 0;
-    const ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
-    text.resize(got);
-    return status;
-  }
   // One read's status and the bytes it took.
   using Reply = std::pair<ViStatus, std::string>;
   Reply Read(ViSession vi, ViUInt32 count = 256) {
-    std::string text;
-    const ViStatus status = ReadText(vi, text, count);
+    std::string text(count, '\0');
+    ViUInt32 got = 0;
+    const ViStatus status = visa_.Read(vi, reinterpret_cast<ViByte*>(text.data()), count, &got);
+    text.resize(got);
     return {status, text};
   }
 

@@ -44,7 +44,9 @@ TEST_F(Vxi11Test, PortmapperLookupAndTheTerminationCharacterOnlyWhenAsked) {
   EXPECT_EQ(peer.Snapshot().readTimeouts.front(), 2000u) << "the device is told the session timeout";
 }
 
-TEST_F(Vxi11Test, WritesAreCutToTheMaximumReceiveSizeWithEndOnTheLastPiece) {
+// Writes are cut to the device's maximum receive size, with END on the last
+// piece; of the locks only the exclusive one reaches the device.
+TEST_F(Vxi11Test, WritesLocksAndTheCloseOnTheWire) {
   Vxi11Peer peer([](const std::string&) { return std::string(); }, 1024);
   ViSession vi = VI_NULL;
   ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
@@ -52,9 +54,16 @@ TEST_F(Vxi11Test, WritesAreCutToTheMaximumReceiveSizeWithEndOnTheLastPiece) {
   ASSERT_EQ(WriteText(vi, big), VI_SUCCESS);
   visa_.SetAttribute(vi, VI_ATTR_SEND_END_EN, VI_FALSE);
   ASSERT_EQ(WriteText(vi, "open"), VI_SUCCESS);
+  EXPECT_EQ(visa_.Lock(vi, VI_EXCLUSIVE_LOCK, 500, nullptr, nullptr), VI_SUCCESS);
+  EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
+  char key[VI_FIND_BUFLEN];
+  EXPECT_EQ(visa_.Lock(vi, VI_SHARED_LOCK, 500, nullptr, key), VI_SUCCESS);
+  EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
+  EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
   auto seen = peer.Snapshot();
   EXPECT_EQ(seen.messages, std::vector<std::string>{big});
   EXPECT_EQ(seen.writeFlags, (std::vector<std::uint32_t>{0, 0, 8, 0}));
+  EXPECT_EQ(std::tie(seen.locks, seen.unlocks, seen.destroyedLinks), std::make_tuple(1, 1, 1));
 }
 
 TEST_F(Vxi11Test, AStalledReadTimesOutAndItsLateReplyIsSkipped) {
@@ -69,22 +78,6 @@ TEST_F(Vxi11Test, AStalledReadTimesOutAndItsLateReplyIsSkipped) {
   visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 2000);
   ASSERT_EQ(WriteText(vi, "FAST?\n"), VI_SUCCESS);
   EXPECT_EQ(Read(vi), Reply(VI_SUCCESS, "fast\n"));
-}
-
-// The status byte, clear and trigger work against the emulator
-// (tests/visa_emulator); the peer sees which locks reach the device.
-TEST_F(Vxi11Test, OnlyTheExclusiveLockReachesTheDeviceAndCloseDestroysTheLink) {
-  Vxi11Peer peer([](const std::string&) { return std::string("x\n"); });
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
-  EXPECT_EQ(visa_.Lock(vi, VI_EXCLUSIVE_LOCK, 500, nullptr, nullptr), VI_SUCCESS);
-  EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
-  char key[VI_FIND_BUFLEN];
-  EXPECT_EQ(visa_.Lock(vi, VI_SHARED_LOCK, 500, nullptr, key), VI_SUCCESS);  // stays in this process
-  EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
-  EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
-  auto seen = peer.Snapshot();
-  EXPECT_EQ(std::tie(seen.locks, seen.unlocks, seen.destroyedLinks), std::make_tuple(1, 1, 1));
 }
 
 TEST_F(Vxi11Test, GarbageEndsTheSessionAndARefusedLinkIsNotFound) {
