@@ -107,8 +107,6 @@ TEST_F(RawSocketTest, HandlesAreNeverReusedAndTheResourceManagerClosesItsSession
   ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS);
 }
 
-// Values an attribute cannot take, attributes of other interfaces and
-// operations a socket lacks are refused by status.
 TEST_F(RawSocketTest, AttributesAndOperationsASocketRefuses) {
   LoopbackPeer peer([](LoopbackPeer& p) { p.Accept(); });
   ViSession vi = OpenOn(peer.Port());
