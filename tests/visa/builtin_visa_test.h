@@ -18,6 +18,12 @@ class BuiltinVisaTest : public ::testing::Test {
   void SetUp() override { ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS); }
   void TearDown() override { visa_.Close(rm_); }
 
+  // Opens `name`, which must give `status`.
+  ViSession Open(const std::string& name, ViStatus status = VI_SUCCESS) {
+    ViSession vi = VI_NULL;
+    EXPECT_EQ(visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi), status) << name;
+    return vi;
+  }
   // A write that succeeds takes every byte.
   ViStatus WriteText(ViSession vi, std::string_view text) {
     ViUInt32 written = 0;
