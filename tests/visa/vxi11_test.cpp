@@ -60,19 +60,6 @@ TEST_F(Vxi11Test, WritesLocksAndTheCloseOnTheWire) {
   EXPECT_EQ(std::tie(seen.locks, seen.unlocks, seen.destroyedLinks), std::make_tuple(1, 1, 1));
 }
 
-TEST_F(Vxi11Test, AStalledReadTimesOutAndItsLateReplyIsSkipped) {
-  Vxi11Peer peer([](const std::string& message) {
-    return message == "SLOW?\n" ? std::string(Vxi11Peer::kStall) : std::string("fast\n");
-  });
-  const ViSession vi = Open(NameOf(peer));
-  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 100);
-  WriteText(vi, "SLOW?\n");
-  EXPECT_EQ(Read(vi).first, VI_ERROR_TMO);
-  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 2000);
-  ASSERT_EQ(WriteText(vi, "FAST?\n"), VI_SUCCESS);
-  EXPECT_EQ(Read(vi), Reply(VI_SUCCESS, "fast\n"));
-}
-
 TEST_F(Vxi11Test, GarbageEndsTheSessionAndARefusedLinkIsNotFound) {
   Vxi11Peer peer([](const std::string&) { return std::string(Vxi11Peer::kGarbage); });
   const ViSession vi = Open(NameOf(peer));
