@@ -217,7 +217,6 @@ TEST_F(ExportedFunctionsTest, FindListsWalkAndCloseWithTheirManager) {
   ViUInt32 found = 0;
   ViChar name[256];
   EXPECT_EQ(viFindRsrc(rm_, "(unbalanced", &list, &found, name), VI_ERROR_INV_EXPR);
-  EXPECT_EQ(viFindRsrc(rm_, "?*INSTR{VI_ATTR_INTF_NUM==0}", &list, &found, name), VI_ERROR_NSUP_OPER);
   EXPECT_EQ(viFindRsrc(rm_, "NOTHING::LIKE::THIS", &list, &found, name), VI_ERROR_RSRC_NFOUND);
   EXPECT_EQ(found, 0u);
   EXPECT_EQ(viFindRsrc(vi_, "?*", &list, &found, name), VI_ERROR_INV_OBJECT);
