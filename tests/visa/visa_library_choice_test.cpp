@@ -31,7 +31,8 @@ TEST(VisaLibraryChoice, BuiltInUnlessALibraryIsNamed) {
   EXPECT_EQ(incomplete.library, nullptr);
   EXPECT_EQ(incomplete.status, VI_ERROR_LIBRARY_NFOUND);
   EXPECT_NE(incomplete.error.find(HVZELTA_FAKE_VISA_INCOMPLETE), std::string::npos) << incomplete.error;
-  EXPECT_NE(incomplete.error.find("viFlush"), std::string::npos) << "the missing function is named: " << incomplete.error;
+  EXPECT_NE(incomplete.error.find("viFlush"), std::string::npos)
+      << "the missing function is named: " << incomplete.error;
 }
 
 }  // namespace
