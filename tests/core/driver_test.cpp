@@ -116,6 +116,11 @@ TEST_F(DriverTest, OptionStringSetsTheOperationSettings) {
   EXPECT_TRUE(Setting(&HalvornZelta::get_RecordCoercions));
   EXPECT_FALSE(Setting(&HalvornZelta::get_InterchangeCheck));
   EXPECT_TRUE(script_->written.empty()) << "simulation sends nothing";
+  ASSERT_EQ(driver_->put_RangeCheck(VARIANT_TRUE), S_OK);
+  ASSERT_EQ(driver_->put_Cache(VARIANT_TRUE), S_OK);
+  ASSERT_EQ(driver_->ResetWithDefaults(), S_OK);
+  EXPECT_FALSE(Setting(&HalvornZelta::get_RangeCheck)) << "back to the settings of Initialize";
+  EXPECT_FALSE(Setting(&HalvornZelta::get_Cache));
   // Options the driver does not know are kept for whoever asks.
   ASSERT_EQ(driver_->Close(), S_OK);
   ASSERT_EQ(Init(L"Simulate=1, Foo=bar"), S_OK);
@@ -164,18 +169,9 @@ TEST_F(DriverTest, DriverSetupIsTheLastOptionAndSetsTheModel) {
   EXPECT_EQ(Model(), "ZTA200");
   EXPECT_EQ(driver_->GetDriverSetupValue("numphases"), "3");
   EXPECT_EQ(driver_->Trace().sizeMax, 12);
-}
-
-TEST_F(DriverTest, SecondInitializeFailsAndTheSessionStillWorks) {
-  ASSERT_EQ(Init(L"Simulate=true"), S_OK);
   EXPECT_EQ(Init(L"Simulate=true, DriverSetup=Model=ZTA400"), E_IVI_ALREADY_INITIALIZED);
   EXPECT_EQ(LastError(), L"HalvornZelta: The driver is already initialized.");
-  EXPECT_EQ(Model(), "ZTA100");
-}
-
-TEST_F(DriverTest, NullResourceNameIsAnInvalidValue) {
-  EXPECT_EQ(driver_->Initialize(nullptr, VARIANT_FALSE, VARIANT_FALSE, nullptr), E_IVI_INVALID_VALUE);
-  EXPECT_EQ(LastError(), L"HalvornZelta: Invalid value '0' for method 'Initialize', parameter 'ResourceName'.");
+  EXPECT_EQ(Model(), "ZTA200") << "the session still works";
 }
 
 TEST_F(DriverTest, FrameRefusesEverythingButTheExemptMembersBeforeInitialize) {
@@ -190,6 +186,8 @@ TEST_F(DriverTest, FrameRefusesEverythingButTheExemptMembersBeforeInitialize) {
   EXPECT_EQ(driver_->Close(), E_IVI_NOT_INITIALIZED);
   // The check comes before the out-pointer checks.
   EXPECT_EQ(driver_->get_Cache(nullptr), E_IVI_NOT_INITIALIZED);
+  EXPECT_EQ(driver_->Initialize(nullptr, VARIANT_FALSE, VARIANT_FALSE, nullptr), E_IVI_INVALID_VALUE);
+  EXPECT_EQ(LastError(), L"HalvornZelta: Invalid value '0' for method 'Initialize', parameter 'ResourceName'.");
   ASSERT_EQ(Init(L"Simulate=true"), S_OK);
   EXPECT_EQ(PeekErrorInfo(), nullptr) << "success clears the last error";
   EXPECT_EQ(driver_->get_Initialized(nullptr), E_IVI_NULL_POINTER);
@@ -240,15 +238,6 @@ TEST_F(DriverTest, CoercionRecordsComeOutOldestFirstWithinTheirBound) {
   EXPECT_EQ(Text(text), "record 6");
 }
 
-TEST_F(DriverTest, ResetWithDefaultsRestoresTheSettingsOfInitialize) {
-  ASSERT_EQ(Init(L"Simulate=true, RangeCheck=false"), S_OK);
-  ASSERT_EQ(driver_->put_RangeCheck(VARIANT_TRUE), S_OK);
-  ASSERT_EQ(driver_->put_Cache(VARIANT_FALSE), S_OK);
-  ASSERT_EQ(driver_->ResetWithDefaults(), S_OK);
-  EXPECT_FALSE(Setting(&HalvornZelta::get_RangeCheck));
-  EXPECT_TRUE(Setting(&HalvornZelta::get_Cache));
-}
-
 TEST_F(DriverTest, InstrumentIdentityFillsTheFourFieldsAndOutlivesTheSession) {
   ASSERT_EQ(Init(L"DriverSetup=Model=ZTA300", /*idQuery=*/true), S_OK);
   EXPECT_EQ(script_->written, std::vector<std::string>{"*IDN?"});
@@ -275,24 +264,22 @@ TEST_F(DriverTest, InstrumentIdentityFillsTheFourFieldsAndOutlivesTheSession) {
   EXPECT_EQ(driver_->FirmwareRevision(), "");
 }
 
-TEST_F(DriverTest, FailureAfterOpeningClosesTheSession) {
+// A failed Initialize says why and closes what it opened.
+TEST_F(DriverTest, FailedInitializeSaysWhy) {
   script_->replies["*IDN?"] = "Maker,ABC123,1,2";
   EXPECT_EQ(Init(L"DriverSetup=Model=ZTA100", /*idQuery=*/true), E_IVI_ID_QUERY_FAILED);
   EXPECT_EQ(LastError(), L"HalvornZelta: Instrument ID query failed.\r\nUnrecognized model: ABC123.");
   EXPECT_TRUE(script_->closed);
   EXPECT_FALSE(driver_->IsInitialized());
   EXPECT_EQ(driver_->Io(), nullptr);
-}
 
-TEST_F(DriverTest, ResetAtInitializeFailsAsResetFailed) {
   EXPECT_EQ(Init(L"", false, /*reset=*/true), E_IVI_RESET_FAILED) << "no reply to *RST;*OPC?";
   EXPECT_EQ(LastError(), L"HalvornZelta: Instrument reset failed.");
   script_->replies["*RST;*OPC?"] = "1";
   EXPECT_EQ(Init(L"", false, /*reset=*/true), S_OK);
   EXPECT_EQ(script_->written.back(), "*RST;*OPC?");
-}
+  ASSERT_EQ(driver_->Close(), S_OK);
 
-TEST_F(DriverTest, UnknownResourceNamesTheDescriptor) {
   script_->openStatus = E_IVI_RESOURCE_UNKNOWN;
   EXPECT_EQ(Init(L"", false, false, L"TCPIP::nowhere::INSTR"), E_IVI_RESOURCE_UNKNOWN);
   EXPECT_EQ(LastError(), L"HalvornZelta: Unknown resource.\r\nResource descriptor = TCPIP::nowhere::INSTR.");

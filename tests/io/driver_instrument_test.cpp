@@ -29,7 +29,6 @@ class DriverInstrumentTest : public ::testing::Test {
   ComPtr<HalvornZelta> driver_ = ComPtr<HalvornZelta>::Adopt(new HalvornZelta());
 };
 
-// Every failed open is the I/O error, and its added text says why.
 TEST_F(DriverInstrumentTest, AFailedOpenNamesItsCause) {
   const std::string port = std::to_string(visa::testing::ClosedPort());
   const std::pair<std::string, std::string> cases[] = {

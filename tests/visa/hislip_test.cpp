@@ -7,21 +7,17 @@
 #include <string>
 #include <tuple>
 
-#include "hislip_peer.h"
 #include "builtin_visa_test.h"
+#include "hislip_peer.h"
 
 namespace hvzelta::visa {
 namespace {
 
 using testing::HislipPeer;
 
-class HislipTest : public testing::BuiltinVisaTest {
- protected:
-  ViStatus OpenOn(HislipPeer& peer, ViSession& vi) {
-    std::string name = "TCPIP::127.0.0.1::hislip0," + std::to_string(peer.Port()) + "::INSTR";
-    return visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi);
-  }
-};
+using HislipTest = testing::BuiltinVisaTest;
+
+std::string NameOf(HislipPeer& peer) { return "TCPIP::127.0.0.1::hislip0," + std::to_string(peer.Port()) + "::INSTR"; }
 
 // The exchanges themselves work against the emulator (tests/visa_emulator);
 // the peer sees the message IDs, delivery flags, clears, triggers and lock
@@ -30,8 +26,7 @@ TEST_F(HislipTest, MessageIdsAndRequestsOnTheWire) {
   HislipPeer peer([](const std::string&, std::uint32_t id) {
     return HislipPeer::Frame(6, 0, id, "partial ") + HislipPeer::DataEnd(id, "reply\n");
   });
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
+  const ViSession vi = Open(NameOf(peer));
   for (int i = 0; i < 2; ++i) {
     ASSERT_EQ(WriteText(vi, "Q?\n"), VI_SUCCESS);
     EXPECT_EQ(Read(vi), Reply(VI_SUCCESS, "partial reply\n"));
@@ -64,8 +59,7 @@ TEST_F(HislipTest, WritesAreCutToTheServersMaximumMessageSize) {
         return text == "part one part two\n" ? HislipPeer::DataEnd(id, "ok\n") : std::string();
       },
       64);
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
+  const ViSession vi = Open(NameOf(peer));
   const std::string big(1000, 'x');
   ASSERT_EQ(WriteText(vi, big + "\n"), VI_SUCCESS);
   // Without END the message stays open on the server.
@@ -79,44 +73,38 @@ TEST_F(HislipTest, WritesAreCutToTheServersMaximumMessageSize) {
   EXPECT_EQ(seen.dataChunks, 1001 / 48 + 1 + 2);
 }
 
-TEST_F(HislipTest, ServerErrorsAreReportedAndAFatalOneEndsTheSession) {
-  HislipPeer peer([](const std::string& text, std::uint32_t id) -> std::string {
-    if (text == "FATAL\n") return HislipPeer::Frame(2, 0, 0, "server gave up");
-    if (text == "ERROR\n") return HislipPeer::Frame(3, 1, 0, "unrecognized");
-    return HislipPeer::DataEnd(id, "ok\n");
-  });
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
-  WriteText(vi, "ERROR\n");
-  EXPECT_EQ(Read(vi).first, VI_ERROR_IO);
-  WriteText(vi, "PING\n");
-  EXPECT_EQ(Read(vi), Reply(VI_SUCCESS, "ok\n"));
-  WriteText(vi, "FATAL\n");
-  EXPECT_EQ(Read(vi).first, VI_ERROR_CONN_LOST);
-  EXPECT_EQ(WriteText(vi, "PING\n"), VI_ERROR_CONN_LOST);
-  EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
+std::string BrokenServer(const std::string& text, std::uint32_t id) {
+  if (text == "ERROR\n") return HislipPeer::Frame(3, 1, 0, "unrecognized");
+  if (text == "FATAL\n") return HislipPeer::Frame(2, 0, 0, "server gave up");
+  if (text == "GARBAGE\n") return std::string(16, 'G');
+  std::string reply = HislipPeer::DataEnd(id, text == "HUGE\n" ? "" : "ok\n");
+  if (text == "HUGE\n") reply[reply.size() - 8] = 0x40;  // 2^62 bytes announced, none sent
+  return reply;
 }
 
-TEST_F(HislipTest, GarbageAndImpossibleLengthsEndTheSession) {
-  for (const bool garbage : {true, false}) {
-    SCOPED_TRACE(garbage ? "garbage" : "2^62 bytes announced");
-    HislipPeer peer([garbage](const std::string&, std::uint32_t id) -> std::string {
-      if (garbage) return std::string(16, 'G');
-      std::string header = HislipPeer::DataEnd(id, "");
-      header[header.size() - 8] = 0x40;  // none sent
-      return header;
-    });
-    ViSession vi = VI_NULL;
-    ASSERT_EQ(OpenOn(peer, vi), VI_SUCCESS);
-    WriteText(vi, "Q?\n");
-    EXPECT_EQ(Read(vi).first, garbage ? VI_ERROR_IO : VI_ERROR_CONN_LOST);
-    EXPECT_EQ(Read(vi).first, VI_ERROR_CONN_LOST);
+// A server error fails one read; a fatal error, garbage or an impossible
+// length ends the session; a server that turns the session away is not found.
+TEST_F(HislipTest, WhatABrokenServerDoesToTheSession) {
+  for (const auto& [command, status] : {std::pair{"ERROR\n", VI_ERROR_IO},
+                                        {"FATAL\n", VI_ERROR_CONN_LOST},
+                                        {"GARBAGE\n", VI_ERROR_IO},
+                                        {"HUGE\n", VI_ERROR_CONN_LOST}}) {
+    SCOPED_TRACE(command);
+    HislipPeer peer(BrokenServer);
+    const ViSession vi = Open(NameOf(peer));
+    WriteText(vi, command);
+    EXPECT_EQ(Read(vi).first, status);
+    if (command == std::string("ERROR\n")) {
+      WriteText(vi, "PING\n");
+      EXPECT_EQ(Read(vi), Reply(VI_SUCCESS, "ok\n"));
+    } else {
+      EXPECT_EQ(Read(vi).first, VI_ERROR_CONN_LOST);
+      EXPECT_EQ(WriteText(vi, "PING\n"), VI_ERROR_CONN_LOST);
+    }
     EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
   }
-  // A server that turns the session away.
   HislipPeer refusing([](const std::string&, std::uint32_t) { return std::string(); }, 1 << 20, true);
-  ViSession vi = VI_NULL;
-  EXPECT_EQ(OpenOn(refusing, vi), VI_ERROR_RSRC_NFOUND);
+  Open(NameOf(refusing), VI_ERROR_RSRC_NFOUND);
 }
 
 }  // namespace

@@ -67,6 +67,7 @@ TEST(IoLog, BytesAreShownEscapedWithBlocksSummarised) {
   for (const auto& c : cases) EXPECT_EQ(DescribeBytes(Bytes(c.bytes)), c.shown) << c.bytes;
 }
 
+// Attributes, status texts and events pass through unlogged.
 TEST(IoLog, AnExchangeThroughAnInstalledLibraryIsLoggedLineByLine) {
   TempLog log;
   LoggedFake fake(log.path);
@@ -81,6 +82,26 @@ TEST(IoLog, AnExchangeThroughAnInstalledLibraryIsLoggedLineByLine) {
   ViUInt16 stb = 0;
   visa.ReadSTB(vi, &stb);
   visa.AssertTrigger(vi, VI_TRIG_PROT_DEFAULT);
+
+  EXPECT_EQ(visa.SetAttribute(vi, VI_ATTR_TMO_VALUE, 1234), VI_SUCCESS);
+  ViUInt32 timeout = 0;
+  EXPECT_EQ(visa.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
+  EXPECT_EQ(timeout, 1234u);
+  char description[VI_FIND_BUFLEN];
+  EXPECT_EQ(visa.StatusDesc(vi, -5, description), VI_SUCCESS);
+  EXPECT_STREQ(description, "fake status -5");
+  // Two service requests queue up.
+  EXPECT_EQ(visa.EnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_HNDLR), VI_ERROR_INV_PARAMETER);
+  ASSERT_EQ(visa.EnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS);
+  for (int i = 0; i < 2; ++i) visa.Write(vi, Bytes("*SRE\n").data(), 5, &count);
+  ViEventType type = 0;
+  ViEvent context = VI_NULL;
+  EXPECT_EQ(visa.WaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, &type, &context), VI_SUCCESS);
+  EXPECT_EQ(type, VI_EVENT_SERVICE_REQ);
+  EXPECT_EQ(visa.Close(context), VI_SUCCESS);
+  EXPECT_EQ(visa.DiscardEvents(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS);
+  EXPECT_EQ(visa.WaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, &type, &context), VI_ERROR_TMO);
+  EXPECT_EQ(visa.DisableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS);
   visa.Close(vi);
   visa.Close(fake.rm);
 
@@ -92,6 +113,8 @@ TEST(IoLog, AnExchangeThroughAnInstalledLibraryIsLoggedLineByLine) {
       s + "read 18 bytes \"FAKE,ZTA100,0,1.0\\n\"",
       s + "status byte 0x10",
       s + "trigger failed: VI_ERROR_NSUP_OPER",
+      s + "write 5 bytes \"*SRE\\n\"",
+      s + "write 5 bytes \"*SRE\\n\"",
       s + "close",
   };
   EXPECT_EQ(LoggedLines(log.path), expected);

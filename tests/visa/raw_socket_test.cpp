@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "loopback_peer.h"
 #include "builtin_visa_test.h"
+#include "loopback_peer.h"
 
 namespace hvzelta::visa {
 namespace {
@@ -21,14 +21,7 @@ using testing::LoopbackPeer;
 
 std::string SocketName(std::uint16_t port) { return "TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET"; }
 
-class RawSocketTest : public testing::BuiltinVisaTest {
- protected:
-  ViSession OpenOn(std::uint16_t port) {
-    ViSession vi = VI_NULL;
-    EXPECT_EQ(visa_.Open(rm_, SocketName(port).c_str(), VI_NO_LOCK, 2000, &vi), VI_SUCCESS);
-    return vi;
-  }
-};
+using RawSocketTest = testing::BuiltinVisaTest;
 
 // The transport reads ahead of what a read asks for; what it holds of a
 // reply the caller stopped reading must go with the next command.
@@ -41,7 +34,7 @@ TEST_F(RawSocketTest, WhatAReadLeavesOfItsReplyNeverAnswersTheNextCommand) {
     testing::SendBytes(fd, "short\n");
     testing::ReceiveLine(fd);
   });
-  ViSession vi = OpenOn(peer.Port());
+  ViSession vi = Open(SocketName(peer.Port()));
   visa_.SetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE);
   WriteText(vi, "long?\n");
   EXPECT_EQ(Read(vi, 4), Reply(VI_SUCCESS_MAX_CNT, "rest"));
@@ -61,7 +54,7 @@ TEST_F(RawSocketTest, ConnectionLossIsReportedAndTheResourceCanBeOpenedAgain) {
     testing::ReceiveLine(second);
     testing::SendBytes(second, "ok\n");
   });
-  ViSession vi = OpenOn(peer.Port());
+  ViSession vi = Open(SocketName(peer.Port()));
   visa_.SetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE);
   WriteText(vi, "q?\n");
   EXPECT_EQ(Read(vi), Reply(VI_ERROR_CONN_LOST, "par"));
@@ -69,7 +62,7 @@ TEST_F(RawSocketTest, ConnectionLossIsReportedAndTheResourceCanBeOpenedAgain) {
   EXPECT_EQ(WriteText(vi, "q?\n"), VI_ERROR_CONN_LOST) << "the very next write fails too";
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
 
-  ViSession again = OpenOn(peer.Port());
+  ViSession again = Open(SocketName(peer.Port()));
   visa_.SetAttribute(again, VI_ATTR_TERMCHAR_EN, VI_TRUE);
   WriteText(again, "q?\n");
   EXPECT_EQ(Read(again), Reply(VI_SUCCESS_TERM_CHAR, "ok\n"));
@@ -80,11 +73,9 @@ TEST_F(RawSocketTest, OpenFailuresNameTheirCause) {
   ViSession vi = 12345;
   EXPECT_EQ(visa_.Open(rm_, "TCPIP::127.0.0.1::SOCKET", VI_NO_LOCK, 500, &vi), VI_ERROR_INV_RSRC_NAME);
   EXPECT_EQ(vi, VI_NULL);
-  EXPECT_EQ(visa_.Open(rm_, SocketName(testing::ClosedPort()).c_str(), VI_NO_LOCK, 2000, &vi),
-            VI_ERROR_RSRC_NFOUND);
+  EXPECT_EQ(visa_.Open(rm_, SocketName(testing::ClosedPort()).c_str(), VI_NO_LOCK, 2000, &vi), VI_ERROR_RSRC_NFOUND);
   // A name that does not resolve fails within the open timeout.
-  EXPECT_EQ(visa_.Open(rm_, "TCPIP::no-such-host.invalid::5025::SOCKET", VI_NO_LOCK, 300, &vi),
-            VI_ERROR_RSRC_NFOUND);
+  EXPECT_EQ(visa_.Open(rm_, "TCPIP::no-such-host.invalid::5025::SOCKET", VI_NO_LOCK, 300, &vi), VI_ERROR_RSRC_NFOUND);
   EXPECT_EQ(visa_.Open(rm_, "GPIB0::5::INSTR", VI_NO_LOCK, 300, &vi), VI_ERROR_RSRC_NFOUND);
   EXPECT_EQ(visa_.Open(rm_, SocketName(1).c_str(), VI_SHARED_LOCK, 300, &vi), VI_ERROR_INV_ACC_MODE);
 }
@@ -96,9 +87,9 @@ TEST_F(RawSocketTest, HandlesAreNeverReusedAndTheResourceManagerClosesItsSession
     p.Accept();
     p.Accept();
   });
-  ViSession first = OpenOn(peer.Port());
+  ViSession first = Open(SocketName(peer.Port()));
   ASSERT_EQ(visa_.Close(first), VI_SUCCESS);
-  ViSession second = OpenOn(peer.Port());
+  ViSession second = Open(SocketName(peer.Port()));
   EXPECT_NE(first, second);
   EXPECT_EQ(visa_.Close(rm_), VI_SUCCESS);
   ViByte byte = 0;
@@ -107,11 +98,9 @@ TEST_F(RawSocketTest, HandlesAreNeverReusedAndTheResourceManagerClosesItsSession
   ASSERT_EQ(visa_.OpenDefaultRM(&rm_), VI_SUCCESS);
 }
 
-// Values an attribute cannot take, attributes of other interfaces and
-// operations a socket lacks are refused by status.
 TEST_F(RawSocketTest, AttributesAndOperationsASocketRefuses) {
   LoopbackPeer peer([](LoopbackPeer& p) { p.Accept(); });
-  ViSession vi = OpenOn(peer.Port());
+  ViSession vi = Open(SocketName(peer.Port()));
   ViBoolean flag = 7;
   EXPECT_EQ(visa_.SetAttribute(vi, VI_ATTR_TERMCHAR, 0x100), VI_ERROR_NSUP_ATTR_STATE);
   EXPECT_EQ(visa_.SetAttribute(vi, VI_ATTR_TERMCHAR_EN, 2), VI_ERROR_NSUP_ATTR_STATE);
@@ -140,9 +129,9 @@ TEST_F(RawSocketTest, LocksKeepOtherSessionsOut) {
   LoopbackPeer peer([](LoopbackPeer& p) {
     for (int i = 0; i < 3; ++i) p.Accept();
   });
-  ViSession a = OpenOn(peer.Port());
-  ViSession b = OpenOn(peer.Port());
-  ViSession c = OpenOn(peer.Port());
+  ViSession a = Open(SocketName(peer.Port()));
+  ViSession b = Open(SocketName(peer.Port()));
+  ViSession c = Open(SocketName(peer.Port()));
   EXPECT_EQ(visa_.Unlock(a), VI_ERROR_SESN_NLOCKED);
   EXPECT_EQ(visa_.Lock(a, VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_SUCCESS);
   EXPECT_EQ(visa_.Lock(a, VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_SUCCESS_NESTED_EXCLUSIVE);
@@ -188,7 +177,7 @@ TEST_F(RawSocketTest, ConcurrentWritersOnOneSessionNeverInterleave) {
       lines.push_back(line);
     }
   });
-  ViSession vi = OpenOn(peer.Port());
+  ViSession vi = Open(SocketName(peer.Port()));
   std::vector<std::thread> writers;
   for (int t = 0; t < kThreads; ++t) {
     writers.emplace_back([&, t] {

@@ -76,7 +76,6 @@ TEST(ResourceName, SerialUsbAndGpibNames) {
             std::make_tuple(ResourceKind::Gpib, 1, 12, 3));
 }
 
-// Each refused name with the character where it departs from the grammar.
 TEST(ResourceName, RejectsMalformedNamesAndSaysWhere) {
   const std::pair<const char*, std::size_t> rejected[] = {
       {"", 1},

@@ -50,15 +50,12 @@ class SerialTest : public testing::BuiltinVisaTest {
   ViSession vi_ = VI_NULL;
 };
 
-TEST_F(SerialTest, EndOnOutputAppendsTheTerminationCharacter) {
+TEST_F(SerialTest, LineSettingsReachTheTerminal) {
   ASSERT_EQ(WriteText(vi_, "*RST"), VI_SUCCESS);
   EXPECT_EQ(InstrumentReceives(4), "*RST");
   ASSERT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_END_OUT, VI_ASRL_END_TERMCHAR), VI_SUCCESS);
   ASSERT_EQ(WriteText(vi_, "*CLS"), VI_SUCCESS);
-  EXPECT_EQ(InstrumentReceives(5), "*CLS\n");
-}
-
-TEST_F(SerialTest, LineSettingsReachTheTerminal) {
+  EXPECT_EQ(InstrumentReceives(5), "*CLS\n") << "end on output appends the termination character";
   EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_BAUD, 19200), VI_SUCCESS);
   EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_STOP_BITS, VI_ASRL_STOP_TWO), VI_SUCCESS);
   EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_FLOW_CNTRL, VI_ASRL_FLOW_RTS_CTS), VI_SUCCESS);

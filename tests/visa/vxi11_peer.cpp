@@ -2,8 +2,6 @@
 
 #include <sys/socket.h>
 
-#include <chrono>
-#include <thread>
 #include <utility>
 
 #include "onc_rpc.h"
@@ -64,8 +62,6 @@ class Vxi11Peer::Core final : public zta_sim::RpcDispatcher {
           seen.messages.push_back(pending_);
           answer_ = peer_.responder_(pending_);
           pending_.clear();
-          stall_ = answer_ == kStall;
-          if (stall_) answer_ = "late answer\n";
         }
         break;
       }
@@ -76,7 +72,6 @@ class Vxi11Peer::Core final : public zta_sim::RpcDispatcher {
         skip(1);
         const std::uint32_t flags = in.U32();
         const char termChar = static_cast<char>(in.U32());
-        if (std::exchange(stall_, false)) std::this_thread::sleep_for(std::chrono::seconds(1));
         if (answer_ == kGarbage) {
           SendBytes(fd_, std::string("\x80\x00\x00\x08garbage!", 12));
           return CloseConnection();
@@ -112,7 +107,6 @@ class Vxi11Peer::Core final : public zta_sim::RpcDispatcher {
   int fd_;
   std::string pending_;
   std::string answer_;
-  bool stall_ = false;
 };
 
 Vxi11Peer::Vxi11Peer(Responder responder, std::uint32_t maxReceiveSize, std::uint32_t linkError)

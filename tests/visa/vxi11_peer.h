@@ -18,9 +18,7 @@ namespace hvzelta::visa::testing {
 
 class Vxi11Peer {
  public:
-  // Special answers: kStall answers the next device_read a second late (after
-  // the client gave up on it), kGarbage sends a record that is not an RPC reply.
-  static constexpr const char* kStall = "<stall>";
+  // A special answer: a record that is not an RPC reply.
   static constexpr const char* kGarbage = "<garbage>";
   using Responder = std::function<std::string(const std::string& message)>;
 

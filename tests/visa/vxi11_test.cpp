@@ -15,19 +15,14 @@ namespace {
 
 using testing::Vxi11Peer;
 
-class Vxi11Test : public testing::BuiltinVisaTest {
- protected:
-  ViStatus OpenDirect(Vxi11Peer& peer, ViSession& vi) {
-    std::string name = "TCPIP::127.0.0.1," + std::to_string(peer.CorePort()) + "::inst0::INSTR";
-    return visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi);
-  }
-};
+using Vxi11Test = testing::BuiltinVisaTest;
+
+std::string NameOf(Vxi11Peer& peer) { return "TCPIP::127.0.0.1," + std::to_string(peer.CorePort()) + "::inst0::INSTR"; }
 
 TEST_F(Vxi11Test, PortmapperLookupAndTheTerminationCharacterOnlyWhenAsked) {
   Vxi11Peer peer([](const std::string&) { return std::string("a\nb\n"); });
   ::setenv("HVZELTA_PORTMAPPER_PORT", std::to_string(peer.PortmapperPort()).c_str(), 1);
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(visa_.Open(rm_, "TCPIP0::127.0.0.1::INSTR", VI_NO_LOCK, 2000, &vi), VI_SUCCESS);
+  const ViSession vi = Open("TCPIP0::127.0.0.1::INSTR");
   ::unsetenv("HVZELTA_PORTMAPPER_PORT");
   EXPECT_EQ(peer.Snapshot().device, "inst0");
   ViUInt16 port = 0;
@@ -44,60 +39,37 @@ TEST_F(Vxi11Test, PortmapperLookupAndTheTerminationCharacterOnlyWhenAsked) {
   EXPECT_EQ(peer.Snapshot().readTimeouts.front(), 2000u) << "the device is told the session timeout";
 }
 
-TEST_F(Vxi11Test, WritesAreCutToTheMaximumReceiveSizeWithEndOnTheLastPiece) {
+// Writes are cut to the device's maximum receive size, with END on the last
+// piece; of the locks only the exclusive one reaches the device.
+TEST_F(Vxi11Test, WritesLocksAndTheCloseOnTheWire) {
   Vxi11Peer peer([](const std::string&) { return std::string(); }, 1024);
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
+  const ViSession vi = Open(NameOf(peer));
   const std::string big(3000, 'z');
   ASSERT_EQ(WriteText(vi, big), VI_SUCCESS);
   visa_.SetAttribute(vi, VI_ATTR_SEND_END_EN, VI_FALSE);
   ASSERT_EQ(WriteText(vi, "open"), VI_SUCCESS);
-  auto seen = peer.Snapshot();
-  EXPECT_EQ(seen.messages, std::vector<std::string>{big});
-  EXPECT_EQ(seen.writeFlags, (std::vector<std::uint32_t>{0, 0, 8, 0}));
-}
-
-TEST_F(Vxi11Test, AStalledReadTimesOutAndItsLateReplyIsSkipped) {
-  Vxi11Peer peer([](const std::string& message) {
-    return message == "SLOW?\n" ? std::string(Vxi11Peer::kStall) : std::string("fast\n");
-  });
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
-  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 100);
-  WriteText(vi, "SLOW?\n");
-  EXPECT_EQ(Read(vi).first, VI_ERROR_TMO);
-  visa_.SetAttribute(vi, VI_ATTR_TMO_VALUE, 2000);
-  ASSERT_EQ(WriteText(vi, "FAST?\n"), VI_SUCCESS);
-  EXPECT_EQ(Read(vi), Reply(VI_SUCCESS, "fast\n"));
-}
-
-// The status byte, clear and trigger work against the emulator
-// (tests/visa_emulator); the peer sees which locks reach the device.
-TEST_F(Vxi11Test, OnlyTheExclusiveLockReachesTheDeviceAndCloseDestroysTheLink) {
-  Vxi11Peer peer([](const std::string&) { return std::string("x\n"); });
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
   EXPECT_EQ(visa_.Lock(vi, VI_EXCLUSIVE_LOCK, 500, nullptr, nullptr), VI_SUCCESS);
   EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
   char key[VI_FIND_BUFLEN];
-  EXPECT_EQ(visa_.Lock(vi, VI_SHARED_LOCK, 500, nullptr, key), VI_SUCCESS);  // stays in this process
+  EXPECT_EQ(visa_.Lock(vi, VI_SHARED_LOCK, 500, nullptr, key), VI_SUCCESS);
   EXPECT_EQ(visa_.Unlock(vi), VI_SUCCESS);
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
   auto seen = peer.Snapshot();
+  EXPECT_EQ(seen.messages, std::vector<std::string>{big});
+  EXPECT_EQ(seen.writeFlags, (std::vector<std::uint32_t>{0, 0, 8, 0}));
   EXPECT_EQ(std::tie(seen.locks, seen.unlocks, seen.destroyedLinks), std::make_tuple(1, 1, 1));
 }
 
 TEST_F(Vxi11Test, GarbageEndsTheSessionAndARefusedLinkIsNotFound) {
   Vxi11Peer peer([](const std::string&) { return std::string(Vxi11Peer::kGarbage); });
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(OpenDirect(peer, vi), VI_SUCCESS);
+  const ViSession vi = Open(NameOf(peer));
   WriteText(vi, "Q?\n");
   EXPECT_EQ(Read(vi).first, VI_ERROR_IO);
   EXPECT_EQ(Read(vi).first, VI_ERROR_CONN_LOST);
   EXPECT_EQ(visa_.Close(vi), VI_SUCCESS);
 
   Vxi11Peer refusing([](const std::string&) { return std::string(); }, 1024, 3);
-  EXPECT_EQ(OpenDirect(refusing, vi), VI_ERROR_RSRC_NFOUND);
+  Open(NameOf(refusing), VI_ERROR_RSRC_NFOUND);
 }
 
 }  // namespace

@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "visa/resource_discovery.h"
 #include "visa/resource_pattern.h"
+#include "visa/usbtmc_device_finder.h"
 #include "zta_sim/emulator.h"
 
 namespace {
@@ -106,6 +108,29 @@ TEST_F(LocalDevicesTest, UsbTmcInterfacesOfTheClassOrServedByTheDriver) {
   EXPECT_EQ(FindUsbTmcInstruments((root_ / "sys").string()),
             (std::vector<std::string>{"USB0::0x0957::0x1755::MY42::INSTR", "USB0::0x0957::0x1755::MY42::2::INSTR"}));
   EXPECT_TRUE(FindUsbTmcInstruments((root_ / "absent").string()).empty());
+}
+
+// Opening a USB resource: the node of the lowest interface of the device
+// unless the name gives one.
+TEST_F(LocalDevicesTest, UsbTmcNodeOfAResource) {
+  const fs::path sys = root_ / "sys";
+  for (const auto& [node, number] : {std::pair{"usbtmc0", "2"}, {"usbtmc1", "1"}}) {
+    fs::create_directories(sys / "class/usbmisc" / node);
+    fs::create_symlink(UsbInterface("1-1", number, "fe"), sys / "class/usbmisc" / node / "device");
+  }
+  Write(sys / "devices/usb1/1-1/product", "ZTA100");
+  const auto find = [&](std::uint16_t vendor, const std::string& serial, int interfaceNumber = -1) {
+    return FindUsbTmcDevice(sys.string(), "/dev", vendor, 0x1755, serial, interfaceNumber);
+  };
+  const auto lowest = find(0x0957, "my:4 2");
+  ASSERT_TRUE(lowest);
+  EXPECT_EQ(std::tie(lowest->node, lowest->interfaceNumber, lowest->product),
+            std::make_tuple("/dev/usbtmc1", 1, "ZTA100"));
+  EXPECT_EQ(find(0x0957, "MY:4 2", 2)->node, "/dev/usbtmc0");
+  EXPECT_FALSE(find(0x0957, "OTHER"));
+  EXPECT_FALSE(find(0x0958, "MY:4 2"));
+  EXPECT_FALSE(find(0x0957, "MY:4 2", 3));
+  EXPECT_FALSE(FindUsbTmcDevice((root_ / "absent").string(), "/dev", 0x0957, 0x1755, "MY:4 2", -1));
 }
 
 TEST_F(LocalDevicesTest, SerialPortsByFamily) {

@@ -83,7 +83,9 @@ class ExportedFunctionsTest : public ::testing::Test {
   ViSession vi_ = VI_NULL;
 };
 
-TEST_F(ExportedFunctionsTest, UnknownAndClosedSessionsAreInvalidObjects) {
+// Unknown and closed sessions are invalid objects; on a good session the
+// buses and mechanisms the library lacks are not supported.
+TEST_F(ExportedFunctionsTest, BadSessionsAndMissingMechanisms) {
   ViSession closed = VI_NULL;
   ASSERT_EQ(viOpenDefaultRM(&closed), VI_SUCCESS);
   ASSERT_EQ(viClose(closed), VI_SUCCESS);
@@ -91,11 +93,6 @@ TEST_F(ExportedFunctionsTest, UnknownAndClosedSessionsAreInvalidObjects) {
     for (ViSession vi : {ViSession{VI_NULL}, ViSession{0xDEADBEEF}, closed}) {
       EXPECT_EQ(call.run(vi), VI_ERROR_INV_OBJECT) << call.name << " on " << vi;
     }
-  }
-}
-
-TEST_F(ExportedFunctionsTest, BusesAndMechanismsTheLibraryLacksAreNotSupported) {
-  for (const Call& call : SessionCalls()) {
     const std::string name = call.name;
     if (name.rfind("viGpib", 0) == 0 || name.rfind("viIn", 0) == 0 || name.rfind("viM", 0) == 0 ||
         name == "viUsbControlIn" || name == "viReadAsync" || name == "viEnableEvent") {
@@ -136,7 +133,6 @@ TEST_F(ExportedFunctionsTest, FormattedIoOverTheSession) {
   ViReal64 volts = 0;
   ViChar identity[256] = "";
   ViInt32 number = 0;
-  ViByte buffer[64];
   EXPECT_EQ(viPrintf(vi_, "VOLT %.1f\n", 99.5), VI_SUCCESS);
   EXPECT_EQ(viQueryf(vi_, "VOLT?\n", "%lf", &volts), VI_SUCCESS);
   EXPECT_EQ(volts, 99.5);
@@ -146,10 +142,6 @@ TEST_F(ExportedFunctionsTest, FormattedIoOverTheSession) {
   EXPECT_EQ(viQueryf(vi_, "SYST:ERR?\n", "%d", &number), VI_SUCCESS);
   EXPECT_EQ(viQueryf(vi_, "*OPC?\n", "%d", &number), VI_SUCCESS);
   EXPECT_EQ(number, 1);
-  EXPECT_EQ(viSPrintf(vi_, buffer, "%-4s|%03d", "ab", 7), VI_SUCCESS);
-  EXPECT_STREQ(reinterpret_cast<char*>(buffer), "ab  |007");
-  EXPECT_EQ(viSScanf(vi_, buffer, "%*[^|]|%d", &number), VI_SUCCESS);
-  EXPECT_EQ(number, 7);
   // A query's read takes the arguments after the write's.
   number = 0;
   EXPECT_EQ(viQueryf(vi_, "%s%c\n", "%d", "*OPC", '?', &number), VI_SUCCESS);
@@ -225,7 +217,6 @@ TEST_F(ExportedFunctionsTest, FindListsWalkAndCloseWithTheirManager) {
   ViUInt32 found = 0;
   ViChar name[256];
   EXPECT_EQ(viFindRsrc(rm_, "(unbalanced", &list, &found, name), VI_ERROR_INV_EXPR);
-  EXPECT_EQ(viFindRsrc(rm_, "?*INSTR{VI_ATTR_INTF_NUM==0}", &list, &found, name), VI_ERROR_NSUP_OPER);
   EXPECT_EQ(viFindRsrc(rm_, "NOTHING::LIKE::THIS", &list, &found, name), VI_ERROR_RSRC_NFOUND);
   EXPECT_EQ(found, 0u);
   EXPECT_EQ(viFindRsrc(vi_, "?*", &list, &found, name), VI_ERROR_INV_OBJECT);
