@@ -229,6 +229,23 @@ class PyVisaClientTest(unittest.TestCase):
                 with self.assertRaisesRegex(ValueError, "not a resource pattern"):
                     hvzelta.list_resources(bad)
 
+    def test_a_reply_that_comes_after_its_timeout_never_answers_the_next_query(self):
+        with Emulator(arguments=LAN_AND_SERIAL[:-1] + ("--fault", "late%100", "--late", "700")) as late:
+            for transport, (name, _) in resources(late.endpoints).items():
+                with self.subTest(transport=transport):
+                    inst = open_instrument(self.ours, name)
+                    try:
+                        inst.write("VOLT 230")
+                        inst.timeout = 300
+                        with self.assertRaises(VisaIOError) as failure:
+                            inst.query("VOLT?")
+                        self.assertEqual(failure.exception.error_code, constants.StatusCode.error_timeout)
+                        inst.timeout = 3000
+                        time.sleep(0.7)  # the late reply has come by now
+                        self.assertEqual(inst.query("*IDN?").split(",")[0], "Halvorn")
+                    finally:
+                        inst.close()
+
 
 if __name__ == "__main__":
     unittest.main()
