@@ -31,9 +31,9 @@ class LanEmulatorTest : public hvzelta::visa::testing::BuiltinVisaTest, public :
     ASSERT_EQ(visa_.Open(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi_), VI_SUCCESS);
   }
   std::string Query(std::string_view text) {
-    std::string reply;
     EXPECT_EQ(WriteText(vi_, text), VI_SUCCESS);
-    EXPECT_EQ(ReadText(vi_, reply), VI_SUCCESS) << text;
+    const auto [status, reply] = Read(vi_);
+    EXPECT_EQ(status, VI_SUCCESS) << text;
     return reply;
   }
 
@@ -46,11 +46,8 @@ TEST_P(LanEmulatorTest, QueriesReadsCutByTheCountStatusByteClearTriggerAndLocks)
   EXPECT_EQ(visa_.GetAttribute(vi_, VI_ATTR_TCPIP_IS_HISLIP, &isHislip), VI_SUCCESS);
   EXPECT_EQ(isHislip, hislip() ? VI_TRUE : VI_FALSE);
   EXPECT_EQ(WriteText(vi_, "*IDN?\n"), VI_SUCCESS);
-  std::string part;
-  EXPECT_EQ(ReadText(vi_, part, 8), VI_SUCCESS_MAX_CNT);
-  EXPECT_EQ(part, "Halvorn,");
-  EXPECT_EQ(ReadText(vi_, part), VI_SUCCESS);  // END came with the rest
-  EXPECT_EQ(part, "ZTA100,HZ1000417,2.04\n");
+  EXPECT_EQ(Read(vi_, 8), Reply(VI_SUCCESS_MAX_CNT, "Halvorn,"));
+  EXPECT_EQ(Read(vi_), Reply(VI_SUCCESS, "ZTA100,HZ1000417,2.04\n"));  // END came with the rest
 
   EXPECT_EQ(WriteText(vi_, "*CLS;*IDN?\n"), VI_SUCCESS);
   ViUInt16 stb = 0;
