@@ -20,13 +20,11 @@ class IErrorReporter;
 // state between calls apart from the shared cache of cut formats.
 class CFormattedIo {
  public:
-  // An IIoBuffer that appends what is written to a caller's string, so that
-  // the write engine can format text that is not sent anywhere. Binary
-  // elements keep machine byte order unless the writer is made big-endian;
-  // reading is not possible.
-  class CCStringWriter final : public IIoBuffer {
+  // An IIoBuffer over memory with a fixed byte order: every operation fails
+  // with E_NOTIMPL until the writer or the reader below provides it.
+  class CMemoryBuffer : public IIoBuffer {
    public:
-    explicit CCStringWriter(std::string& text, bool bigEndian = false) : text_(text), bigEndian_(bigEndian) {}
+    explicit CMemoryBuffer(bool bigEndian) : bigEndian_(bigEndian) {}
 
     HRESULT ReadChar(std::uint8_t*) override { return E_NOTIMPL; }
     HRESULT ReadText(BSTR*, std::int32_t, bool) override { return E_NOTIMPL; }
@@ -38,6 +36,31 @@ class CFormattedIo {
     HRESULT PeekUnread(bool, const std::uint8_t**, std::int32_t*) override { return E_NOTIMPL; }
     HRESULT SkipUnread(bool, std::int32_t) override { return E_NOTIMPL; }
 
+    HRESULT WriteChar(std::uint8_t, bool) override { return E_NOTIMPL; }
+    HRESULT WriteText(const wchar_t*, std::int32_t*, bool) override { return E_NOTIMPL; }
+    HRESULT WriteByteArray(const SAFEARRAY*, std::int32_t, std::int32_t*, bool) override { return E_NOTIMPL; }
+    HRESULT WriteChars(const char*, std::int32_t*, bool) override { return E_NOTIMPL; }
+    HRESULT Write(const void*, std::int32_t, std::int32_t*, bool) override { return E_NOTIMPL; }
+
+    HRESULT FlushRead() override { return E_NOTIMPL; }
+    HRESULT FlushWrite(bool) override { return E_NOTIMPL; }
+    HRESULT SetBufferSize(BufferSelect, std::int32_t) override { return E_NOTIMPL; }
+    HRESULT GetReadBufferSize(std::int32_t*) override { return E_NOTIMPL; }
+    HRESULT GetWriteBufferSize(std::int32_t*) override { return E_NOTIMPL; }
+    bool GetInstrumentBigEndian() override { return bigEndian_; }
+    bool SetInstrumentBigEndian(bool) override { return bigEndian_; }
+
+   private:
+    bool bigEndian_;
+  };
+
+  // Appends what is written to a caller's string, so that the write engine
+  // can format text that is not sent anywhere. Binary elements keep machine
+  // byte order unless the writer is made big-endian.
+  class CCStringWriter final : public CMemoryBuffer {
+   public:
+    explicit CCStringWriter(std::string& text, bool bigEndian = false) : CMemoryBuffer(bigEndian), text_(text) {}
+
     HRESULT WriteChar(std::uint8_t character, bool flushWithEnd) override {
       return Write(&character, 1, nullptr, flushWithEnd);
     }
@@ -46,57 +69,30 @@ class CFormattedIo {
                            bool flushWithEnd) override;
     HRESULT WriteChars(const char* text, std::int32_t* count, bool flushWithEnd) override;
     HRESULT Write(const void* buffer, std::int32_t count, std::int32_t* written, bool flushWithEnd) override;
-
-    HRESULT FlushRead() override { return E_NOTIMPL; }
     HRESULT FlushWrite(bool) override { return S_OK; }
-    HRESULT SetBufferSize(BufferSelect, std::int32_t) override { return E_NOTIMPL; }
-    HRESULT GetReadBufferSize(std::int32_t*) override { return E_NOTIMPL; }
-    HRESULT GetWriteBufferSize(std::int32_t*) override { return E_NOTIMPL; }
-    bool GetInstrumentBigEndian() override { return bigEndian_; }
-    bool SetInstrumentBigEndian(bool) override { return bigEndian_; }
 
    private:
     std::string& text_;
-    bool bigEndian_;
   };
 
-  // An IIoBuffer that shows a whole message already received (or a caller's
-  // text) to the read engine. As with a session's buffer, a terminator that
-  // ends the message is no content; binary blocks in it are big-endian.
-  // Writing is not possible.
-  class CCStringReader final : public IIoBuffer {
+  // Shows a whole message already received (or a caller's text) to the read
+  // engine. As with a session's buffer, a terminator that ends the message
+  // is no content; binary blocks in it are big-endian.
+  class CCStringReader final : public CMemoryBuffer {
    public:
     explicit CCStringReader(std::string_view message, int terminator = -1)
-        : message_(message), terminator_(terminator) {}
+        : CMemoryBuffer(true), message_(message), terminator_(terminator) {}
 
-    HRESULT ReadChar(std::uint8_t*) override { return E_NOTIMPL; }
-    HRESULT ReadText(BSTR*, std::int32_t, bool) override { return E_NOTIMPL; }
-    HRESULT ReadByteArray(SAFEARRAY**, std::int32_t, bool) override { return E_NOTIMPL; }
-    HRESULT ReadBlock(void*, std::int32_t, std::int32_t*, bool) override { return E_NOTIMPL; }
     HRESULT Read(void* buffer, std::int32_t count, std::int32_t* actual, bool) override {
       return ReadDirect(buffer, count, actual, false);
     }
-    HRESULT UnreadChar() override { return E_NOTIMPL; }
     HRESULT ReadDirect(void* buffer, std::int32_t count, std::int32_t* actual, bool flushAfter) override;
     HRESULT PeekUnread(bool raw, const std::uint8_t** data, std::int32_t* count) override;
     HRESULT SkipUnread(bool raw, std::int32_t count) override;
-
-    HRESULT WriteChar(std::uint8_t, bool) override { return E_NOTIMPL; }
-    HRESULT WriteText(const wchar_t*, std::int32_t*, bool) override { return E_NOTIMPL; }
-    HRESULT WriteByteArray(const SAFEARRAY*, std::int32_t, std::int32_t*, bool) override { return E_NOTIMPL; }
-    HRESULT WriteChars(const char*, std::int32_t*, bool) override { return E_NOTIMPL; }
-    HRESULT Write(const void*, std::int32_t, std::int32_t*, bool) override { return E_NOTIMPL; }
-
     HRESULT FlushRead() override {
       message_ = {};
       return S_OK;
     }
-    HRESULT FlushWrite(bool) override { return E_NOTIMPL; }
-    HRESULT SetBufferSize(BufferSelect, std::int32_t) override { return E_NOTIMPL; }
-    HRESULT GetReadBufferSize(std::int32_t*) override { return E_NOTIMPL; }
-    HRESULT GetWriteBufferSize(std::int32_t*) override { return E_NOTIMPL; }
-    bool GetInstrumentBigEndian() override { return true; }
-    bool SetInstrumentBigEndian(bool) override { return true; }
 
    private:
     bool EndsWithTerminator() const {
