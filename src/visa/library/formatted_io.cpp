@@ -72,6 +72,14 @@ void AddAmount(const Amount& amount, Amount::Source taken, ArgumentSlot slot, st
   if (amount.source == taken) slots.push_back(slot);
 }
 
+// The element of a real array: single or double precision; the engine has
+// no long double arrays.
+ViStatus RealArrayElement(char size, ElementType& element) {
+  if (size == 'L') return VI_ERROR_NSUP_FMT;
+  element = size == 'l' ? ElementType::Double : ElementType::Float;
+  return VI_SUCCESS;
+}
+
 ViStatus PlanWrite(const Directive& d, std::vector<ArgumentSlot>& slots) {
   const auto kind = static_cast<WriteKind>(d.kind);
   if (kind == WriteKind::Literal) return VI_SUCCESS;
@@ -96,8 +104,7 @@ ViStatus PlanWrite(const Directive& d, std::vector<ArgumentSlot>& slots) {
   switch (kind) {
     case WriteKind::IntegerArray: element = IntegerElement(d.size); break;
     case WriteKind::RealArray:
-      if (d.size == 'L') return VI_ERROR_NSUP_FMT;
-      element = d.size == 'l' ? ElementType::Double : ElementType::Float;
+      if (const ViStatus status = RealArrayElement(d.size, element); status != VI_SUCCESS) return status;
       break;
     case WriteKind::StringArray: element = ElementType::Text; break;
     default: break;
@@ -147,8 +154,7 @@ ViStatus PlanRead(const Directive& d, std::vector<ArgumentSlot>& slots) {
   ElementType element = BinaryElement(d.size);
   if (kind == ReadKind::IntegerArray) element = IntegerElement(d.size);
   if (kind == ReadKind::RealArray) {
-    if (d.size == 'L') return VI_ERROR_NSUP_FMT;
-    element = d.size == 'l' ? ElementType::Double : ElementType::Float;
+    if (const ViStatus status = RealArrayElement(d.size, element); status != VI_SUCCESS) return status;
   }
   slots.push_back({Type::Destination, element});
   return VI_SUCCESS;
@@ -301,6 +307,20 @@ ViStatus WithArguments(va_list params, Body&& body) {
   return status;
 }
 
+// A valid session answers for its timeout; the buffer forms check that
+// before their buffer, as the forms that do I/O do.
+ViStatus CheckSession(IVisaLibrary& library, ViSession vi) {
+  ViUInt32 timeout = 0;
+  return library.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout);
+}
+
+// Plans `format` and formats the caller's values with it into `text`.
+ViStatus FormatWhole(const char* format, va_list params, std::string& text) {
+  std::vector<ArgumentSlot> slots;
+  if (ViStatus status = PlanArguments(format, Direction::Write, slots); status != VI_SUCCESS) return status;
+  return WithArguments(params, [&](va_list* args) { return FormatText(format, slots, args, text); });
+}
+
 }  // namespace
 
 ViStatus PlanArguments(const char* format, Direction direction, std::vector<ArgumentSlot>& slots) {
@@ -316,28 +336,19 @@ ViStatus PlanArguments(const char* format, Direction direction, std::vector<Argu
 }
 
 ViStatus FormattedWrite(IVisaLibrary& library, ViSession vi, const char* format, va_list params) {
-  std::vector<ArgumentSlot> slots;
-  if (ViStatus status = PlanArguments(format, Direction::Write, slots); status != VI_SUCCESS) return status;
-  return WithArguments(params, [&](va_list* args) {
-    std::string text;
-    const ViStatus status = FormatText(format, slots, args, text);
-    return status == VI_SUCCESS ? Send(library, vi, text) : status;
-  });
+  std::string text;
+  const ViStatus status = FormatWhole(format, params, text);
+  return status == VI_SUCCESS ? Send(library, vi, text) : status;
 }
 
 ViStatus FormattedWriteToBuffer(IVisaLibrary& library, ViSession vi, ViByte* buffer, const char* format,
                                 va_list params) {
-  ViUInt32 timeout = 0;
-  if (ViStatus status = library.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout); status != VI_SUCCESS) return status;
+  if (ViStatus status = CheckSession(library, vi); status != VI_SUCCESS) return status;
   if (!buffer) return VI_ERROR_USER_BUF;
-  std::vector<ArgumentSlot> slots;
-  if (ViStatus status = PlanArguments(format, Direction::Write, slots); status != VI_SUCCESS) return status;
-  return WithArguments(params, [&](va_list* args) {
-    std::string text;
-    const ViStatus status = FormatText(format, slots, args, text);
-    if (status == VI_SUCCESS) std::memcpy(buffer, text.c_str(), text.size() + 1);
-    return status;
-  });
+  std::string text;
+  const ViStatus status = FormatWhole(format, params, text);
+  if (status == VI_SUCCESS) std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return status;
 }
 
 ViStatus FormattedRead(IVisaLibrary& library, ViSession vi, const char* format, va_list params) {
@@ -348,8 +359,7 @@ ViStatus FormattedRead(IVisaLibrary& library, ViSession vi, const char* format, 
 
 ViStatus FormattedReadFromBuffer(IVisaLibrary& library, ViSession vi, const ViByte* buffer, const char* format,
                                  va_list params) {
-  ViUInt32 timeout = 0;
-  if (ViStatus status = library.GetAttribute(vi, VI_ATTR_TMO_VALUE, &timeout); status != VI_SUCCESS) return status;
+  if (ViStatus status = CheckSession(library, vi); status != VI_SUCCESS) return status;
   if (!buffer) return VI_ERROR_USER_BUF;
   return ScanMessage(reinterpret_cast<const char*>(buffer), Terminator(library, vi), format, params);
 }
