@@ -95,8 +95,6 @@ static void InstrumentFunctions(void) {
   CHECK_STATUS(HVZELTA_ERROR_IO_GENERAL, hvzelta_viWrite(vi, 6, (ViConstBuf) "*IDN?\n", &count));
   CHECK(count == -1);
   CHECK_STATUS(HVZELTA_ERROR_NOT_INITIALIZED, hvzelta_Store(vi, 1));
-  CHECK_STATUS(HVZELTA_ERROR_FUNCTION_NOT_SUPPORTED,
-               hvzelta_WriteArbWaveform(vi, "Ramp", 2, (const ViReal64[]){0.0, 1.0}));
   /* Not supported before any value is touched, however many the caller claims. */
   CHECK_STATUS(HVZELTA_ERROR_FUNCTION_NOT_SUPPORTED,
                hvzelta_WriteArbWaveform(vi, "Ramp", 0x7FFFFFFF, (const ViReal64[]){0.0, 1.0}));

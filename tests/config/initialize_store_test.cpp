@@ -65,6 +65,13 @@ TEST_F(StoreInitializeTest, LogicalNameAppliesItsSessionAndTheOptionStringOverri
   EXPECT_TRUE(driver_->Settings().rangeCheck);
   EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA400");
   EXPECT_EQ(instrument.TakeReceived(), std::vector<std::string>{"*IDN?"});
+
+  // A logical name leading nowhere is no session: the name is taken as a resource.
+  UseStore(StoreXml(ModuleXml(), SessionXml{}, "<IviLogicalName><Name>PS1</Name><Session idref='nothing'/></IviLogicalName>"));
+  ASSERT_EQ(Init(L"PS1", L"Simulate=true"), S_OK) << LastError();
+  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "");
+  EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), "PS1");
+  EXPECT_EQ(PeekErrorInfo(), nullptr);
 }
 
 TEST_F(StoreInitializeTest, InitialSettingsKeepTheirTypes) {
@@ -136,7 +143,21 @@ TEST_F(StoreInitializeTest, ANameThatIsNoSessionNeedsTheSoftwareModule) {
   }
 }
 
-TEST_F(StoreInitializeTest, HostileRangesAreStoreErrors) {
+TEST_F(StoreInitializeTest, StoreFailuresEndInitializeWithTheStoresOwnError) {
+  SessionXml bare;
+  bare.hasInitialSettings = false;
+  UseStore(StoreXml(ModuleXml(), bare));
+  EXPECT_EQ(Init(L"bench", L"Simulate=false"), E_IVICONFIG_NOT_EXIST);
+  EXPECT_EQ(LastError(), "IVI configuration store '" + env_.PathOf("store.xml") +
+                             "', line 2, <IviDriverSession> 'bench': there is no data component "
+                             "'Configurable Initial Settings'.");
+  ErrorInfo info;
+  ASSERT_TRUE(GetErrorInfo(info));
+  EXPECT_EQ(info.source, L"IVI Configuration Store");
+  EXPECT_FALSE(driver_->IsInitialized());
+  EXPECT_FALSE(driver_->GetOptionBoolean("simulate")) << "nothing after the failing read runs";
+
+  // Ranges the store cannot have.
   const auto range = [](const std::string& bounds) {
     SessionXml session;
     session.virtualNames = "<IviVirtualName><Name>P</Name><MapTo>OutputPhase</MapTo><VirtualRanges><IviVirtualRange>" +
@@ -160,30 +181,6 @@ TEST_F(StoreInitializeTest, HostileRangesAreStoreErrors) {
     EXPECT_EQ(Init(L"bench", L"Simulate=true"), E_IVICONFIG_DESERIALIZE_FAILED);
     EXPECT_NE(LastError().find(reason), std::string::npos) << LastError();
   }
-}
-
-TEST_F(StoreInitializeTest, StoreFailuresEndInitializeWithTheStoresOwnError) {
-  SessionXml session;
-  session.hasInitialSettings = false;
-  UseStore(StoreXml(ModuleXml(), session));
-  EXPECT_EQ(Init(L"bench", L"Simulate=false"), E_IVICONFIG_NOT_EXIST);
-  EXPECT_EQ(LastError(), "IVI configuration store '" + env_.PathOf("store.xml") +
-                             "', line 2, <IviDriverSession> 'bench': there is no data component "
-                             "'Configurable Initial Settings'.");
-  ErrorInfo info;
-  ASSERT_TRUE(GetErrorInfo(info));
-  EXPECT_EQ(info.source, L"IVI Configuration Store");
-  EXPECT_FALSE(driver_->IsInitialized());
-  EXPECT_FALSE(driver_->GetOptionBoolean("simulate")) << "nothing after the failing read runs";
-}
-
-TEST_F(StoreInitializeTest, ALogicalNameLeadingNowhereIsNoSession) {
-  UseStore(StoreXml(ModuleXml(), SessionXml{},
-                    "<IviLogicalName><Name>PS1</Name><Session idref='nothing'/></IviLogicalName>"));
-  ASSERT_EQ(Init(L"PS1", L"Simulate=true"), S_OK) << LastError();
-  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "");
-  EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), "PS1");
-  EXPECT_EQ(PeekErrorInfo(), nullptr);
 }
 
 }  // namespace

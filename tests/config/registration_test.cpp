@@ -46,21 +46,17 @@ TEST(ComponentRegistration, RoundTripForTheUser) {
   EXPECT_EQ(Create("HalvornZelta.HalvornZelta.1", driver), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(DllInstall(0, L"user"), S_OK) << "nothing left to remove is no failure";
 
+  // A file where the folder should be: the folder cannot be made, by anyone.
+  env.Write("blocked", "");
+  env.Set("XDG_DATA_HOME", env.PathOf("blocked"));
+  EXPECT_EQ(DllInstall(1, L"user"), E_FAIL);
+  EXPECT_EQ(RegisterComponents(env.PathOf("blocked/classes")), E_FAIL);
   // Without XDG_DATA_HOME the per-user folder is below HOME.
   env.Unset("XDG_DATA_HOME");
   EXPECT_EQ(UserRegistrationDirectory(), env.PathOf("home/.local/share/ivi/classes"));
   env.Unset("HOME");
   EXPECT_EQ(UserRegistrationDirectory(), "");
   EXPECT_TRUE(Failed(DllInstall(1, L"user")));
-}
-
-TEST(ComponentRegistration, FailsWhereNoFolderCanBeMade) {
-  testing::TestEnvironment env;
-  // A file where the folder should be: the folder cannot be made, by anyone.
-  env.Write("blocked", "");
-  env.Set("XDG_DATA_HOME", env.PathOf("blocked"));
-  EXPECT_EQ(DllInstall(1, L"user"), E_FAIL);
-  EXPECT_EQ(RegisterComponents(env.PathOf("blocked/classes")), E_FAIL);
 }
 
 TEST(ComponentRegistration, CreatesFromTheRegisteredLibraryFile) {

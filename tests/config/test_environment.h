@@ -31,11 +31,7 @@ class TestEnvironment {
   }
   ~TestEnvironment() {
     for (const auto& [variable, value] : saved_) {
-      if (value) {
-        setenv(variable.c_str(), value->c_str(), 1);
-      } else {
-        unsetenv(variable.c_str());
-      }
+      value ? setenv(variable.c_str(), value->c_str(), 1) : unsetenv(variable.c_str());
     }
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
