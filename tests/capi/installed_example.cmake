@@ -1,8 +1,9 @@
-# Installs the build into a fresh prefix and uses it as a driver user would:
-# builds the C example with pkg-config, builds the C and C++ examples in a
-# project of their own with find_package(hvzelta), runs each in simulation,
-# imports the installed Python package and runs the Python example, and
-# installs the package with pip into a virtual environment and runs it there.
+# Installs the build into a fresh prefix and uses it as a user would: builds
+# the C example and the VISA program with pkg-config, builds both and the C++
+# example in a project of their own with find_package, runs the driver's in
+# simulation (visa_library.pyvisa_client runs the VISA program), imports the
+# installed Python package and runs the Python example, and installs the
+# package with pip into a virtual environment and runs it there.
 # Inputs: BUILD_DIR, PREFIX, SOURCE_DIR, C_COMPILER, CXX_COMPILER, LINKER,
 # C_FLAGS, CXX_FLAGS, LINK_FLAGS, PYTHON (empty: no Python part), PYTHON_DIR
 # (the package's folder in the prefix), PYTHON_ENVIRONMENT (what the
@@ -11,16 +12,25 @@
 include(${CMAKE_CURRENT_LIST_DIR}/../support/installed_prefix.cmake)
 
 install_into("${PREFIX}" hvzelta)
-pkg_config(cflags hvzelta --cflags)
-pkg_config(libs hvzelta --libs)
-pkg_config(libdir hvzelta --variable=libdir)
+# The VISA header is the library's own, in a folder of its own: never a system visa.h.
+if(NOT EXISTS "${PREFIX}/include/hvzvisa/visa.h" OR EXISTS "${PREFIX}/include/visa.h")
+  message(FATAL_ERROR "visa.h is not installed under include/hvzvisa alone")
+endif()
 
 separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
 separate_arguments(link_flags UNIX_COMMAND "${LINK_FLAGS}")
-run("${C_COMPILER}" -std=c99 -Wall -Werror ${c_flags} ${cflags} -c "${SOURCE_DIR}/examples/c/ac_source.c"
-    -o "${PREFIX}/ac_source.o")
-run("${LINKER}" ${c_flags} ${link_flags} "${PREFIX}/ac_source.o" ${libs} "-Wl,-rpath,${libdir}"
-    -o "${PREFIX}/ac_source")
+foreach(program hvzelta:ac_source hvzvisa:visa_query)
+  string(REPLACE ":" ";" program "${program}")
+  list(GET program 0 package)
+  list(GET program 1 example)
+  pkg_config(cflags ${package} --cflags)
+  pkg_config(libs ${package} --libs)
+  pkg_config(libdir ${package} --variable=libdir)
+  run("${C_COMPILER}" -std=c99 -Wall -Wextra -Wpedantic -Werror ${c_flags} ${cflags}
+      -c "${SOURCE_DIR}/examples/c/${example}.c" -o "${PREFIX}/${example}.o")
+  run("${LINKER}" ${c_flags} ${link_flags} "${PREFIX}/${example}.o" ${libs} "-Wl,-rpath,${libdir}"
+      -o "${PREFIX}/${example}")
+endforeach()
 run("${PREFIX}/ac_source")
 message("pkg-config, C:\n${output}")
 

@@ -22,11 +22,10 @@ struct Call {
 // Every session-taking function, with arguments that would be valid for an
 // instrument session.
 std::vector<Call> SessionCalls() {
-  static ViByte buffer[64];
+  static ViByte buffer[64], byte;
   static ViChar text[256];
   static ViUInt32 count;
   static ViUInt16 word;
-  static ViUInt8 byte;
   static ViJobId job;
   static ViAddr address;
   static ViBusAddress offset;
