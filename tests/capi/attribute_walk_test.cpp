@@ -53,6 +53,14 @@ constexpr Access kAccess[] = {
      [](ViSession vi, ViAttr id, const Value& v) { return hvzelta_SetAttributeViString(vi, "", id, v.text); }},
 };
 
+// A session with the instrument `emulator` emulates, over its socket.
+ViSession OpenEmulated(zta_sim::Emulator& emulator) {
+  const std::string resource = "TCPIP::127.0.0.1::" + std::to_string(emulator.Start().socketPort) + "::SOCKET";
+  ViSession vi = VI_NULL;
+  EXPECT_EQ(hvzelta_init(resource.c_str(), VI_TRUE, VI_TRUE, &vi), VI_SUCCESS);
+  return vi;
+}
+
 // In simulation every attribute answers, except the I/O timeout (direct I/O
 // is refused while simulating) and the one that always asks the instrument.
 TEST(AttributeWalkTest, EveryAttributeSimulated) {
@@ -88,9 +96,7 @@ TEST(AttributeWalkTest, EveryAttributeFromTheInstrument) {
   zta_sim::Options options;
   options.model = zta_sim::Model::ZTA300;
   zta_sim::Emulator emulator(options);
-  const std::string resource = "TCPIP::127.0.0.1::" + std::to_string(emulator.Start().socketPort) + "::SOCKET";
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(hvzelta_init(resource.c_str(), VI_TRUE, VI_TRUE, &vi), VI_SUCCESS);
+  const ViSession vi = OpenEmulated(emulator);
   for (const AttributeEntry& entry : AttributeTable()) {
     for (const Access& access : kAccess) {
       Value value;
@@ -106,9 +112,7 @@ TEST(AttributeWalkTest, EveryAttributeFromTheInstrument) {
 
 TEST(RawIoTest, SizesAreClampedAndTheSessionIsFoundWhileAReadWaits) {
   zta_sim::Emulator emulator{zta_sim::Options{}};
-  const std::string resource = "TCPIP::127.0.0.1::" + std::to_string(emulator.Start().socketPort) + "::SOCKET";
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(hvzelta_init(resource.c_str(), VI_TRUE, VI_TRUE, &vi), VI_SUCCESS);
+  const ViSession vi = OpenEmulated(emulator);
   const auto write = [&](const char* message, ViInt64 size) {
     ViInt64 count = -1;
     EXPECT_EQ(hvzelta_viWrite(vi, size, reinterpret_cast<ViConstBuf>(message), &count), VI_SUCCESS) << message;

@@ -31,19 +31,13 @@ struct PatternCase {
 TEST(ResourcePatternTest, MatchesWholeNamesWithoutRegardToCase) {
   const std::string manyAs(200, 'a');
   const PatternCase cases[] = {
-      {"?*INSTR", "TCPIP0::192.0.2.7::inst0::INSTR", true},
-      {"?*INSTR", "TCPIP0::192.0.2.7::5025::SOCKET", false},
-      {"?*instr", "ASRL1::INSTR", true},
-      {"ASRL[0-9]*::?*INSTR", "ASRL12::INSTR", true},
-      {"ASRL[0-9]*::?*INSTR", "ASRL/dev/ttyUSB0::INSTR", false},
-      {"ASRL[^0-9]?*", "ASRL/dev/ttyUSB0::INSTR", true},
-      {"TCPIP?*|USB?*", "USB0::0x0957::0x1755::MY1::INSTR", true},
-      {"TCPIP?*|USB?*", "ASRL1::INSTR", false},
+      {"?*INSTR", "TCPIP0::192.0.2.7::inst0::INSTR", true}, {"?*INSTR", "TCPIP0::192.0.2.7::5025::SOCKET", false},
+      {"?*instr", "ASRL1::INSTR", true}, {"ASRL[0-9]*::?*INSTR", "ASRL12::INSTR", true},
+      {"ASRL[0-9]*::?*INSTR", "ASRL/dev/ttyUSB0::INSTR", false}, {"ASRL[^0-9]?*", "ASRL/dev/ttyUSB0::INSTR", true},
+      {"TCPIP?*|USB?*", "USB0::0x0957::0x1755::MY1::INSTR", true}, {"TCPIP?*|USB?*", "ASRL1::INSTR", false},
       {"(GPIB|TCPIP)[0-9]+::?*", "TCPIP::host::INSTR", false},  // "+" wants a digit
-      {"(GPIB|TCPIP)[0-9]+::?*", "tcpip12::host::INSTR", true},
-      {"ASRL1\\*", "ASRL1*", true},
-      {"ASRL1\\*", "ASRL11", false},
-      {"?", "", false},
+      {"(GPIB|TCPIP)[0-9]+::?*", "tcpip12::host::INSTR", true}, {"ASRL1\\*", "ASRL1*", true},
+      {"ASRL1\\*", "ASRL11", false}, {"?", "", false},
       {"((a*)*)*b", manyAs.c_str(), false},  // no blow-up on nested repetition
   };
   for (const PatternCase& c : cases) {
