@@ -51,7 +51,8 @@ endforeach()
 # environment), once the package it imports is found under `package_root` and
 # the library the package finds under the prefix.
 function(run_python_example package_root python)
-  run(${ARGN} ${python} -c "import os, hvzelta, hvzelta._library as l\nprint(hvzelta.__file__)\nprint(os.path.normpath(l.candidates()[0]))")
+  run(${ARGN} ${python} -c
+      "import os, hvzelta, hvzelta._library as l\nprint(hvzelta.__file__)\nprint(os.path.normpath(l.candidates()[0]))")
   string(REPLACE "\n" ";" found "${output}")
   list(GET found 0 package)
   list(GET found 1 library)

@@ -104,7 +104,7 @@ TEST_F(StoreInitializeTest, LogicalNameAppliesItsSessionAndTheOptionStringOverri
   EXPECT_EQ(instrument.TakeReceived(), std::vector<std::string>{"*IDN?"});
 
   // A logical name leading nowhere is no session: the name is taken as a resource.
-  UseStore(StoreXml(ModuleXml(), SessionXml{}, "<IviLogicalName><Name>PS1</Name><Session idref='nothing'/></IviLogicalName>"));
+  UseStore(StoreXml(ModuleXml(), {}, "<IviLogicalName><Name>PS1</Name><Session idref='nothing'/></IviLogicalName>"));
   ASSERT_EQ(Init(L"PS1", L"Simulate=true"), S_OK) << LastError();
   EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "");
   EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), "PS1");
