@@ -52,14 +52,13 @@ static void OutputSettings(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
 }
 
-static void OutputAndPhaseOperations(void) {
+static void Operations(void) {
   ViSession vi = OpenSimulated();
-  ViReal64 min = 0;
-  ViReal64 max = 0;
-  ViReal64 measured = 0;
-  ViReal64 values[4];
-  ViInt32 val = -1;
-  ViInt32 size = -1;
+  char name[16];
+  ViInt64 count = -1;
+  ViByte bytes[4];
+  ViReal64 min = 0, max = 0, measured = 0, values[4];
+  ViInt32 val = -1, size = -1;
   /* Outputs are checked in parameter order before anything else. */
   CheckNullText(vi, hvzelta_Fetch(vi, "Output1", HVZELTA_VAL_MEASUREMENT_TYPE_VOLTAGE_AC, &measured, NULL), "Val");
   CheckNullText(vi, hvzelta_Fetch(vi, "Output1", HVZELTA_VAL_MEASUREMENT_TYPE_VOLTAGE_AC, NULL, &val),
@@ -76,14 +75,8 @@ static void OutputAndPhaseOperations(void) {
   CHECK(size == -1);
   CHECK_STATUS(HVZELTA_ERROR_FUNCTION_NOT_SUPPORTED,
                hvzelta_ConfigureDC(vi, "OutputPhase1-OutputPhase1", HVZELTA_VAL_MODE_AC_ONLY, 0.0));
-  CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
-}
 
-static void InstrumentFunctions(void) {
-  ViSession vi = OpenSimulated();
-  char name[16];
-  ViInt64 count = -1;
-  ViByte bytes[4];
+  /* The instrument's own functions. */
   CHECK_STATUS(VI_SUCCESS, hvzelta_GetOutputName(vi, 1, (ViInt32)sizeof name, name));
   CHECK_TEXT("Output1", name);
   /* Too small: cut short, and the size it needs. */
@@ -212,6 +205,5 @@ void TestFunctions(void) {
   RepeatedNames();
   DispatchErrors();
   OutputSettings();
-  OutputAndPhaseOperations();
-  InstrumentFunctions();
+  Operations();
 }

@@ -135,14 +135,12 @@ static void InherentFunctions(void) {
   /* An empty queue reads as the empty text. */
   CHECK_STATUS(VI_SUCCESS, hvzelta_GetNextCoercionRecord(vi, 5, message));
   CHECK_TEXT("", message);
-  CHECK_STATUS(1, hvzelta_GetNextCoercionRecord(vi, 0, NULL));
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
 }
 
 static const char kStore[] =
     "<?xml version='1.0'?>\n<IviConfigStore><SoftwareModules><IviSoftwareModule id='module1'>"
     "<Name>HalvornZelta</Name><PhysicalNames>"
-    "<IviPhysicalName><Name>Output1</Name><RCName>HalvornZeltaOutput</RCName></IviPhysicalName>"
     "<IviPhysicalName><Name>OutputPhase1</Name><RCName>HalvornZeltaOutputPhase</RCName></IviPhysicalName>"
     "</PhysicalNames></IviSoftwareModule></SoftwareModules><DriverSessions>"
     "<IviDriverSession id='bench'><Name>bench</Name><DataComponents><IviStructure>"

@@ -62,19 +62,18 @@ TEST(ComponentRegistration, RoundTripForTheUser) {
 TEST(ComponentRegistration, CreatesFromTheRegisteredLibraryFile) {
   testing::TestEnvironment env;
   // A registration naming the shared library, as a loader of another program finds it.
-  env.Write("home/.data/ivi/classes/Other.ini",
-            "[AppID]\nName=Other\n\n[HalvornZelta]\nCLSID={DD5D5713-8792-4437-8433-BD3C197F782E}\n"
-            "ProgID=HalvornZelta.HalvornZelta.1\nInprocServer32=" HVZELTA_SHARED_LIBRARY_PATH "\nCreatable=true\n");
+  const auto registration = [&](std::string_view clsid, const std::string& library) {
+    env.Write("home/.data/ivi/classes/Other.ini",
+              "[AppID]\nName=Other\n\n[HalvornZelta]\nCLSID=" + std::string(clsid) +
+                  "\nProgID=HalvornZelta.HalvornZelta.1\nInprocServer32=" + library + "\nCreatable=true\n");
+  };
+  registration("{DD5D5713-8792-4437-8433-BD3C197F782E}", HVZELTA_SHARED_LIBRARY_PATH);
   ComPtr<IHalvornZelta> driver;
   ASSERT_EQ(Create("HalvornZelta.HalvornZelta.1", driver), S_OK);
   EXPECT_EQ(InitializeSimulated(*driver.Get()), S_OK);
-
-  env.Write("home/.data/ivi/classes/Other.ini",
-            "[HalvornZelta]\nCLSID={DD5D5713-8792-4437-8433-BD3C197F782E}\nProgID=HalvornZelta.HalvornZelta.1\n"
-            "InprocServer32=" + env.PathOf("missing.so") + "\nCreatable=true\n");
+  registration("{DD5D5713-8792-4437-8433-BD3C197F782E}", env.PathOf("missing.so"));
   EXPECT_EQ(Create("HalvornZelta.HalvornZelta.1", driver), CLASS_E_CLASSNOTAVAILABLE);
-  env.Write("home/.data/ivi/classes/Other.ini",
-            "[HalvornZelta]\nCLSID={not a guid}\nProgID=HalvornZelta.HalvornZelta.1\nCreatable=true\n");
+  registration("{not a guid}", HVZELTA_SHARED_LIBRARY_PATH);
   EXPECT_EQ(Create("HalvornZelta.HalvornZelta.1", driver), CLASS_E_CLASSNOTAVAILABLE);
 }
 

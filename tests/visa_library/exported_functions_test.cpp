@@ -63,8 +63,7 @@ std::vector<Call> SessionCalls() {
 class ExportedFunctionsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    zta_sim::Options options;
-    emulator_ = std::make_unique<zta_sim::Emulator>(options);
+    emulator_ = std::make_unique<zta_sim::Emulator>(zta_sim::Options{});
     const zta_sim::Endpoints endpoints = emulator_->Start();
     ASSERT_EQ(viOpenDefaultRM(&rm_), VI_SUCCESS);
     const std::string name = "TCPIP::127.0.0.1::" + std::to_string(endpoints.socketPort) + "::SOCKET";
