@@ -8,8 +8,7 @@
 #include "hvzelta_version.h"
 
 static void OpeningAndClosing(void) {
-  ViSession vi = 0;
-  ViSession again = 0;
+  ViSession vi = 0, again = 0;
   ViStatus code = 0;
 
   /* No place for the handle: nothing is created and nothing stored. */
@@ -117,8 +116,7 @@ static void InherentFunctions(void) {
   ViSession vi = OpenSimulated();
   ViInt16 result = -1;
   ViInt32 code = -1;
-  char message[256];
-  char other[256];
+  char message[256], other[256];
 
   CHECK_STATUS(VI_SUCCESS, hvzelta_self_test(vi, &result, message));
   CHECK(result == 0);
@@ -156,11 +154,7 @@ static const char kStore[] =
  * the calls, as a C program uses them. */
 static void FromAStoreWithVirtualNamesAndTrace(void) {
   char folder[] = "/tmp/hvzelta-c-store-XXXXXX";
-  char store[64];
-  char trace[64];
-  char options[128];
-  char name[16];
-  char text[4096];
+  char store[64], trace[64], options[128], name[16], text[4096];
   ViSession vi = VI_NULL;
   ViReal64 level = 0;
   FILE* file = NULL;
@@ -186,10 +180,8 @@ static void FromAStoreWithVirtualNamesAndTrace(void) {
 
   file = fopen(trace, "r");
   CHECK(file != NULL);
-  if (file) {
-    read = fread(text, 1, sizeof text - 1, file);
-    fclose(file);
-  }
+  read = file ? fread(text, 1, sizeof text - 1, file) : 0;
+  if (file) fclose(file);
   text[read] = '\0';
   /* The phase was asked for by its virtual name, then set. */
   CHECK(strstr(text, "<Parameter Name=\"Name\" Direction=\"In\" Value=\"Main\"") != NULL);
