@@ -151,18 +151,12 @@ TEST_F(CommandLineTest, SavingKeepsTheFileAndWritesOnlyWhatInitializeReads) {
 
 TEST_F(CommandLineTest, WrongCommandLinesAreUsageErrors) {
   for (const auto& words : std::initializer_list<std::initializer_list<std::string_view>>{
-           {"config"},
-           {"config", "explode"},
-           {"config", "add-session"},
-           {"config", "add-session", "s", "--simulate", "maybe"},
-           {"config", "add-session", "s", "--colour", "red"},
-           {"config", "add-session", "s", "--model"},
-           {"config", "add-session", "s", "--replace=yes"},
-           {"config", "add-session", "s", "--model", "A", "--model", "B"},
-           {"config", "add-virtual-name", "s", "v"},
+           {"config"}, {"config", "explode"}, {"config", "add-session"}, {"register", "extra"},
+           {"config", "add-session", "s", "--simulate", "maybe"}, {"config", "add-session", "s", "--colour", "red"},
+           {"config", "add-session", "s", "--model"}, {"config", "add-session", "s", "--replace=yes"},
+           {"config", "add-session", "s", "--model", "A", "--model", "B"}, {"config", "add-virtual-name", "s", "v"},
            {"config", "add-virtual-name", "s", "v", "--map-to", "x", "--range", "3-1"},
            {"config", "add-virtual-name", "s", "v", "--map-to", "x", "--start", "1"},
-           {"register", "extra"},
        }) {
     const Result result = RunCli(words);
     EXPECT_EQ(result.status, 2) << result.output;
