@@ -81,11 +81,9 @@ TEST(AttributeWalkTest, EveryAttributeSimulated) {
       const ViStatus read = access.get(vi, entry.id, value);
       EXPECT_EQ(read, expected) << entry.id;
       EXPECT_TRUE(value.flag == VI_TRUE || value.flag == VI_FALSE) << entry.id;
-      if (!entry.writer) {
-        EXPECT_EQ(access.set(vi, entry.id, value), HVZELTA_ERROR_ATTR_NOT_WRITABLE) << entry.id;
-      } else if (read == VI_SUCCESS) {
-        EXPECT_EQ(access.set(vi, entry.id, value), VI_SUCCESS) << entry.id;
-      }
+      if (entry.writer && read != VI_SUCCESS) continue;
+      const ViStatus written = entry.writer ? VI_SUCCESS : HVZELTA_ERROR_ATTR_NOT_WRITABLE;
+      EXPECT_EQ(access.set(vi, entry.id, value), written) << entry.id;
     }
   }
   EXPECT_EQ(hvzelta_close(vi), VI_SUCCESS);

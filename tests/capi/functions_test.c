@@ -94,7 +94,6 @@ static void Operations(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
 }
 
-/* The errors of the attribute dispatch and the values it carries. */
 static void DispatchErrors(void) {
   ViSession vi = OpenSimulated();
   ViReal64 real = 0;

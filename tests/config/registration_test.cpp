@@ -102,8 +102,7 @@ TEST(ComponentRegistration, ClassFactoryAndUnloadCheck) {
   factory->Release();
 }
 
-TEST(ComponentRegistration, GuidText) {
-  EXPECT_EQ(GuidText(CLSID_HalvornZelta), "{DD5D5713-8792-4437-8433-BD3C197F782E}");
+TEST(ComponentRegistration, GuidTextIsReadInEitherCase) {
   GUID parsed;
   ASSERT_TRUE(ParseGuid("{dd5d5713-8792-4437-8433-bd3c197f782e}", parsed));
   EXPECT_EQ(parsed, CLSID_HalvornZelta);

@@ -104,8 +104,7 @@ TEST_F(LocalDevicesTest, UsbTmcInterfacesOfTheClassOrServedByTheDriver) {
   EXPECT_TRUE(FindUsbTmcInstruments((root_ / "absent").string()).empty());
 }
 
-// Opening a USB resource: the node of the lowest interface of the device
-// unless the name gives one.
+// A USB resource opens the node of the device's lowest interface, unless its name gives one.
 TEST_F(LocalDevicesTest, UsbTmcNodeOfAResource) {
   const fs::path sys = root_ / "sys";
   for (const auto& [node, number] : {std::pair{"usbtmc0", "2"}, {"usbtmc1", "1"}}) {
@@ -160,7 +159,6 @@ TEST(Vxi11DiscoveryTest, TheEmulatorsPortMapperAnswersOnLoopback) {
   EXPECT_EQ(DiscoverResources(*pattern, discovery), std::vector<std::string>{expected});
   ASSERT_EQ(ResourcePattern::Compile("ASRL?*", pattern), VI_SUCCESS);
   EXPECT_TRUE(DiscoverResources(*pattern, discovery).empty());
-  emulator.Stop();
 }
 
 }  // namespace
