@@ -1,9 +1,6 @@
 /* The C interface as a C program sees it. Run with one group name. */
-#define _POSIX_C_SOURCE 200809L
-#include <pthread.h>
 #include <stdio.h>
 #include <string.h>
-#include <time.h>
 
 #include "c_test_support.h"
 
@@ -22,37 +19,6 @@ ViSession OpenSimulated(void) {
                hvzelta_InitWithOptions("TCPIP::127.0.0.1::5025::SOCKET", VI_FALSE, VI_FALSE, "Simulate=true", &vi));
   CHECK(vi != VI_NULL);
   return vi;
-}
-
-typedef struct {
-  ViSession vi;
-  void (*call)(ViSession);
-  pthread_mutex_t mutex;
-  int marked;
-  int returnedAfter;
-} Probe;
-
-static void* RunCall(void* argument) {
-  Probe* probe = (Probe*)argument;
-  probe->call(probe->vi);
-  pthread_mutex_lock(&probe->mutex);
-  probe->returnedAfter = probe->marked;
-  pthread_mutex_unlock(&probe->mutex);
-  return NULL;
-}
-
-int ReturnsAfter(ViSession vi, void (*call)(ViSession), void (*release)(ViSession), long pauseMs) {
-  Probe probe = {vi, call, PTHREAD_MUTEX_INITIALIZER, 0, 0};
-  pthread_t thread;
-  const struct timespec pause = {pauseMs / 1000, pauseMs % 1000 * 1000000L};
-  CHECK(pthread_create(&thread, NULL, RunCall, &probe) == 0);
-  nanosleep(&pause, NULL);
-  pthread_mutex_lock(&probe.mutex);
-  probe.marked = 1;
-  pthread_mutex_unlock(&probe.mutex);
-  release(vi);
-  CHECK(pthread_join(thread, NULL) == 0);
-  return probe.returnedAfter;
 }
 
 static const struct {

@@ -1,7 +1,9 @@
 /* Opening and closing sessions, stored errors, messages, the session lock, the inherent functions on a simulated
  * session, and a session opened from a configuration store. */
 #define _POSIX_C_SOURCE 200809L
+#include <pthread.h>
 #include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "c_test_support.h"
@@ -81,17 +83,31 @@ static void Messages(void) {
   CHECK_TEXT("hvzelt", text);
 }
 
-static void GetLevel(ViSession vi) {
-  ViReal64 level = 0;
-  hvzelta_GetVoltageLevel(vi, "Output1", &level);
-}
+/* Another thread's call on a locked session, and whether it returned after `unlocked` was set. */
+typedef struct {
+  ViSession vi;
+  pthread_mutex_t mutex;
+  int unlocked;
+  int returnedAfterUnlock;
+} LockProbe;
 
-static void Unlock(ViSession vi) { CHECK_STATUS(VI_SUCCESS, hvzelta_UnlockSession(vi, NULL)); }
+static void* GetLevelElsewhere(void* argument) {
+  LockProbe* probe = (LockProbe*)argument;
+  ViReal64 level = 0;
+  hvzelta_GetVoltageLevel(probe->vi, "Output1", &level);
+  pthread_mutex_lock(&probe->mutex);
+  probe->returnedAfterUnlock = probe->unlocked;
+  pthread_mutex_unlock(&probe->mutex);
+  return NULL;
+}
 
 static void Locking(void) {
   ViSession vi = OpenSimulated();
   ViBoolean hasLock = VI_FALSE;
   ViReal64 level = 0;
+  LockProbe probe = {vi, PTHREAD_MUTEX_INITIALIZER, 0, 0};
+  const struct timespec pause = {0, 50000000L};
+  pthread_t thread;
 
   CHECK_STATUS(VI_SUCCESS, hvzelta_LockSession(vi, &hasLock));
   CHECK(hasLock == VI_TRUE);
@@ -106,7 +122,14 @@ static void Locking(void) {
   CHECK_STATUS(VI_SUCCESS, hvzelta_UnlockSession(vi, &hasLock));
   /* Another thread's call waits until the holder lets go. */
   CHECK_STATUS(VI_SUCCESS, hvzelta_LockSession(vi, NULL));
-  CHECK(ReturnsAfter(vi, GetLevel, Unlock, 50));
+  CHECK(pthread_create(&thread, NULL, GetLevelElsewhere, &probe) == 0);
+  nanosleep(&pause, NULL);
+  pthread_mutex_lock(&probe.mutex);
+  probe.unlocked = 1;
+  pthread_mutex_unlock(&probe.mutex);
+  CHECK_STATUS(VI_SUCCESS, hvzelta_UnlockSession(vi, NULL));
+  CHECK(pthread_join(thread, NULL) == 0);
+  CHECK(probe.returnedAfterUnlock);
   CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_LockSession(VI_NULL, NULL));
   CHECK_STATUS(VI_SUCCESS, hvzelta_close(vi));
   CHECK_STATUS(HVZELTA_ERROR_INVALID_SESSION_HANDLE, hvzelta_UnlockSession(vi, NULL));
