@@ -53,6 +53,14 @@ constexpr Access kAccess[] = {
      [](ViSession vi, ViAttr id, const Value& v) { return hvzelta_SetAttributeViString(vi, "", id, v.text); }},
 };
 
+// A session with the instrument `emulator` emulates, over its socket.
+ViSession OpenEmulated(zta_sim::Emulator& emulator) {
+  const std::string resource = "TCPIP::127.0.0.1::" + std::to_string(emulator.Start().socketPort) + "::SOCKET";
+  ViSession vi = VI_NULL;
+  EXPECT_EQ(hvzelta_init(resource.c_str(), VI_TRUE, VI_TRUE, &vi), VI_SUCCESS);
+  return vi;
+}
+
 // In simulation every attribute answers, except the I/O timeout (direct I/O
 // is refused while simulating) and the one that always asks the instrument.
 TEST(AttributeWalkTest, EveryAttributeSimulated) {
@@ -73,11 +81,9 @@ TEST(AttributeWalkTest, EveryAttributeSimulated) {
       const ViStatus read = access.get(vi, entry.id, value);
       EXPECT_EQ(read, expected) << entry.id;
       EXPECT_TRUE(value.flag == VI_TRUE || value.flag == VI_FALSE) << entry.id;
-      if (!entry.writer) {
-        EXPECT_EQ(access.set(vi, entry.id, value), HVZELTA_ERROR_ATTR_NOT_WRITABLE) << entry.id;
-      } else if (read == VI_SUCCESS) {
-        EXPECT_EQ(access.set(vi, entry.id, value), VI_SUCCESS) << entry.id;
-      }
+      if (entry.writer && read != VI_SUCCESS) continue;
+      const ViStatus written = entry.writer ? VI_SUCCESS : HVZELTA_ERROR_ATTR_NOT_WRITABLE;
+      EXPECT_EQ(access.set(vi, entry.id, value), written) << entry.id;
     }
   }
   EXPECT_EQ(hvzelta_close(vi), VI_SUCCESS);
@@ -88,9 +94,7 @@ TEST(AttributeWalkTest, EveryAttributeFromTheInstrument) {
   zta_sim::Options options;
   options.model = zta_sim::Model::ZTA300;
   zta_sim::Emulator emulator(options);
-  const std::string resource = "TCPIP::127.0.0.1::" + std::to_string(emulator.Start().socketPort) + "::SOCKET";
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(hvzelta_init(resource.c_str(), VI_TRUE, VI_TRUE, &vi), VI_SUCCESS);
+  const ViSession vi = OpenEmulated(emulator);
   for (const AttributeEntry& entry : AttributeTable()) {
     for (const Access& access : kAccess) {
       Value value;
@@ -106,9 +110,7 @@ TEST(AttributeWalkTest, EveryAttributeFromTheInstrument) {
 
 TEST(RawIoTest, SizesAreClampedAndTheSessionIsFoundWhileAReadWaits) {
   zta_sim::Emulator emulator{zta_sim::Options{}};
-  const std::string resource = "TCPIP::127.0.0.1::" + std::to_string(emulator.Start().socketPort) + "::SOCKET";
-  ViSession vi = VI_NULL;
-  ASSERT_EQ(hvzelta_init(resource.c_str(), VI_TRUE, VI_TRUE, &vi), VI_SUCCESS);
+  const ViSession vi = OpenEmulated(emulator);
   const auto write = [&](const char* message, ViInt64 size) {
     ViInt64 count = -1;
     EXPECT_EQ(hvzelta_viWrite(vi, size, reinterpret_cast<ViConstBuf>(message), &count), VI_SUCCESS) << message;

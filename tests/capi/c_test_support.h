@@ -52,10 +52,6 @@ ViSession OpenSimulated(void);
     CHECK_STATUS(expectedStatus, stored_);                  \
   } while (0)
 
-/* Runs `call` on another thread, then after a pause of `pauseMs` marks the
- * moment and runs `release` here. True when `call` returned after that moment. */
-int ReturnsAfter(ViSession vi, void (*call)(ViSession), void (*release)(ViSession), long pauseMs);
-
 /* The groups of tests, one per source file. */
 void TestSessions(void);
 void TestFunctions(void);

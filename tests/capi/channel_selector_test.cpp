@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace hvzelta::capi {
@@ -33,36 +34,26 @@ SelectorError ErrorOf(std::string_view text, bool rangesAllowed = true) {
 
 using Strings = std::vector<std::string>;
 
+// The second name of a range only has to start the first.
 TEST(ChannelSelectorTest, ListsBracketsAndRangesGivePathsInOrder) {
-  EXPECT_EQ(Paths(""), Strings{""});
-  EXPECT_EQ(Paths("Output1"), Strings{"Output1"});
-  EXPECT_EQ(Paths(" A ,, B "), (Strings{"A", "B"}));
-  EXPECT_EQ(Paths("A:B,C:D"), (Strings{"A:B", "C:D"}));
-  EXPECT_EQ(Paths("A:[B,C]"), (Strings{"A:B", "A:C"}));
-  EXPECT_EQ(Paths("[A,B]:[C,D]"), (Strings{"A:C", "A:D", "B:C", "B:D"}));
-  EXPECT_EQ(Paths("Phase1-Phase3"), (Strings{"Phase1", "Phase2", "Phase3"}));
-  EXPECT_EQ(Paths("Phase08 - Phase10"), (Strings{"Phase8", "Phase9", "Phase10"}));
-  // The second name only has to start the first.
-  EXPECT_EQ(Paths("Phase1-P2"), (Strings{"Phase1", "Phase2"}));
-  EXPECT_EQ(Paths("Output1!!OutputPhase1,Out_2"), (Strings{"Output1!!OutputPhase1", "Out_2"}));
+  const std::pair<const char*, Strings> cases[] = {
+      {"", {""}}, {"Output1", {"Output1"}}, {" A ,, B ", {"A", "B"}}, {"A:B,C:D", {"A:B", "C:D"}},
+      {"A:[B,C]", {"A:B", "A:C"}}, {"[A,B]:[C,D]", {"A:C", "A:D", "B:C", "B:D"}},
+      {"Phase1-Phase3", {"Phase1", "Phase2", "Phase3"}}, {"Phase08 - Phase10", {"Phase8", "Phase9", "Phase10"}},
+      {"Phase1-P2", {"Phase1", "Phase2"}}, {"Output1!!OutputPhase1,Out_2", {"Output1!!OutputPhase1", "Out_2"}}};
+  for (const auto& [text, paths] : cases) EXPECT_EQ(Paths(text), paths) << text;
 }
 
+// A name twice is badly formed, also when a range repeats it.
 TEST(ChannelSelectorTest, MalformedSelectors) {
-  EXPECT_EQ(ErrorOf("A,A"), SelectorError::BadlyFormed);
-  EXPECT_EQ(ErrorOf("A1,A0-A2"), SelectorError::BadlyFormed);  // duplicate through a range
-  EXPECT_EQ(ErrorOf("[A,B"), SelectorError::BadlyFormed);
-  EXPECT_EQ(ErrorOf("["), SelectorError::BadlyFormed);
-  EXPECT_EQ(ErrorOf("A:[]"), SelectorError::BadlyFormed);
-  EXPECT_EQ(ErrorOf("A: :B"), SelectorError::BadlyFormed);
-  EXPECT_EQ(ErrorOf("A B"), SelectorError::BadlyFormed);
-  EXPECT_EQ(ErrorOf("A-"), SelectorError::BadlyFormed);
-  EXPECT_EQ(ErrorOf("A1-3"), SelectorError::BadlyFormed);
+  for (const char* text : {"A,A", "A1,A0-A2", "[A,B", "[", "A:[]", "A: :B", "A B", "A-", "A1-3"}) {
+    EXPECT_EQ(ErrorOf(text), SelectorError::BadlyFormed) << text;
+  }
+  for (const char* text : {"A3-A1", "A1-B2", "A1-A99999999999999999999"}) {
+    EXPECT_EQ(ErrorOf(text), SelectorError::InvalidRange) << text;
+  }
+  for (const char* text : {"A:B,C", "A,B:C"}) EXPECT_EQ(ErrorOf(text), SelectorError::InvalidLevels) << text;
   EXPECT_EQ(ErrorOf("A1-A2", false), SelectorError::BadlyFormed);
-  EXPECT_EQ(ErrorOf("A3-A1"), SelectorError::InvalidRange);
-  EXPECT_EQ(ErrorOf("A1-B2"), SelectorError::InvalidRange);
-  EXPECT_EQ(ErrorOf("A1-A99999999999999999999"), SelectorError::InvalidRange);
-  EXPECT_EQ(ErrorOf("A:B,C"), SelectorError::InvalidLevels);
-  EXPECT_EQ(ErrorOf("A,B:C"), SelectorError::InvalidLevels);
 }
 
 // A selector never makes more than kMaxNames names, however it is written.

@@ -1,8 +1,9 @@
-# Installs the build into a fresh prefix and uses it as a driver user would:
-# builds the C example with pkg-config, builds the C and C++ examples in a
-# project of their own with find_package(hvzelta), runs each in simulation,
-# imports the installed Python package and runs the Python example, and
-# installs the package with pip into a virtual environment and runs it there.
+# Installs the build into a fresh prefix and uses it as a user would: builds
+# the C example and the VISA program with pkg-config, builds both and the C++
+# example in a project of their own with find_package, runs the driver's in
+# simulation (visa_library.pyvisa_client runs the VISA program), imports the
+# installed Python package and runs the Python example, and installs the
+# package with pip into a virtual environment and runs it there.
 # Inputs: BUILD_DIR, PREFIX, SOURCE_DIR, C_COMPILER, CXX_COMPILER, LINKER,
 # C_FLAGS, CXX_FLAGS, LINK_FLAGS, PYTHON (empty: no Python part), PYTHON_DIR
 # (the package's folder in the prefix), PYTHON_ENVIRONMENT (what the
@@ -11,16 +12,25 @@
 include(${CMAKE_CURRENT_LIST_DIR}/../support/installed_prefix.cmake)
 
 install_into("${PREFIX}" hvzelta)
-pkg_config(cflags hvzelta --cflags)
-pkg_config(libs hvzelta --libs)
-pkg_config(libdir hvzelta --variable=libdir)
+# The VISA header is the library's own, in a folder of its own: never a system visa.h.
+if(NOT EXISTS "${PREFIX}/include/hvzvisa/visa.h" OR EXISTS "${PREFIX}/include/visa.h")
+  message(FATAL_ERROR "visa.h is not installed under include/hvzvisa alone")
+endif()
 
 separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
 separate_arguments(link_flags UNIX_COMMAND "${LINK_FLAGS}")
-run("${C_COMPILER}" -std=c99 -Wall -Werror ${c_flags} ${cflags} -c "${SOURCE_DIR}/examples/c/ac_source.c"
-    -o "${PREFIX}/ac_source.o")
-run("${LINKER}" ${c_flags} ${link_flags} "${PREFIX}/ac_source.o" ${libs} "-Wl,-rpath,${libdir}"
-    -o "${PREFIX}/ac_source")
+foreach(program hvzelta:ac_source hvzvisa:visa_query)
+  string(REPLACE ":" ";" program "${program}")
+  list(GET program 0 package)
+  list(GET program 1 example)
+  pkg_config(cflags ${package} --cflags)
+  pkg_config(libs ${package} --libs)
+  pkg_config(libdir ${package} --variable=libdir)
+  run("${C_COMPILER}" -std=c99 -Wall -Wextra -Wpedantic -Werror ${c_flags} ${cflags}
+      -c "${SOURCE_DIR}/examples/c/${example}.c" -o "${PREFIX}/${example}.o")
+  run("${LINKER}" ${c_flags} ${link_flags} "${PREFIX}/${example}.o" ${libs} "-Wl,-rpath,${libdir}"
+      -o "${PREFIX}/${example}")
+endforeach()
 run("${PREFIX}/ac_source")
 message("pkg-config, C:\n${output}")
 
@@ -37,9 +47,24 @@ foreach(example ac_source ac_source_cpp)
   message("find_package, ${example}:\n${output}")
 endforeach()
 
-# Python: the installed package finds the installed library by itself.
-# (Lines, not "; ": CMake would split the program at each ";".)
-set(locations "import os, hvzelta, hvzelta._library as l\nprint(hvzelta.__file__)\nprint(os.path.normpath(l.candidates()[0]))")
+# Runs the Python example with `python` behind the command that follows (an
+# environment), once the package it imports is found under `package_root` and
+# the library the package finds under the prefix.
+function(run_python_example package_root python)
+  run(${ARGN} ${python} -c
+      "import os, hvzelta, hvzelta._library as l\nprint(hvzelta.__file__)\nprint(os.path.normpath(l.candidates()[0]))")
+  string(REPLACE "\n" ";" found "${output}")
+  list(GET found 0 package)
+  list(GET found 1 library)
+  string(FIND "${package}" "${package_root}/" package_at)
+  string(FIND "${library}" "${PREFIX}/" library_at)
+  if(NOT package_at EQUAL 0 OR NOT library_at EQUAL 0)
+    message(FATAL_ERROR "The Python package is not the installed one or did not find the installed library:\n${output}")
+  endif()
+  run(${ARGN} ${python} "${SOURCE_DIR}/examples/python/ac_source.py")
+  message("Python under ${package_root}:\n${output}")
+endfunction()
+
 if(PYTHON)
   # PYTHONPATH below stands in for the prefix being the interpreter's own;
   # first make sure it names nothing but a folder the interpreter searches
@@ -49,19 +74,8 @@ if(PYTHON)
   if(NOT output STREQUAL "True")
     message(FATAL_ERROR "${PYTHON} does not search ${PREFIX}/${PYTHON_DIR} under the prefix ${PREFIX}")
   endif()
-  set(python_env ${CMAKE_COMMAND} -E env --unset=HVZELTA_LIBRARY "PYTHONPATH=${PREFIX}/${PYTHON_DIR}"
-      ${PYTHON_ENVIRONMENT})
-  run(${python_env} ${PYTHON} -c
-      "${locations}")
-  string(REPLACE "\n" ";" found "${output}")
-  foreach(path IN LISTS found)
-    string(FIND "${path}" "${PREFIX}/" at)
-    if(NOT at EQUAL 0)
-      message(FATAL_ERROR "The Python package or the library it found is not the installed one:\n${output}")
-    endif()
-  endforeach()
-  run(${python_env} ${PYTHON} "${SOURCE_DIR}/examples/python/ac_source.py")
-  message("Python:\n${output}")
+  run_python_example("${PREFIX}" ${PYTHON} ${CMAKE_COMMAND} -E env --unset=HVZELTA_LIBRARY
+                     "PYTHONPATH=${PREFIX}/${PYTHON_DIR}" ${PYTHON_ENVIRONMENT})
 
   # pip into a virtual environment, offline, with the system's setuptools:
   # the package is built against the header pkg-config names and loads the
@@ -73,16 +87,5 @@ if(PYTHON)
   set(venv_env ${CMAKE_COMMAND} -E env --unset=HVZELTA_LIBRARY --unset=PYTHONPATH "PKG_CONFIG_PATH=${pc_dir}")
   run(${venv_env} "${venv}/bin/python" -m pip install --no-build-isolation --no-index --no-deps --quiet
       "${PREFIX}/python-src")
-  run(${venv_env} ${PYTHON_ENVIRONMENT} "${venv}/bin/python" -c
-      "${locations}")
-  string(REPLACE "\n" ";" found "${output}")
-  list(GET found 0 package)
-  list(GET found 1 library)
-  string(FIND "${package}" "${venv}/" package_at)
-  string(FIND "${library}" "${PREFIX}/" library_at)
-  if(NOT package_at EQUAL 0 OR NOT library_at EQUAL 0)
-    message(FATAL_ERROR "pip's package is not in the environment or did not find the installed library:\n${output}")
-  endif()
-  run(${venv_env} ${PYTHON_ENVIRONMENT} "${venv}/bin/python" "${SOURCE_DIR}/examples/python/ac_source.py")
-  message("Python, pip:\n${output}")
+  run_python_example("${venv}" "${venv}/bin/python" ${venv_env} ${PYTHON_ENVIRONMENT})
 endif()

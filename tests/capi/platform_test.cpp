@@ -84,8 +84,7 @@ TEST(IviSessionTest, ADisposedSessionIsGoneForThreadsThatUsedIt) {
   void* data = nullptr;
   ASSERT_EQ(IviSession_SetDataPtr(session, &session), VI_SUCCESS);
   ASSERT_EQ(IviSession_GetDataPtr(session, &data), VI_SUCCESS);
-  std::thread user([&] { EXPECT_EQ(IviSession_GetDataPtr(session, &data), VI_SUCCESS); });
-  user.join();
+  std::thread([&] { EXPECT_EQ(IviSession_GetDataPtr(session, &data), VI_SUCCESS); }).join();
   std::atomic<bool> used{false};
   std::atomic<bool> disposed{false};
   std::thread sameThread([&] {

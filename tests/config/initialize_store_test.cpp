@@ -1,6 +1,7 @@
 // Initialize with a configuration store: logical names, sessions, the
 // software module, initial settings, virtual names and the store's own
-// failures, against store files the tests write.
+// failures, against store files the tests write the way
+// docs/configuration-store.md lays them out.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,7 +11,6 @@
 #include "hvzelta/com/bstr.h"
 #include "hvzelta/com/error_info.h"
 #include "platform/text.h"
-#include "store_text.h"
 #include "support/error_text.h"
 #include "support/scripted_instrument.h"
 #include "test_environment.h"
@@ -19,9 +19,46 @@ namespace hvzelta {
 namespace {
 
 using testing::LastError;
-using testing::ModuleXml;
-using testing::SessionXml;
-using testing::StoreXml;
+
+// The data components of a "Configurable Initial Settings" structure.
+std::string InitialSettingsXml(std::string_view components) {
+  return "<DataComponents><IviStructure><Name>Configurable Initial Settings</Name><Type>Structure</Type>"
+         "<DataComponents>" + std::string(components) + "</DataComponents></IviStructure></DataComponents>";
+}
+
+std::string ModuleXml(std::string_view initialSettings = {}) {
+  return "<IviSoftwareModule id='module1'><Name>HalvornZelta</Name>" + InitialSettingsXml(initialSettings) +
+         "<PhysicalNames>"
+         "<IviPhysicalName><Name>Output1</Name><RCName>HalvornZeltaOutput</RCName></IviPhysicalName>"
+         "<IviPhysicalName><Name>OutputPhase1</Name><RCName>HalvornZeltaOutputPhase</RCName></IviPhysicalName>"
+         "</PhysicalNames></IviSoftwareModule>";
+}
+
+// The driver session "bench".
+struct SessionXml {
+  std::string resource;  // empty: no hardware asset
+  bool rangeCheck = true;
+  std::string initialSettings;     // data components of the structure
+  bool hasInitialSettings = true;  // false: no "Configurable Initial Settings" at all
+  std::string virtualNames;        // IviVirtualName elements
+};
+
+// A whole store; `module` empty leaves the software module out.
+std::string StoreXml(const std::string& module, const SessionXml& session, std::string_view logicalNames = {}) {
+  const bool asset = !session.resource.empty();
+  return "<?xml version='1.0'?>\n<IviConfigStore><SoftwareModules>" + module + "</SoftwareModules><HardwareAssets>" +
+         (asset ? "<IviHardwareAsset id='asset'><Name>bench</Name><IOResourceDescriptor>" + session.resource +
+                      "</IOResourceDescriptor></IviHardwareAsset>"
+                : "") +
+         "</HardwareAssets><DriverSessions><IviDriverSession id='session-bench'><Name>bench</Name>" +
+         (session.hasInitialSettings ? InitialSettingsXml(session.initialSettings) : "") +
+         "<SoftwareModule idref='module1'/>" + (asset ? "<HardwareAsset idref='asset'/>" : "") + "<VirtualNames>" +
+         session.virtualNames + "</VirtualNames><Cache>true</Cache><InterchangeCheck>false</InterchangeCheck>" +
+         "<QueryInstrStatus>false</QueryInstrStatus><RangeCheck>" + (session.rangeCheck ? "true" : "false") +
+         "</RangeCheck><RecordCoercions>false</RecordCoercions><Simulate>true</Simulate><DriverSetup></DriverSetup>"
+         "</IviDriverSession></DriverSessions><LogicalNames>" + std::string(logicalNames) +
+         "</LogicalNames></IviConfigStore>\n";
+}
 
 class StoreInitializeTest : public ::testing::Test {
  protected:
@@ -65,6 +102,13 @@ TEST_F(StoreInitializeTest, LogicalNameAppliesItsSessionAndTheOptionStringOverri
   EXPECT_TRUE(driver_->Settings().rangeCheck);
   EXPECT_EQ(Text(&HalvornZelta::get_InstrumentModel), "ZTA400");
   EXPECT_EQ(instrument.TakeReceived(), std::vector<std::string>{"*IDN?"});
+
+  // A logical name leading nowhere is no session: the name is taken as a resource.
+  UseStore(StoreXml(ModuleXml(), {}, "<IviLogicalName><Name>PS1</Name><Session idref='nothing'/></IviLogicalName>"));
+  ASSERT_EQ(Init(L"PS1", L"Simulate=true"), S_OK) << LastError();
+  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "");
+  EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), "PS1");
+  EXPECT_EQ(PeekErrorInfo(), nullptr);
 }
 
 TEST_F(StoreInitializeTest, InitialSettingsKeepTheirTypes) {
@@ -136,7 +180,21 @@ TEST_F(StoreInitializeTest, ANameThatIsNoSessionNeedsTheSoftwareModule) {
   }
 }
 
-TEST_F(StoreInitializeTest, HostileRangesAreStoreErrors) {
+TEST_F(StoreInitializeTest, StoreFailuresEndInitializeWithTheStoresOwnError) {
+  SessionXml bare;
+  bare.hasInitialSettings = false;
+  UseStore(StoreXml(ModuleXml(), bare));
+  EXPECT_EQ(Init(L"bench", L"Simulate=false"), E_IVICONFIG_NOT_EXIST);
+  EXPECT_EQ(LastError(), "IVI configuration store '" + env_.PathOf("store.xml") +
+                             "', line 2, <IviDriverSession> 'bench': there is no data component "
+                             "'Configurable Initial Settings'.");
+  ErrorInfo info;
+  ASSERT_TRUE(GetErrorInfo(info));
+  EXPECT_EQ(info.source, L"IVI Configuration Store");
+  EXPECT_FALSE(driver_->IsInitialized());
+  EXPECT_FALSE(driver_->GetOptionBoolean("simulate")) << "nothing after the failing read runs";
+
+  // Ranges the store cannot have.
   const auto range = [](const std::string& bounds) {
     SessionXml session;
     session.virtualNames = "<IviVirtualName><Name>P</Name><MapTo>OutputPhase</MapTo><VirtualRanges><IviVirtualRange>" +
@@ -145,7 +203,7 @@ TEST_F(StoreInitializeTest, HostileRangesAreStoreErrors) {
   };
   // A physical name nested in itself.
   const std::string cyclic = "<IviSoftwareModule id='module1'><Name>HalvornZelta</Name>" +
-                             testing::InitialSettingsXml("") +
+                             InitialSettingsXml("") +
                              "<PhysicalNames><IviPhysicalName id='loop'><Name>W</Name><RCName>W</RCName>"
                              "<PhysicalNames><IviPhysicalName idref='loop'/></PhysicalNames></IviPhysicalName>"
                              "</PhysicalNames></IviSoftwareModule>";
@@ -160,30 +218,6 @@ TEST_F(StoreInitializeTest, HostileRangesAreStoreErrors) {
     EXPECT_EQ(Init(L"bench", L"Simulate=true"), E_IVICONFIG_DESERIALIZE_FAILED);
     EXPECT_NE(LastError().find(reason), std::string::npos) << LastError();
   }
-}
-
-TEST_F(StoreInitializeTest, StoreFailuresEndInitializeWithTheStoresOwnError) {
-  SessionXml session;
-  session.hasInitialSettings = false;
-  UseStore(StoreXml(ModuleXml(), session));
-  EXPECT_EQ(Init(L"bench", L"Simulate=false"), E_IVICONFIG_NOT_EXIST);
-  EXPECT_EQ(LastError(), "IVI configuration store '" + env_.PathOf("store.xml") +
-                             "', line 2, <IviDriverSession> 'bench': there is no data component "
-                             "'Configurable Initial Settings'.");
-  ErrorInfo info;
-  ASSERT_TRUE(GetErrorInfo(info));
-  EXPECT_EQ(info.source, L"IVI Configuration Store");
-  EXPECT_FALSE(driver_->IsInitialized());
-  EXPECT_FALSE(driver_->GetOptionBoolean("simulate")) << "nothing after the failing read runs";
-}
-
-TEST_F(StoreInitializeTest, ALogicalNameLeadingNowhereIsNoSession) {
-  UseStore(StoreXml(ModuleXml(), SessionXml{},
-                    "<IviLogicalName><Name>PS1</Name><Session idref='nothing'/></IviLogicalName>"));
-  ASSERT_EQ(Init(L"PS1", L"Simulate=true"), S_OK) << LastError();
-  EXPECT_EQ(Text(&HalvornZelta::get_LogicalName), "");
-  EXPECT_EQ(Text(&HalvornZelta::get_IoResourceDescriptor), "PS1");
-  EXPECT_EQ(PeekErrorInfo(), nullptr);
 }
 
 }  // namespace

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -20,8 +20,7 @@ namespace hvzelta::testing {
 class TestEnvironment {
  public:
   TestEnvironment() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/hvzelta-config-XXXXXX";
+    std::string pattern = (std::filesystem::temp_directory_path() / "hvzelta-config-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     folder_ = pattern;
     Unset("IVI_CONFIG_STORE");
@@ -31,11 +30,7 @@ class TestEnvironment {
   }
   ~TestEnvironment() {
     for (const auto& [variable, value] : saved_) {
-      if (value) {
-        setenv(variable.c_str(), value->c_str(), 1);
-      } else {
-        unsetenv(variable.c_str());
-      }
+      value ? setenv(variable.c_str(), value->c_str(), 1) : unsetenv(variable.c_str());
     }
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
@@ -53,9 +48,8 @@ class TestEnvironment {
     return path.string();
   }
   std::string Read(std::string_view name) const {
-    std::ostringstream text;
-    text << std::ifstream(PathOf(name), std::ios::binary).rdbuf();
-    return text.str();
+    std::ifstream file(PathOf(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
   }
   void Set(const std::string& variable, const std::string& value) {
     Remember(variable);

@@ -7,12 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>

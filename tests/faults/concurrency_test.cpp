@@ -111,9 +111,8 @@ int RunThreads(const std::function<Tally(int)>& body, bool failuresAllowed = fal
     }
     const Tally tally = results[thread].get();
     operations += tally.operations;
-    if (!failuresAllowed) {
-      EXPECT_EQ(tally.failures, 0) << "thread " << thread << ": " << tally.first;
-    }
+    EXPECT_TRUE(failuresAllowed || tally.failures == 0)
+        << "thread " << thread << ": " << tally.failures << " failures, the first " << tally.first;
     EXPECT_EQ(tally.mismatches, 0) << "thread " << thread << ": " << tally.first;
   }
   return operations;

@@ -109,8 +109,8 @@ class FaultLedger final : public ::testing::Environment {
     const std::lock_guard lock(mutex_);
     unsigned long long operations = 0;
     for (const auto& [status, count] : outcomes_) operations += count;
-    std::printf("\n== reliability summary\n  faults injected %12llu\n  operations      %12llu\n", faults_, operations);
-    std::printf("  lost data       %12llu\n", lostData_);
+    std::printf("\n== reliability summary\n  faults injected %12llu\n  operations      %12llu\n"
+                "  lost data       %12llu\n", faults_, operations, lostData_);
     for (const auto& [status, count] : outcomes_) {
       char text[256] = {};
       hvzelta_error_message(VI_NULL, status, text);

@@ -31,19 +31,13 @@ struct PatternCase {
 TEST(ResourcePatternTest, MatchesWholeNamesWithoutRegardToCase) {
   const std::string manyAs(200, 'a');
   const PatternCase cases[] = {
-      {"?*INSTR", "TCPIP0::192.0.2.7::inst0::INSTR", true},
-      {"?*INSTR", "TCPIP0::192.0.2.7::5025::SOCKET", false},
-      {"?*instr", "ASRL1::INSTR", true},
-      {"ASRL[0-9]*::?*INSTR", "ASRL12::INSTR", true},
-      {"ASRL[0-9]*::?*INSTR", "ASRL/dev/ttyUSB0::INSTR", false},
-      {"ASRL[^0-9]?*", "ASRL/dev/ttyUSB0::INSTR", true},
-      {"TCPIP?*|USB?*", "USB0::0x0957::0x1755::MY1::INSTR", true},
-      {"TCPIP?*|USB?*", "ASRL1::INSTR", false},
+      {"?*INSTR", "TCPIP0::192.0.2.7::inst0::INSTR", true}, {"?*INSTR", "TCPIP0::192.0.2.7::5025::SOCKET", false},
+      {"?*instr", "ASRL1::INSTR", true}, {"ASRL[0-9]*::?*INSTR", "ASRL12::INSTR", true},
+      {"ASRL[0-9]*::?*INSTR", "ASRL/dev/ttyUSB0::INSTR", false}, {"ASRL[^0-9]?*", "ASRL/dev/ttyUSB0::INSTR", true},
+      {"TCPIP?*|USB?*", "USB0::0x0957::0x1755::MY1::INSTR", true}, {"TCPIP?*|USB?*", "ASRL1::INSTR", false},
       {"(GPIB|TCPIP)[0-9]+::?*", "TCPIP::host::INSTR", false},  // "+" wants a digit
-      {"(GPIB|TCPIP)[0-9]+::?*", "tcpip12::host::INSTR", true},
-      {"ASRL1\\*", "ASRL1*", true},
-      {"ASRL1\\*", "ASRL11", false},
-      {"?", "", false},
+      {"(GPIB|TCPIP)[0-9]+::?*", "tcpip12::host::INSTR", true}, {"ASRL1\\*", "ASRL1*", true},
+      {"ASRL1\\*", "ASRL11", false}, {"?", "", false},
       {"((a*)*)*b", manyAs.c_str(), false},  // no blow-up on nested repetition
   };
   for (const PatternCase& c : cases) {
@@ -110,8 +104,7 @@ TEST_F(LocalDevicesTest, UsbTmcInterfacesOfTheClassOrServedByTheDriver) {
   EXPECT_TRUE(FindUsbTmcInstruments((root_ / "absent").string()).empty());
 }
 
-// Opening a USB resource: the node of the lowest interface of the device
-// unless the name gives one.
+// A USB resource opens the node of the device's lowest interface, unless its name gives one.
 TEST_F(LocalDevicesTest, UsbTmcNodeOfAResource) {
   const fs::path sys = root_ / "sys";
   for (const auto& [node, number] : {std::pair{"usbtmc0", "2"}, {"usbtmc1", "1"}}) {
@@ -166,7 +159,6 @@ TEST(Vxi11DiscoveryTest, TheEmulatorsPortMapperAnswersOnLoopback) {
   EXPECT_EQ(DiscoverResources(*pattern, discovery), std::vector<std::string>{expected});
   ASSERT_EQ(ResourcePattern::Compile("ASRL?*", pattern), VI_SUCCESS);
   EXPECT_TRUE(DiscoverResources(*pattern, discovery).empty());
-  emulator.Stop();
 }
 
 }  // namespace

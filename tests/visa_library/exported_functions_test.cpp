@@ -22,11 +22,10 @@ struct Call {
 // Every session-taking function, with arguments that would be valid for an
 // instrument session.
 std::vector<Call> SessionCalls() {
-  static ViByte buffer[64];
+  static ViByte buffer[64], byte;
   static ViChar text[256];
   static ViUInt32 count;
   static ViUInt16 word;
-  static ViUInt8 byte;
   static ViJobId job;
   static ViAddr address;
   static ViBusAddress offset;
@@ -64,27 +63,20 @@ std::vector<Call> SessionCalls() {
 class ExportedFunctionsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    zta_sim::Options options;
-    emulator_ = std::make_unique<zta_sim::Emulator>(options);
-    const zta_sim::Endpoints endpoints = emulator_->Start();
     ASSERT_EQ(viOpenDefaultRM(&rm_), VI_SUCCESS);
-    const std::string name = "TCPIP::127.0.0.1::" + std::to_string(endpoints.socketPort) + "::SOCKET";
+    const std::string name = "TCPIP::127.0.0.1::" + std::to_string(emulator_.Start().socketPort) + "::SOCKET";
     ASSERT_EQ(viOpen(rm_, name.c_str(), VI_NO_LOCK, 2000, &vi_), VI_SUCCESS);
     viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 2000);
     viSetAttribute(vi_, VI_ATTR_TERMCHAR_EN, VI_TRUE);
   }
-  void TearDown() override {
-    viClose(rm_);
-    emulator_->Stop();
-  }
+  void TearDown() override { viClose(rm_); }
 
-  std::unique_ptr<zta_sim::Emulator> emulator_;
+  zta_sim::Emulator emulator_{zta_sim::Options{}};
   ViSession rm_ = VI_NULL;
   ViSession vi_ = VI_NULL;
 };
 
-// Unknown and closed sessions are invalid objects; on a good session the
-// buses and mechanisms the library lacks are not supported.
+// On a good session the buses and mechanisms the library lacks are not supported.
 TEST_F(ExportedFunctionsTest, BadSessionsAndMissingMechanisms) {
   ViSession closed = VI_NULL;
   ASSERT_EQ(viOpenDefaultRM(&closed), VI_SUCCESS);

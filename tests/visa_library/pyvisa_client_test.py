@@ -23,20 +23,15 @@ LIBRARY = os.environ["HVZVISA_LIBRARY"]
 BLOCK = b"\n\x01\n\x02\n\x03"
 TIMEOUT_MARGIN_S = 2.0
 LAN_AND_SERIAL = ("--hislip", "--hislip-port", "0", "--vxi11", "--vxi11-port", "0", "--portmapper-port", "0", "--serial")
+# Resource names by transport, and whether pyvisa-py has the transport (it lacks
+# HiSLIP, and reaches VXI-11 only through a port-mapper on port 111).
+RESOURCE_FORMATS = {"socket": ("TCPIP::{}::{}::SOCKET", True), "hislip": ("TCPIP::{}::hislip0,{}::INSTR", False),
+                    "vxi11": ("TCPIP::{},{}::INSTR", False), "serial": ("ASRL{}::INSTR", True)}
 
 
 def resources(endpoints):
-    """Resource names by transport, and whether pyvisa-py has the transport (it
-    lacks HiSLIP, and reaches VXI-11 only through a port-mapper on port 111)."""
-    host, port = endpoints["socket"].rsplit(":", 1)
-    names = {"socket": (f"TCPIP::{host}::{port}::SOCKET", True)}
-    if "hislip" in endpoints:
-        names["hislip"] = ("TCPIP::{}::hislip0,{}::INSTR".format(*endpoints["hislip"].rsplit(":", 1)), False)
-    if "vxi11" in endpoints:
-        names["vxi11"] = ("TCPIP::{},{}::INSTR".format(*endpoints["vxi11"].rsplit(":", 1)), False)
-    if "serial" in endpoints:
-        names["serial"] = (f"ASRL{endpoints['serial']}::INSTR", True)
-    return names
+    return {transport: (form.format(*endpoints[transport].rsplit(":", 1)), in_pyvisa_py)
+            for transport, (form, in_pyvisa_py) in RESOURCE_FORMATS.items() if transport in endpoints}
 
 
 def open_instrument(manager, name):
