@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <atomic>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -367,17 +366,16 @@ TEST_F(TraceTest, AHungCallShowsItsStartWhileItHangs) {
     ViReal64 level = 0;
     return hvzelta_GetVoltageLevel(vi, "Output1", &level);
   });
-  bool shown = false;
-  for (int i = 0; i < 200 && !shown; ++i) {
-    shown = ReadFile(path + ".xml").find("<Method Name=\"get_VoltageLevel\"") != std::string::npos;
-    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::string during;
+  std::size_t call = std::string::npos;
+  for (int i = 0; i < 200 && call == std::string::npos; ++i) {
+    if (i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    during = ReadFile(path + ".xml");
+    call = during.find("<Method Name=\"get_VoltageLevel\"");
   }
-  EXPECT_TRUE(shown);
+  ASSERT_NE(call, std::string::npos);
   // The query the call sent is inside its record already.
-  const std::string during = ReadFile(path + ".xml");
-  const std::size_t call = during.find("<Method Name=\"get_VoltageLevel\"");
-  EXPECT_NE(during.find(" write 6 bytes \"VOLT?\\n\"\"/>", call), std::string::npos)
-      << during.substr(std::min(call, during.size()));
+  EXPECT_NE(during.find(" write 6 bytes \"VOLT?\\n\"\"/>", call), std::string::npos) << during.substr(call);
   EXPECT_EQ(hung.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "seen while the call hangs";
   EXPECT_NE(hung.get(), VI_SUCCESS);
   hvzelta_close(vi);
