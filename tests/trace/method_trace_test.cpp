@@ -168,7 +168,7 @@ TEST_F(TraceTest, RecordsFailuresAndNestedCalls) {
 }
 
 TEST_F(TraceTest, ArraysShowTheirShapeAndAtMostTheLimitOfElements) {
-  auto driver = Open(L"Trace=true, TraceName=arrays, TraceArray=true");
+  auto driver = Open(L"Trace=true, TraceName=arrays, TraceArray=true, TraceArraySizeMax=12");
   ComPtr<IHalvornZeltaSystem> system;
   ASSERT_EQ(driver->get_System(system.Out()), S_OK);
   SafeArrayPtr doubles(SafeArrayCreateVector(VT_R8, 0, 25));
@@ -190,7 +190,7 @@ TEST_F(TraceTest, ArraysShowTheirShapeAndAtMostTheLimitOfElements) {
                        "\t\t\t<Element Value=\"0.5\" DataType=\"Double\"/>\r\n"),
             std::string::npos)
       << trace;
-  EXPECT_EQ(Count(trace, "<Element "), 10u);
+  EXPECT_EQ(Count(trace, "<Element "), 12u);
   EXPECT_NE(trace.find("<Parameter Name=\"Buffer\" Direction=\"In\" NumDims=\"2\" DimSizes=\"3,4\" "
                        "DataType=\"Int32[]\"/>"),
             std::string::npos)
@@ -218,14 +218,14 @@ TEST_F(TraceTest, NamesQuotesAndTheSizeLimit) {
 TEST_F(TraceTest, StylesheetLineWhenTheStylesheetExists) {
   const fs::path components = directory_ / "Components" / "Halvorn";
   fs::create_directories(components);
-  std::ofstream(components / "trace.xslt") << "<xsl:stylesheet/>";
+  std::ofstream(components / "custom.xslt") << "<xsl:stylesheet/>";
   setenv("IVI_STANDARD_ROOT_DIR", directory_.c_str(), 1);
-  auto driver = Open(L"Trace=true, TraceName=styled");
+  auto driver = Open(L"Trace=true, TraceName=styled, TraceTransform=custom");
   driver->Close();
   unsetenv("IVI_STANDARD_ROOT_DIR");
   EXPECT_EQ(ReadFile("styled.xml")
                 .rfind("<?xml version=\"1.0\"?>\r\n<?xml-stylesheet type=\"text/xsl\" href=\"file:\\\\" +
-                           (components / "trace.xslt").string() + "\"?>\r\n<TraceRecords",
+                           (components / "custom.xslt").string() + "\"?>\r\n<TraceRecords",
                        0),
             0u);
 }
