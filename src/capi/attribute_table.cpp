@@ -17,7 +17,7 @@ namespace hvzelta::capi {
 namespace {
 
 template <class Raw>
-constexpr AttributeType TypeOf() {
+consteval AttributeType TypeOf() {
   if constexpr (std::is_same_v<Raw, double>) {
     return AttributeType::Real64;
   } else if constexpr (std::is_same_v<Raw, VARIANT_BOOL>) {
@@ -51,7 +51,7 @@ ViStatus WriteProperty(ViSession vi, const char* channelName, const void* value)
 }
 
 template <class Target, auto Getter, auto Setter = nullptr>
-constexpr AttributeEntry Attribute(ViAttr id) {
+consteval AttributeEntry Attribute(ViAttr id) {
   AttributeWriter writer = nullptr;
   if constexpr (!std::is_null_pointer_v<decltype(Setter)>) writer = &WriteProperty<Target, Setter>;
   return {id, TypeOf<GetterValue<decltype(Getter)>>(), &ReadProperty<Target, Getter>, writer};

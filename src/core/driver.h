@@ -77,11 +77,7 @@ class CDriver : public CNode, public IInstrErrorPoller, public ICallContextProvi
   std::string GetOptionValue(std::string_view name) const;
   std::string GetDriverSetupValue(std::string_view name) const;
   std::optional<bool> GetOptionBoolean(std::string_view name) const;
-  std::optional<long long> GetOptionInteger(std::string_view name) const;
-  std::optional<double> GetOptionReal(std::string_view name) const;
   std::optional<bool> GetDriverSetupBoolean(std::string_view name) const;
-  std::optional<long long> GetDriverSetupInteger(std::string_view name) const;
-  std::optional<double> GetDriverSetupReal(std::string_view name) const;
 
   HRESULT PollInstrumentErrors() override;
   IID GetCallContext() const override;

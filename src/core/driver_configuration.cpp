@@ -3,7 +3,6 @@
 // virtual names of a session.
 
 #include <array>
-#include <charconv>
 #include <vector>
 
 #include "core/config_store.h"
@@ -33,26 +32,6 @@ constexpr std::array kSettingOptions{
     SettingOption{"recordcoercions", "RecordCoercions", &OperationSettings::recordCoercions},
     SettingOption{"simulate", "Simulate", &OperationSettings::simulate},
 };
-
-
-std::optional<double> ParseReal(std::string_view text) {
-  text = TrimWhiteSpace(text);
-  if (text.empty()) return std::nullopt;
-  if (text.front() == '+') text.remove_prefix(1);
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-std::optional<long long> ParseInteger(std::string_view text) {
-  text = TrimWhiteSpace(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  long long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
 
 }  // namespace
 
@@ -287,18 +266,8 @@ std::string CDriver::GetDriverSetupValue(std::string_view name) const {
 std::optional<bool> CDriver::GetOptionBoolean(std::string_view name) const {
   return ParseOptionBoolean(GetOptionValue(name));
 }
-std::optional<long long> CDriver::GetOptionInteger(std::string_view name) const {
-  return ParseInteger(GetOptionValue(name));
-}
-std::optional<double> CDriver::GetOptionReal(std::string_view name) const { return ParseReal(GetOptionValue(name)); }
 std::optional<bool> CDriver::GetDriverSetupBoolean(std::string_view name) const {
   return ParseOptionBoolean(GetDriverSetupValue(name));
-}
-std::optional<long long> CDriver::GetDriverSetupInteger(std::string_view name) const {
-  return ParseInteger(GetDriverSetupValue(name));
-}
-std::optional<double> CDriver::GetDriverSetupReal(std::string_view name) const {
-  return ParseReal(GetDriverSetupValue(name));
 }
 
 std::optional<std::string> CDriver::GetInitialSettingText(std::string_view name) const {

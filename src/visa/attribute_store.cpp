@@ -116,8 +116,4 @@ void AttributeStore::Update(ViAttr id, ViAttrState value) {
   if (Entry* entry = Find(id)) entry->number = value;
 }
 
-void AttributeStore::UpdateText(ViAttr id, std::string value) {
-  if (Entry* entry = Find(id)) entry->text = std::move(value);
-}
-
 }  // namespace hvzelta::visa

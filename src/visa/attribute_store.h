@@ -36,7 +36,6 @@ class AttributeStore {
   ViAttrState Number(ViAttr id) const;
   // Updates a value the session or its transport owns, read-only or not.
   void Update(ViAttr id, ViAttrState value);
-  void UpdateText(ViAttr id, std::string value);
 
  private:
   struct Entry {

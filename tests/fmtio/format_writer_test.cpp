@@ -53,7 +53,7 @@ TEST(FormatWriterTest, NumbersAndStyles) {
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 template <class T>
 std::string CLibraryText(const std::string& format, T value) {
-  char text[512];
+  char text[1024];
   std::snprintf(text, sizeof text, format.c_str(), value);
   return text;
 }
@@ -64,7 +64,7 @@ TEST(FormatWriterTest, NumbersMatchTheCLibrary) {
                           9.9999995, 0.000123456, 1.7976931348623157e308, INFINITY, -INFINITY, NAN};
   const char* flagSets[] = {"", "-", "+", " ", "0", "-+", "+0", " 0", "-0"};
   const char* widths[] = {"", "1", "12"};
-  const char* precisions[] = {"", ".0", ".3", ".15", ".17"};
+  const char* precisions[] = {"", ".0", ".3", ".15", ".17", ".310"};
   int compared = 0;
   for (const char conversion : {'f', 'e', 'E', 'g', 'G'}) {
     for (const char* flags : flagSets) {

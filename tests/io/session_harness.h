@@ -10,9 +10,9 @@
 #include "base/call_context.h"
 #include "base/halvorn_zelta_error_reporter.h"
 #include "fmtio/enum_formatter.h"
-#include "hvzelta/com/error_info.h"
 #include "io/instr_error_poller.h"
 #include "io/io_session.h"
+#include "support/error_text.h"
 
 namespace hvzelta::testing {
 
@@ -37,12 +37,5 @@ class SessionHarness final : public IInstrErrorPoller, public IEnumFormatter, pu
  private:
   CHalvornZeltaErrorReporter reporter_{*this};
 };
-
-// The calling thread's last error description, narrowed.
-inline std::string LastError() {
-  const ErrorInfo* info = PeekErrorInfo();
-  if (!info) return "<none>";
-  return std::string(info->description.begin(), info->description.end());
-}
 
 }  // namespace hvzelta::testing

@@ -8,14 +8,10 @@
 // parsed with the read engine; the polling text operations stand for the
 // poll.
 
-#include <algorithm>
-#include <cstring>
 #include <mutex>
 
-#include "base/error_reporter.h"
 #include "fmtio/format_reader.h"
 #include "fmtio/formatted_io.h"
-#include "io/instr_buffer.h"
 #include "io/io_session.h"
 
 namespace hvzelta::testing {
@@ -91,52 +87,9 @@ class UnsupportedIoSession : public IIoSession {
   HRESULT DirectWriteString(std::string_view) override { return E_NOTIMPL; }
 
  private:
-  // One whole reply as the device's only message.
-  class ReplyChannel final : public ILowLevelIo {
-   public:
-    explicit ReplyChannel(std::string_view reply) : rest_(reply) {}
-    HRESULT SetTerminationCharacterEnabled(VARIANT_BOOL) override { return S_OK; }
-    HRESULT GetTerminationCharacterEnabled(VARIANT_BOOL* enabled) override {
-      *enabled = VARIANT_FALSE;
-      return S_OK;
-    }
-    HRESULT SetSendEndEnabled(VARIANT_BOOL) override { return S_OK; }
-    HRESULT GetSendEndEnabled(VARIANT_BOOL* enabled) override {
-      *enabled = VARIANT_TRUE;
-      return S_OK;
-    }
-    HRESULT LowLevelReadNoPoll(std::uint8_t* buffer, std::int32_t count, std::int32_t* actual,
-                               std::int32_t) override {
-      const std::size_t taken = std::min(rest_.size(), static_cast<std::size_t>(std::max(count, 0)));
-      std::memcpy(buffer, rest_.data(), taken);
-      rest_.remove_prefix(taken);
-      *actual = static_cast<std::int32_t>(taken);
-      return rest_.empty() ? S_OK : S_MORE_DATA_AVAILABLE;
-    }
-    HRESULT LowLevelReadStringNoPoll(BSTR* text, std::int32_t, std::int32_t) override {
-      *text = nullptr;
-      rest_ = {};
-      return S_OK;
-    }
-    HRESULT LowLevelWriteNoPoll(const std::uint8_t*, std::int32_t, std::int32_t*, std::int32_t) override {
-      return E_NOTIMPL;
-    }
-
-   private:
-    std::string_view rest_;
-  };
-
-  class SilentReporter final : public IErrorReporter {
-   public:
-    using IErrorReporter::Report;
-    HRESULT Report(int, std::string_view, std::span<const std::string_view>) override { return E_FAIL; }
-  };
-
   static HRESULT ParseReply(std::string_view reply, std::string_view format, FormatArgs& args) {
-    ReplyChannel channel(reply);
-    SilentReporter reporter;
-    CInstrBuffer buffer(channel, reporter, "\n", "\n");
-    return ReadFormatted(&buffer, nullptr, nullptr, format, args);
+    CFormattedIo::CCStringReader reader(reply);
+    return ReadFormatted(&reader, nullptr, nullptr, format, args);
   }
 
   std::recursive_mutex exchange_;

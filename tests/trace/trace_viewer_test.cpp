@@ -78,7 +78,7 @@ TEST_F(TraceViewer, RendersTheDriversTraceAsAPage) {
 // As a killed program leaves it: the last record open, a tag cut in the
 // middle, the file's reserved space after it.
 TEST_F(TraceViewer, ACutShortTraceWithRawValuesIsRepairedAndSaysWhereItEnds) {
-  const std::string trace = Trace("cut", L", Note=a<b & \"c\"", [](HalvornZelta& driver) {
+  const std::string trace = Trace("cut", L", Note=a<b & \"c\" gr\u00fcn\t\x01", [](HalvornZelta& driver) {
     Bstr setup;
     driver.get_DriverSetup(setup.Out());
     driver.ResetWithDefaults();
@@ -112,7 +112,8 @@ TEST_F(TraceViewer, ACutShortTraceWithRawValuesIsRepairedAndSaysWhereItEnds) {
                       "[\"session 1 write 5 bytes \\\"*RST\\\\n\\\"\"]]"),
             std::string::npos)
       << "in flight, without a result";
-  EXPECT_NE(html.find("Note=a\\u003cb & \\\"c\\\""), std::string::npos) << "the value exactly as it was";
+  EXPECT_NE(html.find("Note=a\\u003cb & \\\"c\\\" gr\xC3\xBCn\\t\xE2\x90\x81"), std::string::npos)
+      << "the value as it was, its control character shown";
 }
 
 // A trace of 100 000 records opens in a browser with its summary, filters

@@ -81,6 +81,7 @@ TEST(IoLog, AnExchangeThroughAnInstalledLibraryIsLoggedLineByLine) {
   visa.Read(vi, reply, sizeof reply, &count);
   ViUInt16 stb = 0;
   visa.ReadSTB(vi, &stb);
+  visa.Clear(vi);
   visa.AssertTrigger(vi, VI_TRIG_PROT_DEFAULT);
 
   EXPECT_EQ(visa.SetAttribute(vi, VI_ATTR_TMO_VALUE, 1234), VI_SUCCESS);
@@ -112,6 +113,7 @@ TEST(IoLog, AnExchangeThroughAnInstalledLibraryIsLoggedLineByLine) {
       s + "write 6 bytes \"*IDN?\\n\"",
       s + "read 18 bytes \"FAKE,ZTA100,0,1.0\\n\"",
       s + "status byte 0x10",
+      s + "clear",
       s + "trigger failed: VI_ERROR_NSUP_OPER",
       s + "write 5 bytes \"*SRE\\n\"",
       s + "write 5 bytes \"*SRE\\n\"",

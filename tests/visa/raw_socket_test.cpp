@@ -127,7 +127,7 @@ TEST_F(RawSocketTest, AttributesAndOperationsASocketRefuses) {
 
 TEST_F(RawSocketTest, LocksKeepOtherSessionsOut) {
   LoopbackPeer peer([](LoopbackPeer& p) {
-    for (int i = 0; i < 3; ++i) p.Accept();
+    for (int i = 0; i < 4; ++i) p.Accept();
   });
   ViSession a = Open(SocketName(peer.Port()));
   ViSession b = Open(SocketName(peer.Port()));
@@ -163,6 +163,13 @@ TEST_F(RawSocketTest, LocksKeepOtherSessionsOut) {
   EXPECT_EQ(WriteText(c, "x\n"), VI_SUCCESS);
   EXPECT_EQ(visa_.Lock(a, VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_ERROR_RSRC_LOCKED);
   EXPECT_EQ(visa_.Lock(a, 3, 0, nullptr, nullptr), VI_ERROR_INV_LOCK_TYPE);
+
+  // An open may take the exclusive lock with it.
+  EXPECT_EQ(visa_.Unlock(a), VI_SUCCESS);
+  EXPECT_EQ(visa_.Unlock(c), VI_SUCCESS);
+  ViSession d = VI_NULL;
+  EXPECT_EQ(visa_.Open(rm_, SocketName(peer.Port()).c_str(), VI_EXCLUSIVE_LOCK, 2000, &d), VI_SUCCESS);
+  EXPECT_EQ(WriteText(a, "x\n"), VI_ERROR_RSRC_LOCKED);
 }
 
 TEST_F(RawSocketTest, ConcurrentWritersOnOneSessionNeverInterleave) {
