@@ -45,23 +45,16 @@ class FakeLibrary:
 
 
 class StatusTest(unittest.TestCase):
-    def test_an_error_raises_the_description_stored_in_the_session(self):
-        stored = {7: (StatusCode.ERROR_INVALID_VALUE, "HalvornZelta: Too high.")}
-        library = _library.Library(FakeLibrary([StatusCode.ERROR_INVALID_VALUE], stored))
-        with self.assertRaises(DriverError) as caught:
-            library.call(7, "SetVoltageLevel", 7, b"", 1e9)
-        self.assertEqual((caught.exception.code, caught.exception.description, caught.exception.function),
-                         (StatusCode.ERROR_INVALID_VALUE, "HalvornZelta: Too high.", "hvzelta_SetVoltageLevel"))
+    def test_an_error_raises_the_description_of_the_session_else_the_thread_else_the_message_table(self):
+        code = StatusCode.ERROR_INVALID_VALUE
+        for stored, description in (({7: (code, "HalvornZelta: Too high.")}, "HalvornZelta: Too high."),
+                                    ({0: (code, "Invalid value.")}, "Invalid value."),
+                                    ({}, "From the message table.")):
+            with self.subTest(description), self.assertRaises(DriverError) as caught:
+                _library.Library(FakeLibrary([code], stored)).call(7, "SetVoltageLevel", 7, b"", 1e9)
+            self.assertEqual((caught.exception.code, caught.exception.description, caught.exception.function),
+                             (code, description, "hvzelta_SetVoltageLevel"))
         self.assertIn("ERROR_INVALID_VALUE", str(caught.exception))
-
-    def test_without_a_stored_description_the_thread_and_then_the_message_table_answer(self):
-        code = StatusCode.ERROR_INVALID_SESSION_HANDLE
-        library = _library.Library(FakeLibrary([code], {0: (code, "Invalid session handle.")}))
-        with self.assertRaisesRegex(DriverError, "Invalid session handle"):
-            library.call(9, "reset", 9)
-        library = _library.Library(FakeLibrary([code], {}))
-        with self.assertRaisesRegex(DriverError, "From the message table"):
-            library.call(9, "reset", 9)
 
     def test_a_warning_is_issued_and_the_call_goes_on(self):
         code = StatusCode.WARN_NSUP_ID_QUERY

@@ -91,7 +91,7 @@ TEST_F(TransientTrigger, TriggeredValuesFollowUntilProgrammedAndApplyOnTheTrigge
   EXPECT_EQ(client.Query("VOLT?"), "+9.00000000E+01");
 }
 
-TEST_F(Acquisition, FetchReadsTheLastAcquisitionAndMeasureTakesANewOne) {
+TEST_F(Acquisition, FetchReadsTheLastAcquisitionMeasureTakesANewOneAndBusTriggersWait) {
   // A fetch with nothing acquired answers nothing; *OPC? shows the message ran.
   EXPECT_EQ(client.Query("FETC:VOLT:AC?;*OPC?"), "1");
   EXPECT_EQ(client.NextError(), "-230,\"Data corrupt or stale\"");
@@ -100,10 +100,9 @@ TEST_F(Acquisition, FetchReadsTheLastAcquisitionAndMeasureTakesANewOne) {
   EXPECT_EQ(client.Query("FETC:VOLT:AC?"), "+1.00000000E+02");
   EXPECT_EQ(client.Query("MEAS:VOLT:AC?"), "+2.00000000E+01");
   EXPECT_EQ(client.Query("FETC:VOLT:AC?;:FETC:CURR:AC?"), "+2.00000000E+01;+4.00000000E-01");
-}
 
-TEST_F(Acquisition, BusSourceAcquiresOnTheBusTrigger) {
-  client.Write("VOLT 100;:OUTP 1;:TRIG:ACQ:SOUR BUS;:INIT:ACQ");
+  // With the bus as its source the acquisition waits for *TRG.
+  client.Write("VOLT 100;:TRIG:ACQ:SOUR BUS;:INIT:ACQ");
   EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, kWaitingForTrigger);
   client.Write("*TRG;:VOLT 10");
   EXPECT_EQ(client.Query("FETC:VOLT:AC?"), "+1.00000000E+02");
