@@ -89,16 +89,14 @@ TEST_F(EmulatorEndToEndTest, QueryStateReadsEveryStatesBit) {
     Bstr command(L"DIAG:QUES " + mask + L"\n");
     return system->WriteString(command.Get());
   };
-  const std::function<HRESULT()> outputOn = [&] { return output_->put_Enabled(VARIANT_TRUE); };
-  const std::function<HRESULT()> measuring = [&] { return output_->put_ContinuousMeasurement(VARIANT_TRUE); };
-  const std::function<HRESULT()> waiting = [&] {
-    const HRESULT hr = output_->put_TriggerTransientSource(HalvornZeltaTriggerSourceSwTrigFunc);
-    return Failed(hr) ? hr : trigger->Initiate(&status);
-  };
   const std::pair<HalvornZeltaOutputStateEnum, std::function<HRESULT()>> rows[] = {
-      {HalvornZeltaOutputStateConstantVoltage, outputOn},
-      {HalvornZeltaOutputStateMeasuring, measuring},
-      {HalvornZeltaOutputStateWaitingForTrigger, waiting},
+      {HalvornZeltaOutputStateConstantVoltage, [&] { return output_->put_Enabled(VARIANT_TRUE); }},
+      {HalvornZeltaOutputStateMeasuring, [&] { return output_->put_ContinuousMeasurement(VARIANT_TRUE); }},
+      {HalvornZeltaOutputStateWaitingForTrigger,
+       [&] {
+         const HRESULT hr = output_->put_TriggerTransientSource(HalvornZeltaTriggerSourceSwTrigFunc);
+         return Failed(hr) ? hr : trigger->Initiate(&status);
+       }},
       {HalvornZeltaOutputStateOverVoltage, [&] { return raise(L"1"); }},
       {HalvornZeltaOutputStateDSPError, [&] { return raise(L"1"); }},
       {HalvornZeltaOutputStatePowerOverload, [&] { return raise(L"1"); }},

@@ -24,12 +24,6 @@ enum : std::uint8_t { kAsyncRemoteLocalControl = 10, kAsyncRemoteLocalResponse }
 enum : std::uint8_t { kAsyncLockInfo = 24, kAsyncLockInfoResponse };
 }  // namespace hs
 
-std::string BigEndian(std::uint64_t value, int bytes) {
-  std::string out;
-  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
-  return out;
-}
-
 struct HislipMessage {
   std::uint8_t type = 0xFF;  // 0xFF: nothing came
   std::uint8_t control = 0;
@@ -177,8 +171,9 @@ TEST_F(HislipServerTest, HandshakeThenRepliesCarryTheirRequestsIdAndEndWithDataE
   session.Write("2;VOLT?");
   EXPECT_EQ(session.Read(), "+1.20000000E+01\n");
 
-  // Replies come in pieces of the size the client names.
-  const HislipMessage size = session.async.Ask(hs::kAsyncMaximumMessageSize, 0, 0, BigEndian(16 + 256, 8));
+  // Replies come in pieces of the size the client names, here 16 + 256 bytes.
+  const HislipMessage size =
+      session.async.Ask(hs::kAsyncMaximumMessageSize, 0, 0, std::string(6, '\0') + "\x01\x10");
   EXPECT_EQ(size.type, hs::kAsyncMaximumMessageSizeResponse);
   std::string queries = "FREQ?";
   for (int i = 0; i < 19; ++i) queries += ";FREQ?";
