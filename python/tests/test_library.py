@@ -83,14 +83,10 @@ class StatusTest(unittest.TestCase):
 
 
 class LoadingTest(unittest.TestCase):
-    def load_with(self, library):
-        environment = dict(os.environ, HVZELTA_LIBRARY=library)
-        code = "import hvzelta; hvzelta.Driver('x', options='Simulate=true').close()"
-        return subprocess.run([sys.executable, "-c", code], env=environment, capture_output=True, text=True,
-                              timeout=30)
-
     def test_a_missing_library_named_in_the_environment_is_not_replaced_by_another(self):
-        result = self.load_with("/nonexistent/libhvzelta.so")
+        result = subprocess.run([sys.executable, "-c", "import hvzelta; hvzelta.Driver('x', options='Simulate=true')"],
+                                env=dict(os.environ, HVZELTA_LIBRARY="/nonexistent/libhvzelta.so"),
+                                capture_output=True, text=True, timeout=30)
         self.assertNotEqual(result.returncode, 0)
         self.assertIn("LibraryNotFoundError", result.stderr)
         self.assertIn("/nonexistent/libhvzelta.so", result.stderr)
