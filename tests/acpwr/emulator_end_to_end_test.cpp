@@ -76,9 +76,7 @@ TEST_F(EmulatorEndToEndTest, ConfigureEnableAndMeasure) {
   ASSERT_EQ(driver_->Close(), S_OK);
 }
 
-// Every output state reads its own register bit: the operation bits as the
-// emulator's output and trigger system raise them, the questionable bits
-// raised the way a hardware fault would.
+// The questionable bits are raised the way a hardware fault would raise them.
 TEST_F(EmulatorEndToEndTest, QueryStateReadsEveryStatesBit) {
   ComPtr<IHalvornZeltaSystem> system;
   ASSERT_EQ(driver_->get_System(system.Out()), S_OK);
@@ -119,7 +117,6 @@ TEST_F(EmulatorEndToEndTest, QueryStateReadsEveryStatesBit) {
   }
 }
 
-// Every minimum/maximum pair is a pair of commands the instrument knows.
 TEST_F(EmulatorEndToEndTest, EveryMinMaxPairBracketsItsSetting) {
   using Query = HRESULT (IHalvornZeltaOutput::*)(double*, double*, VisaStatusCode*);
   for (const Query query : {&IHalvornZeltaOutput::QueryVoltageLevelMinMax, &IHalvornZeltaOutput::QueryVoltageOffsetMinMax,

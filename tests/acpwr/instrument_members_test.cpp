@@ -193,10 +193,7 @@ TEST_F(InstrumentMembersTest, ClassMembersWithAnInstrument) {
   EXPECT_EQ(instrument_.TakeReceived(), (Lines{"FREQ? Min", "FREQ? Max"}));
 }
 
-// With the instrument stalled, a min/max query stops after its first half; Reset,
-// ResetWithDefaults, Disable and SelfTest wait 2000 ms whatever the session's timeout,
-// then give it back. A failed reset still forgets cached values; ResetWithDefaults keeps
-// the settings it did not get to.
+// A failed reset still forgets cached values; ResetWithDefaults keeps the settings it did not get to.
 TEST_F(InstrumentMembersTest, StalledCallsFailCleanlyAndResetLikeOnesWaitTwoSeconds) {
   ASSERT_EQ(system_->put_IOTimeout(200), S_OK);
   instrument_.Silence("FREQ? MIN");

@@ -199,9 +199,7 @@ TEST_F(EmulatorCommands, FailuresSayWhatWasBeingDoneInTheDriversWords) {
                 {"hvzelta set: writing INSTRUMENT_MODEL: ", "read-only"});
   ExpectFailure(Run({"get", "VOLTAGE_LEVEL", "-c", "Output9"}), 1, {"hvzelta get: reading VOLTAGE_LEVEL: "});
 
-  // Refused by the instrument (230 V on the 155 V range of a reset
-  // instrument), found by the status poll the tool asks for: the
-  // instrument's own errors are shown with the driver's message.
+  // 230 V on the 155 V range after a reset: found by the status poll, shown with the driver's message.
   ASSERT_EQ(Run({"reset"}).status, 0);
   ExpectFailure(Run({"set", "VOLTAGE_LEVEL", "230"}), 3, {"Instrument error detected", "instrument error -222"});
   EXPECT_EQ(Run({"errors"}).out, "0, \"No error\"\n") << "showing the errors read them";
@@ -226,8 +224,7 @@ TEST_F(EmulatorCommands, TheTourOnAnInstrumentDoesNotCallARefusedValueAccepted) 
   EXPECT_TRUE(Contains(result.out, "ErrorQuery: -222, Data out of range")) << result.out;
 }
 
-// The driver's own description of a failed open (each cause is the I/O
-// session's test) after what the program was doing.
+// Each cause of a failed open is the I/O session's test; here the program's words around it.
 TEST(SessionFailures, AnUnopenedSessionGivesTheDriversMessageAndStatus4) {
   CliResult result = RunCli({"-r", "TCPIP::127.0.0.1::1::SOCKET", "info"});
   ExpectFailure(result, 4, {"hvzelta info: opening TCPIP::127.0.0.1::1::SOCKET: "
