@@ -215,7 +215,7 @@ for turn in range(ROUNDS):
                 _, errors = client.communicate()
             self.assertEqual(client.returncode, 0, errors.decode(errors="replace"))
 
-    def test_device_without_resource_is_in_fault_and_says_why(self):
+    def test_no_resource_is_a_fault_a_trip_an_alarm_a_lost_connection_a_fault_that_init_recovers(self):
         spare = self.server.proxy("test/ac/2")
         self.assertEqual(spare.state(), tango.DevState.FAULT)
         self.assertIn("Resource", spare.status())
@@ -223,7 +223,6 @@ for turn in range(ROUNDS):
         # Its neighbour in the same server works on.
         self.assertEqual(self.source.state(), tango.DevState.OFF)
 
-    def test_trip_alarm_then_lost_connection_fault_then_init_recovers(self):
         self.source.CurrentLimitBehavior = 1
         self.source.CurrentLimit = 1.0
         self.source.VoltageLevel = 100.0
