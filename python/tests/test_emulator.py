@@ -4,18 +4,14 @@ import struct
 import unittest
 
 import hvzelta
-from hvzelta import Emulator
-from hvzelta import StatusCode
+from hvzelta import Emulator, StatusCode
 
 _emulator = Emulator(model="ZTA300")
 
 
 def setUpModule():
     _emulator.start()
-
-
-def tearDownModule():
-    _emulator.stop()
+    unittest.addModuleCleanup(_emulator.stop)
 
 
 class InstrumentTest(unittest.TestCase):
