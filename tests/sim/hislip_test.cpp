@@ -271,15 +271,14 @@ TEST_F(HislipServerTest, BrokenConversationsEndWithAFatalError) {
     EXPECT_EQ(std::tie(message.type, message.control), std::make_tuple(hs::kFatalError, code));
     EXPECT_TRUE(channel.ClosedWithin(1000ms));
   };
-  Channel first(port());
-  first.Send(hs::kDataEnd, 0, 0, "*IDN?\n");  // not initialized
-  fatal(first, 3);
-  Channel wrongDevice(port());
-  wrongDevice.Send(hs::kInitialize, 0, 0x01000000, "inst0");
-  fatal(wrongDevice, 3);
-  Channel stranger(port());
-  stranger.Send(hs::kAsyncInitialize, 0, 0xBEEF);
-  fatal(stranger, 3);
+  // Data before Initialize, a device that is not "hislip0", a session nobody opened.
+  for (const auto& [type, parameter, payload] : {std::tuple(hs::kDataEnd, 0u, "*IDN?\n"),
+                                                 std::tuple(hs::kInitialize, 0x01000000u, "inst0"),
+                                                 std::tuple(hs::kAsyncInitialize, 0xBEEFu, "")}) {
+    Channel channel(port());
+    channel.Send(type, 0, parameter, payload);
+    fatal(channel, 3);
+  }
   Channel lonely(port());  // Data before the asynchronous channel
   EXPECT_EQ(lonely.Ask(hs::kInitialize, 0, 0x01000000, "hislip0").type, hs::kInitializeResponse);
   lonely.Send(hs::kDataEnd, 0, 0xFFFFFF00u, "*IDN?\n");
