@@ -214,7 +214,7 @@ for turn in range(ROUNDS):
                 _, errors = client.communicate()
             self.assertEqual(client.returncode, 0, errors.decode(errors="replace"))
 
-    def test_no_resource_is_a_fault_a_trip_an_alarm_a_lost_connection_a_fault_that_init_recovers(self):
+    def test_no_resource_or_a_lost_connection_is_a_fault_a_trip_an_alarm_and_init_recovers(self):
         spare = self.server.proxy("test/ac/2")
         self.assertEqual(spare.state(), tango.DevState.FAULT)
         self.assertIn("Resource", spare.status())
