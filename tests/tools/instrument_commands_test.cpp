@@ -138,6 +138,7 @@ TEST_F(EmulatorCommands, DirectIoAndTheErrorQueue) {
                 {"hvzelta write: sending \"NO:SUCH:COMMAND\": the instrument reported errors\n"
                  "  instrument error -113, "});
   ExpectFailure(Run({"query", "NO:SUCH:QUERY?"}), 3, {"instrument error -113"});
+  EXPECT_EQ(Run({"--no-status-check", "write", "NO:SUCH:COMMAND"}).status, 0);
 }
 
 // DriverSetup's IoLog appends to a file; a destination that cannot be used says what is accepted.
