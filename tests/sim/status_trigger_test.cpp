@@ -26,13 +26,12 @@ TEST_F(ErrorQueue, KeepsNineteenErrorsThenReportsTheOverflowAndEachClassSetsItsE
   client.Write("*CLS");  // empties the queue and the registers
   EXPECT_EQ(client.Query("*ESR?;:SYST:ERR:COUN?;*STB?"), "0;0;16");  // 16: the replies before *STB?
 
-  // Each error class sets its bit of the event status.
-  client.Write("VOLT 1000");
-  EXPECT_EQ(client.Query("*ESR?"), "16");
-  client.Write("VOLT ,");
-  EXPECT_EQ(client.Query("*ESR?"), "32");
-  client.Send(std::string(70 * 1024, 'A') + "\n");
-  EXPECT_EQ(client.Query("*ESR?"), "8");
+  // Each error class sets its bit of the event status: execution, command, device-specific.
+  for (const auto& [line, bit] : {std::pair<std::string, std::string>("VOLT 1000", "16"), {"VOLT ,", "32"},
+                                  {std::string(70 * 1024, 'A'), "8"}}) {
+    client.Write(line);
+    EXPECT_EQ(client.Query("*ESR?"), bit) << line.substr(0, 10);
+  }
   // Nine thousand queries in one message answer more than the output holds.
   std::string many;
   for (int i = 0; i < 9000; ++i) many += "*IDN?;";
