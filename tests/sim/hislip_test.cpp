@@ -145,18 +145,7 @@ class HislipSession {
   bool rmtDelivered_ = false;
 };
 
-zta_sim::Options HislipOptions() {
-  zta_sim::Options options;
-  options.socket = false;
-  options.hislip = true;
-  return options;
-}
-
-class HislipServerTest : public ::testing::Test {
- protected:
-  std::uint16_t port() const { return emulator_.endpoints().hislipPort; }
-  RunningEmulator emulator_{HislipOptions()};
-};
+using HislipServerTest = TransportTest<&zta_sim::Options::hislip, &zta_sim::Endpoints::hislipPort>;
 
 TEST_F(HislipServerTest, HandshakeThenRepliesCarryTheirRequestsIdAndEndWithDataEnd) {
   HislipSession session(port());
@@ -304,7 +293,7 @@ TEST_F(HislipServerTest, SessionsAreAdmittedUpToTheLimit) {
 }
 
 TEST(HislipServerStop, IsPromptWhileClientsStallWaitOrHoldReplies) {
-  zta_sim::Options options = HislipOptions();
+  zta_sim::Options options = HislipServerTest::Serving();
   options.faults.lateDelay = std::chrono::minutes(10);
   options.faults.faults.push_back({FaultKind::Late, 1, 0.0});
   auto emulator = std::make_unique<RunningEmulator>(options);

@@ -118,6 +118,22 @@ class EmulatorTest : public ::testing::Test {
   ScpiClient client{emulator.port()};
 };
 
+// An emulator serving only the transport a test speaks, with that transport's port.
+template <bool zta_sim::Options::*kServes, std::uint16_t zta_sim::Endpoints::*kPort>
+class TransportTest : public ::testing::Test {
+ public:
+  static zta_sim::Options Serving() {
+    zta_sim::Options options;
+    options.socket = false;
+    options.*kServes = true;
+    return options;
+  }
+
+ protected:
+  std::uint16_t port() const { return emulator_.endpoints().*kPort; }
+  RunningEmulator emulator_{Serving()};
+};
+
 // A reply in NR3 form converted to a number; NaN when it is not NR3.
 inline double Real(const std::string& reply) {
   static const std::regex nr3(R"([+-][0-9]\.[0-9]{8}E[+-][0-9]{2,3})");

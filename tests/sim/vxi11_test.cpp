@@ -157,17 +157,7 @@ class Core : public RpcTestClient {
   std::uint16_t abortPort = 0;
 };
 
-zta_sim::Options Vxi11Options() {
-  zta_sim::Options options;
-  options.vxi11 = true;
-  return options;
-}
-
-class Vxi11 : public ::testing::Test {
- protected:
-  std::uint16_t port() const { return emulator_.endpoints().vxi11Port; }
-  RunningEmulator emulator_{Vxi11Options()};
-};
+using Vxi11 = TransportTest<&zta_sim::Options::vxi11, &zta_sim::Endpoints::vxi11Port>;
 
 TEST_F(Vxi11, PortmapperPointsAtTheCoreChannel) {
   RpcTestClient portmapper(emulator_.endpoints().portmapperPort, kPortmapper, 2);
