@@ -36,9 +36,7 @@ class ScpiClient {
 
   // As is, no terminator added; a closed connection shows in the next read.
   void Send(std::string_view bytes) {
-    for (ssize_t sent; !bytes.empty() && (sent = send(fd_.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL)) > 0;) {
-      bytes.remove_prefix(static_cast<std::size_t>(sent));
-    }
+    hvzelta::visa::SendAll(fd_.Get(), bytes.data(), bytes.size(), hvzelta::visa::Deadline::After(10s));
   }
   // Sends what fits without blocking; returns how much that was.
   std::size_t Flood(std::string_view bytes) {
