@@ -63,7 +63,7 @@ class SimulatedDriverTest(unittest.TestCase):
             hvzelta.Driver(None)
         with self.assertRaisesRegex(TypeError, "^measurement_type: a MeasurementType is needed"):
             self.drv.output.measure(None)
-        with self.assertRaisesRegex(ValueError, "^trigger_source: 'Sometimes' is not a TriggerSource; one of IMMEDIATE"):
+        with self.assertRaisesRegex(ValueError, "^trigger_source: 'Sometimes' is not a TriggerSource; one of IMM"):
             self.drv.output.trigger_source = "Sometimes"
 
 
