@@ -1,5 +1,4 @@
-// The error queue, the status registers and the trigger system over the raw socket:
-// triggered values applied by the transient trigger, FETCh against MEASure, bus triggers.
+// The error queue, the status registers and the trigger system over the raw socket.
 
 #include <gtest/gtest.h>
 
