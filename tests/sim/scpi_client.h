@@ -1,6 +1,6 @@
 #pragma once
 
-// A blocking loopback client for the emulator tests whose every read has a deadline, so a
+// A loopback client for the emulator tests whose every send and read has a deadline, so a
 // missing reply fails a test instead of hanging it; and an emulator on free ports for one test.
 
 #include <poll.h>
