@@ -4,18 +4,14 @@ import struct
 import unittest
 
 import hvzelta
-from hvzelta import Emulator
-from hvzelta import StatusCode
+from hvzelta import Emulator, StatusCode
 
 _emulator = Emulator(model="ZTA300")
 
 
 def setUpModule():
     _emulator.start()
-
-
-def tearDownModule():
-    _emulator.stop()
+    unittest.addModuleCleanup(_emulator.stop)
 
 
 class InstrumentTest(unittest.TestCase):
@@ -25,12 +21,11 @@ class InstrumentTest(unittest.TestCase):
         self.output = self.drv.output
 
     def test_enumerated_settings_read_back_as_their_enumerations(self):
-        self.output.trigger_source = "SwTrigFunc"
-        self.output.average = hvzelta.Average.AVERAGE_4
-        self.output.coupling_mode = 3
-        self.assertIs(self.output.trigger_source, hvzelta.TriggerSource.SW_TRIG_FUNC)
-        self.assertIs(self.output.average, hvzelta.Average.AVERAGE_4)
-        self.assertIs(self.output.coupling_mode, hvzelta.CouplingMode.ACDC)
+        for name, given, member in (("trigger_source", "SwTrigFunc", hvzelta.TriggerSource.SW_TRIG_FUNC),
+                                    ("average", hvzelta.Average.AVERAGE_4, hvzelta.Average.AVERAGE_4),
+                                    ("coupling_mode", 3, hvzelta.CouplingMode.ACDC)):
+            setattr(self.output, name, given)
+            self.assertIs(getattr(self.output, name), member, name)
 
     def test_what_the_instrument_lacks_is_marked_and_fails_as_not_supported(self):
         for target in (self.drv, self.drv.phases["OutputPhase1"]):

@@ -26,15 +26,10 @@ class GeneratedDeclarationsTest(unittest.TestCase):
                          len(re.findall(r"^#define HVZELTA_(?:ERROR|WARN)_\w+ \(\(ViStatus\)", header, re.M)))
 
 
-
 class NamesTest(unittest.TestCase):
-    def test_values_are_taken_by_member_number_and_either_spelling_of_the_name(self):
+    def test_values_are_taken_by_member_number_and_either_spelling_of_the_name_but_no_other_number(self):
         for spelling in (hvzelta.MeasurementType.VOLTAGE_AC, 1011, "VOLTAGE_AC", "VoltageAC", "voltageac"):
             self.assertIs(hvzelta.MeasurementType.coerce(spelling), hvzelta.MeasurementType.VOLTAGE_AC)
-
-    def test_an_unknown_name_or_number_is_refused_with_the_choices(self):
-        with self.assertRaisesRegex(ValueError, "VoltageACDC.*VOLTAGE_AC"):
-            hvzelta.MeasurementType.coerce("VoltageACDC")
         with self.assertRaises(ValueError):
             hvzelta.TriggerSource.coerce(1)
 

@@ -45,33 +45,30 @@ class FakeLibrary:
 
 
 class StatusTest(unittest.TestCase):
-    def test_an_error_raises_the_description_stored_in_the_session(self):
-        stored = {7: (StatusCode.ERROR_INVALID_VALUE, "HalvornZelta: Too high.")}
-        library = _library.Library(FakeLibrary([StatusCode.ERROR_INVALID_VALUE], stored))
-        with self.assertRaises(DriverError) as caught:
-            library.call(7, "SetVoltageLevel", 7, b"", 1e9)
-        self.assertEqual((caught.exception.code, caught.exception.description, caught.exception.function),
-                         (StatusCode.ERROR_INVALID_VALUE, "HalvornZelta: Too high.", "hvzelta_SetVoltageLevel"))
+    def test_an_error_raises_the_description_of_the_session_else_the_thread_else_the_message_table(self):
+        code = StatusCode.ERROR_INVALID_VALUE
+        for stored, description in (({7: (code, "HalvornZelta: Too high.")}, "HalvornZelta: Too high."),
+                                    ({0: (code, "Invalid value.")}, "Invalid value."),
+                                    ({}, "From the message table.")):
+            with self.subTest(description), self.assertRaises(DriverError) as caught:
+                _library.Library(FakeLibrary([code], stored)).call(7, "SetVoltageLevel", 7, b"", 1e9)
+            self.assertEqual((caught.exception.code, caught.exception.description, caught.exception.function),
+                             (code, description, "hvzelta_SetVoltageLevel"))
         self.assertIn("ERROR_INVALID_VALUE", str(caught.exception))
 
-    def test_without_a_stored_description_the_thread_and_then_the_message_table_answer(self):
-        code = StatusCode.ERROR_INVALID_SESSION_HANDLE
-        library = _library.Library(FakeLibrary([code], {0: (code, "Invalid session handle.")}))
-        with self.assertRaisesRegex(DriverError, "Invalid session handle"):
-            library.call(9, "reset", 9)
-        library = _library.Library(FakeLibrary([code], {}))
-        with self.assertRaisesRegex(DriverError, "From the message table"):
-            library.call(9, "reset", 9)
-
-    def test_a_warning_is_issued_and_the_call_goes_on(self):
-        code = StatusCode.WARN_NSUP_ID_QUERY
-        library = _library.Library(FakeLibrary([code], {3: (code, "Identification query not supported.")}))
+    def test_a_warning_is_issued_and_the_call_goes_on_and_a_copy_out_function_takes_it_for_no_size(self):
+        code = StatusCode.WARN_NSUP_REV_QUERY
+        fake = FakeLibrary([code, code], {}, "partial")
+        library = _library.Library(fake)
         with warnings.catch_warnings(record=True) as caught:
             warnings.simplefilter("always")
+            fake.stored[3] = (code, "Revision query not supported.")
             self.assertEqual(library.call(3, "reset", 3), code)
-        self.assertEqual(len(caught), 1)
-        self.assertIsInstance(caught[0].message, DriverWarning)
-        self.assertEqual(caught[0].message.description, "Identification query not supported.")
+            fake.stored[1] = (code, "Revision query not supported.")
+            self.assertEqual(library.text(1, "GetAttributeViString", 1, b"", 1050510), "partial")
+        self.assertEqual([(type(w.message), w.message.code, w.message.description) for w in caught],
+                         [(DriverWarning, code, "Revision query not supported.")] * 2)
+        self.assertEqual(fake.buffer_sizes, [1024])
 
     def test_a_text_larger_than_the_buffer_is_read_again_with_the_size_it_needs(self):
         text = "y" * 3000
@@ -79,25 +76,12 @@ class StatusTest(unittest.TestCase):
         self.assertEqual(_library.Library(fake).text(1, "GetAttributeViString", 1, b"", 1050007), text)
         self.assertEqual(fake.buffer_sizes, [1024, 3001])
 
-    def test_a_warning_of_a_copy_out_function_is_not_taken_for_a_size(self):
-        code = StatusCode.WARN_NSUP_REV_QUERY
-        fake = FakeLibrary([code], {1: (code, "Revision query not supported.")}, "partial")
-        with warnings.catch_warnings(record=True) as caught:
-            warnings.simplefilter("always")
-            self.assertEqual(_library.Library(fake).text(1, "GetAttributeViString", 1, b"", 1050510), "partial")
-        self.assertEqual(fake.buffer_sizes, [1024])
-        self.assertEqual(caught[0].message.code, code)
-
 
 class LoadingTest(unittest.TestCase):
-    def load_with(self, library):
-        environment = dict(os.environ, HVZELTA_LIBRARY=library)
-        code = "import hvzelta; hvzelta.Driver('x', options='Simulate=true').close()"
-        return subprocess.run([sys.executable, "-c", code], env=environment, capture_output=True, text=True,
-                              timeout=30)
-
     def test_a_missing_library_named_in_the_environment_is_not_replaced_by_another(self):
-        result = self.load_with("/nonexistent/libhvzelta.so")
+        result = subprocess.run([sys.executable, "-c", "import hvzelta; hvzelta.Driver('x', options='Simulate=true')"],
+                                env=dict(os.environ, HVZELTA_LIBRARY="/nonexistent/libhvzelta.so"),
+                                capture_output=True, text=True, timeout=30)
         self.assertNotEqual(result.returncode, 0)
         self.assertIn("LibraryNotFoundError", result.stderr)
         self.assertIn("/nonexistent/libhvzelta.so", result.stderr)

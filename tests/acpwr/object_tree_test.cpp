@@ -169,8 +169,7 @@ TEST_F(SimulatedTreeTest, CanMeasureFollowsTheCouplingTable) {
       << "always succeeds";
 }
 
-// Calls on the output from one thread and on the root from another run at
-// the same time; each object's lock keeps its own state consistent.
+// Each object's lock keeps its own state consistent.
 TEST_F(SimulatedTreeTest, RootAndOutputFromTwoThreads) {
   constexpr int kRounds = 2000;
   std::thread outputThread([&] {

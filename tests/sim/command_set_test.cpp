@@ -1,6 +1,4 @@
-// The commands of the instrument over the raw socket: settings with their
-// limits, word and switch settings, IEEE 488.2 commands, stored setups and
-// compound messages.
+// The commands of the instrument over the raw socket.
 
 #include <gtest/gtest.h>
 

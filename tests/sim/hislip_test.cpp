@@ -24,12 +24,6 @@ enum : std::uint8_t { kAsyncRemoteLocalControl = 10, kAsyncRemoteLocalResponse }
 enum : std::uint8_t { kAsyncLockInfo = 24, kAsyncLockInfoResponse };
 }  // namespace hs
 
-std::string BigEndian(std::uint64_t value, int bytes) {
-  std::string out;
-  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
-  return out;
-}
-
 struct HislipMessage {
   std::uint8_t type = 0xFF;  // 0xFF: nothing came
   std::uint8_t control = 0;
@@ -72,7 +66,7 @@ class HislipSession {
   explicit HislipSession(std::uint16_t port) : sync(port), async(port) {
     const HislipMessage initialized = sync.Ask(hs::kInitialize, 0, 0x0100'0000u | ('T' << 8) | 'C', "hislip0");
     EXPECT_EQ(initialized.type, hs::kInitializeResponse);
-    serverVersion = static_cast<std::uint16_t>(initialized.parameter >> 16);  // the version both speak
+    EXPECT_EQ(initialized.parameter >> 16, 0x0100u);  // the version both speak
     sessionId = static_cast<std::uint16_t>(initialized.parameter);
     EXPECT_EQ(async.Ask(hs::kAsyncInitialize, 0, sessionId).type, hs::kAsyncInitializeResponse);
   }
@@ -143,7 +137,6 @@ class HislipSession {
   Channel sync;
   Channel async;
   std::uint16_t sessionId = 0;
-  std::uint16_t serverVersion = 0;
   std::uint32_t lastId = 0;  // of the last message sent
   int dataMessages = 0;      // Data and DataEnd messages the last Read took
 
@@ -152,22 +145,10 @@ class HislipSession {
   bool rmtDelivered_ = false;
 };
 
-zta_sim::Options HislipOptions() {
-  zta_sim::Options options;
-  options.socket = false;
-  options.hislip = true;
-  return options;
-}
-
-class HislipServerTest : public ::testing::Test {
- protected:
-  std::uint16_t port() const { return emulator_.endpoints().hislipPort; }
-  RunningEmulator emulator_{HislipOptions()};
-};
+using HislipServerTest = TransportTest<&zta_sim::Options::hislip, &zta_sim::Endpoints::hislipPort>;
 
 TEST_F(HislipServerTest, HandshakeThenRepliesCarryTheirRequestsIdAndEndWithDataEnd) {
   HislipSession session(port());
-  EXPECT_EQ(session.serverVersion, 0x0100);
   EXPECT_NE(session.sessionId, 0);
   EXPECT_NE(HislipSession(port()).sessionId, session.sessionId);
 
@@ -177,8 +158,9 @@ TEST_F(HislipServerTest, HandshakeThenRepliesCarryTheirRequestsIdAndEndWithDataE
   session.Write("2;VOLT?");
   EXPECT_EQ(session.Read(), "+1.20000000E+01\n");
 
-  // Replies come in pieces of the size the client names.
-  const HislipMessage size = session.async.Ask(hs::kAsyncMaximumMessageSize, 0, 0, BigEndian(16 + 256, 8));
+  // Replies come in pieces of the size the client names, here 16 + 256 bytes.
+  const HislipMessage size =
+      session.async.Ask(hs::kAsyncMaximumMessageSize, 0, 0, std::string(6, '\0') + "\x01\x10");
   EXPECT_EQ(size.type, hs::kAsyncMaximumMessageSizeResponse);
   std::string queries = "FREQ?";
   for (int i = 0; i < 19; ++i) queries += ";FREQ?";
@@ -278,15 +260,14 @@ TEST_F(HislipServerTest, BrokenConversationsEndWithAFatalError) {
     EXPECT_EQ(std::tie(message.type, message.control), std::make_tuple(hs::kFatalError, code));
     EXPECT_TRUE(channel.ClosedWithin(1000ms));
   };
-  Channel first(port());
-  first.Send(hs::kDataEnd, 0, 0, "*IDN?\n");  // not initialized
-  fatal(first, 3);
-  Channel wrongDevice(port());
-  wrongDevice.Send(hs::kInitialize, 0, 0x01000000, "inst0");
-  fatal(wrongDevice, 3);
-  Channel stranger(port());
-  stranger.Send(hs::kAsyncInitialize, 0, 0xBEEF);
-  fatal(stranger, 3);
+  // Data before Initialize, a device that is not "hislip0", a session nobody opened.
+  for (const auto& [type, parameter, payload] : {std::tuple(hs::kDataEnd, 0u, "*IDN?\n"),
+                                                 std::tuple(hs::kInitialize, 0x01000000u, "inst0"),
+                                                 std::tuple(hs::kAsyncInitialize, 0xBEEFu, "")}) {
+    Channel channel(port());
+    channel.Send(type, 0, parameter, payload);
+    fatal(channel, 3);
+  }
   Channel lonely(port());  // Data before the asynchronous channel
   EXPECT_EQ(lonely.Ask(hs::kInitialize, 0, 0x01000000, "hislip0").type, hs::kInitializeResponse);
   lonely.Send(hs::kDataEnd, 0, 0xFFFFFF00u, "*IDN?\n");
@@ -312,7 +293,7 @@ TEST_F(HislipServerTest, SessionsAreAdmittedUpToTheLimit) {
 }
 
 TEST(HislipServerStop, IsPromptWhileClientsStallWaitOrHoldReplies) {
-  zta_sim::Options options = HislipOptions();
+  zta_sim::Options options = HislipServerTest::Serving();
   options.faults.lateDelay = std::chrono::minutes(10);
   options.faults.faults.push_back({FaultKind::Late, 1, 0.0});
   auto emulator = std::make_unique<RunningEmulator>(options);

@@ -1,6 +1,4 @@
-// The physics of the output over the raw socket: the thirteen measured
-// quantities agree with each other and with the settings for any load and
-// coupling; current limits regulate or trip; peak hold; seeded noise.
+// The physics of the output, measured over the raw socket.
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,5 @@
-"""PyVISA, on its pure-Python backend, talks to hvzelta-sim over VXI-11 through
-the emulator's own port-mapper: an independent client checks that the
-emulator speaks the protocol the way instruments do. (The raw socket and the
-serial line meet pyvisa-py in tests/visa_library.)
+"""PyVISA's pure-Python backend, an independent client, talks to hvzelta-sim over VXI-11
+through the emulator's own port-mapper (the raw socket and serial line meet it in tests/visa_library).
 
 usage: pyvisa_interop.py PATH-TO-hvzelta-sim  (exits 77, skipped, without PyVISA)
 """

@@ -1,14 +1,10 @@
 #pragma once
 
-// A blocking loopback client for the emulator tests whose every read has a deadline, so a
+// A loopback client for the emulator tests whose every send and read has a deadline, so a
 // missing reply fails a test instead of hanging it; and an emulator on free ports for one test.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -22,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "visa/socket_io.h"
 #include "zta_sim/emulator.h"
 
 namespace sim_test {
@@ -30,32 +27,20 @@ using namespace std::chrono_literals;
 
 class ScpiClient {
  public:
-  explicit ScpiClient(std::uint16_t port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd_ < 0 || connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  explicit ScpiClient(std::uint16_t port) {
+    using namespace hvzelta::visa;
+    if (ConnectTcp("127.0.0.1", port, Deadline::After(5s), fd_) != VI_SUCCESS) {
       throw std::runtime_error("cannot connect to the emulator");
     }
-    const int on = 1;
-    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   }
-  ~ScpiClient() {
-    if (fd_ >= 0) close(fd_);
-  }
-  ScpiClient(const ScpiClient&) = delete;
-  ScpiClient& operator=(const ScpiClient&) = delete;
 
   // As is, no terminator added; a closed connection shows in the next read.
   void Send(std::string_view bytes) {
-    for (ssize_t sent; !bytes.empty() && (sent = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL)) > 0;) {
-      bytes.remove_prefix(static_cast<std::size_t>(sent));
-    }
+    hvzelta::visa::SendAll(fd_.Get(), bytes.data(), bytes.size(), hvzelta::visa::Deadline::After(10s));
   }
   // Sends what fits without blocking; returns how much that was.
   std::size_t Flood(std::string_view bytes) {
-    const ssize_t sent = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    const ssize_t sent = send(fd_.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     return sent > 0 ? static_cast<std::size_t>(sent) : 0;
   }
   void Write(std::string_view line) { Send(std::string(line) + "\n"); }
@@ -96,16 +81,16 @@ class ScpiClient {
  private:
   bool Fill(std::chrono::steady_clock::time_point deadline) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd ready{fd_, POLLIN, 0};
+    pollfd ready{fd_.Get(), POLLIN, 0};
     if (closed_ || left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) return false;
     char chunk[65536];
-    const ssize_t received = recv(fd_, chunk, sizeof chunk, 0);
+    const ssize_t received = recv(fd_.Get(), chunk, sizeof chunk, 0);
     closed_ = received <= 0;
     if (!closed_) buffer_.append(chunk, static_cast<std::size_t>(received));
     return !closed_;
   }
 
-  int fd_;
+  hvzelta::visa::UniqueFd fd_;
   std::string buffer_;
   bool closed_ = false;
 };
@@ -129,6 +114,22 @@ class EmulatorTest : public ::testing::Test {
  protected:
   RunningEmulator emulator;
   ScpiClient client{emulator.port()};
+};
+
+// An emulator serving only the transport a test speaks, with that transport's port.
+template <bool zta_sim::Options::*kServes, std::uint16_t zta_sim::Endpoints::*kPort>
+class TransportTest : public ::testing::Test {
+ public:
+  static zta_sim::Options Serving() {
+    zta_sim::Options options;
+    options.socket = false;
+    options.*kServes = true;
+    return options;
+  }
+
+ protected:
+  std::uint16_t port() const { return emulator_.endpoints().*kPort; }
+  RunningEmulator emulator_{Serving()};
 };
 
 // A reply in NR3 form converted to a number; NaN when it is not NR3.

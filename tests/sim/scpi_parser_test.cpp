@@ -28,9 +28,7 @@ TEST(ProgramMessageParser, ReadsEveryKindOfProgramData) {
   const auto& p = units[0].parameters;
   ASSERT_EQ(units[0].count, 4u);
   EXPECT_DOUBLE_EQ(p[0].number, -0.0005);
-  EXPECT_DOUBLE_EQ(p[1].number, 31.0);
-  EXPECT_DOUBLE_EQ(p[2].number, 15.0);
-  EXPECT_DOUBLE_EQ(p[3].number, 5.0);
+  EXPECT_EQ(std::tie(p[1].number, p[2].number, p[3].number), std::make_tuple(31.0, 15.0, 5.0));  // #H, #Q, #B
 
   const auto strings = Units(R"(X 'it''s',"a;b",#15hello,#0rest;of)");
   ASSERT_EQ(strings[0].count, 4u);

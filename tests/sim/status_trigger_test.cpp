@@ -1,5 +1,4 @@
-// The error queue, the status registers and the trigger system over the raw socket:
-// triggered values applied by the transient trigger, FETCh against MEASure, bus triggers.
+// The error queue, the status registers and the trigger system over the raw socket.
 
 #include <gtest/gtest.h>
 
@@ -26,13 +25,12 @@ TEST_F(ErrorQueue, KeepsNineteenErrorsThenReportsTheOverflowAndEachClassSetsItsE
   client.Write("*CLS");  // empties the queue and the registers
   EXPECT_EQ(client.Query("*ESR?;:SYST:ERR:COUN?;*STB?"), "0;0;16");  // 16: the replies before *STB?
 
-  // Each error class sets its bit of the event status.
-  client.Write("VOLT 1000");
-  EXPECT_EQ(client.Query("*ESR?"), "16");
-  client.Write("VOLT ,");
-  EXPECT_EQ(client.Query("*ESR?"), "32");
-  client.Send(std::string(70 * 1024, 'A') + "\n");
-  EXPECT_EQ(client.Query("*ESR?"), "8");
+  // Each error class sets its bit of the event status: execution, command, device-specific.
+  for (const auto& [line, bit] : {std::pair<std::string, std::string>("VOLT 1000", "16"), {"VOLT ,", "32"},
+                                  {std::string(70 * 1024, 'A'), "8"}}) {
+    client.Write(line);
+    EXPECT_EQ(client.Query("*ESR?"), bit) << line.substr(0, 10);
+  }
   // Nine thousand queries in one message answer more than the output holds.
   std::string many;
   for (int i = 0; i < 9000; ++i) many += "*IDN?;";
@@ -91,7 +89,7 @@ TEST_F(TransientTrigger, TriggeredValuesFollowUntilProgrammedAndApplyOnTheTrigge
   EXPECT_EQ(client.Query("VOLT?"), "+9.00000000E+01");
 }
 
-TEST_F(Acquisition, FetchReadsTheLastAcquisitionAndMeasureTakesANewOne) {
+TEST_F(Acquisition, FetchReadsTheLastAcquisitionMeasureTakesANewOneAndBusTriggersWait) {
   // A fetch with nothing acquired answers nothing; *OPC? shows the message ran.
   EXPECT_EQ(client.Query("FETC:VOLT:AC?;*OPC?"), "1");
   EXPECT_EQ(client.NextError(), "-230,\"Data corrupt or stale\"");
@@ -100,10 +98,9 @@ TEST_F(Acquisition, FetchReadsTheLastAcquisitionAndMeasureTakesANewOne) {
   EXPECT_EQ(client.Query("FETC:VOLT:AC?"), "+1.00000000E+02");
   EXPECT_EQ(client.Query("MEAS:VOLT:AC?"), "+2.00000000E+01");
   EXPECT_EQ(client.Query("FETC:VOLT:AC?;:FETC:CURR:AC?"), "+2.00000000E+01;+4.00000000E-01");
-}
 
-TEST_F(Acquisition, BusSourceAcquiresOnTheBusTrigger) {
-  client.Write("VOLT 100;:OUTP 1;:TRIG:ACQ:SOUR BUS;:INIT:ACQ");
+  // With the bus as its source the acquisition waits for *TRG.
+  client.Write("VOLT 100;:TRIG:ACQ:SOUR BUS;:INIT:ACQ");
   EXPECT_EQ(OperationCondition(client) & kWaitingForTrigger, kWaitingForTrigger);
   client.Write("*TRG;:VOLT 10");
   EXPECT_EQ(client.Query("FETC:VOLT:AC?"), "+1.00000000E+02");

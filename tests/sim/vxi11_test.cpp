@@ -1,5 +1,5 @@
-// VXI-11 over loopback, spoken by an ONC RPC client of the test's own, written
-// apart from the emulator's RPC code so that the two cannot share a mistake.
+// VXI-11 over loopback, spoken by an ONC RPC client of the test's own on the
+// driver's XDR encoding, which shares no code with the emulator's.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "scpi_client.h"
+#include "visa/onc_rpc.h"
 
 namespace sim_test {
 namespace {
@@ -22,19 +23,9 @@ enum : std::uint32_t { kCreateLink = 10, kWrite = 11, kRead = 12, kClear = 15, k
 enum : std::uint32_t { kDestroyLink = 23, kWaitLock = 1, kEnd = 8, kTermCharSet = 0x80 };
 enum : std::int32_t { kReasonRequestCount = 1, kReasonTermChar = 2, kReasonEnd = 4 };
 
-struct XdrOut {
-  XdrOut& U32(std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>(value >> shift);
-    return *this;
-  }
-  XdrOut& Opaque(std::string_view data) {
-    U32(static_cast<std::uint32_t>(data.size()));
-    bytes += data;
-    while (bytes.size() % 4 != 0) bytes += '\0';
-    return *this;
-  }
-  std::string bytes;
-};
+using XdrOut = hvzelta::visa::rpc::Arguments;
+
+std::string Bytes(const XdrOut& xdr) { return {reinterpret_cast<const char*>(xdr.Data()), xdr.Size()}; }
 
 // Reading past the end fails the test.
 struct XdrIn {
@@ -78,8 +69,8 @@ class RpcTestClient {
     XdrOut call;
     call.U32(xid).U32(0).U32(rpcVersion).U32(program_).U32(version_).U32(procedure);
     call.U32(0).Opaque({}).U32(0).Opaque({});  // no credential, no verifier
-    SendRaw(XdrOut().U32(0x80000000u | static_cast<std::uint32_t>(call.bytes.size() + arguments.bytes.size())).bytes +
-            call.bytes + arguments.bytes);
+    SendRaw(Bytes(XdrOut().U32(0x80000000u | static_cast<std::uint32_t>(call.Size() + arguments.Size()))) +
+            Bytes(call) + Bytes(arguments));
     std::string reply;
     for (bool last = false; !last;) {
       const std::string mark = socket_.ReadBytes(4, 5s);
@@ -166,17 +157,7 @@ class Core : public RpcTestClient {
   std::uint16_t abortPort = 0;
 };
 
-zta_sim::Options Vxi11Options() {
-  zta_sim::Options options;
-  options.vxi11 = true;
-  return options;
-}
-
-class Vxi11 : public ::testing::Test {
- protected:
-  std::uint16_t port() const { return emulator_.endpoints().vxi11Port; }
-  RunningEmulator emulator_{Vxi11Options()};
-};
+using Vxi11 = TransportTest<&zta_sim::Options::vxi11, &zta_sim::Endpoints::vxi11Port>;
 
 TEST_F(Vxi11, PortmapperPointsAtTheCoreChannel) {
   RpcTestClient portmapper(emulator_.endpoints().portmapperPort, kPortmapper, 2);
@@ -272,13 +253,13 @@ TEST_F(Vxi11, AbortEndsAWaitingRead) {
 TEST_F(Vxi11, MalformedRpcClosesOnlyThatConnection) {
   RpcTestClient garbage(port(), kCore, 1);
   std::mt19937 random(5);
-  std::string bytes = XdrOut().U32(0x80000000u | 64).bytes;
+  std::string bytes = Bytes(XdrOut().U32(0x80000000u | 64));
   for (int i = 0; i < 64; ++i) bytes += static_cast<char>(random());
   garbage.SendRaw(bytes);
   EXPECT_TRUE(garbage.ClosedWithin(1000ms));
 
   RpcTestClient huge(port(), kCore, 1);
-  huge.SendRaw(XdrOut().U32(0x7FFFFFFFu).bytes);  // a record far beyond any call
+  huge.SendRaw(Bytes(XdrOut().U32(0x7FFFFFFFu)));  // a record far beyond any call
   EXPECT_TRUE(huge.ClosedWithin(1000ms));
 
   RpcTestClient client(port(), kCore, 1);

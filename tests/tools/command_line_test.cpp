@@ -110,7 +110,7 @@ TEST(Attributes, ListsEveryAttributeOfTheCInterfaceWithItsTraits) {
   EXPECT_EQ(ids.size(), 77u);
 }
 
-TEST(Sim, RunsTheEmulatorUntilSigtermAndPrintsResourcesThatWork) {
+TEST(Sim, RunsTheEmulatorUntilSignalledPrintsResourcesThatWorkAndRefusesAPortInUse) {
   testing::RunningCli sim({"sim", "--json", "--port", "0", "--hislip", "--model", "ZTA200"});
   const std::string line = sim.ReadLine();
   ASSERT_TRUE(json::accept(line)) << "first line: " << line;
@@ -118,25 +118,22 @@ TEST(Sim, RunsTheEmulatorUntilSigtermAndPrintsResourcesThatWork) {
   EXPECT_EQ(started["model"], "ZTA200");
   ASSERT_TRUE(started["resources"]["socket"].is_string()) << started;
   ASSERT_TRUE(started["resources"]["hislip"].is_string()) << started;
-
   for (const char* transport : {"socket", "hislip"}) {
     const CliResult result = RunCli({"-r", started["resources"][transport], "query", "*IDN?"});
     EXPECT_EQ(result.status, 0) << transport << ": " << result.err;
     EXPECT_TRUE(Contains(result.out, "ZTA200")) << transport << ": " << result.out;
   }
-  EXPECT_EQ(sim.Stop(SIGTERM), 0);
-}
 
-TEST(Sim, PrintsTheResourcesAsTextStopsOnSigintAndRefusesAPortInUse) {
-  testing::RunningCli sim({"sim", "--port", "0"});
-  EXPECT_EQ(sim.ReadLine(), "Emulated ZTA100; resource strings:");
-  const std::string socket = sim.ReadLine();
+  testing::RunningCli text({"sim", "--port", "0"});
+  EXPECT_EQ(text.ReadLine(), "Emulated ZTA100; resource strings:");
+  const std::string socket = text.ReadLine();
   ASSERT_TRUE(socket.starts_with("  socket  TCPIP::127.0.0.1::")) << socket;
-  EXPECT_EQ(sim.ReadLine(), "ready (Ctrl-C stops)");
+  EXPECT_EQ(text.ReadLine(), "ready (Ctrl-C stops)");
   const CliResult second = RunCli({"sim", "--port", socket.substr(28, socket.rfind("::") - 28)});
   EXPECT_EQ(second.status, 1);
   EXPECT_TRUE(Contains(second.err, "hvzelta sim: cannot start the emulator: ")) << second.err;
-  EXPECT_EQ(sim.Stop(SIGINT), 0);
+  EXPECT_EQ(text.Stop(SIGINT), 0);
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
 }  // namespace
