@@ -13,7 +13,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/text.h"
 #include "visa/builtin_visa.h"
 #include "visa/library/find_lists.h"
 #include "visa/library/formatted_io.h"
@@ -84,13 +83,6 @@ void CopyOut(const std::string& text, ViChar* out) {
   out[length] = '\0';
 }
 
-std::optional<ResourceAlias> AliasNamed(std::string_view name) {
-  for (ResourceAlias& alias : ResourceAliases()) {
-    if (EqualsIgnoringCase(TrimWhiteSpace(alias.alias), TrimWhiteSpace(name))) return alias;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 }  // namespace hvzelta::visa
 
@@ -127,13 +119,7 @@ HVZVISA_API ViStatus viFindNext(ViObject vi, ViChar desc[]) {
 }
 
 HVZVISA_API ViStatus viParseRsrc(ViSession rmSesn, const ViChar* rsrcName, ViUInt16* intfType, ViUInt16* intfNum) {
-  return Guarded([&] {
-    if (rsrcName) {
-      if (std::optional<ResourceAlias> alias = AliasNamed(rsrcName))
-        return Library().ParseRsrc(rmSesn, alias->resource.c_str(), intfType, intfNum);
-    }
-    return Library().ParseRsrc(rmSesn, rsrcName, intfType, intfNum);
-  });
+  return Guarded([&] { return Library().ParseRsrc(rmSesn, rsrcName, intfType, intfNum); });
 }
 
 HVZVISA_API ViStatus viParseRsrcEx(ViSession rmSesn, const ViChar* rsrcName, ViUInt16* intfType, ViUInt16* intfNum,
@@ -141,23 +127,13 @@ HVZVISA_API ViStatus viParseRsrcEx(ViSession rmSesn, const ViChar* rsrcName, ViU
   return Guarded([&] {
     if (KindOf(rmSesn) != ObjectKind::Manager) return VI_ERROR_INV_OBJECT;
     if (!rsrcName) return VI_ERROR_INV_PARAMETER;
-    std::optional<ResourceName> resource = ParseResourceName(rsrcName);
-    std::string alias;
-    if (std::optional<ResourceAlias> named = AliasNamed(rsrcName)) {
-      resource = ParseResourceName(named->resource);
-      alias = named->alias;
-    } else if (resource) {
-      for (const ResourceAlias& known : ResourceAliases()) {
-        std::optional<ResourceName> target = ParseResourceName(known.resource);
-        if (target && target->canonical == resource->canonical) alias = known.alias;
-      }
-    }
+    const std::optional<ResourceName> resource = ParseResourceName(rsrcName);
     if (!resource) return VI_ERROR_INV_RSRC_NAME;
     if (intfType) *intfType = resource->interfaceType;
     if (intfNum) *intfNum = resource->board;
     CopyOut(resource->resourceClass, rsrcClass);
     CopyOut(resource->canonical, expandedUnaliasedName);
-    CopyOut(alias, aliasIfExists);
+    CopyOut({}, aliasIfExists);  // this library knows no aliases
     return VI_SUCCESS;
   });
 }
@@ -170,10 +146,6 @@ constexpr ViUInt32 kImmediateOpenTimeoutMs = 2000;
 HVZVISA_API ViStatus viOpen(ViSession sesn, const ViChar* name, ViAccessMode mode, ViUInt32 timeout, ViSession* vi) {
   return Guarded([&] {
     if (timeout == VI_TMO_IMMEDIATE) timeout = kImmediateOpenTimeoutMs;
-    if (name) {
-      if (std::optional<ResourceAlias> alias = AliasNamed(name))
-        return Library().Open(sesn, alias->resource.c_str(), mode, timeout, vi);
-    }
     return Library().Open(sesn, name, mode, timeout, vi);
   });
 }
