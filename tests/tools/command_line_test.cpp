@@ -78,6 +78,11 @@ TEST(Usage, AWrongCommandLineExitsWith2AndSaysWhy) {
       {{"-r", "x", "config", "list"}, "'config' takes no -r"},
       {{"attributes", "--verbose"}, "unknown option --verbose"},
       {{"sim", "--port", "70000"}, "a port is a number"},
+      {{"list", "TCPIP?*", "ASRL?*"}, "more than one pattern"},
+      {{"list", "(unbalanced"}, "'(unbalanced' is not a valid resource pattern"},
+      {{"list", "?*{VI_ATTR_INTF_NUM==0}"}, "attribute expression, which is not supported"},
+      {{"list", "--portmapper-port", "0"}, "--portmapper-port takes a port number from 1 to 65535, not '0'"},
+      {{"list", "--wait", "61000"}, "--wait takes milliseconds from 0 to 60000, not '61000'"},
       {{"demo", "a", "b", "c"}, "at most a resource and an option string"},
   };
   for (const Case& c : cases) {
