@@ -245,11 +245,21 @@ PanelOutcome PanelInstrument::SetOutput(bool on) {
   });
 }
 
+// The software trigger goes out only when a source waits for it: with both
+// sources immediate, arming has triggered already, and the instrument would
+// log a trigger nothing waits for as an error.
 PanelOutcome PanelInstrument::ArmAndTrigger() {
   return Change("trigger", [&] {
     ViInt32 visaStatus = 0;
-    const ViStatus armed = hvzelta_Initiate(session_.Handle(), &visaStatus);
-    return armed < 0 ? armed : hvzelta_SendSoftwareTrigger(session_.Handle(), &visaStatus);
+    ViStatus status = hvzelta_Initiate(session_.Handle(), &visaStatus);
+    bool awaited = false;
+    for (const ViAttr source :
+         {HVZELTA_ATTR_OUTPUT_TRIGGER_TRANSIENT_SOURCE, HVZELTA_ATTR_OUTPUT_TRIGGER_ACQUIRE_SOURCE}) {
+      ViInt32 value = HVZELTA_VAL_TRIGGER_SOURCE_IMMEDIATE;
+      if (status >= 0) status = hvzelta_GetAttributeViInt32(session_.Handle(), output_.c_str(), source, &value);
+      awaited = awaited || value == HVZELTA_VAL_TRIGGER_SOURCE_SW_TRIG_FUNC;
+    }
+    return status >= 0 && awaited ? hvzelta_SendSoftwareTrigger(session_.Handle(), &visaStatus) : status;
   });
 }
 

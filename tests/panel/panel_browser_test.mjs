@@ -134,6 +134,8 @@ async function run() {
   check(alarm.includes('tripped') && !(await page.evaluate(() => window.panel.state.output)),
     `a trip shows the alarm and the output off (${alarm})`);
   if (screenshots) await page.screenshot({ path: join(screenshots, 'panel-tripped.png') });
+  await page.click('#clear');
+  await page.waitForSelector('#alarm[hidden]', { timeout: 10000 });
 
   await page.$eval('#set-level', (input) => { input.value = ''; });
   await page.type('#set-level', '9999');
@@ -141,6 +143,14 @@ async function run() {
   await page.waitForFunction(() => document.getElementById('err-level').textContent !== '', { timeout: 10000 });
   const refusal = await page.$eval('#err-level', (node) => node.textContent);
   check(/range/i.test(refusal), `a refused level shows the instrument's error beside it (${refusal})`);
+  await page.$eval('#err-actions', (node) => { node.textContent = 'pending'; });
+  await page.click('#trigger');
+  await page.waitForFunction(() => document.getElementById('err-actions').textContent !== 'pending',
+    { timeout: 10000 });
+  const triggered = await page.$eval('#err-actions', (node) => node.textContent);
+  check(triggered === '', `the trigger is taken (${triggered})`);
+  await page.click('#reset');
+  await page.waitForFunction(() => window.panel.state.settings.limitBehavior.value !== 'TRIP', { timeout: 10000 });
   check(pageErrors.length === 0, 'the page raised no script error ' + pageErrors.join('; '));
 
   const api = new URL('/api/output', url);

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <csignal>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
@@ -75,6 +78,11 @@ TEST(Usage, AWrongCommandLineExitsWith2AndSaysWhy) {
       {{"-r", "x", "config", "list"}, "'config' takes no -r"},
       {{"attributes", "--verbose"}, "unknown option --verbose"},
       {{"sim", "--port", "70000"}, "a port is a number"},
+      {{"list", "TCPIP?*", "ASRL?*"}, "more than one pattern"},
+      {{"list", "(unbalanced"}, "'(unbalanced' is not a valid resource pattern"},
+      {{"list", "?*{VI_ATTR_INTF_NUM==0}"}, "attribute expression, which is not supported"},
+      {{"list", "--portmapper-port", "0"}, "--portmapper-port takes a port number from 1 to 65535, not '0'"},
+      {{"list", "--wait", "61000"}, "--wait takes milliseconds from 0 to 60000, not '61000'"},
       {{"demo", "a", "b", "c"}, "at most a resource and an option string"},
   };
   for (const Case& c : cases) {
@@ -111,7 +119,9 @@ TEST(Attributes, ListsEveryAttributeOfTheCInterfaceWithItsTraits) {
 }
 
 TEST(Sim, RunsTheEmulatorUntilSignalledPrintsResourcesThatWorkAndRefusesAPortInUse) {
-  testing::RunningCli sim({"sim", "--json", "--port", "0", "--hislip", "--model", "ZTA200"});
+  FILE* verbose = std::tmpfile();
+  testing::RunningCli sim({"sim", "--json", "--port", "0", "--hislip", "--model", "ZTA200", "--verbose"},
+                          fileno(verbose));
   const std::string line = sim.ReadLine();
   ASSERT_TRUE(json::accept(line)) << "first line: " << line;
   const json started = json::parse(line);
@@ -123,6 +133,9 @@ TEST(Sim, RunsTheEmulatorUntilSignalledPrintsResourcesThatWorkAndRefusesAPortInU
     EXPECT_EQ(result.status, 0) << transport << ": " << result.err;
     EXPECT_TRUE(Contains(result.out, "ZTA200")) << transport << ": " << result.out;
   }
+  std::string shown(4096, '\0');
+  shown.resize(static_cast<std::size_t>(std::max<ssize_t>(::pread(fileno(verbose), shown.data(), shown.size(), 0), 0)));
+  EXPECT_TRUE(Contains(shown, "received: *IDN?\nanswered: Halvorn,ZTA200,")) << shown;
 
   testing::RunningCli text({"sim", "--port", "0"});
   EXPECT_EQ(text.ReadLine(), "Emulated ZTA100; resource strings:");
@@ -134,6 +147,7 @@ TEST(Sim, RunsTheEmulatorUntilSignalledPrintsResourcesThatWorkAndRefusesAPortInU
   EXPECT_TRUE(Contains(second.err, "hvzelta sim: cannot start the emulator: ")) << second.err;
   EXPECT_EQ(text.Stop(SIGINT), 0);
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
+  std::fclose(verbose);
 }
 
 }  // namespace
