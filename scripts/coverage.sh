@@ -20,6 +20,9 @@ fi
 
 rm -rf "$profiles"
 mkdir -p "$profiles"
+# The tests install the project and build programs against the installation;
+# a copy left by an older tree would lay its line numbers over the new sources.
+find "$build/tests" -maxdepth 2 -type d -name installed -exec rm -rf {} +
 # %p keeps child processes (emulators, tools run by tests) from overwriting each other.
 LLVM_PROFILE_FILE="$PWD/$profiles/%p-%m.profraw" \
   ctest --test-dir "$build" -j "$jobs" --timeout 300 ${HVZELTA_COVERAGE_TESTS:+-R "$HVZELTA_COVERAGE_TESTS"} \
