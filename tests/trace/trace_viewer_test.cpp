@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -48,8 +49,9 @@ class TraceViewer : public ::testing::Test {
     return path + ".xml";
   }
 
-  static testing::CliResult RenderPage(const std::string& trace) {
-    return testing::RunCli({"trace", trace, "--stylesheet", HVZELTA_TRACE_STYLESHEET});
+  static testing::CliResult RenderPage(const std::string& trace,
+                                       std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    return testing::RunCli({"trace", trace, "--stylesheet", HVZELTA_TRACE_STYLESHEET}, limit);
   }
 
   fs::path folder_;
@@ -142,7 +144,7 @@ TEST_F(TraceViewer, AHundredThousandRecordsRenderInHeadlessChromium) {
   large += sample.substr(to);
   const fs::path trace = folder_ / "large.xml";
   std::ofstream(trace, std::ios::binary) << large;
-  ASSERT_EQ(RenderPage(trace.string()).status, 0);
+  ASSERT_EQ(RenderPage(trace.string(), std::chrono::seconds(200)).status, 0);
 
   const testing::CliResult dom =
       testing::RunCli({"--headless", "--no-sandbox", "--disable-gpu", "--dump-dom",
