@@ -50,7 +50,8 @@ Arguments& Arguments::Opaque(std::string_view bytes) {
     return *this;
   }
   U32(static_cast<ViUInt32>(bytes.size()));
-  std::memcpy(bytes_.data() + size_, bytes.data(), bytes.size());
+  // An empty view may have no data at all, which memcpy must not be given.
+  if (!bytes.empty()) std::memcpy(bytes_.data() + size_, bytes.data(), bytes.size());
   size_ += bytes.size() + Padding(bytes.size());
   return *this;
 }

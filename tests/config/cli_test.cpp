@@ -11,24 +11,21 @@
 #include "hvzelta/com/bstr.h"
 #include "hvzelta/com/error_info.h"
 #include "platform/text.h"
-#include "support/program_runner.h"
+#include "support/cli_process.h"
 #include "test_environment.h"
 
 namespace hvzelta {
 namespace {
 
-using Result = testing::ProgramResult;
+using testing::RunCli;
 
-Result RunCli(std::initializer_list<std::string_view> words) { return testing::RunProgram(HVZELTA_CLI_PATH, words); }
-
-// Runs and expects the exit status and parts of what the program says.
-void ExpectRun(std::initializer_list<std::string_view> words, int status,
-               std::initializer_list<std::string_view> says = {}) {
-  const Result result = RunCli(words);
-  EXPECT_EQ(result.status, status) << result.output;
-  for (std::string_view part : says) {
-    EXPECT_NE(result.output.find(part), std::string::npos) << part << "\n" << result.output;
-  }
+// Runs and expects the exit status and parts of what the program says on
+// either of its outputs.
+void ExpectRun(const std::vector<std::string>& words, int status, std::initializer_list<std::string_view> says = {}) {
+  const testing::CliResult result = RunCli(words);
+  const std::string said = result.out + result.err;
+  EXPECT_EQ(result.status, status) << said;
+  for (std::string_view part : says) EXPECT_NE(said.find(part), std::string::npos) << part << "\n" << said;
 }
 
 class CommandLineTest : public ::testing::Test {
@@ -137,7 +134,9 @@ TEST_F(CommandLineTest, SavingKeepsTheFileAndWritesOnlyWhatInitializeReads) {
   ComPtr<HalvornZelta> driver;
   EXPECT_EQ(Initialize(driver, L"spaced"), S_OK) << "the name is stored trimmed";
   EXPECT_EQ(Initialize(driver, L"PS2"), S_OK);
-  ASSERT_EQ(RunCli({"config", "add-virtual-name", " spaced ", " Ph ", "--map-to", " OutputPhase ", "--range", "1-2"}).status, 0);
+  ASSERT_EQ(RunCli({"config", "add-virtual-name", " spaced ", " Ph ", "--map-to", " OutputPhase ", "--range", "1-2"})
+                .status,
+            0);
   ASSERT_EQ(Initialize(driver, L"spaced"), S_OK);
   EXPECT_EQ(driver->ResolveName("Ph2"), "OutputPhase2");
 
@@ -150,7 +149,7 @@ TEST_F(CommandLineTest, SavingKeepsTheFileAndWritesOnlyWhatInitializeReads) {
 }
 
 TEST_F(CommandLineTest, WrongCommandLinesAreUsageErrors) {
-  for (const auto& words : std::initializer_list<std::initializer_list<std::string_view>>{
+  for (const std::vector<std::string>& words : std::initializer_list<std::vector<std::string>>{
            {"config"}, {"config", "explode"}, {"config", "add-session"}, {"register", "extra"},
            {"config", "add-session", "s", "--simulate", "maybe"}, {"config", "add-session", "s", "--colour", "red"},
            {"config", "add-session", "s", "--model"}, {"config", "add-session", "s", "--replace=yes"},
@@ -158,9 +157,9 @@ TEST_F(CommandLineTest, WrongCommandLinesAreUsageErrors) {
            {"config", "add-virtual-name", "s", "v", "--map-to", "x", "--range", "3-1"},
            {"config", "add-virtual-name", "s", "v", "--map-to", "x", "--start", "1"},
        }) {
-    const Result result = RunCli(words);
-    EXPECT_EQ(result.status, 2) << result.output;
-    EXPECT_FALSE(result.output.empty());
+    const testing::CliResult result = RunCli(words);
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_FALSE(result.err.empty());
   }
   EXPECT_FALSE(std::filesystem::exists(env_.PathOf("ivi/store.xml")));
 

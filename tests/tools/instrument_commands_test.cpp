@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "cli_process.h"
+#include "support/cli_process.h"
 #include "hvzelta.h"
 #include "zta_sim/emulator.h"
 

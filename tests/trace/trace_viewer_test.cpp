@@ -7,12 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "acpwr/halvorn_zelta.h"
-#include "support/program_runner.h"
+#include "support/cli_process.h"
 
 namespace hvzelta {
 namespace {
@@ -48,8 +49,9 @@ class TraceViewer : public ::testing::Test {
     return path + ".xml";
   }
 
-  static testing::ProgramResult RenderPage(const std::string& trace) {
-    return testing::RunProgram(HVZELTA_CLI_PATH, {"trace", trace, "--stylesheet", HVZELTA_TRACE_STYLESHEET});
+  static testing::CliResult RenderPage(const std::string& trace,
+                                       std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    return testing::RunCli({"trace", trace, "--stylesheet", HVZELTA_TRACE_STYLESHEET}, limit);
   }
 
   fs::path folder_;
@@ -60,9 +62,9 @@ TEST_F(TraceViewer, RendersTheDriversTraceAsAPage) {
     driver.ResetWithDefaults();
     driver.put_Simulate(VARIANT_FALSE);
   });
-  const testing::ProgramResult result = RenderPage(trace);
-  ASSERT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(result.output, fs::path(trace).replace_extension(".html").string() + "\n") << "nothing to repair";
+  const testing::CliResult result = RenderPage(trace);
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out + result.err, fs::path(trace).replace_extension(".html").string() + "\n") << "nothing to repair";
   const std::string html = ReadText(fs::path(trace).replace_extension(".html"));
   EXPECT_NE(html.find("9 calls, 1 failed"), std::string::npos) << html.substr(0, 2000);
   EXPECT_NE(html.find("\"IIviDriverOperation.put_Simulate\",\"0x80047062\",\"HalvornZelta: The simulation state "
@@ -71,7 +73,7 @@ TEST_F(TraceViewer, RendersTheDriversTraceAsAPage) {
   EXPECT_NE(html.find("\n[1,\""), std::string::npos) << "calls inside ResetWithDefaults are one level down";
   EXPECT_EQ(html.find("cut short"), std::string::npos);
 
-  EXPECT_EQ(testing::RunProgram(HVZELTA_CLI_PATH, {"trace"}).status, 2);
+  EXPECT_EQ(testing::RunCli({"trace"}).status, 2);
   EXPECT_EQ(RenderPage((folder_ / "absent.xml").string()).status, 1);
 }
 
@@ -94,17 +96,15 @@ TEST_F(TraceViewer, ACutShortTraceWithRawValuesIsRepairedAndSaysWhereItEnds) {
   text = text.substr(0, nested + 20) + std::string(4096, '\0');  // two tabs and 18 bytes of the tag
   std::ofstream(trace, std::ios::binary | std::ios::trunc) << text;
 
-  const testing::ProgramResult result = RenderPage(trace);
-  ASSERT_EQ(result.status, 0) << result.output;
-  EXPECT_NE(result.output.find("hvzelta trace: values holding <, & or \" were escaped"), std::string::npos)
-      << result.output;
-  EXPECT_NE(result.output.find("cut short at line " + std::to_string(endLine) + " (byte "), std::string::npos)
-      << result.output;
-  EXPECT_NE(result.output.find("18 bytes of an unfinished tag follow; 4096 zero bytes"), std::string::npos)
-      << result.output;
-  EXPECT_NE(result.output.find("1 call was in flight:\nhvzelta trace:   IIviDriverUtility.ResetWithDefaults (thread "),
-            std::string::npos)
-      << result.output;
+  const testing::CliResult result = RenderPage(trace);
+  ASSERT_EQ(result.status, 0) << result.err;
+  for (const std::string& said : {std::string("hvzelta trace: values holding <, & or \" were escaped"),
+                                  "cut short at line " + std::to_string(endLine) + " (byte ",
+                                  std::string("18 bytes of an unfinished tag follow; 4096 zero bytes"),
+                                  std::string("1 call was in flight:\nhvzelta trace:   "
+                                              "IIviDriverUtility.ResetWithDefaults (thread ")}) {
+    EXPECT_NE(result.err.find(said), std::string::npos) << said << "\n" << result.err;
+  }
   const std::string html = ReadText(fs::path(trace).replace_extension(".html"));
   EXPECT_NE(html.find("This trace was cut short"), std::string::npos);
   EXPECT_NE(html.find("the program ended without closing the driver"), std::string::npos);
@@ -144,20 +144,21 @@ TEST_F(TraceViewer, AHundredThousandRecordsRenderInHeadlessChromium) {
   large += sample.substr(to);
   const fs::path trace = folder_ / "large.xml";
   std::ofstream(trace, std::ios::binary) << large;
-  ASSERT_EQ(RenderPage(trace.string()).status, 0);
+  ASSERT_EQ(RenderPage(trace.string(), std::chrono::seconds(200)).status, 0);
 
-  const testing::ProgramResult dom =
-      testing::RunProgram("timeout", {"150", kChromium, "--headless", "--no-sandbox", "--disable-gpu", "--dump-dom",
-                                      "file://" + fs::path(trace).replace_extension(".html").string()});
-  ASSERT_EQ(dom.status, 0) << dom.output.substr(0, 2000);
-  EXPECT_NE(dom.output.find("100005 of 100005 calls shown"), std::string::npos) << "the script ran to its end";
-  EXPECT_NE(dom.output.find("<td>IHalvornZeltaOutput.put_VoltageLevel</td><td class=\"number\">50000</td>"
+  const testing::CliResult dom =
+      testing::RunCli({"--headless", "--no-sandbox", "--disable-gpu", "--dump-dom",
+                       "file://" + fs::path(trace).replace_extension(".html").string()},
+                      std::chrono::seconds(150), kChromium);
+  ASSERT_EQ(dom.status, 0) << dom.err.substr(0, 2000);
+  EXPECT_NE(dom.out.find("100005 of 100005 calls shown"), std::string::npos) << "the script ran to its end";
+  EXPECT_NE(dom.out.find("<td>IHalvornZeltaOutput.put_VoltageLevel</td><td class=\"number\">50000</td>"
                             "<td class=\"number\">0</td>"),
             std::string::npos);
-  EXPECT_NE(dom.output.find("<td>IIviDriverOperation.put_Simulate</td><td class=\"number\">1</td>"
+  EXPECT_NE(dom.out.find("<td>IIviDriverOperation.put_Simulate</td><td class=\"number\">1</td>"
                             "<td class=\"number\">1</td>"),
             std::string::npos);
-  EXPECT_NE(dom.output.find("Note=a&lt;b &amp; \"c\""), std::string::npos) << "the value on the first page, exactly";
+  EXPECT_NE(dom.out.find("Note=a&lt;b &amp; \"c\""), std::string::npos) << "the value on the first page, exactly";
 }
 
 }  // namespace

@@ -64,8 +64,13 @@ TEST_F(SerialTest, LineSettingsReachTheTerminal) {
   EXPECT_EQ(::cfgetospeed(&settings), speed_t{B19200});
   EXPECT_TRUE(settings.c_cflag & CSTOPB);
   EXPECT_TRUE(settings.c_cflag & CRTSCTS);
-  // A pseudo-terminal refuses parity: the attribute keeps its old value.
+  // A pseudo-terminal refuses parity and has no modem lines: the attributes
+  // keep their old values, and a line's state is unknown.
   EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_PARITY, VI_ASRL_PAR_EVEN), VI_ERROR_NSUP_ATTR_STATE);
+  EXPECT_EQ(visa_.SetAttribute(vi_, VI_ATTR_ASRL_DTR_STATE, VI_STATE_ASSERTED), VI_ERROR_NSUP_ATTR_STATE);
+  ViInt16 line = 0;
+  EXPECT_EQ(visa_.GetAttribute(vi_, VI_ATTR_ASRL_CTS_STATE, &line), VI_SUCCESS);
+  EXPECT_EQ(line, VI_STATE_UNKNOWN);
   ViUInt16 parity = 99;
   EXPECT_EQ(visa_.GetAttribute(vi_, VI_ATTR_ASRL_PARITY, &parity), VI_SUCCESS);
   EXPECT_EQ(parity, VI_ASRL_PAR_NONE);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -136,6 +137,28 @@ TEST_F(LocalDevicesTest, SerialPortsByFamily) {
   const std::string dev = (root_ / "dev").string();
   EXPECT_EQ(found, (std::vector<std::string>{"ASRL" + dev + "/ttyACM1::INSTR", "ASRL" + dev + "/ttyUSB0::INSTR",
                                              "ASRL4::INSTR"}));
+}
+
+// The services avahi-browse resolves become resource names; a line of
+// another kind, or with a port no service has, names none.
+TEST_F(LocalDevicesTest, MdnsServicesAvahiResolves) {
+  const fs::path browser = root_ / "bin/avahi-browse";
+  Write(browser,
+        "#!/bin/sh\ncase \"$5\" in\n"
+        "_lxi._tcp) echo '=;eth0;IPv4;Bench;_lxi._tcp;local;bench.local;192.0.2.7;80;' ;;\n"
+        "_hislip._tcp) echo '=;eth0;IPv6;Bench;_hislip._tcp;local;bench.local;fe80::1;4880;'\n"
+        "  echo '=;eth0;IPv4;Other;_hislip._tcp;local;other.local;192.0.2.8;4881;' ;;\n"
+        "*) echo '+;eth0;IPv4;Bench;_scpi-raw._tcp;local'\n"
+        "  echo '=;eth0;IPv4;Bench;_scpi-raw._tcp;local;bench.local;192.0.2.7;5025;'\n"
+        "  echo '=;eth0;IPv4;Bad;_scpi-raw._tcp;local;bad.local;192.0.2.9;99999;' ;;\nesac");
+  fs::permissions(browser, fs::perms::owner_all);
+  const std::string path = ::getenv("PATH");
+  ::setenv("PATH", (browser.parent_path().string() + ":" + path).c_str(), 1);
+  const std::vector<std::string> found = FindMdnsInstruments(std::chrono::milliseconds(10000));
+  ::setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(found, (std::vector<std::string>{"TCPIP0::192.0.2.7::5025::SOCKET", "TCPIP0::192.0.2.7::inst0::INSTR",
+                                             "TCPIP0::192.0.2.8::hislip0,4881::INSTR",
+                                             "TCPIP0::[fe80::1]::hislip0::INSTR"}));
 }
 
 TEST(Vxi11DiscoveryTest, TheEmulatorsPortMapperAnswersOnLoopback) {

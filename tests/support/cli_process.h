@@ -1,7 +1,8 @@
 #pragma once
 
-// Runs the hvzelta program as a child process, its standard output and
-// standard error apart, every wait bounded.
+// Runs the hvzelta program (or another) as a child process, its standard
+// output and standard error apart, every wait bounded. The including test
+// defines HVZELTA_CLI_PATH.
 
 #include <sys/types.h>
 
@@ -19,15 +20,17 @@ struct CliResult {
   std::string err;
 };
 
-// Runs the program with `words`; a program still running after `limit` is killed.
-CliResult RunCli(const std::vector<std::string>& words, std::chrono::milliseconds limit = std::chrono::seconds(30));
+// Runs `program` with `words`; a program still running after `limit` is killed.
+CliResult RunCli(const std::vector<std::string>& words, std::chrono::milliseconds limit = std::chrono::seconds(30),
+                 const std::string& program = HVZELTA_CLI_PATH);
 
 inline bool Contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
 // A program left running, such as "hvzelta sim", its standard error going to `err` (-1: nowhere).
 class RunningCli {
  public:
-  explicit RunningCli(const std::vector<std::string>& words, int err = -1);
+  explicit RunningCli(const std::vector<std::string>& words, int err = -1,
+                      const std::string& program = HVZELTA_CLI_PATH);
   ~RunningCli() { Stop(SIGKILL); }
   RunningCli(const RunningCli&) = delete;
   RunningCli& operator=(const RunningCli&) = delete;

@@ -1,4 +1,4 @@
-#include "cli_process.h"
+#include "support/cli_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -19,8 +19,8 @@ using Clock = std::chrono::steady_clock;
 
 // posix_spawn, not fork: the test program runs emulator threads, and only
 // spawning is safe then.
-RunningCli::RunningCli(const std::vector<std::string>& words, int err) {
-  std::vector<std::string> argv0{HVZELTA_CLI_PATH};
+RunningCli::RunningCli(const std::vector<std::string>& words, int err, const std::string& program) {
+  std::vector<std::string> argv0{program};
   argv0.insert(argv0.end(), words.begin(), words.end());
   std::vector<char*> argv;
   for (std::string& word : argv0) argv.push_back(word.data());
@@ -90,15 +90,15 @@ int RunningCli::Stop(int signal, std::chrono::milliseconds limit) {
   return done > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-CliResult RunCli(const std::vector<std::string>& words, std::chrono::milliseconds limit) {
+CliResult RunCli(const std::vector<std::string>& words, std::chrono::milliseconds limit, const std::string& program) {
   const Clock::time_point deadline = Clock::now() + limit;
   FILE* errors = std::tmpfile();
   if (!errors) throw std::runtime_error("cannot make a temporary file");
   CliResult result;
   {
-    RunningCli program(words, fileno(errors));
-    result.out = program.ReadAll(limit);
-    result.status = program.Stop(0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+    RunningCli running(words, fileno(errors), program);
+    result.out = running.ReadAll(limit);
+    result.status = running.Stop(0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
   }
   std::rewind(errors);
   char buffer[4096];
