@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       MakeFormatArg(objects),    MakeFormatArg(wides), MakeFormatArg(&array),
   };
 
-  fuzzing::NoContext context;
+  testing::NoCallContext context;
   CHalvornZeltaErrorReporter reporter(context);
   fuzzing::FuzzEnums enums;
   fuzzing::FuzzDevice device(reply, piece);

@@ -36,7 +36,7 @@ void CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
                            natural, natural) != S_OK) {
     std::abort();
   }
-  fuzzing::NoContext context;
+  testing::NoCallContext context;
   CHalvornZeltaErrorReporter reporter(context);
   fuzzing::FuzzDevice device(text, 1 + data[0] % 32);
   CInstrBuffer buffer(device, reporter, "\n", "\n");

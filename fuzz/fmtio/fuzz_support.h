@@ -1,8 +1,9 @@
 #pragma once
 
 // What the formatted I/O fuzz targets share: a device that answers from the
-// fuzzer's bytes in pieces of a chosen size and then goes quiet, an
-// enumeration formatter with a small table, and no call context.
+// fuzzer's bytes in pieces of a chosen size and then goes quiet, and an
+// enumeration formatter with a small table. The tests' NoCallContext stands
+// for the call context.
 
 #include <algorithm>
 #include <cstdint>
@@ -10,18 +11,12 @@
 #include <string>
 #include <string_view>
 
-#include "base/call_context.h"
 #include "fmtio/enum_formatter.h"
 #include "hvzelta/status.h"
 #include "io/low_level_io.h"
+#include "support/error_text.h"
 
 namespace hvzelta::fuzzing {
-
-class NoContext final : public ICallContextProvider {
- public:
-  IID GetCallContext() const override { return GUID_NULL; }
-  const MemberDescriptor* CurrentMember() const override { return nullptr; }
-};
 
 class FuzzDevice final : public ILowLevelIo {
  public:
